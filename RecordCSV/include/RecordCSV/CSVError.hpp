@@ -1,0 +1,48 @@
+#pragma once
+// The one error class of the CSV module, generic over the component that fails.
+
+#include <concepts>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "platform/Error.hpp"
+
+namespace RecordCSV {
+
+/// A component that owns a family of failures: their kinds (integer raw values are
+/// the error codes), its domain word, its plain type name and a title per kind.
+template <typename F>
+concept Failable = requires(typename F::Failure failure) {
+  requires std::is_enum_v<typename F::Failure>;
+  { F::errorDomain } -> std::convertible_to<std::string_view>;
+  { F::typeName } -> std::convertible_to<std::string_view>;
+  { F::errorDescription(failure) } -> std::convertible_to<std::string_view>;
+};
+
+template <typename F>
+class CSVError : public platform::Error {
+ public:
+  using Failure = typename F::Failure;
+
+  /// What went wrong goes in `failureReason`, what to do in `helpAnchor`.
+  CSVError(Failure type, std::string failureReason, std::string helpAnchor, platform::UserInfo userInfo = {},
+           std::exception_ptr underlyingError = nullptr)
+      : platform::Error("RecordCSV." + std::string(F::errorDomain), static_cast<std::int64_t>(type),
+                        std::string(F::errorDescription(type)),
+                        Details{std::move(failureReason), std::nullopt, std::move(helpAnchor), std::move(userInfo),
+                                std::move(underlyingError)}),
+        type_(type) {}
+
+  Failure type() const noexcept { return type_; }
+
+  std::string debugDescription() const override {
+    return "[" + std::string(F::typeName) + "] " + description() + debugDetailLines();
+  }
+
+ private:
+  Failure type_;
+};
+
+}  // namespace RecordCSV

@@ -1,0 +1,29 @@
+# pz_module(NAME <library> [DEPENDS <libraries>...] [PACKAGES <imported targets>...])
+#
+# Declares the module in the current folder: a static library from src/*.cpp with
+# include/ as its public headers, and, when tests/ exists, one GoogleTest binary
+# from tests/*.cpp whose cases are registered with CTest one by one.
+function(pz_module)
+  cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
+  add_library(${ARG_NAME} STATIC ${sources})
+  target_include_directories(${ARG_NAME}
+    PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
+    PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPENDS} ${ARG_PACKAGES})
+
+  if(PZ_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+    if(test_sources)
+      add_executable(${ARG_NAME}_tests ${test_sources})
+      target_include_directories(${ARG_NAME}_tests PRIVATE
+        ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+      target_link_libraries(${ARG_NAME}_tests PRIVATE ${ARG_NAME} ${ARG_TEST_PACKAGES}
+        GTest::gmock GTest::gtest GTest::gtest_main)
+      gtest_discover_tests(${ARG_NAME}_tests
+        DISCOVERY_MODE PRE_TEST
+        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests
+        PROPERTIES ENVIRONMENT "PZ_SOURCE_DIR=${CMAKE_SOURCE_DIR};PZ_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    endif()
+  endif()
+endfunction()

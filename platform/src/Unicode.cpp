@@ -1,0 +1,71 @@
+#include "platform/Unicode.hpp"
+
+namespace platform {
+
+std::string toUTF8(std::u32string_view scalars) {
+  std::string out;
+  out.reserve(scalars.size());
+  for (char32_t scalar : scalars) appendUTF8(out, scalar);
+  return out;
+}
+
+std::size_t wellFormedUTF8Length(const unsigned char* s, std::size_t n) {
+  if (n == 0) return 0;
+  const unsigned char b0 = s[0];
+  if (b0 < 0x80) return 1;
+  auto cont = [&](std::size_t i, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+    return i < n && s[i] >= lo && s[i] <= hi;
+  };
+  if (b0 >= 0xC2 && b0 <= 0xDF) return cont(1) ? 2 : 0;
+  if (b0 == 0xE0) return cont(1, 0xA0) && cont(2) ? 3 : 0;
+  if ((b0 >= 0xE1 && b0 <= 0xEC) || b0 == 0xEE || b0 == 0xEF) return cont(1) && cont(2) ? 3 : 0;
+  if (b0 == 0xED) return cont(1, 0x80, 0x9F) && cont(2) ? 3 : 0;
+  if (b0 == 0xF0) return cont(1, 0x90) && cont(2) && cont(3) ? 4 : 0;
+  if (b0 >= 0xF1 && b0 <= 0xF3) return cont(1) && cont(2) && cont(3) ? 4 : 0;
+  if (b0 == 0xF4) return cont(1, 0x80, 0x8F) && cont(2) && cont(3) ? 4 : 0;
+  return 0;
+}
+
+bool isWellFormedUTF8(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    if (s[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = wellFormedUTF8Length(s + i, n - i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::u32string toScalars(std::string_view text) {
+  std::u32string scalars;
+  scalars.reserve(text.size());
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t length = wellFormedUTF8Length(s + i, n - i);
+    switch (length) {
+      case 1: scalars.push_back(s[i]); break;
+      case 2: scalars.push_back(char32_t(s[i] & 0x1F) << 6 | (s[i + 1] & 0x3F)); break;
+      case 3: scalars.push_back(char32_t(s[i] & 0x0F) << 12 | char32_t(s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F)); break;
+      case 4:
+        scalars.push_back(char32_t(s[i] & 0x07) << 18 | char32_t(s[i + 1] & 0x3F) << 12 |
+                          char32_t(s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F));
+        break;
+      default:
+        scalars.push_back(0xFFFD);
+        i += 1;
+        continue;
+    }
+    i += length;
+  }
+  return scalars;
+}
+
+}  // namespace platform
