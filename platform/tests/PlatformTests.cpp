@@ -48,3 +48,25 @@ TEST(Unicode, UTF8RoundTripAndValidation) {
 
 }  // namespace
 }  // namespace platform
+
+#include "platform/Log.hpp"
+
+namespace platform {
+namespace {
+
+TEST(Log, CapturedLinesAndRestoredSink) {
+  std::vector<std::string> outer;
+  LogSink previous = setLogSink([&](std::string_view line) { outer.emplace_back(line); });
+  {
+    CapturedLog captured;
+    log("Did Set ExportConfig");
+    log("");
+    EXPECT_EQ(captured.lines(), (std::vector<std::string>{"Did Set ExportConfig", ""}));
+  }
+  log("after");
+  EXPECT_EQ(outer, std::vector<std::string>{"after"});
+  setLogSink(std::move(previous));
+}
+
+}  // namespace
+}  // namespace platform
