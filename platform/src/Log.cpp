@@ -40,8 +40,9 @@ struct CapturedLog::State {
   std::vector<std::string> lines;
 };
 
-CapturedLog::CapturedLog() : state_(new State) {
-  State* state = state_;
+CapturedLog::CapturedLog() : state_(std::make_shared<State>()) {
+  // The sink shares the state, so a line logged by another thread while this ends stays safe.
+  std::shared_ptr<State> state = state_;
   previous_ = setLogSink([state](std::string_view line) {
     std::lock_guard lock(state->mutex);
     state->lines.emplace_back(line);
@@ -50,7 +51,6 @@ CapturedLog::CapturedLog() : state_(new State) {
 
 CapturedLog::~CapturedLog() {
   setLogSink(std::move(previous_));
-  delete state_;
 }
 
 std::vector<std::string> CapturedLog::lines() const {

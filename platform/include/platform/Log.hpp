@@ -3,6 +3,7 @@
 // install their own sink and assert the exact lines.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,7 @@ class CapturedLog {
 
  private:
   struct State;
-  State* state_;
+  std::shared_ptr<State> state_;
   LogSink previous_;
 };
 
