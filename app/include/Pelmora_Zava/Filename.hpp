@@ -1,0 +1,72 @@
+#pragma once
+// One entry of the name lists: a name from a datasource record or typed by the
+// user, the folder name and sub-folder names made of it, and its own token
+// values. Records are shared between lists; they do not announce changes.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Pelmora_Zava/TokenContext.hpp"
+#include "platform/UUID.hpp"
+
+namespace Pelmora_Zava {
+
+class Filename final {
+ public:
+  Filename(std::string filename, bool isEditable, TokenContext context);
+  /// An editable name without token values of its own.
+  explicit Filename(std::string filename) : Filename(std::move(filename), true, {}) {}
+
+  static std::shared_ptr<Filename> make(std::string filename, bool isEditable, TokenContext context) {
+    return std::make_shared<Filename>(std::move(filename), isEditable, std::move(context));
+  }
+  static std::shared_ptr<Filename> make(std::string filename) { return std::make_shared<Filename>(std::move(filename)); }
+
+  /// Made when first asked for: a record's identity in list views.
+  const platform::UUID& id() const;
+  const std::string& filename() const noexcept { return filename_; }
+  void setFilename(std::string filename) { filename_ = std::move(filename); }
+  const std::string& processedName() const noexcept { return processedName_; }
+  void setProcessedName(std::string name) { processedName_ = std::move(name); }
+  const std::vector<std::string>& processedSubDirs() const noexcept { return processedSubDirs_; }
+  void setProcessedSubDirs(std::vector<std::string> names) { processedSubDirs_ = std::move(names); }
+  bool isEditable() const noexcept { return isEditable_; }
+  const TokenContext& context() const noexcept { return context_; }
+
+  /// The processed sub-folder names, then the processed name.
+  std::vector<std::string> allProcessedNames() const;
+
+  /// Equal when the processed names are canonically equal.
+  friend bool operator==(const Filename& a, const Filename& b);
+  /// Ordered by source name, in plain text order.
+  friend bool operator<(const Filename& a, const Filename& b);
+  friend bool operator>(const Filename& a, const Filename& b) { return b < a; }
+  friend bool operator<=(const Filename& a, const Filename& b) { return !(b < a); }
+  friend bool operator>=(const Filename& a, const Filename& b) { return !(a < b); }
+
+ private:
+  mutable std::unique_ptr<platform::UUID> id_;  // made lazily: most records are never shown
+  std::string filename_;
+  std::string processedName_;
+  std::vector<std::string> processedSubDirs_;
+  bool isEditable_;
+  TokenContext context_;
+};
+
+/// A text in its canonical composed form (NFC); texts that are already in it come back unchanged.
+std::string canonicalText(std::string_view text);
+/// Hash of the canonical form, so that canonically equal texts hash alike.
+std::size_t canonicalHash(std::string_view text);
+/// Whether two texts are canonically equal.
+bool canonicallyEqual(std::string_view a, std::string_view b);
+
+}  // namespace Pelmora_Zava
+
+template <>
+struct std::hash<Pelmora_Zava::Filename> {
+  std::size_t operator()(const Pelmora_Zava::Filename& name) const noexcept {
+    return Pelmora_Zava::canonicalHash(name.processedName());
+  }
+};

@@ -1,0 +1,73 @@
+#include "Pelmora_Zava/Filename.hpp"
+
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+
+namespace Pelmora_Zava {
+namespace {
+
+bool isASCII(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+const icu::Normalizer2* nfc() {
+  static const icu::Normalizer2* normalizer = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* instance = icu::Normalizer2::getNFCInstance(status);
+    return U_SUCCESS(status) ? instance : nullptr;
+  }();
+  return normalizer;
+}
+
+}  // namespace
+
+std::string canonicalText(std::string_view text) {
+  if (isASCII(text) || !nfc()) return std::string(text);
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  if (nfc()->isNormalized(source, status) && U_SUCCESS(status)) return std::string(text);
+  status = U_ZERO_ERROR;
+  icu::UnicodeString normalized = nfc()->normalize(source, status);
+  if (U_FAILURE(status)) return std::string(text);
+  std::string out;
+  normalized.toUTF8String(out);
+  return out;
+}
+
+std::size_t canonicalHash(std::string_view text) {
+  if (isASCII(text)) return std::hash<std::string_view>()(text);
+  return std::hash<std::string>()(canonicalText(text));
+}
+
+bool canonicallyEqual(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  if (isASCII(a) && isASCII(b)) return false;
+  return canonicalText(a) == canonicalText(b);
+}
+
+Filename::Filename(std::string filename, bool isEditable, TokenContext context)
+    : filename_(std::move(filename)), processedName_(filename_), isEditable_(isEditable), context_(std::move(context)) {}
+
+const platform::UUID& Filename::id() const {
+  if (!id_) id_ = std::make_unique<platform::UUID>();
+  return *id_;
+}
+
+std::vector<std::string> Filename::allProcessedNames() const {
+  std::vector<std::string> names = processedSubDirs_;
+  names.push_back(processedName_);
+  return names;
+}
+
+bool operator==(const Filename& a, const Filename& b) { return canonicallyEqual(a.processedName_, b.processedName_); }
+
+bool operator<(const Filename& a, const Filename& b) {
+  // UTF-8 byte order is scalar order; comparing canonical forms makes equivalent spellings equal.
+  if (isASCII(a.filename_) && isASCII(b.filename_)) return a.filename_ < b.filename_;
+  return canonicalText(a.filename_) < canonicalText(b.filename_);
+}
+
+}  // namespace Pelmora_Zava

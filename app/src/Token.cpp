@@ -1,0 +1,51 @@
+#include "Pelmora_Zava/Token.hpp"
+
+#include <utility>
+
+namespace Pelmora_Zava {
+
+std::vector<Token::Piece> Token::tokenize(std::string_view text) {
+  std::vector<Piece> pieces;
+  std::string pending;
+  for (char c : text) {  // braces are ASCII, so bytes serve as well as characters
+    if (c == '{') {
+      if (!pending.empty()) pieces.emplace_back(std::exchange(pending, {}));
+    } else if (c == '}') {
+      if (!pending.empty()) pieces.emplace_back(Token(std::exchange(pending, {})));
+    } else {
+      pending.push_back(c);
+    }
+  }
+  if (!pending.empty()) pieces.emplace_back(std::move(pending));
+  return pieces;
+}
+
+std::string describe(const Token::Piece& piece) {
+  if (const Token* token = std::get_if<Token>(&piece)) return token->description();
+  return std::get<std::string>(piece);
+}
+
+std::string Token::joinedString(const std::vector<Piece>& pieces, std::string_view separator) {
+  std::string text;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i) text.append(separator);
+    text += describe(pieces[i]);
+  }
+  return text;
+}
+
+std::string Token::string(const std::vector<Piece>& pieces, std::string_view separator) {
+  return joinedString(pieces, separator);
+}
+
+std::string Token::string(const Piece& piece, std::string_view separator) {
+  return joinedString({piece}, separator);
+}
+
+Token::Piece Token::representedObject(std::string_view typed) {
+  if (typed.size() >= 2 && typed.front() == '{' && typed.back() == '}')
+    return Token(std::string(typed.substr(1, typed.size() - 2)));
+  return std::string(typed);
+}
+
+}  // namespace Pelmora_Zava
