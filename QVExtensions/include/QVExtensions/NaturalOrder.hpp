@@ -1,0 +1,60 @@
+#pragma once
+// The order in which names are listed: the locale's collation with numbers compared
+// by value ("file 9" before "file 10"), letter case and character width ignored at
+// first, and later levels (case, digit-run lengths, code units) separating names
+// that the earlier ones call equal, so that any two different names are ordered.
+
+#include <algorithm>
+#include <compare>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/Locale.hpp"
+
+namespace QVExtensions {
+
+/// Whether `a` sorts before `b` in the current locale. A strict weak ordering.
+bool naturalOrderLess(std::string_view a, std::string_view b);
+
+/// A precomputed form of a text whose byte order is the natural order, for sorting
+/// many texts without comparing each pair through the collator again.
+class NaturalOrderKey {
+ public:
+  NaturalOrderKey() = default;
+  /// The key in the current locale.
+  explicit NaturalOrderKey(std::string_view text);
+  NaturalOrderKey(std::string_view text, const platform::Locale& locale);
+
+  const std::string& bytes() const noexcept { return bytes_; }
+  friend bool operator==(const NaturalOrderKey&, const NaturalOrderKey&) = default;
+  friend std::strong_ordering operator<=>(const NaturalOrderKey& a, const NaturalOrderKey& b) {
+    return a.bytes_.compare(b.bytes_) <=> 0;
+  }
+
+ private:
+  std::string bytes_;
+};
+
+/// Sorts in increasing natural order of `project(item)`, keeping the order of items whose texts are equal.
+template <typename T, typename Projection>
+void sortByNaturalOrder(std::vector<T>& items, Projection project) {
+  const platform::Locale locale = platform::Locale::current();
+  std::vector<std::pair<NaturalOrderKey, std::size_t>> keyed;
+  keyed.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i)
+    keyed.emplace_back(NaturalOrderKey(std::invoke(project, std::as_const(items[i])), locale), i);
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<T> sorted;
+  sorted.reserve(items.size());
+  for (const auto& entry : keyed) sorted.push_back(std::move(items[entry.second]));
+  items = std::move(sorted);
+}
+
+/// Sorts texts in increasing natural order.
+void sortByNaturalOrder(std::vector<std::string>& texts);
+
+}  // namespace QVExtensions

@@ -1,0 +1,119 @@
+#include "QVExtensions/NaturalOrder.hpp"
+
+#include <unicode/coll.h>
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include <memory>
+#include <unordered_map>
+
+#include "platform/Regex.hpp"
+
+namespace QVExtensions {
+namespace {
+
+std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale(locale.identifier().c_str()), status));
+  if (U_FAILURE(status) || !collator) {
+    status = U_ZERO_ERROR;
+    collator.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
+  }
+  // Case and width are tertiary differences: they order names only after everything else
+  // at the secondary level is equal, with the case level between the two.
+  collator->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
+  collator->setAttribute(UCOL_STRENGTH, UCOL_TERTIARY, status);
+  collator->setAttribute(UCOL_CASE_LEVEL, UCOL_ON, status);
+  collator->setAttribute(UCOL_NORMALIZATION_MODE, UCOL_ON, status);
+  return collator;
+}
+
+// Collators are built once per thread and locale; a pin or unpin of the current locale is noticed
+// by its generation number.
+const icu::Collator& collatorFor(const platform::Locale& locale) {
+  thread_local std::unordered_map<std::string, std::unique_ptr<icu::Collator>> collators;
+  auto& slot = collators[locale.identifier()];
+  if (!slot) slot = makeCollator(locale);
+  return *slot;
+}
+
+const icu::Collator& currentCollator() {
+  thread_local std::uint64_t generation = ~std::uint64_t{0};
+  thread_local const icu::Collator* collator = nullptr;
+  const std::uint64_t now = platform::Locale::generation();
+  if (!collator || generation != now) {
+    collator = &collatorFor(platform::Locale::current());
+    generation = now;
+  }
+  return *collator;
+}
+
+bool isDigit(UChar32 c) { return u_charType(c) == U_DECIMAL_DIGIT_NUMBER; }
+
+// Lengths of the runs of decimal digits, in scalars.
+std::vector<std::uint32_t> digitRunLengths(std::u16string_view units) {
+  std::vector<std::uint32_t> lengths;
+  std::uint32_t run = 0;
+  for (std::size_t i = 0; i < units.size();) {
+    UChar32 c;
+    U16_NEXT(units.data(), i, units.size(), c);
+    if (isDigit(c)) {
+      ++run;
+    } else if (run) {
+      lengths.push_back(run);
+      run = 0;
+    }
+  }
+  if (run) lengths.push_back(run);
+  return lengths;
+}
+
+void appendBigEndian(std::string& out, std::uint32_t value, int bytes) {
+  for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+std::string keyBytes(const icu::Collator& collator, std::string_view text) {
+  const std::u16string units = platform::toUTF16(text);
+  std::string bytes(units.size() * 3 + 16, '\0');
+  for (;;) {
+    const int32_t needed = collator.getSortKey(units.data(), static_cast<int32_t>(units.size()),
+                                               reinterpret_cast<uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    if (needed <= static_cast<int32_t>(bytes.size())) {
+      bytes.resize(static_cast<std::size_t>(needed));  // ends with its 0 terminator, the only 0 in it
+      break;
+    }
+    bytes.resize(static_cast<std::size_t>(needed));
+  }
+  // Digit-run lengths, each never 0, closed by a 0; then the code units.
+  for (std::uint32_t length : digitRunLengths(units)) appendBigEndian(bytes, length, 4);
+  appendBigEndian(bytes, 0, 4);
+  for (char16_t unit : units) appendBigEndian(bytes, unit, 2);
+  return bytes;
+}
+
+}  // namespace
+
+bool naturalOrderLess(std::string_view a, std::string_view b) {
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult order =
+      currentCollator().compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                                    icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+  if (order != UCOL_EQUAL) return order == UCOL_LESS;
+  const std::u16string unitsA = platform::toUTF16(a);
+  const std::u16string unitsB = platform::toUTF16(b);
+  const auto runsA = digitRunLengths(unitsA);
+  const auto runsB = digitRunLengths(unitsB);
+  if (runsA != runsB) return runsA < runsB;
+  return unitsA < unitsB;
+}
+
+NaturalOrderKey::NaturalOrderKey(std::string_view text) : bytes_(keyBytes(currentCollator(), text)) {}
+
+NaturalOrderKey::NaturalOrderKey(std::string_view text, const platform::Locale& locale)
+    : bytes_(keyBytes(collatorFor(locale), text)) {}
+
+void sortByNaturalOrder(std::vector<std::string>& texts) {
+  sortByNaturalOrder(texts, [](const std::string& text) -> const std::string& { return text; });
+}
+
+}  // namespace QVExtensions

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "QVExtensions/NaturalOrder.hpp"
+
+namespace QVExtensions {
+namespace {
+
+struct OrderCase {
+  const char* locale;
+  const char* a;
+  const char* b;
+};
+
+// Each pair is strictly increasing: a before b, and not b before a.
+TEST(NaturalOrder, OrdersPairsInEveryLevel) {
+  const OrderCase cases[] = {
+      {"", "file 9", "file 10"},
+      {"", "file 2", "File 10"},
+      {"", "a", "B"},
+      {"C", "a", "B"},
+      {"POSIX", "a", "B"},
+      {"en_US", "a", "B"},
+      {"", "a", "A"},                      // case decides only once letters agree
+      {"", "x1", "x01"},                   // digit-run lengths after numeric equality
+      {"", "x01", "x2"},                   // value before length
+      {"", "a", "\xEF\xBD\x81"},           // "a" and full-width "a": the forced order
+      {"", "Shot 1", "Shot 1a"},
+      {"", "\xD9\xA1", "2"},               // Arabic-Indic one compares by value
+      {"", "e", "\xC3\xA9"},               // accent after plain letter
+      {"", "\xC3\xA9", "f"},               // but before the next letter
+      {"de_DE.UTF-8", "\xC3\xA4", "b"},
+  };
+  for (const OrderCase& c : cases) {
+    platform::Locale::Pin pin{platform::Locale(c.locale)};
+    EXPECT_TRUE(naturalOrderLess(c.a, c.b)) << c.locale << ": " << c.a << " < " << c.b;
+    EXPECT_FALSE(naturalOrderLess(c.b, c.a)) << c.locale << ": " << c.b << " < " << c.a;
+    EXPECT_LT(NaturalOrderKey(c.a), NaturalOrderKey(c.b)) << c.a << " key < " << c.b;
+  }
+}
+
+TEST(NaturalOrder, EqualTextsAreNotLess) {
+  for (const char* text : {"", "file 10", "x01", "\xC3\xA9", "A"}) {
+    EXPECT_FALSE(naturalOrderLess(text, text)) << text;
+    EXPECT_EQ(NaturalOrderKey(text), NaturalOrderKey(text)) << text;
+  }
+  // Canonically equivalent spellings stay ordered but distinct: code units decide.
+  EXPECT_NE(naturalOrderLess("e\xCC\x81", "\xC3\xA9"), naturalOrderLess("\xC3\xA9", "e\xCC\x81"));
+}
+
+// Sorting by keys and sorting by the comparison give the same list, which is a strict
+// weak ordering's sorted permutation.
+TEST(NaturalOrder, KeySortAgreesWithComparison) {
+  platform::Locale::Pin pin{platform::Locale::root()};
+  std::vector<std::string> names = {"img 10", "IMG 9", "img 009", "img 9", "Img 9", "b", "B", "a", "img9",
+                                    "img 1.5", "img 1.10", "\xC3\xA9", "e", "E", "x01", "x1", "x001", "", " "};
+  std::mt19937 random(7);
+  for (int round = 0; round < 5; ++round) {
+    std::shuffle(names.begin(), names.end(), random);
+    std::vector<std::string> byKeys = names;
+    sortByNaturalOrder(byKeys);
+    std::vector<std::string> byComparison = names;
+    std::sort(byComparison.begin(), byComparison.end(),
+              [](const std::string& a, const std::string& b) { return naturalOrderLess(a, b); });
+    EXPECT_EQ(byKeys, byComparison);
+    for (std::size_t i = 0; i + 1 < byKeys.size(); ++i)
+      EXPECT_TRUE(naturalOrderLess(byKeys[i], byKeys[i + 1])) << byKeys[i] << " / " << byKeys[i + 1];
+  }
+}
+
+TEST(NaturalOrder, ProjectedSortIsStable) {
+  struct Item {
+    std::string name;
+    int tag;
+  };
+  std::vector<Item> items = {{"b 10", 0}, {"b 9", 1}, {"a", 2}, {"b 9", 3}, {"a", 4}};
+  sortByNaturalOrder(items, &Item::name);
+  std::vector<int> tags;
+  for (const Item& item : items) tags.push_back(item.tag);
+  EXPECT_EQ(tags, (std::vector<int>{2, 4, 1, 3, 0}));
+}
+
+}  // namespace
+}  // namespace QVExtensions

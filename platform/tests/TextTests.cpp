@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/CaseMapping.hpp"
+#include "platform/Characters.hpp"
+#include "platform/Error.hpp"
+#include "platform/FileType.hpp"
+#include "platform/Locale.hpp"
+
+namespace platform {
+namespace {
+
+TEST(Locale, PosixNamesMeanRootAndPinsNest) {
+  const std::pair<const char*, const char*> names[] = {
+      {"C", ""}, {"POSIX", ""}, {"C.UTF-8", ""}, {"", ""}, {"en_US.UTF-8", "en_US"}, {"de_DE@euro", "de_DE"}, {"tr", "tr"},
+  };
+  for (const auto& [name, identifier] : names) EXPECT_EQ(Locale(name).identifier(), identifier) << name;
+  EXPECT_EQ(Locale("tr_TR.UTF-8").language(), "tr");
+
+  const Locale before = Locale::current();
+  {
+    Locale::Pin outer{Locale("de")};
+    {
+      Locale::Pin inner{Locale("tr")};
+      EXPECT_EQ(Locale::current().identifier(), "tr");
+    }
+    EXPECT_EQ(Locale::current().identifier(), "de");
+  }
+  EXPECT_EQ(Locale::current(), before);
+}
+
+TEST(CaseMapping, FullMappingsAndCapitalisation) {
+  struct Case {
+    const char* locale;
+    const char* text;
+    const char* upper;
+    const char* lower;
+    const char* capital;
+  };
+  const Case cases[] = {
+      {"", "jane DOE", "JANE DOE", "jane doe", "Jane Doe"},
+      {"", "don't stop", "DON'T STOP", "don't stop", "Don't Stop"},
+      {"", "stra\xC3\x9F" "e", "STRASSE", "stra\xC3\x9F" "e", "Stra\xC3\x9F" "e"},
+      {"", "1st take-two", "1ST TAKE-TWO", "1st take-two", "1St Take-Two"},
+      {"", "o.k. x:y", "O.K. X:Y", "o.k. x:y", "O.k. X:y"},
+      {"", "\xC3\xA9LAN \xC3\x89T\xC3\x89", "\xC3\x89LAN \xC3\x89T\xC3\x89", "\xC3\xA9lan \xC3\xA9t\xC3\xA9",
+       "\xC3\x89lan \xC3\x89t\xC3\xA9"},
+      {"", "\xC7\x86" "ungla", "\xC7\x84UNGLA", "\xC7\x86ungla", "\xC7\x85ungla"},  // dž has a title form
+      {"", "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3", "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82",
+       "\xCE\x9F\xCE\xB4\xCE\xBF\xCF\x82"},  // final sigma
+      {"tr", "istanbul", "\xC4\xB0STANBUL", "istanbul", "\xC4\xB0stanbul"},
+      {"tr_TR", "IRMAK", "IRMAK", "\xC4\xB1rmak", "Irmak"},
+      {"C", "istanbul", "ISTANBUL", "istanbul", "Istanbul"},
+  };
+  for (const Case& c : cases) {
+    const Locale locale(c.locale);
+    EXPECT_EQ(uppercased(c.text, locale), c.upper) << c.locale << " " << c.text;
+    EXPECT_EQ(lowercased(c.text, locale), c.lower) << c.locale << " " << c.text;
+    EXPECT_EQ(capitalized(c.text, locale), c.capital) << c.locale << " " << c.text;
+  }
+}
+
+TEST(Characters, CountsAndCutsGraphemeClusters) {
+  struct Case {
+    const char* text;
+    std::size_t count;
+    std::size_t afterTwo;
+    std::size_t beforeLastTwo;
+  };
+  const Case cases[] = {
+      {"abcd", 4, 2, 2},
+      {"a\r\nbc", 4, 3, 3},
+      {"\r\n\r\n", 2, 4, 0},
+      {"e\xCC\x81xyz", 4, 4, 4},
+      {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA" "a", 2, 9, 0},  // a flag is one character
+      {"a", 1, 1, 0},
+      {"", 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(characterCount(c.text), c.count) << c.text;
+    EXPECT_EQ(offsetAfterCharacters(c.text, 2), c.afterTwo) << c.text;
+    EXPECT_EQ(offsetBeforeLastCharacters(c.text, 2), c.beforeLastTwo) << c.text;
+  }
+}
+
+class FileTypeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("filetype-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::filesystem::path make(const std::string& name) {
+    const auto file = folder_ / name;
+    std::ofstream(file) << "a,b\n";
+    return file;
+  }
+  std::filesystem::path folder_;
+};
+
+TEST_F(FileTypeTest, IdentifierByExtension) {
+  const std::pair<const char*, std::optional<std::string>> cases[] = {
+      {"names.csv", "public.comma-separated-values-text"}, {"NAMES.CSV", "public.comma-separated-values-text"},
+      {"names.tsv", "public.tab-separated-values-text"},   {"names.Tab", "public.tab-separated-values-text"},
+      {"names.txt", "public.plain-text"},                  {"names.text", "public.plain-text"},
+      {"names.rtf", "public.rtf"},                         {"names.xlsx", std::nullopt},
+      {"names", std::nullopt},                             {"names.csv.bak", std::nullopt},
+  };
+  for (const auto& [name, identifier] : cases) EXPECT_EQ(fileTypeIdentifier(make(name)), identifier) << name;
+}
+
+TEST_F(FileTypeTest, MissingOrUnreadableFilesThrow) {
+  EXPECT_THROW(fileTypeIdentifier(folder_ / "missing.csv"), Error);
+  try {
+    fileTypeIdentifier(folder_ / "missing.csv");
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), 260);
+  }
+  const auto locked = make("locked.csv");
+  ::chmod(locked.c_str(), 0);
+  if (::geteuid() != 0) {
+    EXPECT_THROW(fileTypeIdentifier(locked), Error);
+  }
+}
+
+}  // namespace
+}  // namespace platform
