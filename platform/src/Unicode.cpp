@@ -44,7 +44,12 @@ bool isWellFormedUTF8(std::string_view text) {
 
 std::u32string toScalars(std::string_view text) {
   std::u32string scalars;
-  scalars.reserve(text.size());
+  appendScalars(text, scalars);
+  return scalars;
+}
+
+void appendScalars(std::string_view text, std::u32string& scalars) {
+  scalars.reserve(scalars.size() + text.size());
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::size_t i = 0;
@@ -65,7 +70,6 @@ std::u32string toScalars(std::string_view text) {
     }
     i += length;
   }
-  return scalars;
 }
 
 }  // namespace platform

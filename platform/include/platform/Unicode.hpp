@@ -34,6 +34,8 @@ std::string toUTF8(std::u32string_view scalars);
 /// The scalars of well-formed UTF-8 text (as every std::string at our interfaces is).
 /// Each byte of an ill-formed sequence reads as U+FFFD.
 std::u32string toScalars(std::string_view utf8);
+/// The same, appended to `scalars` (which keeps its storage for the next text).
+void appendScalars(std::string_view utf8, std::u32string& scalars);
 
 /// Length of the well-formed UTF-8 sequence starting at `text[0]`, or 0 when it is ill-formed or cut short.
 std::size_t wellFormedUTF8Length(const unsigned char* text, std::size_t available);

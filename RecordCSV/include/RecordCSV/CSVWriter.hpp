@@ -1,0 +1,233 @@
+#pragma once
+// The CSV writer: rows of text fields become delimited text in a text encoding,
+// in memory or in a file. Every row holds the same number of fields, and a field
+// is wrapped in the escaping scalar only when it has to be.
+
+#include <array>
+#include <concepts>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <ranges>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "RecordCSV/CSVError.hpp"
+#include "RecordCSV/Delimiter.hpp"
+#include "RecordCSV/Strategy.hpp"
+#include "platform/Data.hpp"
+#include "platform/OutputStream.hpp"
+#include "platform/TextEncoding.hpp"
+
+namespace RecordCSV {
+
+namespace Strategy {
+/// The byte-order mark a writer puts before its output: `convention` marks only the encodings
+/// whose name leaves the byte order open (big-endian, as they are written); `always` marks every
+/// Unicode encoding; `never` and the other encodings get none.
+std::vector<std::uint8_t> bytes(BOM strategy, const platform::TextEncoding& encoding);
+}  // namespace Strategy
+
+/// A range of fields: anything whose elements read as UTF-8 text.
+template <typename R>
+concept FieldRange = std::ranges::forward_range<R> && std::convertible_to<std::ranges::range_reference_t<R>, std::string_view>;
+
+/// A range of rows, each a range of fields.
+template <typename R>
+concept RowRange = std::ranges::input_range<R> && FieldRange<std::ranges::range_reference_t<R>>;
+
+class CSVWriter {
+ public:
+  /// The caller's description of the dialect and the output.
+  struct Configuration {
+    struct Delimiters {
+      Delimiter::Field field{","};
+      Delimiter::Row row{"\n"};
+      friend bool operator==(const Delimiters&, const Delimiters&) = default;
+    };
+
+    /// The output's encoding; UTF-8 when absent.
+    std::optional<platform::TextEncoding> encoding;
+    Strategy::BOM bomStrategy = Strategy::BOM::convention;
+    Delimiters delimiters;
+    Strategy::Escaping escapingStrategy = Strategy::Escaping::standard();
+    /// Written as the first row when not empty; their number fixes the fields per row.
+    std::vector<std::string> headers;
+
+    friend bool operator==(const Configuration&, const Configuration&) = default;
+  };
+  using Configure = std::function<void(Configuration&)>;
+
+  /// The validated form of a configuration.
+  struct Settings {
+    struct Delimiters {
+      std::u32string field;
+      /// The one row delimiter written: the shortest of the configured set, the lowest scalars first.
+      std::u32string row;
+    };
+    Delimiters delimiters;
+    std::optional<char32_t> escapingScalar;
+    std::vector<std::string> headers;
+    platform::TextEncoding encoding;
+
+    /// Throws the configuration errors: invalid delimiters, an unsupported encoding.
+    static Settings make(const Configuration& configuration);
+  };
+
+  /// The writer's failure kinds; the raw values are the error codes.
+  enum class Error : std::int64_t { invalidConfiguration = 1, invalidInput = 2, streamFailure = 4, invalidOperation = 5 };
+  using Failure = Error;
+  static constexpr std::string_view errorDomain = "Writer";
+  static constexpr std::string_view typeName = "CSVWriter";
+  static std::string_view errorDescription(Error failure);
+
+  /// A writer into memory; its bytes are `data()` after `endEncoding()`.
+  CSVWriter();
+  explicit CSVWriter(Configuration configuration);
+  explicit CSVWriter(const Configure& configure);
+  /// A writer into a file, created or replaced, or appended to when `append` (then without a
+  /// byte-order mark). A configuration that is not valid leaves an existing file untouched.
+  CSVWriter(const std::filesystem::path& fileURL, bool append);
+  CSVWriter(const std::filesystem::path& fileURL, bool append, Configuration configuration);
+  CSVWriter(const std::filesystem::path& fileURL, bool append, const Configure& configure);
+  /// A writer into a stream that the caller made and has not opened; the writer opens and closes it.
+  CSVWriter(std::shared_ptr<platform::OutputStream> stream, Configuration configuration);
+  /// Ends the encoding as `endEncoding()` does, ignoring any failure.
+  ~CSVWriter();
+  CSVWriter(const CSVWriter&) = delete;
+  CSVWriter& operator=(const CSVWriter&) = delete;
+
+  const Configuration& configuration() const noexcept { return configuration_; }
+  const Settings& settings() const noexcept { return settings_; }
+  /// Rows completed, the header row not counted.
+  std::int64_t rowIndex() const noexcept { return rowIndex_; }
+  /// Fields written into the row in progress.
+  std::int64_t fieldIndex() const noexcept { return fieldIndex_; }
+  /// Fields per row; 0 until the header row or the first completed row fixes it.
+  std::int64_t expectedFields() const noexcept { return expectedFields_; }
+
+  /// Appends one field to the current row.
+  void writeField(std::string_view field);
+  /// Appends fields to the current row; when they do not fit, nothing is written.
+  template <FieldRange R>
+  void writeFields(const R& fields) {
+    requireRoom(static_cast<std::int64_t>(std::ranges::distance(fields)));
+    for (auto&& field : fields) writeFieldText(std::string_view(field));
+  }
+  void writeFields(std::initializer_list<std::string_view> fields) { writeFields<>(fields); }
+  /// `writeFields` then `endRow`.
+  template <FieldRange R>
+  void writeRow(const R& fields) {
+    writeFields(fields);
+    endRow();
+  }
+  void writeRow(std::initializer_list<std::string_view> fields) { writeRow<>(fields); }
+  /// Completes the current row with empty fields, or writes an empty row when it holds none.
+  void endRow();
+  /// Writes a row of `expectedFields()` empty fields.
+  void writeEmptyRow();
+  /// Completes a pending row and closes the output; later calls do nothing. A failure to hand
+  /// over buffered bytes or to close the file is thrown.
+  void endEncoding();
+  /// The bytes of a memory writer, once `endEncoding()` has closed it.
+  platform::Data data() const;
+
+  /// Every row written into memory.
+  template <RowRange Rows>
+  static platform::Data serialize(const Rows& rows, Configuration configuration = {}) {
+    CSVWriter writer(std::move(configuration));
+    writer.writeRows(rows);
+    return writer.data();
+  }
+  template <RowRange Rows>
+  static platform::Data serialize(const Rows& rows, const Configure& configure) {
+    return serialize(rows, configured(configure));
+  }
+  /// Every row written into memory, decoded back into text with the configured encoding.
+  template <RowRange Rows>
+  static std::string serializeToString(const Rows& rows, Configuration configuration = {}) {
+    CSVWriter writer(std::move(configuration));
+    writer.writeRows(rows);
+    return writer.text();
+  }
+  template <RowRange Rows>
+  static std::string serializeToString(const Rows& rows, const Configure& configure) {
+    return serializeToString(rows, configured(configure));
+  }
+  /// Every row written into a file.
+  template <RowRange Rows>
+  static void serialize(const Rows& rows, const std::filesystem::path& fileURL, bool append,
+                        Configuration configuration = {}) {
+    CSVWriter writer(fileURL, append, std::move(configuration));
+    writer.writeRows(rows);
+  }
+  template <RowRange Rows>
+  static void serialize(const Rows& rows, const std::filesystem::path& fileURL, bool append,
+                        const Configure& configure) {
+    serialize(rows, fileURL, append, configured(configure));
+  }
+
+ /// Turns scalars into bytes of the output's encoding (internal).
+  class Encoder;
+
+ private:
+
+  using StreamMaker = std::function<std::shared_ptr<platform::OutputStream>()>;
+  /// Validates the configuration before the stream is made, so that a bad one never touches a file.
+  CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark);
+  static Configuration configured(const Configure& configure);
+
+  template <RowRange Rows>
+  void writeRows(const Rows& rows) {
+    for (auto&& row : rows) writeRow(row);
+    endEncoding();
+  }
+  /// Fails with the field-overflow error when `count` more fields do not fit the row.
+  void requireRoom(std::int64_t count) const;
+  /// Steps after the room check: the field delimiter when needed, then the escaped text.
+  void writeFieldText(std::string_view field);
+  /// Sends `count` field delimiters, then the row delimiter; `countsFields` counts each delimiter as a field.
+  void writeDelimiters(std::int64_t count, bool countsFields);
+  /// Hands `out_` to the stream in full.
+  void flushOut();
+  /// The whole output decoded with the settings' encoding.
+  std::string text() const;
+
+  /// A delimiter's bytes; when one of its scalars cannot be encoded, the bytes before it and that scalar.
+  struct Piece {
+    std::vector<std::uint8_t> bytes;
+    std::optional<char32_t> failingScalar;
+  };
+  enum class FieldText { empty, plainUTF8, scalars, invalid };
+  enum class ByteClass : std::uint8_t { plain, special, multiByte };
+
+  void buildPieces();
+  /// Whether a field goes out unchanged in UTF-8: well formed, and holding nothing to escape.
+  bool isPlainUTF8(std::string_view field) const;
+  /// Fills `escaped_` with the field as written, or tells that it cannot be written without escaping.
+  FieldText escape(std::string_view field);
+
+  Configuration configuration_;
+  Settings settings_;
+  std::shared_ptr<platform::OutputStream> stream_;
+  std::unique_ptr<Encoder> encoder_;
+  std::vector<std::uint8_t> out_;  // the bytes of the field or delimiters being written
+  std::u32string scalars_;         // the field being escaped, and its escaped form
+  std::u32string escaped_;
+  Piece fieldDelimiter_;
+  Piece rowDelimiter_;
+  std::array<ByteClass, 256> byteClass_{};
+  std::int64_t rowIndex_ = 0;
+  std::int64_t fieldIndex_ = 0;
+  std::int64_t expectedFields_ = 0;
+  bool ended_ = false;
+};
+
+using CSVWriterError = CSVError<CSVWriter>;
+
+}  // namespace RecordCSV

@@ -1,0 +1,291 @@
+#include "RecordCSV/CSVWriter.hpp"
+
+#include <array>
+
+#include "WriterEncoder.hpp"
+#include "WriterErrors.hpp"
+#include "platform/Unicode.hpp"
+
+namespace RecordCSV {
+
+std::vector<std::uint8_t> Strategy::bytes(BOM strategy, const platform::TextEncoding& encoding) {
+  using Kind = platform::TextEncoding::Kind;
+  if (strategy == BOM::never) return {};
+  switch (encoding.kind()) {
+    case Kind::utf16: return {0xFE, 0xFF};
+    case Kind::utf32: return {0x00, 0x00, 0xFE, 0xFF};
+    default: break;
+  }
+  if (strategy == BOM::convention) return {};
+  switch (encoding.kind()) {
+    case Kind::utf8: return {0xEF, 0xBB, 0xBF};
+    case Kind::utf16BigEndian: return {0xFE, 0xFF};
+    case Kind::utf16LittleEndian: return {0xFF, 0xFE};
+    case Kind::utf32BigEndian: return {0x00, 0x00, 0xFE, 0xFF};
+    case Kind::utf32LittleEndian: return {0xFF, 0xFE, 0x00, 0x00};
+    default: return {};
+  }
+}
+
+CSVWriter::Settings CSVWriter::Settings::make(const Configuration& configuration) {
+  auto pair = Delimiter::Scalars::make(configuration.delimiters.field.scalars, configuration.delimiters.row.scalars);
+  if (!pair) throw WriterErrors::invalidDelimiters();
+  platform::TextEncoding encoding = configuration.encoding.value_or(platform::TextEncoding::utf8());
+  if (!Encoder::kindFor(encoding)) throw WriterErrors::unsupportedEncoding(encoding);
+  // The row set orders shorter delimiters first, then by scalar values.
+  return Settings{{pair->field, *pair->row.begin()},
+                  configuration.escapingStrategy.scalar(),
+                  configuration.headers,
+                  std::move(encoding)};
+}
+
+CSVWriter::CSVWriter() : CSVWriter(Configuration()) {}
+
+CSVWriter::CSVWriter(Configuration configuration)
+    : CSVWriter(std::move(configuration), [] { return platform::OutputStream::toMemory(); }, true) {}
+
+CSVWriter::CSVWriter(const Configure& configure) : CSVWriter(configured(configure)) {}
+
+CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append)
+    : CSVWriter(fileURL, append, Configuration()) {}
+
+CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, Configuration configuration)
+    : CSVWriter(
+          std::move(configuration),
+          [&] {
+            auto stream = platform::OutputStream::toFile(fileURL, append);
+            if (!stream) throw WriterErrors::streamNotCreated(fileURL);
+            return stream;
+          },
+          !append) {}
+
+CSVWriter::CSVWriter(std::shared_ptr<platform::OutputStream> stream, Configuration configuration)
+    : CSVWriter(std::move(configuration), [&] { return std::move(stream); }, true) {}
+
+CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, const Configure& configure)
+    : CSVWriter(fileURL, append, configured(configure)) {}
+
+CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark)
+    : configuration_(std::move(configuration)), settings_(Settings::make(configuration_)) {
+  stream_ = makeStream();
+  stream_->open();
+  if (stream_->status() != platform::StreamStatus::open) throw WriterErrors::streamNotOpen(*stream_);
+  if (writesMark) {
+    const std::vector<std::uint8_t> mark = Strategy::bytes(configuration_.bomStrategy, settings_.encoding);
+    std::size_t written = 0;
+    writeFully(*stream_, mark.data(), mark.size(), nullptr, written);
+  }
+  encoder_ = std::make_unique<Encoder>(*Encoder::kindFor(settings_.encoding));
+  buildPieces();
+  if (!settings_.headers.empty()) {
+    writeFields(settings_.headers);
+    endRow();
+    rowIndex_ = 0;
+  }
+}
+
+CSVWriter::~CSVWriter() {
+  try {
+    endEncoding();
+  } catch (...) {
+    // Releasing a writer cannot report anything; endEncoding() is the way to learn of failures.
+  }
+}
+
+CSVWriter::Configuration CSVWriter::configured(const Configure& configure) {
+  Configuration configuration;
+  if (configure) configure(configuration);
+  return configuration;
+}
+
+void CSVWriter::buildPieces() {
+  auto piece = [&](const std::u32string& scalars) {
+    Piece result;
+    const std::size_t encoded = encoder_->encode(scalars.data(), scalars.size(), result.bytes);
+    if (encoded < scalars.size()) result.failingScalar = scalars[encoded];
+    return result;
+  };
+  fieldDelimiter_ = piece(settings_.delimiters.field);
+  rowDelimiter_ = piece(settings_.delimiters.row);
+
+  // Bytes that may start an escaping scalar or a delimiter send a UTF-8 field down the slow path.
+  byteClass_.fill(ByteClass::plain);
+  for (std::size_t byte = 0x80; byte < 0x100; ++byte) byteClass_[byte] = ByteClass::multiByte;
+  auto markSpecial = [&](char32_t scalar) {
+    std::string text;
+    platform::appendUTF8(text, scalar);
+    byteClass_[static_cast<unsigned char>(text[0])] = ByteClass::special;
+  };
+  if (settings_.escapingScalar) markSpecial(*settings_.escapingScalar);
+  markSpecial(settings_.delimiters.field.front());
+  markSpecial(settings_.delimiters.row.front());
+}
+
+void CSVWriter::requireRoom(std::int64_t count) const {
+  if (expectedFields_ > 0 && fieldIndex_ + count > expectedFields_) throw WriterErrors::fieldOverflow(expectedFields_);
+}
+
+void CSVWriter::writeField(std::string_view field) {
+  requireRoom(1);
+  writeFieldText(field);
+}
+
+bool CSVWriter::isPlainUTF8(std::string_view field) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
+  const std::size_t count = field.size();
+  for (std::size_t i = 0; i < count;) {
+    switch (byteClass_[bytes[i]]) {
+      case ByteClass::plain: ++i; break;
+      case ByteClass::special: return false;
+      case ByteClass::multiByte: {
+        const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
+        if (length == 0) return false;
+        i += length;
+        break;
+      }
+    }
+  }
+  return true;
+}
+
+CSVWriter::FieldText CSVWriter::escape(std::string_view field) {
+  scalars_.clear();
+  platform::appendScalars(field, scalars_);
+  escaped_.clear();
+  escaped_.reserve(scalars_.size() + 3);
+  const std::u32string_view text = scalars_;
+  const std::u32string_view delimiters[] = {settings_.delimiters.field, settings_.delimiters.row};
+  const std::optional<char32_t> escaping = settings_.escapingScalar;
+  bool marked = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (escaping && text[i] == *escaping) {
+      escaped_.append(2, *escaping);
+      marked = true;
+      ++i;
+      continue;
+    }
+    bool matched = false;
+    for (std::u32string_view delimiter : delimiters) {
+      if (text[i] == delimiter[0] && text.substr(i, delimiter.size()) == delimiter) {
+        if (!escaping) return FieldText::invalid;
+        escaped_.append(delimiter);
+        i += delimiter.size();
+        marked = matched = true;
+        break;
+      }
+    }
+    if (!matched) escaped_.push_back(text[i++]);
+  }
+  if (marked) {
+    escaped_.insert(escaped_.begin(), *escaping);
+    escaped_.push_back(*escaping);
+  }
+  return FieldText::scalars;
+}
+
+void CSVWriter::writeFieldText(std::string_view field) {
+  out_.clear();
+  FieldText kind = FieldText::scalars;
+  if (field.empty())
+    kind = FieldText::empty;
+  else if (encoder_->kind() == Encoder::Kind::utf8 && isPlainUTF8(field))
+    kind = FieldText::plainUTF8;
+  else
+    kind = escape(field);
+
+  if (fieldIndex_ > 0) {
+    out_.insert(out_.end(), fieldDelimiter_.bytes.begin(), fieldDelimiter_.bytes.end());
+    if (fieldDelimiter_.failingScalar) {
+      flushOut();
+      throw encoder_->failure(*fieldDelimiter_.failingScalar);
+    }
+  }
+  std::optional<char32_t> failingScalar;
+  switch (kind) {
+    case FieldText::empty: break;
+    case FieldText::invalid:
+      flushOut();
+      throw WriterErrors::delimiterWithoutEscaping(std::string(field));
+    case FieldText::plainUTF8:
+      out_.insert(out_.end(), reinterpret_cast<const std::uint8_t*>(field.data()),
+                  reinterpret_cast<const std::uint8_t*>(field.data()) + field.size());
+      break;
+    case FieldText::scalars: {
+      const std::size_t encoded = encoder_->encode(escaped_.data(), escaped_.size(), out_);
+      if (encoded < escaped_.size()) failingScalar = escaped_[encoded];
+      break;
+    }
+  }
+  flushOut();
+  if (failingScalar) throw encoder_->failure(*failingScalar);
+  ++fieldIndex_;
+}
+
+void CSVWriter::flushOut() {
+  std::size_t written = 0;
+  writeFully(*stream_, out_.data(), out_.size(), encoder_.get(), written);
+}
+
+void CSVWriter::writeDelimiters(std::int64_t count, bool countsFields) {
+  out_.clear();
+  std::int64_t pieces = 0;
+  const Piece* failing = nullptr;
+  for (; pieces < count; ++pieces) {
+    out_.insert(out_.end(), fieldDelimiter_.bytes.begin(), fieldDelimiter_.bytes.end());
+    if (fieldDelimiter_.failingScalar) {
+      failing = &fieldDelimiter_;
+      break;
+    }
+  }
+  if (!failing) {
+    out_.insert(out_.end(), rowDelimiter_.bytes.begin(), rowDelimiter_.bytes.end());
+    if (rowDelimiter_.failingScalar) failing = &rowDelimiter_;
+  }
+  std::size_t written = 0;
+  try {
+    writeFully(*stream_, out_.data(), out_.size(), encoder_.get(), written);
+  } catch (...) {
+    // The fields whose delimiter went out before the failure stay counted.
+    if (countsFields && !fieldDelimiter_.failingScalar)
+      fieldIndex_ += std::min<std::int64_t>(pieces, static_cast<std::int64_t>(written / fieldDelimiter_.bytes.size()));
+    throw;
+  }
+  if (countsFields) fieldIndex_ += pieces;
+  if (failing) throw encoder_->failure(*failing->failingScalar);
+}
+
+void CSVWriter::endRow() {
+  if (fieldIndex_ == 0) {
+    writeEmptyRow();
+    return;
+  }
+  if (expectedFields_ == 0) expectedFields_ = fieldIndex_;
+  writeDelimiters(expectedFields_ - fieldIndex_, true);
+  ++rowIndex_;
+  fieldIndex_ = 0;
+}
+
+void CSVWriter::writeEmptyRow() {
+  if (expectedFields_ == 0) throw WriterErrors::emptyRowWithoutFieldCount();
+  writeDelimiters(expectedFields_ - 1, false);
+  ++rowIndex_;
+  fieldIndex_ = 0;
+}
+
+void CSVWriter::endEncoding() {
+  if (ended_) return;
+  if (fieldIndex_ > 0) endRow();
+  ended_ = true;
+  stream_->close();
+  // A buffered file hands over its last bytes only now; losing them is a failure, not success.
+  if (stream_->status() == platform::StreamStatus::error) throw WriterErrors::writeFailed(*stream_);
+}
+
+platform::Data CSVWriter::data() const {
+  if (stream_->status() != platform::StreamStatus::closed) throw WriterErrors::memoryStreamOpen(*stream_);
+  std::optional<platform::Data> bytes = stream_->dataWrittenToMemory();
+  if (!bytes) throw WriterErrors::noMemoryData(*stream_);
+  return std::move(*bytes);
+}
+
+}  // namespace RecordCSV
