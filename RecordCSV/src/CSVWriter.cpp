@@ -1,6 +1,7 @@
 #include "RecordCSV/CSVWriter.hpp"
 
 #include <array>
+#include <stdexcept>
 
 #include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
@@ -68,6 +69,7 @@ CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, const Co
 CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark)
     : configuration_(std::move(configuration)), settings_(Settings::make(configuration_)) {
   stream_ = makeStream();
+  if (!stream_) throw std::invalid_argument("a CSV writer needs an output stream");
   stream_->open();
   if (stream_->status() != platform::StreamStatus::open) throw WriterErrors::streamNotOpen(*stream_);
   if (writesMark) {

@@ -5,35 +5,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 
 #include "platform/Error.hpp"
 #include "platform/InputStream.hpp"
 #include "platform/OutputStream.hpp"
 #include "platform/StreamDoubles.hpp"
+#include "platform/TemporaryDirectory.hpp"
 
 namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("pz-streams-" + std::to_string(random()) + std::to_string(::getpid()));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 std::string fileText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -61,7 +44,7 @@ std::int64_t errorCode(const std::exception_ptr& error) {
 }
 
 TEST(InputStream, ReadsEveryKindOfSourceToItsEnd) {
-  TempFolder folder;
+  TemporaryDirectory folder;
   const fs::path file = folder.path() / "in.csv";
   std::ofstream(file, std::ios::binary) << "a,b\nc,d\n";
   int pipeEnds[2];
@@ -102,7 +85,7 @@ TEST(InputStream, ReadsEveryKindOfSourceToItsEnd) {
 }
 
 TEST(InputStream, MissingFilesFailToOpenAndEmptyLocationsMakeNoStream) {
-  TempFolder folder;
+  TemporaryDirectory folder;
   EXPECT_EQ(InputStream::withFile(fs::path()), nullptr);
   auto stream = InputStream::withFile(folder.path() / "missing.csv");
   ASSERT_NE(stream, nullptr);
@@ -126,7 +109,7 @@ TEST(InputStream, StandardInputIsLeftOpenWhenTheStreamCloses) {
 }
 
 TEST(OutputStream, FilesAreCreatedTruncatedOrAppendedTo) {
-  TempFolder folder;
+  TemporaryDirectory folder;
   struct Case {
     const char* name;
     const char* before;  // nullptr: no file yet
@@ -165,7 +148,7 @@ TEST(OutputStream, FilesAreCreatedTruncatedOrAppendedTo) {
 }
 
 TEST(OutputStream, FailuresSurfaceThroughStatusAndError) {
-  TempFolder folder;
+  TemporaryDirectory folder;
   const std::uint8_t bytes[] = {'a', 'b', 'c'};
 
   auto unopenable = OutputStream::toFile(folder.path() / "no-such-folder" / "out.csv", false);
