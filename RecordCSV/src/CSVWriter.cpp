@@ -1,6 +1,7 @@
 #include "RecordCSV/CSVWriter.hpp"
 
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 #include "WriterEncoder.hpp"
@@ -113,14 +114,11 @@ void CSVWriter::buildPieces() {
   // Bytes that may start an escaping scalar or a delimiter send a UTF-8 field down the slow path.
   byteClass_.fill(ByteClass::plain);
   for (std::size_t byte = 0x80; byte < 0x100; ++byte) byteClass_[byte] = ByteClass::multiByte;
-  auto markSpecial = [&](char32_t scalar) {
-    std::string text;
-    platform::appendUTF8(text, scalar);
-    byteClass_[static_cast<unsigned char>(text[0])] = ByteClass::special;
-  };
-  if (settings_.escapingScalar) markSpecial(*settings_.escapingScalar);
-  markSpecial(settings_.delimiters.field.front());
-  markSpecial(settings_.delimiters.row.front());
+  if (settings_.escapingScalar) platform::appendUTF8(escapingUTF8_, *settings_.escapingScalar);
+  fieldDelimiterUTF8_ = platform::toUTF8(settings_.delimiters.field);
+  rowDelimiterUTF8_ = platform::toUTF8(settings_.delimiters.row);
+  for (const std::string* text : {&escapingUTF8_, &fieldDelimiterUTF8_, &rowDelimiterUTF8_})
+    if (!text->empty()) byteClass_[static_cast<unsigned char>(text->front())] = ByteClass::special;
 }
 
 void CSVWriter::requireRoom(std::int64_t count) const {
@@ -132,25 +130,67 @@ void CSVWriter::writeField(std::string_view field) {
   writeFieldText(field);
 }
 
-bool CSVWriter::isPlainUTF8(std::string_view field) const {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
-  const std::size_t count = field.size();
-  for (std::size_t i = 0; i < count;) {
-    switch (byteClass_[bytes[i]]) {
-      case ByteClass::plain: ++i; break;
-      case ByteClass::special: return false;
-      case ByteClass::multiByte: {
-        const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
-        if (length == 0) return false;
-        i += length;
-        break;
-      }
-    }
-  }
-  return true;
+namespace {
+
+bool startsWith(const unsigned char* bytes, std::size_t available, const std::string& prefix) {
+  return !prefix.empty() && available >= prefix.size() && std::memcmp(bytes, prefix.data(), prefix.size()) == 0;
 }
 
-CSVWriter::FieldText CSVWriter::escape(std::string_view field) {
+}  // namespace
+
+CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field) {
+  const std::size_t start = out_.size();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
+  const std::size_t count = field.size();
+  const bool escapes = settings_.escapingScalar.has_value();
+  bool marked = false;
+  std::size_t i = 0;
+  while (i < count) {
+    // Runs of plain ASCII are the common case and go out in one copy.
+    std::size_t run = i;
+    while (run < count && byteClass_[bytes[run]] == ByteClass::plain) ++run;
+    out_.insert(out_.end(), bytes + i, bytes + run);
+    i = run;
+    if (i == count) break;
+    const std::size_t available = count - i;
+    if (byteClass_[bytes[i]] == ByteClass::special) {
+      if (escapes && startsWith(bytes + i, available, escapingUTF8_)) {
+        out_.insert(out_.end(), escapingUTF8_.begin(), escapingUTF8_.end());
+        out_.insert(out_.end(), escapingUTF8_.begin(), escapingUTF8_.end());
+        i += escapingUTF8_.size();
+        marked = true;
+        continue;
+      }
+      const std::string* delimiter = startsWith(bytes + i, available, fieldDelimiterUTF8_) ? &fieldDelimiterUTF8_
+                                     : startsWith(bytes + i, available, rowDelimiterUTF8_) ? &rowDelimiterUTF8_
+                                                                                           : nullptr;
+      if (delimiter) {
+        if (!escapes) {
+          out_.resize(start);
+          return FieldText::invalid;
+        }
+        out_.insert(out_.end(), delimiter->begin(), delimiter->end());
+        i += delimiter->size();
+        marked = true;
+        continue;
+      }
+    }
+    const std::size_t length = bytes[i] < 0x80 ? 1 : platform::wellFormedUTF8Length(bytes + i, available);
+    if (length == 0) {
+      out_.resize(start);
+      return FieldText::illFormed;
+    }
+    out_.insert(out_.end(), bytes + i, bytes + i + length);
+    i += length;
+  }
+  if (marked) {
+    out_.insert(out_.begin() + static_cast<std::ptrdiff_t>(start), escapingUTF8_.begin(), escapingUTF8_.end());
+    out_.insert(out_.end(), escapingUTF8_.begin(), escapingUTF8_.end());
+  }
+  return FieldText::written;
+}
+
+CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::optional<char32_t>& failingScalar) {
   scalars_.clear();
   platform::appendScalars(field, scalars_);
   escaped_.clear();
@@ -182,19 +222,13 @@ CSVWriter::FieldText CSVWriter::escape(std::string_view field) {
     escaped_.insert(escaped_.begin(), *escaping);
     escaped_.push_back(*escaping);
   }
-  return FieldText::scalars;
+  const std::size_t encoded = encoder_->encode(escaped_.data(), escaped_.size(), out_);
+  if (encoded < escaped_.size()) failingScalar = escaped_[encoded];
+  return FieldText::written;
 }
 
 void CSVWriter::writeFieldText(std::string_view field) {
   out_.clear();
-  FieldText kind = FieldText::scalars;
-  if (field.empty())
-    kind = FieldText::empty;
-  else if (encoder_->kind() == Encoder::Kind::utf8 && isPlainUTF8(field))
-    kind = FieldText::plainUTF8;
-  else
-    kind = escape(field);
-
   if (fieldIndex_ > 0) {
     out_.insert(out_.end(), fieldDelimiter_.bytes.begin(), fieldDelimiter_.bytes.end());
     if (fieldDelimiter_.failingScalar) {
@@ -203,22 +237,14 @@ void CSVWriter::writeFieldText(std::string_view field) {
     }
   }
   std::optional<char32_t> failingScalar;
-  switch (kind) {
-    case FieldText::empty: break;
-    case FieldText::invalid:
-      flushOut();
-      throw WriterErrors::delimiterWithoutEscaping(std::string(field));
-    case FieldText::plainUTF8:
-      out_.insert(out_.end(), reinterpret_cast<const std::uint8_t*>(field.data()),
-                  reinterpret_cast<const std::uint8_t*>(field.data()) + field.size());
-      break;
-    case FieldText::scalars: {
-      const std::size_t encoded = encoder_->encode(escaped_.data(), escaped_.size(), out_);
-      if (encoded < escaped_.size()) failingScalar = escaped_[encoded];
-      break;
-    }
+  FieldText result = FieldText::written;
+  if (!field.empty()) {
+    if (encoder_->kind() == Encoder::Kind::utf8) result = appendUTF8Field(field);
+    if (result == FieldText::illFormed || encoder_->kind() != Encoder::Kind::utf8)
+      result = appendScalarField(field, failingScalar);
   }
   flushOut();
+  if (result == FieldText::invalid) throw WriterErrors::delimiterWithoutEscaping(std::string(field));
   if (failingScalar) throw encoder_->failure(*failingScalar);
   ++fieldIndex_;
 }

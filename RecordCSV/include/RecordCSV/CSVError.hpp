@@ -38,7 +38,10 @@ class CSVError : public platform::Error {
   Failure type() const noexcept { return type_; }
 
   std::string debugDescription() const override {
-    return "[" + std::string(F::typeName) + "] " + description() + debugDetailLines();
+    // Appended piece by piece: "[" + std::string(...) trips a false -Wrestrict in optimised GCC 12 builds.
+    std::string text = "[";
+    text.append(F::typeName).append("] ").append(description()).append(debugDetailLines());
+    return text;
   }
 
  private:

@@ -203,14 +203,16 @@ class CSVWriter {
     std::vector<std::uint8_t> bytes;
     std::optional<char32_t> failingScalar;
   };
-  enum class FieldText { empty, plainUTF8, scalars, invalid };
+  enum class FieldText { written, invalid, illFormed };
   enum class ByteClass : std::uint8_t { plain, special, multiByte };
 
   void buildPieces();
-  /// Whether a field goes out unchanged in UTF-8: well formed, and holding nothing to escape.
-  bool isPlainUTF8(std::string_view field) const;
-  /// Fills `escaped_` with the field as written, or tells that it cannot be written without escaping.
-  FieldText escape(std::string_view field);
+  /// Appends the escaped field to `out_` straight from its UTF-8 bytes, for UTF-8 output;
+  /// `illFormed` leaves the field to the scalar path, which replaces the bad bytes.
+  FieldText appendUTF8Field(std::string_view field);
+  /// Appends the escaped field to `out_` scalar by scalar, in any encoding. Nothing is appended
+  /// for an invalid field; `failingScalar` is the first scalar the encoder refused.
+  FieldText appendScalarField(std::string_view field, std::optional<char32_t>& failingScalar);
 
   Configuration configuration_;
   Settings settings_;
@@ -222,6 +224,7 @@ class CSVWriter {
   Piece fieldDelimiter_;
   Piece rowDelimiter_;
   std::array<ByteClass, 256> byteClass_{};
+  std::string escapingUTF8_, fieldDelimiterUTF8_, rowDelimiterUTF8_;
   std::int64_t rowIndex_ = 0;
   std::int64_t fieldIndex_ = 0;
   std::int64_t expectedFields_ = 0;
