@@ -84,6 +84,9 @@ TEST(CSVWriter, EscapesOnlyWhatMustBeEscapedAndKeepsRowsEven) {
     CSVWriter::Configuration configuration;
     if (c.configure) c.configure(configuration);
     EXPECT_EQ(bytesOf(CSVWriter::serialize(c.rows, configuration)), c.expected);
+    // Other encodings escape scalar by scalar rather than byte by byte; the text must not differ.
+    configuration.encoding = platform::TextEncoding::utf16BigEndian();
+    EXPECT_EQ(CSVWriter::serializeToString(c.rows, configuration), c.expected);
   }
 }
 
