@@ -1,17 +1,32 @@
 #pragma once
-// The streaming CSV reader.
+// The streaming CSV reader: delimited text from a text value or a data blob,
+// row by row, record by record, or whole into a file view.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "RecordCSV/CSVError.hpp"
 #include "RecordCSV/Delimiter.hpp"
 #include "RecordCSV/Strategy.hpp"
 #include "platform/CharacterSet.hpp"
+#include "platform/Data.hpp"
 #include "platform/TextEncoding.hpp"
 
 namespace RecordCSV {
+
+class UTF8Source;
+class ByteSource;
+class FieldTable;
+class Parser;
 
 class CSVReader {
  public:
@@ -35,6 +50,8 @@ class CSVReader {
 
     friend bool operator==(const Configuration&, const Configuration&) = default;
   };
+  /// Changes a default configuration in place.
+  using Configure = std::function<void(Configuration&)>;
 
   /// The reader's failure kinds; the raw values are the error codes.
   enum class Error : std::int64_t { invalidConfiguration = 1, invalidInput = 2, streamFailure = 4 };
@@ -42,8 +59,181 @@ class CSVReader {
   static constexpr std::string_view errorDomain = "Reader";
   static constexpr std::string_view typeName = "CSVReader";
   static std::string_view errorDescription(Error failure);
+
+  /// A configuration once validated; fixed for the reader's life.
+  struct Settings {
+    Delimiter::Scalars delimiters;
+    std::optional<char32_t> escapingScalar;
+    platform::CharacterSet trimCharacters;
+    bool isTrimNeeded = false;
+
+    /// Throws the reader's invalidConfiguration error on the first rule the configuration breaks.
+    explicit Settings(const Configuration& configuration);
+  };
+
+  /// Where the reader is in its life; a failed reader keeps the error that stopped it.
+  class Status;
+  /// Rows read so far (a header row counts as one) and the number of fields every row must have.
+  struct Count {
+    std::int64_t rows = 0;
+    std::int64_t fields = 0;
+    friend bool operator==(const Count&, const Count&) = default;
+  };
+
+  class HeaderLookup;
+  class Row;
+  class Record;
+  class FileView;
+
+  /// Reads from decoded text; throws the reader's error when the configuration is invalid
+  /// or the header row cannot be read.
+  CSVReader(Configuration configuration, std::unique_ptr<UTF8Source> source);
+  ~CSVReader();
+  CSVReader(CSVReader&&) noexcept;
+  CSVReader& operator=(CSVReader&&) noexcept;
+
+  /// A reader over a text's scalars; encoding and presample are not consulted.
+  static CSVReader initWithString(std::string text, Configuration configuration);
+  static CSVReader initWithString(std::string text, const Configure& configure);
+  /// A reader over a data blob, decoded by the configured encoding or the one its byte-order mark names.
+  static CSVReader initWithData(platform::Data data, Configuration configuration);
+  static CSVReader initWithData(platform::Data data, const Configure& configure);
+
+  /// The whole input as a file view.
+  static FileView decode(std::string_view text, const Configuration& configuration);
+  static FileView decode(std::string_view text, const Configure& configure);
+  static FileView decode(const platform::Data& data, const Configuration& configuration);
+  static FileView decode(const platform::Data& data, const Configure& configure);
+
+  const Configuration& configuration() const noexcept { return configuration_; }
+  const Settings& settings() const noexcept { return *settings_; }
+  /// The header row, empty when there is none.
+  const std::vector<std::string>& headers() const noexcept { return headers_; }
+  const Count& count() const noexcept { return count_; }
+  const Status& status() const noexcept { return *status_; }
+  /// The zero-based index of the next data row.
+  std::int64_t rowIndex() const noexcept { return count_.rows - (headers_.empty() ? 0 : 1); }
+
+  /// The next row, or nothing once the input is finished; a failure is kept and thrown again on every later read.
+  std::optional<std::vector<std::string>> readRow();
+  /// The next row with the header lookup, or nothing once the input is finished.
+  std::optional<Record> readRecord();
+  /// Everything left, as a file view.
+  FileView readFileView();
+
+  /// Rows until the input ends or a row fails; a failure stays in `status()`.
+  class Iterator;
+  Iterator begin();
+  std::default_sentinel_t end() const noexcept { return {}; }
+
+  /// The encoding whose byte-order mark begins `firstBytes` (up to four bytes) and the mark's length.
+  /// FF FE 00 00 is the UTF-16 little-endian mark when `provided` is UTF-16 or UTF-16LE, else UTF-32LE.
+  struct Inference {
+    std::optional<platform::TextEncoding> encoding;
+    std::size_t markLength = 0;
+  };
+  static Inference inferEncoding(std::span<const std::uint8_t> firstBytes,
+                                 const std::optional<platform::TextEncoding>& provided);
+  /// The encoding to decode with; throws when the configured one conflicts with the mark.
+  static platform::TextEncoding resolveEncoding(const std::optional<platform::TextEncoding>& provided,
+                                                const std::optional<platform::TextEncoding>& inferred);
+  /// Decoded text from bytes in the given Unicode encoding (or ASCII); throws for any other encoding.
+  static std::unique_ptr<UTF8Source> makeDecoder(std::unique_ptr<ByteSource> bytes,
+                                                 const platform::TextEncoding& encoding);
+  /// A blob converted in one piece by the encoding's converter, a leading mark of that encoding dropped;
+  /// throws the mismatch error when the bytes are not in that encoding.
+  static std::string convertWhole(std::span<const std::uint8_t> bytes, const platform::TextEncoding& encoding);
+
+  /// Header text to position; `makeError()` makes the error thrown when two headers are equal.
+  template <typename MakeError>
+  static HeaderLookup makeHeaderLookup(const std::vector<std::string>& headers, MakeError&& makeError);
+
+ private:
+  static CSVReader overBytes(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner,
+                             Configuration configuration);
+  void readHeader();
+  /// Appends the next accepted row to `table`; false once the input is finished.
+  bool appendRow(FieldTable& table);
+  void fail(const CSVError<CSVReader>& error);
+  std::shared_ptr<const HeaderLookup> lookup();
+
+  Configuration configuration_;
+  std::unique_ptr<Settings> settings_;
+  std::vector<std::string> headers_;
+  std::shared_ptr<const HeaderLookup> headerLookup_;
+  std::unique_ptr<Parser> parser_;
+  Count count_;
+  std::unique_ptr<Status> status_;
 };
 
 using CSVReaderError = CSVError<CSVReader>;
 
+class CSVReader::Status {
+ public:
+  enum class Kind { failed, active, finished };
+
+  static Status active() { return Status(Kind::active, nullptr); }
+  static Status finished() { return Status(Kind::finished, nullptr); }
+  static Status failed(const CSVReaderError& error) {
+    return Status(Kind::failed, std::make_shared<const CSVReaderError>(error));
+  }
+
+  Kind kind() const noexcept { return kind_; }
+  /// The error that stopped the reader; null unless failed.
+  const CSVReaderError* error() const noexcept { return error_.get(); }
+
+ private:
+  Status(Kind kind, std::shared_ptr<const CSVReaderError> error) : kind_(kind), error_(std::move(error)) {}
+  Kind kind_;
+  std::shared_ptr<const CSVReaderError> error_;
+};
+
+/// Header text to column position. Headers that are canonically equivalent are the same key.
+class CSVReader::HeaderLookup {
+ public:
+  HeaderLookup() = default;
+  /// Nothing when two headers are equal.
+  static std::optional<HeaderLookup> make(const std::vector<std::string>& headers);
+
+  std::optional<std::size_t> find(std::string_view header) const;
+  bool empty() const noexcept { return positions_.empty(); }
+  std::size_t size() const noexcept { return positions_.size(); }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> positions_;
+};
+
+template <typename MakeError>
+CSVReader::HeaderLookup CSVReader::makeHeaderLookup(const std::vector<std::string>& headers, MakeError&& makeError) {
+  std::optional<HeaderLookup> lookup = HeaderLookup::make(headers);
+  if (!lookup) throw makeError();
+  return std::move(*lookup);
+}
+
+class CSVReader::Iterator {
+ public:
+  using value_type = std::vector<std::string>;
+  using difference_type = std::ptrdiff_t;
+
+  Iterator() = default;
+  explicit Iterator(CSVReader& reader) : reader_(&reader) { ++*this; }
+  const value_type& operator*() const { return row_; }
+  const value_type* operator->() const { return &row_; }
+  Iterator& operator++();
+  void operator++(int) { ++*this; }
+  friend bool operator==(const Iterator& it, std::default_sentinel_t) { return it.reader_ == nullptr; }
+
+ private:
+  CSVReader* reader_ = nullptr;
+  value_type row_;
+};
+
+inline CSVReader::Iterator CSVReader::begin() { return Iterator(*this); }
+
 }  // namespace RecordCSV
+
+#include "RecordCSV/FileView.hpp"

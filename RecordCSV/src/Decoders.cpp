@@ -1,0 +1,179 @@
+// Bytes in ASCII, UTF-8, UTF-16 or UTF-32 turned into UTF-8 text a block at a time.
+// A decoding error is held back until the text decoded before it has been read.
+
+#include <optional>
+#include <string>
+
+#include "RecordCSV/UTF8Source.hpp"
+#include "ReaderErrors.hpp"
+#include "platform/Unicode.hpp"
+
+namespace RecordCSV {
+namespace {
+
+using Kind = platform::TextEncoding::Kind;
+
+constexpr std::size_t outputBlock = std::size_t{1} << 16;
+
+class DecodingSource final : public UTF8Source {
+ public:
+  DecodingSource(std::unique_ptr<ByteSource> bytes, Kind kind) : bytes_(std::move(bytes)), kind_(kind) {}
+
+  bool advance(std::size_t consumed) override {
+    text_.erase(0, consumed);
+    const std::size_t before = text_.size();
+    if (!pending_ && !finished_) produce();
+    data_ = text_.data();
+    size_ = text_.size();
+    if (text_.size() > before) return true;
+    if (pending_) throw *pending_;
+    return false;
+  }
+
+ private:
+  void produce() {
+    const std::size_t target = text_.size() + outputBlock;
+    try {
+      char32_t scalar;
+      while (text_.size() < target) {
+        if (!decodeOne(scalar)) {
+          finished_ = true;
+          return;
+        }
+        platform::appendUTF8(text_, scalar);
+      }
+    } catch (const CSVReaderError& error) {
+      pending_ = error;
+    }
+  }
+
+  bool nextByte(std::uint8_t& byte) {
+    if (cursor_ == blockEnd_) {
+      if (bytesEnded_) return false;
+      const std::span<const std::uint8_t> block = bytes_->next();
+      if (block.empty()) {
+        bytesEnded_ = true;
+        return false;
+      }
+      cursor_ = block.data();
+      blockEnd_ = cursor_ + block.size();
+    }
+    byte = *cursor_++;
+    return true;
+  }
+
+  /// The end of the bytes: the source's end check, then an incomplete last unit.
+  bool end() {
+    bytes_->onEnd();
+    if (incomplete_) throw *incomplete_;
+    return false;
+  }
+
+  /// The next unit of `width` bytes; nothing at the end, remembering a cut-off unit.
+  bool nextUnit(std::size_t width, bool bigEndian, std::uint32_t& unit) {
+    std::uint8_t byte;
+    if (!nextByte(byte)) return false;
+    unit = byte;
+    std::uint32_t shift = 8;
+    for (std::size_t i = 1; i < width; ++i, shift += 8) {
+      if (!nextByte(byte)) {
+        incomplete_ = width == 2 ? ReaderErrors::incompleteUTF16() : ReaderErrors::incompleteUTF32();
+        return false;
+      }
+      unit = bigEndian ? unit << 8 | byte : unit | std::uint32_t{byte} << shift;
+    }
+    return true;
+  }
+
+  bool decodeOne(char32_t& scalar) {
+    switch (kind_) {
+      case Kind::ascii: return decodeASCII(scalar);
+      case Kind::utf8: return decodeUTF8(scalar);
+      case Kind::utf16:
+      case Kind::utf16BigEndian: return decodeUTF16(scalar, true);
+      case Kind::utf16LittleEndian: return decodeUTF16(scalar, false);
+      case Kind::utf32:
+      case Kind::utf32BigEndian: return decodeUTF32(scalar, true);
+      case Kind::utf32LittleEndian: return decodeUTF32(scalar, false);
+      case Kind::other: break;
+    }
+    return false;
+  }
+
+  bool decodeASCII(char32_t& scalar) {
+    std::uint8_t byte;
+    if (!nextByte(byte)) return end();
+    if (byte >= 0x80) throw ReaderErrors::notASCII(byte);
+    scalar = byte;
+    return true;
+  }
+
+  bool decodeUTF8(char32_t& scalar) {
+    std::uint8_t b0;
+    if (!nextByte(b0)) return end();
+    if (b0 < 0x80) {
+      scalar = b0;
+      return true;
+    }
+    if (b0 < 0xC2 || b0 > 0xF4) throw ReaderErrors::invalidUTF8();
+    const std::size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
+    scalar = b0 & (0xFF >> (length + 1));
+    // Reads only as far as the sequence stays well-formed, as a forward parser does.
+    for (std::size_t i = 1; i < length; ++i) {
+      std::uint8_t byte;
+      if (!nextByte(byte)) throw ReaderErrors::invalidUTF8();
+      std::uint8_t low = 0x80, high = 0xBF;
+      if (i == 1) {
+        if (b0 == 0xE0) low = 0xA0;
+        if (b0 == 0xED) high = 0x9F;
+        if (b0 == 0xF0) low = 0x90;
+        if (b0 == 0xF4) high = 0x8F;
+      }
+      if (byte < low || byte > high) throw ReaderErrors::invalidUTF8();
+      scalar = scalar << 6 | (byte & 0x3F);
+    }
+    return true;
+  }
+
+  bool decodeUTF16(char32_t& scalar, bool bigEndian) {
+    std::uint32_t unit;
+    if (!nextUnit(2, bigEndian, unit)) return end();
+    if (unit < 0xD800 || unit > 0xDFFF) {
+      scalar = unit;
+      return true;
+    }
+    std::uint32_t low;
+    if (unit > 0xDBFF || !nextUnit(2, bigEndian, low) || low < 0xDC00 || low > 0xDFFF)
+      throw ReaderErrors::invalidUTF16();
+    scalar = 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00);
+    return true;
+  }
+
+  bool decodeUTF32(char32_t& scalar, bool bigEndian) {
+    std::uint32_t unit;
+    if (!nextUnit(4, bigEndian, unit)) return end();
+    if (!platform::isScalar(unit)) throw ReaderErrors::invalidUTF32();
+    scalar = unit;
+    return true;
+  }
+
+  std::unique_ptr<ByteSource> bytes_;
+  Kind kind_;
+  const std::uint8_t* cursor_ = nullptr;
+  const std::uint8_t* blockEnd_ = nullptr;
+  bool bytesEnded_ = false;
+  bool finished_ = false;
+  std::optional<CSVReaderError> incomplete_;
+  std::optional<CSVReaderError> pending_;
+  std::string text_;
+};
+
+}  // namespace
+
+std::unique_ptr<UTF8Source> CSVReader::makeDecoder(std::unique_ptr<ByteSource> bytes,
+                                                   const platform::TextEncoding& encoding) {
+  if (encoding.kind() == Kind::other) throw ReaderErrors::unsupportedEncoding(encoding);
+  return std::make_unique<DecodingSource>(std::move(bytes), encoding.kind());
+}
+
+}  // namespace RecordCSV

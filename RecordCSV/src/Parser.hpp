@@ -1,0 +1,90 @@
+#pragma once
+// The parse loop over well-formed UTF-8: a byte-class table skips the bytes that
+// cannot start the escaping scalar or a delimiter, and fields are copied in runs
+// into the caller's field table. Delimiter matching keeps the scalar-level
+// read-ahead rules, including where a read-ahead meets undecodable input.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "RecordCSV/CSVReader.hpp"
+#include "RecordCSV/FieldTable.hpp"
+#include "RecordCSV/UTF8Source.hpp"
+
+namespace RecordCSV {
+
+class Parser {
+ public:
+  Parser(const CSVReader::Settings& settings, std::unique_ptr<UTF8Source> source);
+
+  /// Appends one row's fields to `table`; false when the input ends at the start of a row.
+  /// `rowIndex` is what parse errors report.
+  bool parseRow(FieldTable& table, std::int64_t rowIndex);
+  /// Bytes of text still to come, when the source knows.
+  std::size_t sizeHint() const noexcept { return size_ - pos_ + source_->sizeHint(); }
+
+ private:
+  struct Scalar {
+    char32_t value;
+    std::size_t length;
+  };
+  enum class Tail { match, mismatch, end };
+  struct Member {
+    char32_t first;
+    std::string tail;  // the UTF-8 of the scalars after the first
+  };
+
+  /// The scalar that well-formed UTF-8 starts with.
+  static Scalar decode(const char* bytes) noexcept;
+  Scalar scalarAt(std::size_t offset) const noexcept { return decode(data_ + offset); }
+  /// Makes more text available after `pos_`, keeping the bytes from `pos_` on; false at the end.
+  bool refill();
+  bool ensure(std::size_t bytes) {
+    while (size_ - pos_ < bytes)
+      if (!refill()) return false;
+    return true;
+  }
+  Tail matchTail(std::size_t distance, std::string_view tail);
+  /// The number of bytes of the delimiter starting with `c` at `pos_`, or 0 when none does.
+  std::size_t fieldMatch(Scalar c);
+  std::size_t rowMatch(Scalar c);
+  // Each returns whether the row ended with the field.
+  bool parseUnescaped(Scalar first, std::int64_t rowIndex);
+  bool parseEscaped(std::int64_t rowIndex);
+  bool closeEscaped(Scalar next, std::int64_t rowIndex);
+  void endUnescapedField();
+  void flushRun() {
+    table_->append(data_ + run_, pos_ - run_);
+    run_ = noRun;
+  }
+
+  static constexpr std::size_t noRun = static_cast<std::size_t>(-1);
+
+  std::unique_ptr<UTF8Source> source_;
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t pos_ = 0;
+  std::size_t run_ = noRun;  // start of field text not yet copied to the table
+  bool ended_ = false;
+  FieldTable* table_ = nullptr;
+
+  char32_t fieldFirst_;
+  std::string fieldTail_;
+  // With two or more row delimiters of at most two scalars, any scalar that is not a
+  // one-scalar delimiter reads one scalar ahead; otherwise only a matching first scalar does.
+  bool singlesAndPairs_ = false;
+  std::vector<Member> rowMembers_;  // shortest first
+  std::optional<char32_t> escape_;
+  char escapeLead_ = 0;
+  platform::CharacterSet trim_;
+  bool trimNeeded_;
+  std::array<bool, 256> stops_{};  // lead bytes of the escaping scalar and the delimiters' first scalars
+};
+
+}  // namespace RecordCSV

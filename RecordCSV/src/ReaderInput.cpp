@@ -1,0 +1,171 @@
+// The reader's inputs: text, data blobs, encoding inference and resolution, and the
+// conversion of a whole blob in one piece.
+
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+
+#include <algorithm>
+
+#include "MemorySources.hpp"
+#include "Parser.hpp"
+#include "ReaderErrors.hpp"
+#include "RecordCSV/ByteOrderMark.hpp"
+#include "platform/Unicode.hpp"
+
+namespace RecordCSV {
+namespace {
+
+using Kind = platform::TextEncoding::Kind;
+
+std::string wellFormed(std::string text) {
+  if (platform::isWellFormedUTF8(text)) return text;
+  return platform::toUTF8(platform::toScalars(text));
+}
+
+CSVReader::Configuration configured(const CSVReader::Configure& configure) {
+  CSVReader::Configuration configuration;
+  configure(configuration);
+  return configuration;
+}
+
+platform::TextEncoding encodingOf(Kind kind) {
+  switch (kind) {
+    case Kind::utf8: return platform::TextEncoding::utf8();
+    case Kind::utf16BigEndian: return platform::TextEncoding::utf16BigEndian();
+    case Kind::utf16LittleEndian: return platform::TextEncoding::utf16LittleEndian();
+    case Kind::utf32BigEndian: return platform::TextEncoding::utf32BigEndian();
+    case Kind::utf32LittleEndian: return platform::TextEncoding::utf32LittleEndian();
+    default: break;
+  }
+  return platform::TextEncoding::utf8();  // the mark table names no other encoding
+}
+
+bool startsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> prefix) {
+  return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
+
+/// The bytes converted to UTF-16 by an ICU converter that stops at the first bad sequence.
+std::optional<std::u16string> toUTF16(std::span<const std::uint8_t> bytes, const std::string& converterName) {
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(converterName.c_str(), &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  const char* source = reinterpret_cast<const char*>(bytes.data());
+  const auto length = static_cast<std::int32_t>(bytes.size());
+  std::u16string text(bytes.size() + 2, u'\0');
+  std::int32_t needed = ucnv_toUChars(converter, text.data(), static_cast<std::int32_t>(text.size()), source,
+                                      length, &status);
+  if (status == U_BUFFER_OVERFLOW_ERROR) {
+    status = U_ZERO_ERROR;
+    text.assign(static_cast<std::size_t>(needed) + 1, u'\0');
+    needed = ucnv_toUChars(converter, text.data(), static_cast<std::int32_t>(text.size()), source, length, &status);
+  }
+  ucnv_close(converter);
+  if (U_FAILURE(status)) return std::nullopt;
+  text.resize(static_cast<std::size_t>(needed));
+  return text;
+}
+
+}  // namespace
+
+CSVReader CSVReader::initWithString(std::string text, Configuration configuration) {
+  auto owner = std::make_shared<const std::string>(wellFormed(std::move(text)));
+  return CSVReader(std::move(configuration), UTF8Source::overText(*owner, owner));
+}
+
+CSVReader CSVReader::initWithString(std::string text, const Configure& configure) {
+  return initWithString(std::move(text), configured(configure));
+}
+
+CSVReader CSVReader::initWithData(platform::Data data, Configuration configuration) {
+  auto owner = std::make_shared<const platform::Data>(std::move(data));
+  return overBytes(owner->span(), owner, std::move(configuration));
+}
+
+CSVReader CSVReader::initWithData(platform::Data data, const Configure& configure) {
+  return initWithData(std::move(data), configured(configure));
+}
+
+CSVReader CSVReader::overBytes(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner,
+                               Configuration configuration) {
+  if (configuration.presample && configuration.encoding) {
+    auto text = std::make_shared<const std::string>(convertWhole(bytes, *configuration.encoding));
+    return CSVReader(std::move(configuration), UTF8Source::overText(*text, text));
+  }
+  const Inference inference =
+      inferEncoding(bytes.first(std::min(bytes.size(), ByteOrderMark::maximumLength)), configuration.encoding);
+  const platform::TextEncoding encoding = resolveEncoding(configuration.encoding, inference.encoding);
+  const std::span<const std::uint8_t> text = bytes.subspan(inference.markLength);
+  std::unique_ptr<UTF8Source> source;
+  if (encoding.kind() == Kind::utf8 || encoding.kind() == Kind::ascii)
+    source = makeCheckedBytesSource(text, std::move(owner), encoding.kind() == Kind::ascii);
+  else
+    source = makeDecoder(ByteSource::overBytes(text, std::move(owner)), encoding);
+  return CSVReader(std::move(configuration), std::move(source));
+}
+
+CSVReader::FileView CSVReader::decode(std::string_view text, const Configuration& configuration) {
+  if (!platform::isWellFormedUTF8(text)) return initWithString(std::string(text), configuration).readFileView();
+  // The reader lives only inside this call, so it can read the caller's text in place.
+  return CSVReader(configuration, UTF8Source::overText(text)).readFileView();
+}
+
+CSVReader::FileView CSVReader::decode(std::string_view text, const Configure& configure) {
+  return decode(text, configured(configure));
+}
+
+CSVReader::FileView CSVReader::decode(const platform::Data& data, const Configuration& configuration) {
+  return overBytes(data.span(), nullptr, configuration).readFileView();
+}
+
+CSVReader::FileView CSVReader::decode(const platform::Data& data, const Configure& configure) {
+  return decode(data, configured(configure));
+}
+
+CSVReader::Inference CSVReader::inferEncoding(std::span<const std::uint8_t> firstBytes,
+                                              const std::optional<platform::TextEncoding>& provided) {
+  Inference result;
+  for (const ByteOrderMark::Entry& entry : ByteOrderMark::table) {
+    if (!startsWith(firstBytes, entry.mark())) continue;
+    if (result.markLength == 2 && entry.encoding == Kind::utf32LittleEndian) {
+      // FF FE 00 00 carries both little-endian marks; a configured UTF-16 decides for it.
+      const bool wantsUTF16 =
+          provided && (provided->kind() == Kind::utf16 || provided->kind() == Kind::utf16LittleEndian);
+      if (wantsUTF16) continue;
+    }
+    result = {encodingOf(entry.encoding), entry.length};
+  }
+  return result;
+}
+
+platform::TextEncoding CSVReader::resolveEncoding(const std::optional<platform::TextEncoding>& provided,
+                                                  const std::optional<platform::TextEncoding>& inferred) {
+  if (!provided && !inferred) return platform::TextEncoding::utf8();
+  if (!inferred) return *provided;
+  if (!provided || *provided == *inferred) return *inferred;
+  const Kind given = provided->kind();
+  const Kind found = inferred->kind();
+  if ((given == Kind::utf16 && (found == Kind::utf16LittleEndian || found == Kind::utf16BigEndian)) ||
+      (given == Kind::utf32 && (found == Kind::utf32LittleEndian || found == Kind::utf32BigEndian)))
+    return *inferred;
+  throw ReaderErrors::markConflict(*provided, *inferred);
+}
+
+std::string CSVReader::convertWhole(std::span<const std::uint8_t> bytes, const platform::TextEncoding& encoding) {
+  // The converters of the byte-ordered Unicode encodings would keep a mark as text.
+  if (const auto mark = ByteOrderMark::forEncoding(encoding.kind()); mark && startsWith(bytes, mark->mark()))
+    bytes = bytes.subspan(mark->length);
+  const std::optional<std::u16string> utf16 = toUTF16(bytes, encoding.converterName());
+  if (!utf16) throw ReaderErrors::blobEncodingMismatch(encoding);
+  std::string text;
+  UErrorCode status = U_ZERO_ERROR;
+  std::int32_t length = 0;
+  u_strToUTF8(nullptr, 0, &length, utf16->data(), static_cast<std::int32_t>(utf16->size()), &status);
+  status = U_ZERO_ERROR;
+  text.resize(static_cast<std::size_t>(length));
+  u_strToUTF8(text.data(), length, &length, utf16->data(), static_cast<std::int32_t>(utf16->size()), &status);
+  if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING) throw ReaderErrors::blobEncodingMismatch(encoding);
+  return text;
+}
+
+}  // namespace RecordCSV
