@@ -2,6 +2,7 @@
 // Reads an input to its end and records what came out: headers, rows and the error, if any.
 
 #include <functional>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ struct Failure {
   std::optional<std::int64_t> rowIndex;
   friend bool operator==(const Failure&, const Failure&) = default;
 };
+
+inline void PrintTo(const Failure& failure, std::ostream* out) {
+  *out << "{" << failure.code << ", \"" << failure.reason << "\", \"" << failure.help << "\", row index "
+       << (failure.rowIndex ? std::to_string(*failure.rowIndex) : "none") << "}";
+}
 
 struct Outcome {
   std::vector<std::string> headers;
