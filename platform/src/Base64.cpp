@@ -67,8 +67,8 @@ std::optional<Data> base64Decoded(std::string_view text) {
       count = 0;
     }
   }
-  if (count == 1) return std::nullopt;
-  if (padding && count + padding != 4) return std::nullopt;
+  // Padding is required: the text is whole groups of four.
+  if (count != 0 && count + padding != 4) return std::nullopt;
   if (count == 2) {
     bytes.push_back(static_cast<std::uint8_t>(group >> 4));
   } else if (count == 3) {

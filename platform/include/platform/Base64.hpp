@@ -10,7 +10,7 @@
 namespace platform {
 
 std::string base64Encoded(const Data& data);
-/// The bytes of base-64 text; white space is skipped, anything else that is not base-64 gives nothing.
+/// The bytes of padded base-64 text; white space is skipped, anything else that is not base-64 gives nothing.
 std::optional<Data> base64Decoded(std::string_view text);
 
 }  // namespace platform
