@@ -32,8 +32,13 @@ std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale) {
 // by its generation number.
 const icu::Collator& collatorFor(const platform::Locale& locale) {
   thread_local std::unordered_map<std::string, std::unique_ptr<icu::Collator>> collators;
+  thread_local std::string lastIdentifier;
+  thread_local const icu::Collator* last = nullptr;
+  if (last && lastIdentifier == locale.identifier()) return *last;
   auto& slot = collators[locale.identifier()];
   if (!slot) slot = makeCollator(locale);
+  lastIdentifier = locale.identifier();
+  last = slot.get();
   return *slot;
 }
 
@@ -73,19 +78,31 @@ void appendBigEndian(std::string& out, std::uint32_t value, int bytes) {
 }
 
 std::string keyBytes(const icu::Collator& collator, std::string_view text) {
+  thread_local std::vector<uint8_t> sortKey(256);
   const std::u16string units = platform::toUTF16(text);
-  std::string bytes(units.size() * 3 + 16, '\0');
-  for (;;) {
-    const int32_t needed = collator.getSortKey(units.data(), static_cast<int32_t>(units.size()),
-                                               reinterpret_cast<uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
-    if (needed <= static_cast<int32_t>(bytes.size())) {
-      bytes.resize(static_cast<std::size_t>(needed));  // ends with its 0 terminator, the only 0 in it
-      break;
-    }
-    bytes.resize(static_cast<std::size_t>(needed));
+  const auto length = static_cast<int32_t>(units.size());
+  int32_t needed = collator.getSortKey(units.data(), length, sortKey.data(), static_cast<int32_t>(sortKey.size()));
+  if (needed > static_cast<int32_t>(sortKey.size())) {
+    sortKey.resize(static_cast<std::size_t>(needed));
+    needed = collator.getSortKey(units.data(), length, sortKey.data(), needed);
   }
-  // Digit-run lengths, each never 0, closed by a 0; then the code units.
-  for (std::uint32_t length : digitRunLengths(units)) appendBigEndian(bytes, length, 4);
+  // The sort key ends with its 0 terminator, the only 0 in it; then come the digit-run lengths,
+  // each never 0, closed by a 0; then the code units.
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(needed) + 4 + units.size() * 2 + 16);
+  bytes.append(reinterpret_cast<const char*>(sortKey.data()), static_cast<std::size_t>(needed));
+  std::uint32_t run = 0;
+  for (std::size_t i = 0; i < units.size();) {
+    UChar32 c;
+    U16_NEXT(units.data(), i, units.size(), c);
+    if (c < 0x80 ? (c >= '0' && c <= '9') : isDigit(c)) {
+      ++run;
+    } else if (run) {
+      appendBigEndian(bytes, run, 4);
+      run = 0;
+    }
+  }
+  if (run) appendBigEndian(bytes, run, 4);
   appendBigEndian(bytes, 0, 4);
   for (char16_t unit : units) appendBigEndian(bytes, unit, 2);
   return bytes;

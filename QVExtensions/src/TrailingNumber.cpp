@@ -68,7 +68,7 @@ std::string formatInteger(std::string_view format, std::int64_t value) {
     const char conversion = format[j];
     std::string spec = "%" + flags;
     if (width) spec += std::to_string(*width);
-    if (precision) spec += "." + std::to_string(*precision);
+    if (precision) spec.append(".").append(std::to_string(*precision));
     spec += "ll";
     spec += conversion;
     char buffer[2 * maximumFieldWidth + 32];

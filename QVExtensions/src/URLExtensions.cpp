@@ -12,6 +12,14 @@ std::filesystem::path withoutTrailingSeparator(const std::filesystem::path& loca
   return result;
 }
 
+// Appends ".extension" unless the extension is empty.
+void appendExtension(std::filesystem::path& location, std::string_view extension) {
+  if (extension.empty()) return;
+  std::string suffix(1, '.');
+  suffix.append(extension);
+  location += suffix;
+}
+
 std::string extensionText(const std::filesystem::path& location) {
   std::string extension = location.extension().string();
   if (!extension.empty()) extension.erase(0, 1);
@@ -25,7 +33,7 @@ std::string baseName(const std::filesystem::path& location) { return withoutTrai
 void replacePathExtension(std::filesystem::path& location, std::string_view extension) {
   location = withoutTrailingSeparator(location);
   location.replace_extension();
-  if (!extension.empty()) location += "." + std::string(extension);
+  appendExtension(location, extension);
 }
 
 std::filesystem::path replacingPathExtension(const std::filesystem::path& location, std::string_view extension) {
@@ -38,7 +46,7 @@ void rename(std::filesystem::path& location, std::string_view name, bool keepExt
   location = withoutTrailingSeparator(location);
   const std::string extension = extensionText(location);
   location.replace_filename(std::string(name));
-  if (keepExtension && !extension.empty()) location += "." + extension;
+  if (keepExtension) appendExtension(location, extension);
 }
 
 std::filesystem::path renaming(const std::filesystem::path& location, std::string_view name, bool keepExtension) {
@@ -53,7 +61,7 @@ std::filesystem::path incrementingTrailingNumber(const std::filesystem::path& lo
   const std::string extension = extensionText(file);
   std::filesystem::path result = file.parent_path() /
                                  incrementingTrailingNumber(baseName(file), separator, format, start, step);
-  if (!extension.empty()) result += "." + extension;
+  appendExtension(result, extension);
   return result;
 }
 

@@ -59,25 +59,26 @@ std::string replacing(TextReplacement value, std::string_view text, const platfo
   std::string result;
   result.reserve(text.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t copied = 0;  // text before this has been copied or replaced
   for (std::size_t i = 0; i < text.size();) {
+    std::size_t next = i + 1;
+    bool member;
     if (bytes[i] < 0x80) {
-      if (set.contains(bytes[i]))
-        result.append(replacement);
-      else
-        result.push_back(text[i]);
-      ++i;
-      continue;
+      member = set.contains(bytes[i]);
+    } else {
+      auto end = static_cast<int32_t>(i);
+      UChar32 scalar;
+      U8_NEXT(bytes, end, static_cast<int32_t>(text.size()), scalar);
+      next = static_cast<std::size_t>(end);
+      member = scalar >= 0 && set.contains(static_cast<char32_t>(scalar));
     }
-    auto next = static_cast<int32_t>(i);
-    UChar32 scalar;
-    U8_NEXT(bytes, next, static_cast<int32_t>(text.size()), scalar);
-    if (scalar >= 0 && set.contains(static_cast<char32_t>(scalar)))
-      result.append(replacement);
-    else
-      result.append(text.substr(i, static_cast<std::size_t>(next) - i));
-    i = static_cast<std::size_t>(next);
+    if (member) {
+      result.append(text.substr(copied, i - copied)).append(replacement);
+      copied = next;
+    }
+    i = next;
   }
-  return result;
+  return result.append(text.substr(copied));
 }
 
 void replace(TextReplacement value, std::string& text, const platform::CharacterSet& set) {
@@ -85,17 +86,18 @@ void replace(TextReplacement value, std::string& text, const platform::Character
 }
 
 void transform(TextTransformation value, std::string& text) {
+  const platform::Locale& locale = platform::Locale::current();
   switch (value) {
     case TextTransformation::none:
       return;
     case TextTransformation::capitalize:
-      text = platform::capitalized(text, platform::Locale::current());
+      text = platform::capitalized(text, locale);
       return;
     case TextTransformation::lowercase:
-      text = platform::lowercased(text, platform::Locale::current());
+      text = platform::lowercased(text, locale);
       return;
     case TextTransformation::uppercase:
-      text = platform::uppercased(text, platform::Locale::current());
+      text = platform::uppercased(text, locale);
       return;
   }
 }

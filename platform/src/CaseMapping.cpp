@@ -26,7 +26,7 @@ std::string map(std::string_view text, const Locale& locale, Mapping mapping) {
     case Mapping::lower:
       icu::CaseMap::utf8ToLower(id, 0, piece, sink, nullptr, status);
       break;
-    case Mapping::title:  // the first character only, exactly as its title-case mapping says
+    case Mapping::title:  // the first character title-cased, the others lowered
       icu::CaseMap::utf8ToTitle(id, U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_BREAK_ADJUSTMENT, nullptr, piece, sink,
                                 nullptr, status);
       break;
@@ -39,7 +39,7 @@ std::string map(std::string_view text, const Locale& locale, Mapping mapping) {
 bool asciiFastPath(std::string_view text, const Locale& locale) {
   for (char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
-  const std::string language = locale.language();
+  const std::string& language = locale.language();
   return language != "tr" && language != "az";
 }
 
@@ -92,16 +92,20 @@ std::string capitalized(std::string_view text, const Locale& locale) {
     }
     return result;
   }
-  // Runs of characters to lower are mapped together so that context rules (final sigma) hold.
+  // A title-cased character and the run lowered after it are mapped in one call (title case
+  // maps its first character and lowers the rest), so that context rules such as the final
+  // sigma see the whole run.
   std::string result;
   result.reserve(text.size());
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   const auto length = static_cast<int32_t>(text.size());
   bool afterCased = false;
-  int32_t lowerStart = -1;
-  auto flushLower = [&](int32_t end) {
-    if (lowerStart >= 0) result += map(text.substr(lowerStart, end - lowerStart), locale, Mapping::lower);
-    lowerStart = -1;
+  int32_t segmentStart = -1;
+  bool segmentTitled = false;
+  auto flush = [&](int32_t end) {
+    if (segmentStart >= 0)
+      result += map(text.substr(segmentStart, end - segmentStart), locale, segmentTitled ? Mapping::title : Mapping::lower);
+    segmentStart = -1;
   };
   for (int32_t i = 0; i < length;) {
     const int32_t start = i;
@@ -109,18 +113,20 @@ std::string capitalized(std::string_view text, const Locale& locale) {
     U8_NEXT(bytes, i, length, c);
     if (c < 0) c = 0xFFFD;
     if (u_hasBinaryProperty(c, UCHAR_CASE_IGNORABLE)) {
-      if (lowerStart < 0) result.append(text.substr(start, i - start));
+      if (segmentStart < 0) result.append(text.substr(start, i - start));
       continue;
     }
-    if (afterCased) {
-      if (lowerStart < 0) lowerStart = start;
-    } else {
-      flushLower(start);
-      result += map(text.substr(start, i - start), locale, Mapping::title);
+    if (!afterCased) {
+      flush(start);
+      segmentStart = start;
+      segmentTitled = true;
+    } else if (segmentStart < 0) {
+      segmentStart = start;
+      segmentTitled = false;
     }
     afterCased = u_hasBinaryProperty(c, UCHAR_CASED);
   }
-  flushLower(length);
+  flush(length);
   return result;
 }
 

@@ -8,12 +8,16 @@
 namespace platform {
 namespace {
 
-// Characters in ASCII are single bytes except CR LF; other text goes to ICU.
-bool isASCII(std::string_view text) {
+// Below U+0300 every scalar is a character of its own, except that CR LF is one: nothing there
+// extends a character. Such text (ASCII, Latin-1, Latin Extended) needs no break iterator; its
+// bytes are ASCII, continuation bytes and the lead bytes C2 to CB.
+bool isSimple(std::string_view text) {
   for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+    if (static_cast<unsigned char>(c) >= 0xCC) return false;
   return true;
 }
+
+bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 class Boundaries {
  public:
@@ -43,10 +47,10 @@ bool crlfAt(std::string_view text, std::size_t i) { return text[i] == '\r' && i 
 }  // namespace
 
 std::size_t characterCount(std::string_view text) {
-  if (isASCII(text)) {
-    std::size_t pairs = 0;
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) pairs += crlfAt(text, i);
-    return text.size() - pairs;
+  if (isSimple(text)) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) count += !isContinuation(text[i]) && !(i > 0 && crlfAt(text, i - 1));
+    return count;
   }
   Boundaries boundaries(text);
   std::size_t count = 0;
@@ -68,16 +72,22 @@ static std::size_t walkBoundaries(std::string_view text, std::size_t count, bool
 }
 
 std::size_t offsetAfterCharacters(std::string_view text, std::size_t count) {
-  if (!isASCII(text)) return walkBoundaries(text, count, true);
+  if (!isSimple(text)) return walkBoundaries(text, count, true);
   std::size_t i = 0;
-  for (; count > 0 && i < text.size(); --count) i += crlfAt(text, i) ? 2 : 1;
+  for (; count > 0 && i < text.size(); --count) {
+    i += crlfAt(text, i) ? 2 : 1;
+    while (i < text.size() && isContinuation(text[i])) ++i;
+  }
   return i;
 }
 
 std::size_t offsetBeforeLastCharacters(std::string_view text, std::size_t count) {
-  if (!isASCII(text)) return walkBoundaries(text, count, false);
+  if (!isSimple(text)) return walkBoundaries(text, count, false);
   std::size_t i = text.size();
-  for (; count > 0 && i > 0; --count) i -= (i >= 2 && crlfAt(text, i - 2)) ? 2 : 1;
+  for (; count > 0 && i > 0; --count) {
+    i -= (i >= 2 && crlfAt(text, i - 2)) ? 2 : 1;
+    while (i > 0 && isContinuation(text[i])) --i;
+  }
   return i;
 }
 

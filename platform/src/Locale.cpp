@@ -39,18 +39,22 @@ Locale::Locale(std::string_view identifier) {
   identifier = identifier.substr(0, identifier.find_first_of(".@"));
   const std::string lower = lowered(identifier);
   if (lower != "c" && lower != "posix") identifier_ = std::string(identifier);
+  language_ = lowered(identifier_.substr(0, identifier_.find_first_of("_-")));
 }
 
-std::string Locale::language() const { return lowered(identifier_.substr(0, identifier_.find_first_of("_-"))); }
-
-Locale Locale::current() {
+const Locale& Locale::current() {
+  // Each thread keeps a copy and refreshes it when the generation moves, so that the common
+  // call takes no lock.
+  thread_local std::optional<Locale> cached;
+  thread_local std::uint64_t cachedGeneration = 0;
   Pinned& state = pinned();
-  {
-    std::lock_guard lock(state.mutex);
-    if (state.locale) return *state.locale;
-  }
+  const std::uint64_t now = state.generation.load(std::memory_order_acquire);
+  if (cached && cachedGeneration == now) return *cached;
   static const Locale fromEnvironment = environmentLocale();
-  return fromEnvironment;
+  std::lock_guard lock(state.mutex);
+  cached = state.locale ? *state.locale : fromEnvironment;
+  cachedGeneration = state.generation.load(std::memory_order_relaxed);
+  return *cached;
 }
 
 std::uint64_t Locale::generation() noexcept { return pinned().generation.load(std::memory_order_acquire); }

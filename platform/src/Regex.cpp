@@ -2,6 +2,9 @@
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
+
+#include <mutex>
 
 #include "platform/Error.hpp"
 #include "platform/Unicode.hpp"
@@ -12,6 +15,9 @@ struct detail::CompiledRegex {
   std::string pattern;
   Regex::Options options;
   std::unique_ptr<icu::RegexPattern> icu;
+  // Matchers kept for reuse: building one costs more than a short search.
+  mutable std::mutex poolMutex;
+  mutable std::vector<std::unique_ptr<icu::RegexMatcher>> pool;
   std::size_t groups = 0;
 };
 
@@ -48,14 +54,50 @@ icu::UnicodeString unicodeString(std::string_view text) {
   return icu::UnicodeString(units.data(), static_cast<int32_t>(units.size()));
 }
 
+// Lends a matcher from the pattern's pool, set on the text, and takes it back when done.
+class LentMatcher {
+ public:
+  LentMatcher(const detail::CompiledRegex& compiled, const std::u16string& units) : compiled_(compiled) {
+    {
+      std::lock_guard lock(compiled.poolMutex);
+      if (!compiled.pool.empty()) {
+        matcher_ = std::move(compiled.pool.back());
+        compiled.pool.pop_back();
+      }
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    if (!matcher_) matcher_.reset(compiled.icu->matcher(status));
+    // A read-only alias: the matcher reads the units in place, without a copy.
+    subject_ = utext_openUChars(nullptr, units.data(), static_cast<int64_t>(units.size()), &status);
+    if (U_FAILURE(status) || !matcher_ || !subject_) {
+      utext_close(subject_);
+      throw Error("NSCocoaErrorDomain", 2048, "The regular expression could not be run.");
+    }
+    matcher_->reset(subject_);
+  }
+  ~LentMatcher() {
+    matcher_->reset(icu::UnicodeString());
+    utext_close(subject_);
+    std::lock_guard lock(compiled_.poolMutex);
+    if (compiled_.pool.size() < 16) compiled_.pool.push_back(std::move(matcher_));
+  }
+  LentMatcher(const LentMatcher&) = delete;
+  LentMatcher& operator=(const LentMatcher&) = delete;
+  icu::RegexMatcher& operator*() { return *matcher_; }
+
+ private:
+  const detail::CompiledRegex& compiled_;
+  std::unique_ptr<icu::RegexMatcher> matcher_;
+  UText* subject_ = nullptr;
+};
+
 // Calls `each` with the matcher positioned on every match in turn until it returns false.
 template <typename Each>
 void search(const detail::CompiledRegex& compiled, std::string_view text, Each each) {
-  const icu::UnicodeString subject = unicodeString(text);
+  const std::u16string units = toUTF16(text);
+  LentMatcher matcher(compiled, units);
   UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::RegexMatcher> matcher(compiled.icu->matcher(subject, status));
-  if (U_FAILURE(status)) throw Error("NSCocoaErrorDomain", 2048, "The regular expression could not be run.");
-  while (matcher->find(status) && U_SUCCESS(status))
+  while ((*matcher).find(status) && U_SUCCESS(status))
     if (!each(*matcher)) break;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/Error.hpp"
 #include "platform/Regex.hpp"
 
@@ -91,6 +93,25 @@ TEST(Regex, OptionsAndInvalidPatterns) {
     EXPECT_EQ(error.code(), 2048);
     EXPECT_EQ(error.userInfo().get<std::string>("NSInvalidValue"), "(unclosed");
   }
+}
+
+// One compiled expression serves several threads at once, each with its own texts.
+TEST(Regex, SharedAcrossThreads) {
+  const Regex token("\\{([\\w\\s]+)\\}");
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        const std::string name = "T" + std::to_string(t) + "_" + std::to_string(i);
+        const std::string text = std::string(static_cast<std::size_t>(i % 7), 'x') + "{" + name + "}";
+        const auto match = token.firstMatch(text);
+        if (!match || match->string(1, text) != name) ++wrong[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 }  // namespace

@@ -77,6 +77,10 @@ TEST(Characters, CountsAndCutsGraphemeClusters) {
       {"e\xCC\x81xyz", 4, 4, 4},
       {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA" "a", 2, 9, 0},  // a flag is one character
       {"a", 1, 1, 0},
+      {"M\xC3\xBCller", 6, 3, 5},
+      {"\xC3\xA9\r\n\xC3\xA9", 3, 4, 2},
+      {"\xC3\xA9\xCC\x81\xC3\xA9", 2, 6, 0},  // a combining accent joins the Latin-1 letter
+      {"\xC9\x90\xC9\x91x", 3, 4, 2},
       {"", 0, 0, 0},
   };
   for (const Case& c : cases) {

@@ -43,14 +43,20 @@ class NaturalOrderKey {
 template <typename T, typename Projection>
 void sortByNaturalOrder(std::vector<T>& items, Projection project) {
   const platform::Locale locale = platform::Locale::current();
-  std::vector<std::pair<NaturalOrderKey, std::size_t>> keyed;
-  keyed.reserve(items.size());
-  for (std::size_t i = 0; i < items.size(); ++i)
-    keyed.emplace_back(NaturalOrderKey(std::invoke(project, std::as_const(items[i])), locale), i);
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<NaturalOrderKey> keys;
+  keys.reserve(items.size());
+  for (const T& item : items) keys.emplace_back(std::invoke(project, item), locale);
+  // Sorting positions instead of keys moves no strings; the position breaks ties, which keeps
+  // the sort stable.
+  std::vector<std::size_t> order(items.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const auto c = keys[a] <=> keys[b];
+    return c != 0 ? c < 0 : a < b;
+  });
   std::vector<T> sorted;
   sorted.reserve(items.size());
-  for (const auto& entry : keyed) sorted.push_back(std::move(items[entry.second]));
+  for (std::size_t i : order) sorted.push_back(std::move(items[i]));
   items = std::move(sorted);
 }
 

@@ -17,14 +17,15 @@ class Locale {
   static Locale root() { return Locale(""); }
 
   /// The pinned locale, else the environment's (LC_ALL, then LC_CTYPE, then LANG), read once.
-  static Locale current();
+  /// The reference stays valid on this thread until the next pin or unpin.
+  static const Locale& current();
   /// Changes on every pin and unpin, so that callers can cache per-locale objects.
   static std::uint64_t generation() noexcept;
 
   /// The ICU identifier; empty for the root locale.
   const std::string& identifier() const noexcept { return identifier_; }
   /// The language code, lower case ("tr" for "tr_TR"); empty for the root locale.
-  std::string language() const;
+  const std::string& language() const noexcept { return language_; }
 
   friend bool operator==(const Locale&, const Locale&) = default;
 
@@ -33,6 +34,7 @@ class Locale {
 
  private:
   std::string identifier_;
+  std::string language_;
 };
 
 /// Makes `Locale::current()` answer `locale` while it lives, then restores what was there.
