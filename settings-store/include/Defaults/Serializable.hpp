@@ -22,6 +22,8 @@
 #include "Defaults/JSONCoding.hpp"
 #include "Defaults/ObjectCast.hpp"
 #include "Defaults/TextConvertible.hpp"
+#include "platform/Color.hpp"
+#include "platform/KeyedArchive.hpp"
 #include "platform/UUID.hpp"
 
 namespace Defaults {
@@ -324,6 +326,37 @@ struct UUIDBridge {
   }
 };
 
+/// Types that archive themselves as one keyed-archive object of their class.
+template <typename T>
+concept SecureCoding = requires(const T& value, const platform::KeyedArchive::Object& object) {
+  { T::archiveClassName } -> std::convertible_to<std::string_view>;
+  { value.archiveObject() } -> std::same_as<platform::KeyedArchive::Object>;
+  { T::fromArchiveObject(object) } -> std::same_as<std::optional<T>>;
+};
+
+/// A keyed archive; reading accepts only an archive of T's own class, and reports a bad archive on standard output.
+template <SecureCoding T>
+struct NSSecureCodingBridge {
+  using Value = T;
+  using Serializable = platform::Data;
+
+  std::optional<platform::Data> serialize(const std::optional<T>& value) const {
+    if (!value) return std::nullopt;
+    return platform::KeyedArchive::archive(value->archiveObject());
+  }
+  std::optional<T> deserialize(const std::optional<platform::Data>& data) const {
+    if (!data) return std::nullopt;
+    try {
+      return T::fromArchiveObject(platform::KeyedArchive::unarchive(*data, T::archiveClassName));
+    } catch (const platform::Error& error) {
+      detail::printLine(error.description());
+      return std::nullopt;
+    }
+  }
+};
+
+struct ColorBridge : NSSecureCodingBridge<platform::Color> {};
+
 // ---- the storable types ----
 
 /// The scalar types stored as they are.
@@ -372,6 +405,12 @@ struct DefaultsSerializable<std::unordered_set<E>> {
 template <>
 struct DefaultsSerializable<platform::UUID> {
   using Bridge = UUIDBridge;
+  static constexpr bool isStoredNatively = false;
+};
+
+template <>
+struct DefaultsSerializable<platform::Color> {
+  using Bridge = ColorBridge;
   static constexpr bool isStoredNatively = false;
 };
 
