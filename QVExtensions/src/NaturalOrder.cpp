@@ -55,24 +55,6 @@ const icu::Collator& currentCollator() {
 
 bool isDigit(UChar32 c) { return u_charType(c) == U_DECIMAL_DIGIT_NUMBER; }
 
-// Lengths of the runs of decimal digits, in scalars.
-std::vector<std::uint32_t> digitRunLengths(std::u16string_view units) {
-  std::vector<std::uint32_t> lengths;
-  std::uint32_t run = 0;
-  for (std::size_t i = 0; i < units.size();) {
-    UChar32 c;
-    U16_NEXT(units.data(), i, units.size(), c);
-    if (isDigit(c)) {
-      ++run;
-    } else if (run) {
-      lengths.push_back(run);
-      run = 0;
-    }
-  }
-  if (run) lengths.push_back(run);
-  return lengths;
-}
-
 void appendBigEndian(std::string& out, std::uint32_t value, int bytes) {
   for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
 }
@@ -110,18 +92,11 @@ std::string keyBytes(const icu::Collator& collator, std::string_view text) {
 
 }  // namespace
 
+// Through the keys rather than the collator's own comparison: for some locales the two disagree,
+// and only the keys are sure to give one consistent order.
 bool naturalOrderLess(std::string_view a, std::string_view b) {
-  UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult order =
-      currentCollator().compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-                                    icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
-  if (order != UCOL_EQUAL) return order == UCOL_LESS;
-  const std::u16string unitsA = platform::toUTF16(a);
-  const std::u16string unitsB = platform::toUTF16(b);
-  const auto runsA = digitRunLengths(unitsA);
-  const auto runsB = digitRunLengths(unitsB);
-  if (runsA != runsB) return runsA < runsB;
-  return unitsA < unitsB;
+  const icu::Collator& collator = currentCollator();
+  return keyBytes(collator, a) < keyBytes(collator, b);
 }
 
 NaturalOrderKey::NaturalOrderKey(std::string_view text) : bytes_(keyBytes(currentCollator(), text)) {}

@@ -70,6 +70,33 @@ TEST(NaturalOrder, KeySortAgreesWithComparison) {
   }
 }
 
+// Keys and the comparison agree on every pair of texts built from pieces that stress each level.
+TEST(NaturalOrder, KeysAgreeWithComparisonOnEveryPair) {
+  const char* pieces[] = {"a", "A", "b", "0", "1", "2", "9", " ", "-", "\xC3\xA9", "e\xCC\x81", "\xEF\xBD\x81",
+                          "\xD9\xA1", "\xF0\x9F\x98\x80", "\xEF\xBC\x91"};
+  std::mt19937 random(11);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 150; ++i) {
+    std::string text;
+    for (int k = static_cast<int>(random() % 5); k > 0; --k) text += pieces[random() % std::size(pieces)];
+    texts.push_back(text);
+  }
+  for (const char* locale : {"", "de", "sv"}) {
+    platform::Locale::Pin pin{platform::Locale(locale)};
+    std::vector<NaturalOrderKey> keys;
+    for (const std::string& text : texts) keys.emplace_back(text);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      for (std::size_t j = 0; j < texts.size(); ++j) {
+        const bool less = naturalOrderLess(texts[i], texts[j]);
+        ASSERT_EQ(less, keys[i] < keys[j]) << locale << ": " << texts[i] << " / " << texts[j];
+        if (texts[i] != texts[j]) {
+          ASSERT_NE(less, naturalOrderLess(texts[j], texts[i])) << texts[i] << " / " << texts[j];
+        }
+      }
+    }
+  }
+}
+
 TEST(NaturalOrder, ProjectedSortIsStable) {
   struct Item {
     std::string name;

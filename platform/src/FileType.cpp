@@ -1,6 +1,7 @@
 #include "platform/FileType.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -48,7 +49,10 @@ constexpr std::array<TypeByExtension, 6> types{{
 std::optional<std::string> fileTypeIdentifier(const std::filesystem::path& file) {
   const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) throwUnreadable(file, errno);
+  struct stat status {};
+  const bool folder = ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode);
   ::close(descriptor);
+  if (folder) return std::nullopt;  // a folder is no datasource, whatever its name
 
   std::string extension = file.extension().string();
   if (extension.empty()) return std::nullopt;

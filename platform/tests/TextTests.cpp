@@ -117,6 +117,8 @@ TEST_F(FileTypeTest, IdentifierByExtension) {
       {"names", std::nullopt},                             {"names.csv.bak", std::nullopt},
   };
   for (const auto& [name, identifier] : cases) EXPECT_EQ(fileTypeIdentifier(make(name)), identifier) << name;
+  std::filesystem::create_directory(folder_ / "folder.csv");
+  EXPECT_EQ(fileTypeIdentifier(folder_ / "folder.csv"), std::nullopt);
 }
 
 TEST_F(FileTypeTest, MissingOrUnreadableFilesThrow) {

@@ -9,7 +9,7 @@ namespace platform {
 
 /// The identifier for the file's extension, compared without regard to case: csv gives
 /// "public.comma-separated-values-text", tsv and tab "public.tab-separated-values-text",
-/// txt and text "public.plain-text", rtf "public.rtf"; any other extension has none.
+/// txt and text "public.plain-text", rtf "public.rtf"; any other extension, and a folder, has none.
 /// Throws platform::Error when the file does not exist or cannot be read.
 std::optional<std::string> fileTypeIdentifier(const std::filesystem::path& file);
 
