@@ -24,12 +24,17 @@ const icu::Normalizer2* nfc() {
 
 }  // namespace
 
-std::string canonicalText(std::string_view text) {
-  if (isASCII(text) || !nfc()) return std::string(text);
+bool isCanonical(std::string_view text) {
+  if (isASCII(text) || !nfc()) return true;
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  if (nfc()->isNormalized(source, status) && U_SUCCESS(status)) return std::string(text);
-  status = U_ZERO_ERROR;
+  return nfc()->isNormalized(source, status) && U_SUCCESS(status);
+}
+
+std::string canonicalText(std::string_view text) {
+  if (isCanonical(text)) return std::string(text);
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   icu::UnicodeString normalized = nfc()->normalize(source, status);
   if (U_FAILURE(status)) return std::string(text);
   std::string out;
@@ -38,7 +43,7 @@ std::string canonicalText(std::string_view text) {
 }
 
 std::size_t canonicalHash(std::string_view text) {
-  if (isASCII(text)) return std::hash<std::string_view>()(text);
+  if (isCanonical(text)) return std::hash<std::string_view>()(text);
   return std::hash<std::string>()(canonicalText(text));
 }
 

@@ -57,6 +57,8 @@ class Filename final {
 
 /// A text in its canonical composed form (NFC); texts that are already in it come back unchanged.
 std::string canonicalText(std::string_view text);
+/// Whether a text is in its canonical composed form already.
+bool isCanonical(std::string_view text);
 /// Hash of the canonical form, so that canonically equal texts hash alike.
 std::size_t canonicalHash(std::string_view text);
 /// Whether two texts are canonically equal.

@@ -1,0 +1,139 @@
+#pragma once
+// The importer that the main window observes: it holds the datasource, the
+// import and export settings, the token expressions and three name lists, and
+// re-derives the lists whenever a setting or a list is written. Main thread only.
+//
+// Every write of an observed property runs its observer, even when the value is
+// unchanged. Observers that a write triggers inside another observer's run are
+// folded into that run, so each step (decode, header choice, parse, combine)
+// runs once per change, in that order.
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Pelmora_Zava/Filename.hpp"
+#include "Pelmora_Zava/TokenValueProvider.hpp"
+#include "Ravelin/CSVExportConfig.hpp"
+#include "Ravelin/CSVImportConfig.hpp"
+#include "RecordCSV/CSVReader.hpp"
+#include "platform/Data.hpp"
+#include "platform/Signal.hpp"
+
+namespace Pelmora_Zava {
+
+class AsyncImporter {
+ public:
+  using FilenameList = std::vector<std::shared_ptr<Filename>>;
+  using FileView = RecordCSV::CSVReader::FileView;
+
+  AsyncImporter(Ravelin::CSVImportConfig importConfig, Ravelin::CSVExportConfig exportConfig);
+  ~AsyncImporter();
+  AsyncImporter(const AsyncImporter&) = delete;
+  AsyncImporter& operator=(const AsyncImporter&) = delete;
+
+  /// Announced before any published property changes.
+  platform::Subject<>& objectWillChange() { return objectWillChange_; }
+
+  // Properties. Writes through setters run the property's observer where it has one.
+  const std::optional<std::filesystem::path>& dataFile() const noexcept { return dataFile_; }
+  void setDataFile(std::optional<std::filesystem::path> file);
+  const std::optional<platform::Data>& data() const noexcept { return data_; }
+  void setData(std::optional<platform::Data> data);
+  const std::optional<FileView>& fileView() const noexcept { return fileView_; }
+  void setFileView(std::optional<FileView> view);
+  const Ravelin::CSVImportConfig& importConfig() const noexcept { return importConfig_; }
+  void setImportConfig(Ravelin::CSVImportConfig config);
+  /// Changes a copy and assigns it once, so that the observer runs once.
+  void updateImportConfig(const std::function<void(Ravelin::CSVImportConfig&)>& change);
+  const Ravelin::CSVExportConfig& exportConfig() const noexcept { return exportConfig_; }
+  void setExportConfig(Ravelin::CSVExportConfig config);
+  void updateExportConfig(const std::function<void(Ravelin::CSVExportConfig&)>& change);
+  const TokenValueProvider& tokenProvider() const noexcept { return tokenProvider_; }
+  void setTokenProvider(TokenValueProvider provider);
+  const std::vector<std::string>& headers() const noexcept { return headers_; }
+  void setHeaders(std::vector<std::string> headers);
+  /// A slot for the views; the importer never sets it.
+  const std::exception_ptr& error() const noexcept { return error_; }
+  void setError(std::exception_ptr error);
+  const FilenameList& fileNames() const noexcept { return fileNames_; }
+  void setFileNames(FilenameList names);
+  const FilenameList& datasourceFilenames() const noexcept { return datasourceFilenames_; }
+  void setDatasourceFilenames(FilenameList names);
+  const FilenameList& manualFilenames() const noexcept { return manualFilenames_; }
+  void setManualFilenames(FilenameList names);
+  void updateManualFilenames(const std::function<void(FilenameList&)>& change);
+
+  // Imports. Each throws when the datasource cannot be read, or cannot be decoded under the
+  // import settings that the import leaves in force (after the preset for its type).
+  void importURL(const std::filesystem::path& file);
+  void importString(std::string_view text, const std::optional<std::string>& typeIdentifier);
+  void importData(const std::optional<platform::Data>& data, const std::optional<std::string>& typeIdentifier);
+
+  /// Decodes `data` into `fileView` and `headers`; throws the reader's error, keeping the last view.
+  void decodeData();
+  /// Sets the export settings' selected header to the guess for the current headers.
+  void selectFilenameHeader();
+  /// The first header that looks like a file, image or plain name, else the first; absent for none.
+  static std::optional<std::string> chooseFilenameHeader(const std::vector<std::string>& headers);
+  /// The plain text of rich-text bytes (other bytes are taken as UTF-8 text).
+  static std::string plainTextFromRTF(const platform::Data& data);
+
+  /// Rebuilds `datasourceFilenames` from `fileView`.
+  void parseFilenames();
+  /// Rebuilds `fileNames`: every record processed, one per processed name, in natural order.
+  void combineFilenames();
+  /// A name after the clean-up of the current settings.
+  std::string processName(std::string_view name) const;
+  /// Writes the processed name and sub-folder names of one record, as combining would.
+  void processFilename(Filename& record) const;
+  /// Adds a hand-made name, or `times` numbered copies of it (the number first with `indexMode`).
+  void addFilename(std::string_view name, std::int64_t times, bool indexMode);
+
+  std::shared_ptr<Filename> makeDatasourceFilename(std::size_t position, const RecordCSV::CSVReader::Record& record,
+                                                   const std::vector<std::string>& headers) const;
+  static std::shared_ptr<Filename> makeRepeatedFilename(std::size_t repetition, std::string_view name, bool indexMode);
+
+ private:
+  enum Step : unsigned { decodeStep = 1, selectStep = 2, parseStep = 4, combineStep = 8 };
+  class Batch;
+  struct DecodeCache;
+  class DatasourceContext;
+
+  /// Marks the steps an observer runs; they run at once unless a run is already under way.
+  void observe(unsigned steps);
+  void runPendingSteps();
+  void decodeInObserver();
+  void applyPresetAndImport(const std::optional<std::string>& typeIdentifier, std::optional<std::filesystem::path> file,
+                            platform::Data bytes);
+  void importBytes(platform::Data bytes, const std::optional<std::string>& typeIdentifier);
+  void willChange() { objectWillChange_.send(); }
+
+  platform::Subject<> objectWillChange_;
+  std::optional<std::filesystem::path> dataFile_;
+  std::optional<platform::Data> data_;
+  std::uint64_t dataVersion_ = 0;
+  std::optional<FileView> fileView_;
+  Ravelin::CSVImportConfig importConfig_;
+  Ravelin::CSVExportConfig exportConfig_;
+  TokenValueProvider tokenProvider_;
+  std::vector<std::string> headers_;
+  std::exception_ptr error_;
+  FilenameList fileNames_;
+  FilenameList datasourceFilenames_;
+  FilenameList manualFilenames_;
+
+  unsigned pendingSteps_ = 0;
+  int batchDepth_ = 0;
+  bool running_ = false;
+  std::exception_ptr observerDecodeError_;  // of the last decode an observer ran
+  std::unique_ptr<DecodeCache> decodeCache_;
+};
+
+}  // namespace Pelmora_Zava

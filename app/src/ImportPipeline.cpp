@@ -1,0 +1,113 @@
+#include <fstream>
+#include <iterator>
+
+#include "DecodeCache.hpp"
+#include "Pelmora_Zava/AsyncImporter.hpp"
+#include "QVExtensions/StringExtensions.hpp"
+#include "platform/FileType.hpp"
+#include "platform/Log.hpp"
+#include "platform/RichText.hpp"
+#include "platform/Stream.hpp"
+
+namespace Pelmora_Zava {
+namespace {
+
+std::string describeType(const std::optional<std::string>& typeIdentifier) {
+  return typeIdentifier.value_or("unknown type");
+}
+
+platform::Data readWholeFile(const std::filesystem::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream) std::rethrow_exception(platform::posixError(errno ? errno : EIO));
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  if (stream.bad()) std::rethrow_exception(platform::posixError(errno ? errno : EIO));
+  return platform::Data(std::move(bytes));
+}
+
+}  // namespace
+
+void AsyncImporter::importURL(const std::filesystem::path& file) {
+  const std::optional<std::string> typeIdentifier = platform::fileTypeIdentifier(file);
+  platform::log("Importing " + describeType(typeIdentifier) + " from url");
+  platform::Data bytes = readWholeFile(file);
+  if (typeIdentifier == "public.rtf") bytes = platform::Data::fromString(plainTextFromRTF(bytes));
+  applyPresetAndImport(typeIdentifier, file, std::move(bytes));
+}
+
+void AsyncImporter::importString(std::string_view text, const std::optional<std::string>& typeIdentifier) {
+  platform::log("Importing " + describeType(typeIdentifier) + " from string");
+  importData(platform::Data::fromString(text), typeIdentifier);
+  setDataFile(std::nullopt);
+  updateImportConfig([&](Ravelin::CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
+}
+
+void AsyncImporter::importData(const std::optional<platform::Data>& data,
+                               const std::optional<std::string>& typeIdentifier) {
+  if (!data) {
+    setFileView(std::nullopt);
+    return;
+  }
+  platform::log("Importing " + describeType(typeIdentifier) + " from data");
+  applyPresetAndImport(typeIdentifier, std::nullopt, *data);
+}
+
+// The datasource's location (or none) and bytes are stored, then the preset for its type
+// is applied; the steps that these writes ask for run once, together, under the settings
+// the import leaves in force, and a decode failure there fails the import.
+void AsyncImporter::applyPresetAndImport(const std::optional<std::string>& typeIdentifier,
+                                         std::optional<std::filesystem::path> file, platform::Data bytes) {
+  observerDecodeError_ = nullptr;
+  ++batchDepth_;
+  try {
+    setDataFile(std::move(file));
+    setData(std::move(bytes));
+    updateImportConfig([&](Ravelin::CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
+  } catch (...) {
+    --batchDepth_;
+    throw;
+  }
+  --batchDepth_;
+  if (batchDepth_ == 0 && !running_) runPendingSteps();
+  if (observerDecodeError_) std::rethrow_exception(std::exchange(observerDecodeError_, nullptr));
+}
+
+void AsyncImporter::decodeData() {
+  if (!data_) {
+    platform::log("No data to decode");
+    return;
+  }
+  platform::log("Decoding data and assigning headers");
+  if (!decodeCache_ || decodeCache_->dataVersion != dataVersion_ || !(decodeCache_->config == importConfig_)) {
+    decodeCache_.reset();
+    FileView view = RecordCSV::CSVReader::decode(*data_, importConfig_.readerConfiguration());
+    decodeCache_ = std::make_unique<DecodeCache>(DecodeCache{dataVersion_, importConfig_, std::move(view)});
+  }
+  setFileView(decodeCache_->view);
+  setHeaders(decodeCache_->view.headers());
+}
+
+void AsyncImporter::selectFilenameHeader() {
+  if (!fileView_) {
+    updateExportConfig([](Ravelin::CSVExportConfig& config) { config.selectedHeader = std::nullopt; });
+    platform::log("No datasource set, resetting selected header.");
+    return;
+  }
+  std::optional<std::string> header = chooseFilenameHeader(fileView_->headers());
+  updateExportConfig([&](Ravelin::CSVExportConfig& config) { config.selectedHeader = std::move(header); });
+}
+
+std::optional<std::string> AsyncImporter::chooseFilenameHeader(const std::vector<std::string>& headers) {
+  if (headers.empty()) return std::nullopt;
+  for (const std::string& header : headers) {
+    if (QVExtensions::matchesRegex(header, R"(^(?:[\w \-]*[Ff]ile ?|[\w \-]*[Ii]mage ?)?[Nn]ame$)")) {
+      platform::log("Setting header from regex: " + header);
+      return header;
+    }
+  }
+  platform::log("Setting header from first column: " + headers.front());
+  return headers.front();
+}
+
+std::string AsyncImporter::plainTextFromRTF(const platform::Data& data) { return platform::RichText::plainText(data); }
+
+}  // namespace Pelmora_Zava

@@ -1,0 +1,178 @@
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "DatasourceContext.hpp"
+#include "Parallel.hpp"
+#include "Pelmora_Zava/AsyncImporter.hpp"
+#include "Pelmora_Zava/ControlCharacters.hpp"
+#include "QVExtensions/NaturalOrder.hpp"
+#include "QVExtensions/StringExtensions.hpp"
+#include "QVExtensions/URLExtensions.hpp"
+#include "platform/CharacterSet.hpp"
+#include "platform/Characters.hpp"
+#include "platform/Locale.hpp"
+#include "platform/Log.hpp"
+#include "platform/Unicode.hpp"
+
+namespace Pelmora_Zava {
+namespace {
+
+const platform::CharacterSet& illegalCharacters() {
+  static const platform::CharacterSet set{U':', U'/', U'\\', U'.'};
+  return set;
+}
+
+// The whole record, fields in column order joined by single spaces.
+std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
+  std::string name;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i) name.push_back(' ');
+    name.append(row[i]);
+  }
+  return name;
+}
+
+std::optional<std::string> datasourceName(const std::optional<std::filesystem::path>& file) {
+  if (!file) return std::nullopt;
+  return QVExtensions::baseName(*file);
+}
+
+// A sort key with its first bytes as integers, so that most comparisons need no memcmp.
+struct SortEntry {
+  std::array<std::uint64_t, 3> prefix;
+  std::uint32_t index;
+};
+
+std::array<std::uint64_t, 3> keyPrefix(const std::string& key) {
+  std::array<std::uint64_t, 3> prefix{};
+  for (std::size_t i = 0; i < 24 && i < key.size(); ++i)
+    prefix[i / 8] |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * (i % 8));
+  return prefix;
+}
+
+// The records in natural order of their processed names, one per name: of records whose
+// names are canonically equal, the first in `working` order. Equal names have equal keys,
+// so sorting by key (then position) puts each name's records together, first one first.
+AsyncImporter::FilenameList naturallySortedUniqueNames(const AsyncImporter::FilenameList& working) {
+  const platform::Locale locale = platform::Locale::current();
+  std::vector<std::string> keys(working.size());
+  std::vector<SortEntry> entries(working.size());
+  parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      const std::string& name = working[i]->processedName();
+      QVExtensions::NaturalOrderKey key = isCanonical(name) ? QVExtensions::NaturalOrderKey(name, locale)
+                                                            : QVExtensions::NaturalOrderKey(canonicalText(name), locale);
+      keys[i] = key.bytes();
+      entries[i] = {keyPrefix(keys[i]), static_cast<std::uint32_t>(i)};
+    }
+  });
+  auto less = [&](const SortEntry& a, const SortEntry& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (int order = keys[a.index].compare(keys[b.index])) return order < 0;
+    return a.index < b.index;
+  };
+  if (!std::is_sorted(entries.begin(), entries.end(), less)) std::sort(entries.begin(), entries.end(), less);
+
+  AsyncImporter::FilenameList unique;
+  unique.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0 && entries[i].prefix == entries[i - 1].prefix && keys[entries[i].index] == keys[entries[i - 1].index])
+      continue;
+    unique.push_back(working[entries[i].index]);
+  }
+  return unique;
+}
+
+}  // namespace
+
+std::shared_ptr<Filename> AsyncImporter::makeDatasourceFilename(std::size_t position,
+                                                                const RecordCSV::CSVReader::Record& record,
+                                                                const std::vector<std::string>& headers) const {
+  std::optional<std::string_view> field;
+  if (exportConfig_.selectedHeader) field = record[*exportConfig_.selectedHeader];
+  std::string name = field ? std::string(*field) : joinedFields(record.row());
+  return Filename::make(std::move(name), false,
+                        TokenContext(DatasourceContext::entries(position, record, headers, datasourceName(dataFile_))));
+}
+
+std::shared_ptr<Filename> AsyncImporter::makeRepeatedFilename(std::size_t repetition, std::string_view name,
+                                                              bool indexMode) {
+  const std::string number = std::to_string(repetition + 1);
+  return Filename::make(indexMode ? number + std::string(name) : std::string(name) + number);
+}
+
+void AsyncImporter::parseFilenames() {
+  if (!fileView_) {
+    platform::log("No datasource available, setting empty filenames");
+    setDatasourceFilenames({});
+    return;
+  }
+  const std::optional<std::string>& header = exportConfig_.selectedHeader;
+  platform::log("Updating filenames with header " + (header ? *header : std::string("no header")));
+
+  // The same records as makeDatasourceFilename gives, sharing one context table.
+  const FileView& view = *fileView_;
+  std::optional<std::size_t> column;
+  if (header && !view.headers().empty()) column = view.lookup().find(*header);
+  auto table = std::make_shared<const DatasourceContext>(view, datasourceName(dataFile_));
+  FilenameList names;
+  names.reserve(view.size());
+  for (std::size_t i = 0; i < view.size(); ++i) {
+    RecordCSV::CSVReader::Row row = view[i];
+    std::string name = column && *column < row.size() ? std::string(row[*column]) : joinedFields(row);
+    names.push_back(Filename::make(std::move(name), false, TokenContext(table, i)));
+  }
+  setDatasourceFilenames(std::move(names));
+}
+
+void AsyncImporter::combineFilenames() {
+  platform::log("Combining " + std::to_string(datasourceFilenames_.size()) + " datasource and " +
+                std::to_string(manualFilenames_.size()) + " manual filenames");
+  FilenameList working;
+  working.reserve(datasourceFilenames_.size() + manualFilenames_.size());
+  working.insert(working.end(), datasourceFilenames_.begin(), datasourceFilenames_.end());
+  working.insert(working.end(), manualFilenames_.begin(), manualFilenames_.end());
+  parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) processFilename(*working[i]);
+  });
+
+  setFileNames(naturallySortedUniqueNames(working));
+  platform::log("There are now " + std::to_string(fileNames_.size()) + " total filenames");
+}
+
+std::string AsyncImporter::processName(std::string_view name) const {
+  std::string text = importConfig_.trimWhitespace ? QVExtensions::trimmed(name) : std::string(name);
+  if (exportConfig_.trimStart > 0)
+    text.erase(0, platform::offsetAfterCharacters(text, static_cast<std::size_t>(exportConfig_.trimStart)));
+  if (exportConfig_.trimEnd > 0)
+    text.erase(platform::offsetBeforeLastCharacters(text, static_cast<std::size_t>(exportConfig_.trimEnd)));
+  Ravelin::transform(exportConfig_.filenameTransformation, text);
+  Ravelin::replace(exportConfig_.replaceWhiteSpace, text, platform::CharacterSet::whitespacesAndNewlines());
+  Ravelin::replace(exportConfig_.replaceIllegalChars, text, illegalCharacters());
+  if (const std::int64_t width = exportConfig_.padWidth(); width > 0) QVExtensions::padNumbers(text, width, "0");
+  return text;
+}
+
+void AsyncImporter::processFilename(Filename& record) const {
+  record.setProcessedName(processName(tokenProvider_.processFirstRootFolder(record.filename(), record.context())));
+  std::vector<std::string> subfolders = tokenProvider_.processSubfolders(record.processedName(), record.context());
+  for (std::string& name : subfolders) name = processName(name);
+  record.setProcessedSubDirs(std::move(subfolders));
+}
+
+void AsyncImporter::addFilename(std::string_view name, std::int64_t times, bool indexMode) {
+  const std::string visible = platform::toUTF8(visualizingControlCharacters(name, true));
+  if (times > 0) {
+    platform::log("Adding new filename: " + visible + " " + std::to_string(times) + " times");
+    FilenameList added;
+    added.reserve(static_cast<std::size_t>(times));
+    for (std::int64_t j = 0; j < times; ++j) added.push_back(makeRepeatedFilename(static_cast<std::size_t>(j), name, indexMode));
+    updateManualFilenames([&](FilenameList& names) { names.insert(names.end(), added.begin(), added.end()); });
+  } else {
+    platform::log("Adding new filename: " + visible);
+    updateManualFilenames([&](FilenameList& names) { names.push_back(Filename::make(std::string(name))); });
+  }
+}
+
+}  // namespace Pelmora_Zava

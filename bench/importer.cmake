@@ -1,0 +1,9 @@
+# The importer on the roster: a whole import to the finished name list, and one export-setting change
+# on a loaded importer. The rosters are made by shared/bench/gen_roster.py into PZ_ROSTER_DIR
+# (default: the build folder's bench-data). `importer-roster` runs one import as a whole process.
+add_executable(importer_bench ${CMAKE_CURRENT_LIST_DIR}/importer.cpp)
+target_link_libraries(importer_bench PRIVATE Pelmora_Zava benchmark::benchmark)
+target_compile_definitions(importer_bench PRIVATE PZ_DEFAULT_ROSTER_DIR="${CMAKE_BINARY_DIR}/bench-data")
+
+add_executable(importer-roster ${CMAKE_CURRENT_LIST_DIR}/importer_roster.cpp)
+target_link_libraries(importer-roster PRIVATE Pelmora_Zava)

@@ -1,0 +1,63 @@
+// Importing the roster to the finished name list with the default settings, and
+// changing one export setting on the loaded 100,000-row importer.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "Pelmora_Zava/AsyncImporter.hpp"
+#include "platform/Log.hpp"
+
+namespace {
+
+std::filesystem::path roster(std::int64_t rows) {
+  const char* dir = std::getenv("PZ_ROSTER_DIR");
+  std::filesystem::path folder = dir ? dir : PZ_DEFAULT_ROSTER_DIR;
+  std::filesystem::path file = folder / ("roster-" + std::to_string(rows) + ".csv");
+  if (!std::filesystem::exists(file)) {
+    std::filesystem::create_directories(folder);
+    const char* source = std::getenv("PZ_SOURCE_DIR");
+    std::string script = std::string(source ? source : "/work/shared") + "/bench/gen_roster.py";
+    if (!std::filesystem::exists(script)) script = "/work/shared/bench/gen_roster.py";
+    std::string command = "python3 '" + script + "' " + std::to_string(rows) + " '" + file.string() + "'";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + file.string());
+  }
+  return file;
+}
+
+void BM_ImportRoster(benchmark::State& state) {
+  const auto file = roster(state.range(0));
+  platform::setLogSink(nullptr);
+  std::size_t names = 0;
+  for (auto _ : state) {
+    Pelmora_Zava::AsyncImporter importer{Ravelin::CSVImportConfig(), Ravelin::CSVExportConfig()};
+    importer.importURL(file);
+    names = importer.fileNames().size();
+    benchmark::DoNotOptimize(names);
+  }
+  state.counters["names"] = static_cast<double>(names);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ImportRoster)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ExportChangeOnLoadedImporter(benchmark::State& state) {
+  const auto file = roster(100000);
+  platform::setLogSink(nullptr);
+  Pelmora_Zava::AsyncImporter importer{Ravelin::CSVImportConfig(), Ravelin::CSVExportConfig()};
+  importer.importURL(file);
+  bool hyphen = false;
+  for (auto _ : state) {
+    hyphen = !hyphen;  // every change gives every name a new folder name
+    importer.updateExportConfig([&](Ravelin::CSVExportConfig& config) {
+      config.replaceIllegalChars = hyphen ? Ravelin::TextReplacement::hyphen : Ravelin::TextReplacement::underscore;
+    });
+    benchmark::DoNotOptimize(importer.fileNames().data());
+  }
+}
+BENCHMARK(BM_ExportChangeOnLoadedImporter)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
