@@ -90,13 +90,41 @@ std::string keyBytes(const icu::Collator& collator, std::string_view text) {
   return bytes;
 }
 
+// The last two keys made by the comparison. A sort compares one element with many others in a
+// row (a pivot, the head of a run being merged), so one of the two texts is usually known.
+struct RecentKeys {
+  const icu::Collator* collator = nullptr;
+  std::string text[2];
+  std::string key[2];
+  bool filled[2] = {false, false};
+  int next = 0;
+
+  int slotFor(const icu::Collator& current, std::string_view wanted, int keep) {
+    if (collator != &current) {
+      collator = &current;
+      filled[0] = filled[1] = false;
+    }
+    for (int slot = 0; slot < 2; ++slot)
+      if (filled[slot] && text[slot] == wanted) return slot;
+    const int slot = keep >= 0 ? 1 - keep : next;
+    next = 1 - slot;
+    text[slot] = wanted;
+    key[slot] = keyBytes(current, wanted);
+    filled[slot] = true;
+    return slot;
+  }
+};
+
 }  // namespace
 
 // Through the keys rather than the collator's own comparison: for some locales the two disagree,
 // and only the keys are sure to give one consistent order.
 bool naturalOrderLess(std::string_view a, std::string_view b) {
+  thread_local RecentKeys recent;
   const icu::Collator& collator = currentCollator();
-  return keyBytes(collator, a) < keyBytes(collator, b);
+  const int slotA = recent.slotFor(collator, a, -1);
+  const int slotB = recent.slotFor(collator, b, slotA);
+  return recent.key[slotA] < recent.key[slotB];
 }
 
 NaturalOrderKey::NaturalOrderKey(std::string_view text) : bytes_(keyBytes(currentCollator(), text)) {}
