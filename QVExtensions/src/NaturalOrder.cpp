@@ -55,8 +55,9 @@ const icu::Collator& currentCollator() {
 
 bool isDigit(UChar32 c) { return u_charType(c) == U_DECIMAL_DIGIT_NUMBER; }
 
-void appendBigEndian(std::string& out, std::uint32_t value, int bytes) {
-  for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+char* putBigEndian(char* out, std::uint32_t value, int bytes) {
+  for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) *out++ = static_cast<char>((value >> shift) & 0xFF);
+  return out;
 }
 
 std::string keyBytes(const icu::Collator& collator, std::string_view text) {
@@ -70,9 +71,8 @@ std::string keyBytes(const icu::Collator& collator, std::string_view text) {
   }
   // The sort key ends with its 0 terminator, the only 0 in it; then come the digit-run lengths,
   // each never 0, closed by a 0; then the code units.
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(needed) + 4 + units.size() * 2 + 16);
-  bytes.append(reinterpret_cast<const char*>(sortKey.data()), static_cast<std::size_t>(needed));
+  std::string bytes(static_cast<std::size_t>(needed) + 4 * (units.size() + 1) + 2 * units.size(), '\0');
+  char* out = std::copy_n(reinterpret_cast<const char*>(sortKey.data()), needed, bytes.data());
   std::uint32_t run = 0;
   for (std::size_t i = 0; i < units.size();) {
     UChar32 c;
@@ -80,13 +80,14 @@ std::string keyBytes(const icu::Collator& collator, std::string_view text) {
     if (c < 0x80 ? (c >= '0' && c <= '9') : isDigit(c)) {
       ++run;
     } else if (run) {
-      appendBigEndian(bytes, run, 4);
+      out = putBigEndian(out, run, 4);
       run = 0;
     }
   }
-  if (run) appendBigEndian(bytes, run, 4);
-  appendBigEndian(bytes, 0, 4);
-  for (char16_t unit : units) appendBigEndian(bytes, unit, 2);
+  if (run) out = putBigEndian(out, run, 4);
+  out = putBigEndian(out, 0, 4);
+  for (char16_t unit : units) out = putBigEndian(out, unit, 2);
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
   return bytes;
 }
 
