@@ -22,6 +22,7 @@ TEST(Regex, RangesAreUTF16CodeUnits) {
       {"\\{([\\w\\s]+)\\}", "\xC3\xA9{Filename}_{Index}", {{1, 10}, {12, 7}}, {"{Filename}", "{Index}"}},
       {"x", "abc", {}, {}},
       {"(?i)NAME", "File name", {{5, 4}}, {"name"}},
+      {"x*", "ab", {{0, 0}, {1, 0}, {2, 0}}, {"", "", ""}},  // empty matches advance by one
   };
   for (const Case& c : cases) {
     const Regex regex(c.pattern);
