@@ -1,0 +1,79 @@
+// recordcsv-count: reads a file as a data blob into a CSV file view and prints how many
+// data rows and fields it holds, or, with --json, the header and rows as JSON arrays.
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "RecordCSV/CSVReader.hpp"
+
+namespace {
+
+std::optional<platform::Data> readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return std::nullopt;
+  const std::streamsize size = file.tellg();
+  if (size < 0) return std::nullopt;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
+  return platform::Data(std::move(bytes));
+}
+
+void printJSON(const std::vector<std::string>& fields) {
+  std::cout << nlohmann::json(fields).dump() << '\n';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app("Reads a CSV file into a file view and counts its rows and fields.");
+  std::string header = "first";
+  std::optional<std::string> delimiter;
+  std::optional<std::string> encodingName;
+  bool presample = false;
+  bool json = false;
+  std::string path;
+  app.add_option("--header", header, "Where the header row is")->check(CLI::IsMember({"none", "first"}));
+  app.add_option("--delimiter", delimiter, "The field delimiter");
+  app.add_option("--encoding", encodingName, "The text encoding");
+  app.add_flag("--presample", presample, "Convert the whole file in one piece");
+  app.add_flag("--json", json, "Print the header and rows as JSON arrays");
+  app.add_option("FILE", path, "The CSV file")->required();
+  CLI11_PARSE(app, argc, argv);
+
+  RecordCSV::CSVReader::Configuration configuration;
+  configuration.headerStrategy = RecordCSV::Strategy::Header::fromBool(header == "first");
+  if (delimiter) configuration.delimiters.field = RecordCSV::Delimiter::Field(*delimiter);
+  configuration.presample = presample;
+  if (encodingName) {
+    configuration.encoding = platform::TextEncoding::named(*encodingName);
+    if (!configuration.encoding) {
+      std::cerr << "Unknown encoding: " << *encodingName << '\n';
+      return 1;
+    }
+  }
+  const std::optional<platform::Data> data = readFile(path);
+  if (!data) {
+    std::cerr << "Cannot read " << path << '\n';
+    return 1;
+  }
+  try {
+    const RecordCSV::CSVReader::FileView file = RecordCSV::CSVReader::decode(*data, configuration);
+    if (json) {
+      if (!file.headers().empty()) printJSON(file.headers());
+      for (const RecordCSV::CSVReader::Row& row : file) printJSON(row.toVector());
+    } else {
+      const std::size_t fields = file.empty() ? 0 : file.size() * file[0].size();
+      std::cout << "rows=" << file.size() << " fields=" << fields << '\n';
+    }
+  } catch (const platform::Error& error) {
+    std::cerr << error.failureReason().value_or(error.description()) << '\n'
+              << error.helpAnchor().value_or("") << '\n';
+    return 1;
+  }
+  return 0;
+}
