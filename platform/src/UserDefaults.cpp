@@ -284,19 +284,28 @@ bool UserDefaults::synchronize() {
 }
 
 void UserDefaults::change(std::string_view key, std::optional<PropertyList> value) {
-  std::lock_guard guard(mutex_);
-  std::string error;
-  std::optional<FileLock> lock = FileLock::acquire(path_, error);
-  // Another process may have written since we read: start from its file, then apply only this change.
-  if (lock) load(&*lock);
-  if (value)
-    user_.insert_or_assign(std::string(key), std::move(*value));
-  else if (auto found = user_.find(key); found != user_.end())
-    user_.erase(found);
-  if (!lock || !save()) {
-    if (error.empty()) error = std::strerror(errno);
-    log("Could not save settings to " + path_.string() + ": " + error);
+  std::vector<std::shared_ptr<Registration>> observers = registrationsFor(key);
+  notifyPrior(observers, key);
+
+  KeyValueChange after;
+  {
+    std::lock_guard guard(mutex_);
+    after.oldValue = lookup(key);
+    std::string error;
+    std::optional<FileLock> lock = FileLock::acquire(path_, error);
+    // Another process may have written since we read: start from its file, then apply only this change.
+    if (lock) load(&*lock);
+    if (value)
+      user_.insert_or_assign(std::string(key), std::move(*value));
+    else if (auto found = user_.find(key); found != user_.end())
+      user_.erase(found);
+    if (!lock || !save()) {
+      if (error.empty()) error = std::strerror(errno);
+      log("Could not save settings to " + path_.string() + ": " + error);
+    }
+    after.newValue = lookup(key);
   }
+  for (const auto& registration : observers) deliver(*registration, after);
 }
 
 bool UserDefaults::save() {

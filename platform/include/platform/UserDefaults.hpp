@@ -5,6 +5,9 @@
 // list in $XDG_CONFIG_HOME/pelmora-zava/ (~/.config when unset); every change is
 // written at once, atomically, under an advisory lock, and merged with what
 // other processes wrote meanwhile.
+//
+// Observers of a key are told of each write and removal of it, synchronously on
+// the writing thread, in the order they registered, never under the store's lock.
 
 #include <filesystem>
 #include <memory>
@@ -12,7 +15,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/KeyValueObserving.hpp"
 #include "platform/PropertyList.hpp"
 
 namespace platform {
@@ -56,13 +61,25 @@ class UserDefaults {
   /// Re-reads the file when another process changed it. False when it could not be read.
   bool synchronize();
 
+  /// Registers an observer of one key, held weakly; `options` are KeyValueObservingOptions bits.
+  /// With `initial` the observer is called once before this returns. Registering twice is two registrations.
+  void addObserver(const std::shared_ptr<KeyValueObserver>& observer, std::string keyPath, std::uint64_t options,
+                   const void* context);
+  /// Ends every registration of this observer, key and context. Once it returns, none of them is being
+  /// delivered on another thread, and none will be.
+  void removeObserver(const KeyValueObserver* observer, std::string_view keyPath, const void* context);
+
  private:
   struct Stamp;
   class FileLock;
   UserDefaults(std::string name, std::filesystem::path path);
   static std::shared_ptr<UserDefaults> open(std::string name);
 
+  struct Registration;
   std::optional<PropertyList> lookup(std::string_view key) const;
+  std::vector<std::shared_ptr<Registration>> registrationsFor(std::string_view key) const;
+  void deliver(Registration& registration, const KeyValueChange& change);
+  void notifyPrior(const std::vector<std::shared_ptr<Registration>>& observers, std::string_view key);
   void change(std::string_view key, std::optional<PropertyList> value);
   // Reads the file into user_; a file that cannot be parsed is moved aside. Needs mutex_.
   void load(const FileLock* lock);
@@ -74,6 +91,8 @@ class UserDefaults {
   PropertyList::Dictionary registered_;
   PropertyList::Dictionary user_;
   std::unique_ptr<Stamp> stamp_;  // the file as last read or written
+  mutable std::mutex observersMutex_;
+  std::vector<std::shared_ptr<Registration>> registrations_;  // registration order
 };
 
 }  // namespace platform
