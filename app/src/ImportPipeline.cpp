@@ -1,5 +1,8 @@
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "DecodeCache.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
@@ -17,10 +20,23 @@ std::string describeType(const std::optional<std::string>& typeIdentifier) {
 }
 
 platform::Data readWholeFile(const std::filesystem::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  if (!stream) std::rethrow_exception(platform::posixError(errno ? errno : EIO));
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  if (stream.bad()) std::rethrow_exception(platform::posixError(errno ? errno : EIO));
+  const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) std::rethrow_exception(platform::posixError(errno));
+  struct Closer {
+    int descriptor;
+    ~Closer() { ::close(descriptor); }
+  } closer{descriptor};
+  struct stat info {};
+  std::vector<std::uint8_t> bytes;
+  if (::fstat(descriptor, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  std::uint8_t buffer[1 << 16];
+  for (;;) {
+    const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) std::rethrow_exception(platform::posixError(errno));  // a folder fails here too
+    if (count == 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + count);
+  }
   return platform::Data(std::move(bytes));
 }
 

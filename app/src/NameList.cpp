@@ -56,20 +56,19 @@ std::array<std::uint64_t, 3> keyPrefix(const std::string& key) {
 // so sorting by key (then position) puts each name's records together, first one first.
 AsyncImporter::FilenameList naturallySortedUniqueNames(const AsyncImporter::FilenameList& working) {
   const platform::Locale locale = platform::Locale::current();
-  std::vector<std::string> keys(working.size());
+  std::vector<QVExtensions::NaturalOrderKey> keys(working.size());
   std::vector<SortEntry> entries(working.size());
   parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
       const std::string& name = working[i]->processedName();
-      QVExtensions::NaturalOrderKey key = isCanonical(name) ? QVExtensions::NaturalOrderKey(name, locale)
-                                                            : QVExtensions::NaturalOrderKey(canonicalText(name), locale);
-      keys[i] = key.bytes();
-      entries[i] = {keyPrefix(keys[i]), static_cast<std::uint32_t>(i)};
+      keys[i] = isCanonical(name) ? QVExtensions::NaturalOrderKey(name, locale)
+                                  : QVExtensions::NaturalOrderKey(canonicalText(name), locale);
+      entries[i] = {keyPrefix(keys[i].bytes()), static_cast<std::uint32_t>(i)};
     }
   });
   auto less = [&](const SortEntry& a, const SortEntry& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (int order = keys[a.index].compare(keys[b.index])) return order < 0;
+    if (int order = keys[a.index].bytes().compare(keys[b.index].bytes())) return order < 0;
     return a.index < b.index;
   };
   if (!std::is_sorted(entries.begin(), entries.end(), less)) std::sort(entries.begin(), entries.end(), less);
@@ -116,13 +115,18 @@ void AsyncImporter::parseFilenames() {
   std::optional<std::size_t> column;
   if (header && !view.headers().empty()) column = view.lookup().find(*header);
   auto table = std::make_shared<const DatasourceContext>(view, datasourceName(dataFile_));
-  FilenameList names;
-  names.reserve(view.size());
-  for (std::size_t i = 0; i < view.size(); ++i) {
-    RecordCSV::CSVReader::Row row = view[i];
-    std::string name = column && *column < row.size() ? std::string(row[*column]) : joinedFields(row);
-    names.push_back(Filename::make(std::move(name), false, TokenContext(table, i)));
-  }
+  FilenameList names(view.size());
+  parallelRanges(view.size(), [&](std::size_t begin, std::size_t end) {
+    // The records of one range share a reference count of their own, so that threads do not
+    // contend for the table's.
+    auto holder = std::make_shared<std::shared_ptr<const DatasourceContext>>(table);
+    std::shared_ptr<const TokenContext::Table> local(holder, holder->get());
+    for (std::size_t i = begin; i < end; ++i) {
+      RecordCSV::CSVReader::Row row = view[i];
+      std::string name = column && *column < row.size() ? std::string(row[*column]) : joinedFields(row);
+      names[i] = Filename::make(std::move(name), false, TokenContext(local, i));
+    }
+  });
   setDatasourceFilenames(std::move(names));
 }
 

@@ -1,4 +1,7 @@
+#include <set>
+
 #include "DatasourceContext.hpp"
+#include "QVExtensions/NaturalOrder.hpp"
 #include "ImporterFixture.hpp"
 #include "platform/Unicode.hpp"
 
@@ -165,6 +168,45 @@ TEST_F(ImporterTest, SharedContextAgreesWithRecordBuilder) {
   importer().importString("a,b\n", "public.plain-text");  // no headers, no datasource file
   EXPECT_EQ(importer().datasourceFilenames()[0]->context().entries(), (std::map<std::string, std::string>{{"Index", "1"}}));
   EXPECT_EQ(importer().datasourceFilenames()[0]->filename(), "a b");
+}
+
+}  // namespace
+}  // namespace Pelmora_Zava::testing
+
+namespace Pelmora_Zava::testing {
+namespace {
+
+// Lists long enough to be processed on several threads give what one thread would.
+TEST_F(ImporterTest, LongListsMatchAOneThreadReference) {
+  std::string text = "Name,Shoot\n";
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 1103515245u + 12345u;
+    const std::uint32_t n = (state >> 8) % 14000;  // repeats give duplicates
+    text += (n % 3 ? "Shot " : "shot ") + std::to_string(n) + (n % 7 ? "" : ".b") + "," + std::to_string(i % 5) + "\n";
+  }
+  importer().updateExportConfig([](auto& c) { c.padDigits = 6; });
+  TokenValueProvider provider;
+  provider.rootFolder = {"{Filename} {Shoot}"};
+  importer().setTokenProvider(provider);
+  importer().importString(text, "public.comma-separated-values-text");
+
+  // Reference: each record processed alone, the first of each name kept, a stable sort.
+  std::vector<std::shared_ptr<Filename>> reference;
+  std::set<std::string> seen;
+  for (const auto& record : importer().datasourceFilenames()) {
+    Filename alone(record->filename(), false, record->context());
+    importer().processFilename(alone);
+    ASSERT_EQ(alone.processedName(), record->processedName());
+    if (seen.insert(record->processedName()).second) reference.push_back(record);
+  }
+  std::stable_sort(reference.begin(), reference.end(), [](const auto& a, const auto& b) {
+    return QVExtensions::naturalOrderLess(a->processedName(), b->processedName());
+  });
+  ASSERT_EQ(importer().fileNames().size(), reference.size());
+  EXPECT_LT(reference.size(), 20000u);
+  for (std::size_t i = 0; i < reference.size(); ++i)
+    ASSERT_EQ(importer().fileNames()[i], reference[i]) << i << " " << reference[i]->processedName();
 }
 
 }  // namespace
