@@ -1,5 +1,5 @@
 # The importer on the roster: a whole import to the finished name list, and one export-setting change
-# on a loaded importer. The rosters are made by shared/bench/gen_roster.py into PZ_ROSTER_DIR
+# on a loaded importer. The rosters are made by the generator GEN_ROSTER names into PZ_ROSTER_DIR
 # (default: the build folder's bench-data). `importer-roster` runs one import as a whole process.
 add_executable(importer_bench ${CMAKE_CURRENT_LIST_DIR}/importer.cpp)
 target_link_libraries(importer_bench PRIVATE Pelmora_Zava benchmark::benchmark)

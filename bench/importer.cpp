@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "Pelmora_Zava/AsyncImporter.hpp"
@@ -18,10 +19,9 @@ std::filesystem::path roster(std::int64_t rows) {
   std::filesystem::path file = folder / ("roster-" + std::to_string(rows) + ".csv");
   if (!std::filesystem::exists(file)) {
     std::filesystem::create_directories(folder);
-    const char* source = std::getenv("PZ_SOURCE_DIR");
-    std::string script = std::string(source ? source : "/work/shared") + "/bench/gen_roster.py";
-    if (!std::filesystem::exists(script)) script = "/work/shared/bench/gen_roster.py";
-    std::string command = "python3 '" + script + "' " + std::to_string(rows) + " '" + file.string() + "'";
+    const char* generator = std::getenv("GEN_ROSTER");
+    std::string command = std::string("python3 '") + (generator ? generator : "/work/shared/bench/gen_roster.py") +
+                          "' " + std::to_string(rows) + " '" + file.string() + "'";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + file.string());
   }
   return file;
