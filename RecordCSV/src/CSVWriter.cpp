@@ -138,13 +138,32 @@ bool startsWith(const unsigned char* bytes, std::size_t available, const std::st
 
 }  // namespace
 
-CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field) {
+std::size_t CSVWriter::plainUTF8Length(std::string_view field) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
+  const std::size_t count = field.size();
+  std::size_t i = 0;
+  while (i < count) {
+    const ByteClass byteClass = byteClass_[bytes[i]];
+    if (byteClass == ByteClass::plain) {
+      ++i;
+      continue;
+    }
+    if (byteClass == ByteClass::special) break;
+    const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
+    if (length == 0) break;
+    i += length;
+  }
+  return i;
+}
+
+CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::size_t plainLength) {
   const std::size_t start = out_.size();
   const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
   const std::size_t count = field.size();
   const bool escapes = settings_.escapingScalar.has_value();
   bool marked = false;
-  std::size_t i = 0;
+  out_.insert(out_.end(), bytes, bytes + plainLength);
+  std::size_t i = plainLength;
   while (i < count) {
     // Runs of plain ASCII are the common case and go out in one copy.
     std::size_t run = i;
@@ -228,6 +247,17 @@ CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::o
 }
 
 void CSVWriter::writeFieldText(std::string_view field) {
+  const bool utf8 = encoder_->kind() == Encoder::Kind::utf8;
+  const std::size_t plainLength = utf8 ? plainUTF8Length(field) : 0;
+  std::size_t written = 0;
+  if (utf8 && plainLength == field.size()) {
+    // Nothing to escape: the delimiter and the field's own bytes go out without copying.
+    if (fieldIndex_ > 0)
+      writeFully(*stream_, fieldDelimiter_.bytes.data(), fieldDelimiter_.bytes.size(), encoder_.get(), written);
+    writeFully(*stream_, reinterpret_cast<const std::uint8_t*>(field.data()), field.size(), encoder_.get(), written);
+    ++fieldIndex_;
+    return;
+  }
   out_.clear();
   if (fieldIndex_ > 0) {
     out_.insert(out_.end(), fieldDelimiter_.bytes.begin(), fieldDelimiter_.bytes.end());
@@ -239,9 +269,8 @@ void CSVWriter::writeFieldText(std::string_view field) {
   std::optional<char32_t> failingScalar;
   FieldText result = FieldText::written;
   if (!field.empty()) {
-    if (encoder_->kind() == Encoder::Kind::utf8) result = appendUTF8Field(field);
-    if (result == FieldText::illFormed || encoder_->kind() != Encoder::Kind::utf8)
-      result = appendScalarField(field, failingScalar);
+    if (utf8) result = appendUTF8Field(field, plainLength);
+    if (result == FieldText::illFormed || !utf8) result = appendScalarField(field, failingScalar);
   }
   flushOut();
   if (result == FieldText::invalid) throw WriterErrors::delimiterWithoutEscaping(std::string(field));

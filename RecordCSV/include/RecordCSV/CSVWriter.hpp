@@ -207,9 +207,12 @@ class CSVWriter {
   enum class ByteClass : std::uint8_t { plain, special, multiByte };
 
   void buildPieces();
-  /// Appends the escaped field to `out_` straight from its UTF-8 bytes, for UTF-8 output;
-  /// `illFormed` leaves the field to the scalar path, which replaces the bad bytes.
-  FieldText appendUTF8Field(std::string_view field);
+  /// The length of the field's leading bytes that go out unchanged in UTF-8: well formed, nothing to escape.
+  std::size_t plainUTF8Length(std::string_view field) const;
+  /// Appends the escaped field to `out_` straight from its UTF-8 bytes, for UTF-8 output, knowing
+  /// its first `plainLength` bytes need nothing; `illFormed` leaves the field to the scalar path,
+  /// which replaces the bad bytes.
+  FieldText appendUTF8Field(std::string_view field, std::size_t plainLength);
   /// Appends the escaped field to `out_` scalar by scalar, in any encoding. Nothing is appended
   /// for an invalid field; `failingScalar` is the first scalar the encoder refused.
   FieldText appendScalarField(std::string_view field, std::optional<char32_t>& failingScalar);
