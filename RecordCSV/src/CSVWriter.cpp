@@ -108,6 +108,7 @@ void CSVWriter::buildPieces() {
     if (encoded < scalars.size()) result.failingScalar = scalars[encoded];
     return result;
   };
+  utf8Output_ = encoder_->kind() == Encoder::Kind::utf8;
   fieldDelimiter_ = piece(settings_.delimiters.field);
   rowDelimiter_ = piece(settings_.delimiters.row);
 
@@ -117,17 +118,16 @@ void CSVWriter::buildPieces() {
   if (settings_.escapingScalar) platform::appendUTF8(escapingUTF8_, *settings_.escapingScalar);
   fieldDelimiterUTF8_ = platform::toUTF8(settings_.delimiters.field);
   rowDelimiterUTF8_ = platform::toUTF8(settings_.delimiters.row);
-  for (const std::string* text : {&escapingUTF8_, &fieldDelimiterUTF8_, &rowDelimiterUTF8_})
-    if (!text->empty()) byteClass_[static_cast<unsigned char>(text->front())] = ByteClass::special;
+  for (const std::string* text : {&escapingUTF8_, &fieldDelimiterUTF8_, &rowDelimiterUTF8_}) {
+    if (text->empty()) continue;
+    const auto first = static_cast<unsigned char>(text->front());
+    byteClass_[first] = ByteClass::special;
+    if (first < 0x80) specialWords_[specialWordCount_++] = 0x0101010101010101 * first;
+  }
 }
 
 void CSVWriter::requireRoom(std::int64_t count) const {
   if (expectedFields_ > 0 && fieldIndex_ + count > expectedFields_) throw WriterErrors::fieldOverflow(expectedFields_);
-}
-
-void CSVWriter::writeField(std::string_view field) {
-  requireRoom(1);
-  writeFieldText(field);
 }
 
 namespace {
@@ -142,6 +142,34 @@ std::size_t CSVWriter::plainUTF8Length(std::string_view field) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
   const std::size_t count = field.size();
   std::size_t i = 0;
+  // Eight bytes at a time (the last word overlapping the one before) while none is special or
+  // beyond ASCII, which is most text; the byte loop below takes over from the first word that is not.
+  constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+  auto anyToLookAt = [&](std::uint64_t word) {
+    std::uint64_t hits = word & highs;
+    for (std::size_t k = 0; k < specialWordCount_; ++k) {
+      const std::uint64_t differences = word ^ specialWords_[k];
+      hits |= (differences - ones) & ~differences & highs;
+    }
+    return hits != 0;
+  };
+  if (count >= 8) {
+    std::uint64_t word;
+    for (; i + 8 <= count; i += 8) {
+      std::memcpy(&word, bytes + i, 8);
+      if (anyToLookAt(word)) break;
+    }
+    if (i + 8 > count) {
+      if (i == count) return count;
+      std::memcpy(&word, bytes + count - 8, 8);
+      if (!anyToLookAt(word)) return count;
+    }
+  } else if (count >= 4) {
+    std::uint32_t low, high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + count - 4, 4);
+    if (!anyToLookAt(low | std::uint64_t{high} << 32)) return count;
+  }
   while (i < count) {
     const ByteClass byteClass = byteClass_[bytes[i]];
     if (byteClass == ByteClass::plain) {
@@ -162,20 +190,19 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
   const std::size_t count = field.size();
   const bool escapes = settings_.escapingScalar.has_value();
   bool marked = false;
-  out_.insert(out_.end(), bytes, bytes + plainLength);
+  out_.append(field.data(), plainLength);
   std::size_t i = plainLength;
   while (i < count) {
     // Runs of plain ASCII are the common case and go out in one copy.
     std::size_t run = i;
     while (run < count && byteClass_[bytes[run]] == ByteClass::plain) ++run;
-    out_.insert(out_.end(), bytes + i, bytes + run);
+    out_.append(field.data() + i, run - i);
     i = run;
     if (i == count) break;
     const std::size_t available = count - i;
     if (byteClass_[bytes[i]] == ByteClass::special) {
       if (escapes && startsWith(bytes + i, available, escapingUTF8_)) {
-        out_.insert(out_.end(), escapingUTF8_.begin(), escapingUTF8_.end());
-        out_.insert(out_.end(), escapingUTF8_.begin(), escapingUTF8_.end());
+        out_.append(escapingUTF8_).append(escapingUTF8_);
         i += escapingUTF8_.size();
         marked = true;
         continue;
@@ -188,7 +215,7 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
           out_.resize(start);
           return FieldText::invalid;
         }
-        out_.insert(out_.end(), delimiter->begin(), delimiter->end());
+        out_.append(*delimiter);
         i += delimiter->size();
         marked = true;
         continue;
@@ -199,12 +226,12 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
       out_.resize(start);
       return FieldText::illFormed;
     }
-    out_.insert(out_.end(), bytes + i, bytes + i + length);
+    out_.append(field.data() + i, length);
     i += length;
   }
   if (marked) {
-    out_.insert(out_.begin() + static_cast<std::ptrdiff_t>(start), escapingUTF8_.begin(), escapingUTF8_.end());
-    out_.insert(out_.end(), escapingUTF8_.begin(), escapingUTF8_.end());
+    out_.insert(start, escapingUTF8_);
+    out_.append(escapingUTF8_);
   }
   return FieldText::written;
 }
@@ -246,87 +273,120 @@ CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::o
   return FieldText::written;
 }
 
-void CSVWriter::writeFieldText(std::string_view field) {
-  const bool utf8 = encoder_->kind() == Encoder::Kind::utf8;
-  const std::size_t plainLength = utf8 ? plainUTF8Length(field) : 0;
-  std::size_t written = 0;
-  if (utf8 && plainLength == field.size()) {
-    // Nothing to escape: the delimiter and the field's own bytes go out without copying.
-    if (fieldIndex_ > 0)
-      writeFully(*stream_, fieldDelimiter_.bytes.data(), fieldDelimiter_.bytes.size(), encoder_.get(), written);
-    writeFully(*stream_, reinterpret_cast<const std::uint8_t*>(field.data()), field.size(), encoder_.get(), written);
-    ++fieldIndex_;
-    return;
-  }
+void CSVWriter::beginBatch() {
   out_.clear();
-  if (fieldIndex_ > 0) {
-    out_.insert(out_.end(), fieldDelimiter_.bytes.begin(), fieldDelimiter_.bytes.end());
-    if (fieldDelimiter_.failingScalar) {
-      flushOut();
-      throw encoder_->failure(*fieldDelimiter_.failingScalar);
-    }
-  }
-  std::optional<char32_t> failingScalar;
-  FieldText result = FieldText::written;
-  if (!field.empty()) {
-    if (utf8) result = appendUTF8Field(field, plainLength);
-    if (result == FieldText::illFormed || !utf8) result = appendScalarField(field, failingScalar);
-  }
-  flushOut();
-  if (result == FieldText::invalid) throw WriterErrors::delimiterWithoutEscaping(std::string(field));
-  if (failingScalar) throw encoder_->failure(*failingScalar);
-  ++fieldIndex_;
+  checkpoints_.clear();
+  batchFieldIndex_ = fieldIndex_;
 }
 
-void CSVWriter::flushOut() {
-  std::size_t written = 0;
-  writeFully(*stream_, out_.data(), out_.size(), encoder_.get(), written);
-}
-
-void CSVWriter::writeDelimiters(std::int64_t count, bool countsFields) {
-  out_.clear();
-  std::int64_t pieces = 0;
-  const Piece* failing = nullptr;
-  for (; pieces < count; ++pieces) {
-    out_.insert(out_.end(), fieldDelimiter_.bytes.begin(), fieldDelimiter_.bytes.end());
-    if (fieldDelimiter_.failingScalar) {
-      failing = &fieldDelimiter_;
-      break;
+void CSVWriter::commit(std::size_t written) {
+  for (const Checkpoint& checkpoint : checkpoints_) {
+    if (checkpoint.end > written) break;
+    switch (checkpoint.effect) {
+      case Effect::field: ++fieldIndex_; break;
+      case Effect::fixCount:
+        if (expectedFields_ == 0) expectedFields_ = fieldIndex_;
+        break;
+      case Effect::row:
+        ++rowIndex_;
+        fieldIndex_ = 0;
+        break;
     }
   }
-  if (!failing) {
-    out_.insert(out_.end(), rowDelimiter_.bytes.begin(), rowDelimiter_.bytes.end());
-    if (rowDelimiter_.failingScalar) failing = &rowDelimiter_;
-  }
+  checkpoints_.clear();
+  out_.clear();
+}
+
+void CSVWriter::flushBatch() {
   std::size_t written = 0;
   try {
-    writeFully(*stream_, out_.data(), out_.size(), encoder_.get(), written);
+    writeFully(*stream_, reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size(), encoder_.get(), written);
   } catch (...) {
-    // The fields whose delimiter went out before the failure stay counted.
-    if (countsFields && !fieldDelimiter_.failingScalar)
-      fieldIndex_ += std::min<std::int64_t>(pieces, static_cast<std::int64_t>(written / fieldDelimiter_.bytes.size()));
+    commit(written);
     throw;
   }
-  if (countsFields) fieldIndex_ += pieces;
-  if (failing) throw encoder_->failure(*failing->failingScalar);
+  commit(out_.size());
+}
+
+void CSVWriter::failBatch(const CSVWriterError& error) {
+  flushBatch();
+  throw error;
+}
+
+void CSVWriter::appendPiece(const Piece& piece) {
+  if (piece.bytes.size() == 1 && !piece.failingScalar) {
+    out_.push_back(piece.bytes.front());
+    return;
+  }
+  out_.append(piece.bytes);
+  if (piece.failingScalar) failBatch(encoder_->failure(*piece.failingScalar));
+}
+
+void CSVWriter::appendField(std::string_view field) {
+  if (batchFieldIndex_ > 0) appendPiece(fieldDelimiter_);
+  if (!field.empty()) {
+    const bool utf8 = utf8Output_;
+    std::optional<char32_t> failingScalar;
+    FieldText result = FieldText::illFormed;
+    if (utf8) {
+      const std::size_t plainLength = plainUTF8Length(field);
+      if (plainLength == field.size()) {
+        out_.append(field);
+        result = FieldText::written;
+      } else {
+        result = appendUTF8Field(field, plainLength);
+      }
+    }
+    if (result == FieldText::illFormed) result = appendScalarField(field, failingScalar);
+    if (result == FieldText::invalid) failBatch(WriterErrors::delimiterWithoutEscaping(std::string(field)));
+    if (failingScalar) failBatch(encoder_->failure(*failingScalar));
+  }
+  checkpoints_.push_back({out_.size(), Effect::field});
+  ++batchFieldIndex_;
+}
+
+void CSVWriter::appendRowEnd() {
+  if (batchFieldIndex_ == 0) {
+    appendEmptyRow();
+    return;
+  }
+  // The first completed row fixes the count, once its fields are out.
+  const std::int64_t expected = expectedFields_ > 0 ? expectedFields_ : batchFieldIndex_;
+  checkpoints_.push_back({out_.size(), Effect::fixCount});
+  for (; batchFieldIndex_ < expected; ++batchFieldIndex_) {
+    appendPiece(fieldDelimiter_);
+    checkpoints_.push_back({out_.size(), Effect::field});
+  }
+  appendPiece(rowDelimiter_);
+  checkpoints_.push_back({out_.size(), Effect::row});
+  batchFieldIndex_ = 0;
+}
+
+void CSVWriter::appendEmptyRow() {
+  if (expectedFields_ == 0) failBatch(WriterErrors::emptyRowWithoutFieldCount());
+  for (std::int64_t i = 1; i < expectedFields_; ++i) appendPiece(fieldDelimiter_);
+  appendPiece(rowDelimiter_);
+  checkpoints_.push_back({out_.size(), Effect::row});
+  batchFieldIndex_ = 0;
+}
+
+void CSVWriter::writeField(std::string_view field) {
+  requireRoom(1);
+  beginBatch();
+  appendField(field);
+  flushBatch();
 }
 
 void CSVWriter::endRow() {
-  if (fieldIndex_ == 0) {
-    writeEmptyRow();
-    return;
-  }
-  if (expectedFields_ == 0) expectedFields_ = fieldIndex_;
-  writeDelimiters(expectedFields_ - fieldIndex_, true);
-  ++rowIndex_;
-  fieldIndex_ = 0;
+  beginBatch();
+  appendRowEnd();
+  flushBatch();
 }
 
 void CSVWriter::writeEmptyRow() {
-  if (expectedFields_ == 0) throw WriterErrors::emptyRowWithoutFieldCount();
-  writeDelimiters(expectedFields_ - 1, false);
-  ++rowIndex_;
-  fieldIndex_ = 0;
+  beginBatch();
+  appendEmptyRow();
+  flushBatch();
 }
 
 void CSVWriter::endEncoding() {

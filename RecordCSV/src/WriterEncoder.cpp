@@ -58,7 +58,7 @@ CSVWriter::Encoder::~Encoder() {
   if (converter_) ucnv_close(converter_);
 }
 
-std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t count, std::vector<std::uint8_t>& out) {
+std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t count, std::string& out) {
   if (kind_ == Kind::shiftJIS) {
     for (std::size_t i = 0; i < count; ++i)
       if (!appendShiftJIS(scalars[i], out)) return i;
@@ -66,7 +66,7 @@ std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t coun
   }
   const std::size_t start = out.size();
   out.resize(start + count * 4);
-  std::uint8_t* p = out.data() + start;
+  auto* p = reinterpret_cast<std::uint8_t*>(out.data()) + start;
   std::size_t i = 0;
   auto put16 = [&](std::uint32_t unit, bool bigEndian) {
     const auto high = static_cast<std::uint8_t>(unit >> 8), low = static_cast<std::uint8_t>(unit);
@@ -121,11 +121,11 @@ std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t coun
       break;
     case Kind::shiftJIS: break;
   }
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  out.resize(static_cast<std::size_t>(p - reinterpret_cast<std::uint8_t*>(out.data())));
   return i;
 }
 
-bool CSVWriter::Encoder::appendShiftJIS(char32_t scalar, std::vector<std::uint8_t>& out) {
+bool CSVWriter::Encoder::appendShiftJIS(char32_t scalar, std::string& out) {
   if (!converter_) return false;
   UChar units[2];
   std::int32_t length = 0;
@@ -137,7 +137,7 @@ bool CSVWriter::Encoder::appendShiftJIS(char32_t scalar, std::vector<std::uint8_
   ucnv_resetFromUnicode(converter_);
   const std::int32_t count = ucnv_fromUChars(converter_, bytes, sizeof bytes, units, length, &status);
   if (U_FAILURE(status) || count <= 0) return false;
-  out.insert(out.end(), reinterpret_cast<const std::uint8_t*>(bytes), reinterpret_cast<const std::uint8_t*>(bytes) + count);
+  out.append(bytes, static_cast<std::size_t>(count));
   return true;
 }
 

@@ -32,14 +32,14 @@ class CSVWriter::Encoder {
 
   /// Appends the bytes of `scalars` to `out` up to the first scalar that cannot be encoded;
   /// returns that scalar's position, or `count` when every one was encoded.
-  std::size_t encode(const char32_t* scalars, std::size_t count, std::vector<std::uint8_t>& out);
+  std::size_t encode(const char32_t* scalars, std::size_t count, std::string& out);
   /// The error for a scalar this encoder cannot encode.
   CSVWriterError failure(char32_t scalar) const;
   /// The number of bytes of the encoded scalar that starts at `bytes`.
   std::size_t scalarLength(const std::uint8_t* bytes, std::size_t available) const;
 
  private:
-  bool appendShiftJIS(char32_t scalar, std::vector<std::uint8_t>& out);
+  bool appendShiftJIS(char32_t scalar, std::string& out);
 
   Kind kind_;
   UConverter* converter_ = nullptr;  // Shift-JIS only

@@ -276,16 +276,25 @@ TEST(CSVWriter, StreamFaultsAreReportedNeverSwallowed) {
     Rows rows;
     std::optional<ExpectedError> error;  // from writing the rows and ending
     std::string written;
+    std::int64_t rowIndex, fieldIndex, expectedFields;  // afterwards: only what went out counts
   };
+  // Taking a byte per write, the calls count the bytes.
+  const Script bytewise = Script().takingAtMost(1);
   const Case cases[] = {
-      {"a byte at a time", Script().takingAtMost(1), {{"\u00E9a", "b"}}, std::nullopt, "\u00E9a,b\n"},
-      {"nothing taken once per scalar", Script().takingAtMost(1).takingNothingOnWrites({1, 3, 5}), {{"ab"}},
-       std::nullopt, "ab\n"},
-      {"nothing taken twice within one two-byte scalar", Script().takingAtMost(1).takingNothingOnWrites({1, 3}),
-       {{"\u00E9"}}, attempts, "\xC3"},
-      {"nothing taken twice in a row", Script().takingNothingOnWrites({2, 3}), {{"a", "b"}}, attempts, "a"},
-      {"a failing write", Script().failingOnWrite(2), {{"a", "b"}}, writeError, "a"},
-      {"a failing close", Script().failingOnClose(), {{"a"}}, writeError, "a\n"},
+      {"a byte at a time", bytewise, {{"\u00E9a", "b"}, {"c", "d"}}, std::nullopt, "\u00E9a,b\nc,d\n", 2, 0, 2},
+      {"nothing taken once per scalar", Script(bytewise).takingNothingOnWrites({1, 3, 5}), {{"ab"}}, std::nullopt,
+       "ab\n", 1, 0, 1},
+      {"nothing taken twice within one two-byte scalar", Script(bytewise).takingNothingOnWrites({1, 3}),
+       {{"\u00E9"}}, attempts, "\xC3", 0, 0, 0},
+      {"nothing taken twice for the field delimiter", Script(bytewise).takingNothingOnWrites({2, 3}), {{"a", "b"}},
+       attempts, "a", 0, 1, 0},
+      {"a failing write inside the second field", Script(bytewise).failingOnWrite(4), {{"ab", "cd"}}, writeError,
+       "ab,", 0, 1, 0},
+      {"a failing write at the row delimiter", Script(bytewise).failingOnWrite(4), {{"a", "b"}}, writeError, "a,b", 0,
+       2, 2},
+      {"a failing write while padding", Script(bytewise).failingOnWrite(7), {{"a", "b"}, {"c"}}, writeError,
+       "a,b\nc,", 1, 2, 2},
+      {"a failing close", Script().failingOnClose(), {{"a"}}, writeError, "a\n", 1, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -300,6 +309,9 @@ TEST(CSVWriter, StreamFaultsAreReportedNeverSwallowed) {
     else
       run();
     EXPECT_EQ(bytesOf(stream->written()), c.written);
+    EXPECT_EQ(writer.rowIndex(), c.rowIndex);
+    EXPECT_EQ(writer.fieldIndex(), c.fieldIndex);
+    EXPECT_EQ(writer.expectedFields(), c.expectedFields);
   }
 
   // A stream that cannot be opened.

@@ -1,5 +1,6 @@
 #include "platform/OutputStream.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -15,21 +16,43 @@ std::ptrdiff_t OutputStream::write(const std::uint8_t* bytes, std::size_t length
 
 namespace {
 
+// Keeps its bytes in blocks, so that growing never copies what was written;
+// the blocks are joined when the bytes are asked for.
 class MemoryOutputStream final : public OutputStream {
  public:
+  static constexpr std::size_t blockSize = 1 << 20;
+
   std::string description() const override { return "memory output stream"; }
-  std::optional<Data> dataWrittenToMemory() const override { return data_; }
+  std::optional<Data> dataWrittenToMemory() const override {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(size_);
+    for (const auto& block : blocks_) bytes.insert(bytes.end(), block.begin(), block.end());
+    return Data(std::move(bytes));
+  }
 
  protected:
   std::exception_ptr openResources() override { return nullptr; }
   std::exception_ptr closeResources() override { return nullptr; }
   std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) override {
-    data_.append(bytes, length);
+    std::size_t left = length;
+    while (left > 0) {
+      if (blocks_.empty() || blocks_.back().size() == blocks_.back().capacity()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(blockSize, left));
+      }
+      std::vector<std::uint8_t>& block = blocks_.back();
+      const std::size_t piece = std::min(left, block.capacity() - block.size());
+      block.insert(block.end(), bytes, bytes + piece);
+      bytes += piece;
+      left -= piece;
+    }
+    size_ += length;
     return static_cast<std::ptrdiff_t>(length);
   }
 
  private:
-  Data data_;
+  std::vector<std::vector<std::uint8_t>> blocks_;
+  std::size_t size_ = 0;
 };
 
 // Collects bytes and hands them to the descriptor in large blocks: one system

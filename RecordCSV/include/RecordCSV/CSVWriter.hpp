@@ -117,14 +117,19 @@ class CSVWriter {
   template <FieldRange R>
   void writeFields(const R& fields) {
     requireRoom(static_cast<std::int64_t>(std::ranges::distance(fields)));
-    for (auto&& field : fields) writeFieldText(std::string_view(field));
+    beginBatch();
+    for (auto&& field : fields) appendField(std::string_view(field));
+    flushBatch();
   }
   void writeFields(std::initializer_list<std::string_view> fields) { writeFields<>(fields); }
   /// `writeFields` then `endRow`.
   template <FieldRange R>
   void writeRow(const R& fields) {
-    writeFields(fields);
-    endRow();
+    requireRoom(static_cast<std::int64_t>(std::ranges::distance(fields)));
+    beginBatch();
+    for (auto&& field : fields) appendField(std::string_view(field));
+    appendRowEnd();
+    flushBatch();
   }
   void writeRow(std::initializer_list<std::string_view> fields) { writeRow<>(fields); }
   /// Completes the current row with empty fields, or writes an empty row when it holds none.
@@ -189,24 +194,37 @@ class CSVWriter {
   }
   /// Fails with the field-overflow error when `count` more fields do not fit the row.
   void requireRoom(std::int64_t count) const;
-  /// Steps after the room check: the field delimiter when needed, then the escaped text.
-  void writeFieldText(std::string_view field);
-  /// Sends `count` field delimiters, then the row delimiter; `countsFields` counts each delimiter as a field.
-  void writeDelimiters(std::int64_t count, bool countsFields);
-  /// Hands `out_` to the stream in full.
-  void flushOut();
+  // Bytes go to the stream a batch (a field, a row) at a time, with the counters moving only as
+  // far as the stream took the bytes: the same results as writing every scalar on its own.
+  enum class Effect : std::uint8_t { field, fixCount, row };
+  struct Checkpoint {
+    std::size_t end;  // the batch's bytes up to here complete the effect
+    Effect effect;
+  };
+  void beginBatch();
+  /// Applies the effects whose bytes the stream took, and empties the batch.
+  void commit(std::size_t written);
+  /// Hands the batch to the stream in full.
+  void flushBatch();
+  /// Hands over the bytes before a failure, then throws it.
+  [[noreturn]] void failBatch(const CSVError<CSVWriter>& error);
+  void appendField(std::string_view field);
+  /// The end of the row: padding fields and the row delimiter, or an empty row.
+  void appendRowEnd();
+  void appendEmptyRow();
   /// The whole output decoded with the settings' encoding.
   std::string text() const;
 
   /// A delimiter's bytes; when one of its scalars cannot be encoded, the bytes before it and that scalar.
   struct Piece {
-    std::vector<std::uint8_t> bytes;
+    std::string bytes;
     std::optional<char32_t> failingScalar;
   };
   enum class FieldText { written, invalid, illFormed };
   enum class ByteClass : std::uint8_t { plain, special, multiByte };
 
   void buildPieces();
+  void appendPiece(const Piece& piece);
   /// The length of the field's leading bytes that go out unchanged in UTF-8: well formed, nothing to escape.
   std::size_t plainUTF8Length(std::string_view field) const;
   /// Appends the escaped field to `out_` straight from its UTF-8 bytes, for UTF-8 output, knowing
@@ -221,12 +239,17 @@ class CSVWriter {
   Settings settings_;
   std::shared_ptr<platform::OutputStream> stream_;
   std::unique_ptr<Encoder> encoder_;
-  std::vector<std::uint8_t> out_;  // the bytes of the field or delimiters being written
+  std::string out_;  // the batch's bytes
+  std::vector<Checkpoint> checkpoints_;
+  std::int64_t batchFieldIndex_ = 0;  // the field index once the batch is written
   std::u32string scalars_;         // the field being escaped, and its escaped form
   std::u32string escaped_;
   Piece fieldDelimiter_;
   Piece rowDelimiter_;
+  bool utf8Output_ = false;  // fields may then go out as their own bytes
   std::array<ByteClass, 256> byteClass_{};
+  std::array<std::uint64_t, 3> specialWords_{};  // each special ASCII byte repeated eight times
+  std::size_t specialWordCount_ = 0;
   std::string escapingUTF8_, fieldDelimiterUTF8_, rowDelimiterUTF8_;
   std::int64_t rowIndex_ = 0;
   std::int64_t fieldIndex_ = 0;
