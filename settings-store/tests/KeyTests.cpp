@@ -121,6 +121,18 @@ TEST_F(KeyTest, WritesStoreConvertedValuesOrRemove) {
   EXPECT_EQ(suite->objectForKey("Ratios"), Object(Object::Dictionary{{"2", Object("0.5")}}));
   EXPECT_EQ(get(ratios), (std::map<int, double>{{2, 0.5}}));
 
+  // A location is stored as text, not natively; an empty optional removes the entry.
+  Key<std::optional<std::filesystem::path>> folder("Folder", suite);
+  set(folder, std::optional<std::filesystem::path>("/tmp/a b/"));
+  EXPECT_EQ(suite->objectForKey("Folder"), Object(R"("file:\/\/\/tmp\/a%20b\/")"));
+  EXPECT_EQ(get(folder), std::filesystem::path("/tmp/a b/"));
+  set(folder, std::nullopt);
+  EXPECT_EQ(suite->objectForKey("Folder"), std::nullopt);
+  Key<std::map<int, std::filesystem::path>> recent("Recent", {}, suite);
+  suite->setObject(Object(Object::Dictionary{{"1", Object(R"("file:\/\/\/x")")}, {"one", Object(R"("file:\/\/\/y")")}}),
+                   "Recent");
+  EXPECT_EQ(get(recent), (std::map<int, std::filesystem::path>{{1, "/x"}}));
+
   // A default without a stored form is not registered.
   Key<AnySerializable> empty("Empty", AnySerializable(), suite);
   EXPECT_EQ(suite->objectForKey("Empty"), std::nullopt);

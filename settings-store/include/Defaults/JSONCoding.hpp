@@ -10,6 +10,7 @@
 #include <cmath>
 #include <concepts>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "Defaults/ObjectCast.hpp"
 #include "Defaults/TextConvertible.hpp"
 #include "platform/Base64.hpp"
+#include "platform/FileURL.hpp"
 #include "platform/UUID.hpp"
 
 namespace Defaults {
@@ -120,6 +122,16 @@ struct JSONCoding<platform::UUID> {
   static std::optional<platform::UUID> decode(const JSON& json) {
     if (!json.is_string()) return std::nullopt;
     return platform::UUID::fromString(json.get_ref<const std::string&>());
+  }
+};
+
+/// A file location codes as its "file://" URL text.
+template <>
+struct JSONCoding<std::filesystem::path> {
+  static JSON encode(const std::filesystem::path& value) { return platform::fileURLString(value); }
+  static std::optional<std::filesystem::path> decode(const JSON& json) {
+    if (!json.is_string()) return std::nullopt;
+    return platform::fileURLPath(json.get_ref<const std::string&>());
   }
 };
 

@@ -23,6 +23,7 @@
 #include "Defaults/ObjectCast.hpp"
 #include "Defaults/TextConvertible.hpp"
 #include "platform/Color.hpp"
+#include "platform/FileURL.hpp"
 #include "platform/KeyedArchive.hpp"
 #include "platform/UUID.hpp"
 
@@ -147,6 +148,9 @@ template <typename T>
 struct RawRepresentableCodableBridge : CodableBridgeBase<T> {};
 
 // ---- the other bridges ----
+
+/// A file location, stored as the JSON text of its "file://" URL.
+struct URLBridge : CodableBridgeBase<std::filesystem::path> {};
 
 template <RawRepresentable T>
 struct RawRepresentableBridge {
@@ -399,6 +403,12 @@ struct DefaultsSerializable<std::set<E>> {
 template <Serializable E>
 struct DefaultsSerializable<std::unordered_set<E>> {
   using Bridge = SetBridge<E, std::unordered_set<E>>;
+  static constexpr bool isStoredNatively = false;
+};
+
+template <>
+struct DefaultsSerializable<std::filesystem::path> {
+  using Bridge = URLBridge;
   static constexpr bool isStoredNatively = false;
 };
 
