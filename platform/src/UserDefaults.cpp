@@ -92,26 +92,22 @@ bool isValidSuiteName(std::string_view name) {
 }
 
 
-// The whole file and the identity of what was read; errors other than absence are reported.
-bool readFile(const fs::path& path, std::string& text, struct stat& info, std::string& error) {
+// The whole file and the identity of what was read; 0, or the errno of the failure.
+int readFile(const fs::path& path, std::string& text, struct stat& info) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  bool ok = ::fstat(fd, &info) == 0;
+  if (fd < 0) return errno;
+  int error = ::fstat(fd, &info) == 0 ? 0 : errno;
   text.clear();
   char buffer[65536];
-  while (ok) {
+  while (!error) {
     ssize_t count = ::read(fd, buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) ok = false;
+    if (count < 0) error = errno;
     if (count <= 0) break;
     text.append(buffer, static_cast<std::size_t>(count));
   }
-  if (!ok) error = std::strerror(errno);
   ::close(fd);
-  return ok;
+  return error;
 }
 
 bool writeAll(int fd, std::string_view text) {
@@ -125,7 +121,7 @@ bool writeAll(int fd, std::string_view text) {
 }
 
 // Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken), never over an older one.
-fs::path moveAside(const fs::path& path) {
+std::optional<fs::path> moveAside(const fs::path& path) {
   for (int attempt = 1; attempt <= 1000; ++attempt) {
     fs::path target = path;
     target += attempt == 1 ? ".corrupt" : "." + std::to_string(attempt) + ".corrupt";
@@ -133,12 +129,9 @@ fs::path moveAside(const fs::path& path) {
       ::unlink(path.c_str());
       return target;
     }
-    if (errno != EEXIST) break;
+    if (errno != EEXIST) return std::nullopt;
   }
-  fs::path target = path;
-  target += ".corrupt";
-  ::rename(path.c_str(), target.c_str());
-  return target;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -189,21 +182,25 @@ UserDefaults::~UserDefaults() {
   if (found != suites.end() && found->second.expired()) suites.erase(found);
 }
 
-void UserDefaults::load(const FileLock* lock) {
-  std::string text, error;
+bool UserDefaults::load(const FileLock* lock) {
+  std::string text;
   struct stat info {};
-  if (!readFile(path_, text, info, error)) {
-    if (errno != ENOENT) log("Could not read settings file " + path_.string() + ": " + error);
-    user_.clear();
-    *stamp_ = Stamp{};
-    return;
+  if (int error = readFile(path_, text, info)) {
+    if (error == ENOENT) {
+      user_.clear();
+      *stamp_ = Stamp{};
+      return true;
+    }
+    // What the file holds is unknown: keep what we have, and never write over it.
+    log("Could not read settings file " + path_.string() + ": " + std::strerror(error));
+    return false;
   }
   std::string reason;
   std::optional<PropertyList> root = PropertyListXML::read(text, &reason);
   if (root && root->dictionary()) {
     user_ = std::move(*root->dictionary());
     *stamp_ = Stamp::of(info);
-    return;
+    return true;
   }
   if (!lock) {
     // Only a writer holding the lock may move the file, or a good file written meanwhile could go.
@@ -212,11 +209,13 @@ void UserDefaults::load(const FileLock* lock) {
     if (ownLock) return load(&*ownLock);
   }
   if (root) reason = "the root is no dictionary";
-  fs::path aside = moveAside(path_);
-  log("Settings file " + path_.string() + " could not be read (" + reason + "); moved it to " + aside.string() +
+  std::optional<fs::path> aside = moveAside(path_);
+  log("Settings file " + path_.string() + " could not be read (" + reason + "); " +
+      (aside ? "moved it to " + aside->string() : "could not move it aside (" + std::string(std::strerror(errno)) + ")") +
       " and started empty");
   user_.clear();
   *stamp_ = Stamp{};
+  return true;
 }
 
 std::optional<PropertyList> UserDefaults::lookup(std::string_view key) const {
@@ -279,8 +278,7 @@ void UserDefaults::removeObject(std::string_view key) { change(key, std::nullopt
 bool UserDefaults::synchronize() {
   std::lock_guard guard(mutex_);
   if (Stamp::of(path_) == *stamp_) return true;
-  load(nullptr);
-  return true;
+  return load(nullptr);
 }
 
 void UserDefaults::change(std::string_view key, std::optional<PropertyList> value) {
@@ -294,7 +292,10 @@ void UserDefaults::change(std::string_view key, std::optional<PropertyList> valu
     std::string error;
     std::optional<FileLock> lock = FileLock::acquire(path_, error);
     // Another process may have written since we read: start from its file, then apply only this change.
-    if (lock) load(&*lock);
+    if (lock && !load(&*lock)) {
+      lock.reset();
+      error = "the file could not be read first";
+    }
     if (value)
       user_.insert_or_assign(std::string(key), std::move(*value));
     else if (auto found = user_.find(key); found != user_.end())

@@ -150,6 +150,23 @@ TEST(UserDefaults, UnreadableFileIsMovedAsideOnce) {
   EXPECT_EQ(log.lines().size(), 1u);
 }
 
+TEST(UserDefaults, FileThatCannotBeReadIsNeverWrittenOver) {
+  TemporaryConfigHome home;
+  const std::filesystem::path file = home.path() / "pelmora-zava" / "odd.plist";
+  std::filesystem::create_directories(file);  // reading it fails
+  CapturedLog log;
+  auto suite = UserDefaults::suite("odd");
+  suite->setObject(PropertyList(1), "a");
+  EXPECT_EQ(suite->objectForKey("a"), PropertyList(1));  // kept in memory
+  EXPECT_TRUE(std::filesystem::is_directory(file));
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{
+                             "Could not read settings file " + file.string() + ": Is a directory",
+                             "Could not read settings file " + file.string() + ": Is a directory",
+                             "Could not save settings to " + file.string() + ": the file could not be read first",
+                         }));
+  EXPECT_FALSE(suite->synchronize());
+}
+
 TEST(UserDefaults, SynchronizeSeesAnotherWriter) {
   TemporaryConfigHome home;
   auto suite = UserDefaults::suite("shared");

@@ -81,8 +81,9 @@ class UserDefaults {
   void deliver(Registration& registration, const KeyValueChange& change);
   void notifyPrior(const std::vector<std::shared_ptr<Registration>>& observers, std::string_view key);
   void change(std::string_view key, std::optional<PropertyList> value);
-  // Reads the file into user_; a file that cannot be parsed is moved aside. Needs mutex_.
-  void load(const FileLock* lock);
+  // Reads the file into user_; a file that cannot be parsed is moved aside. False (user_ unchanged) when
+  // the file exists but cannot be read. Needs mutex_.
+  bool load(const FileLock* lock);
   bool save();
 
   std::string name_;
