@@ -2,18 +2,28 @@
 
 #include <utility>
 
+#include "platform/Characters.hpp"
+
 namespace Pelmora_Zava {
+namespace {
+
+// A brace counts only as a character of its own: followed by a combining mark it is part of another.
+bool isBraceCharacter(std::string_view text, std::size_t at, char brace) {
+  return text[at] == brace && platform::offsetAfterCharacters(text.substr(at), 1) == 1;
+}
+
+}  // namespace
 
 std::vector<Token::Piece> Token::tokenize(std::string_view text) {
   std::vector<Piece> pieces;
   std::string pending;
-  for (char c : text) {  // braces are ASCII, so bytes serve as well as characters
-    if (c == '{') {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (isBraceCharacter(text, i, '{')) {
       if (!pending.empty()) pieces.emplace_back(std::exchange(pending, {}));
-    } else if (c == '}') {
+    } else if (isBraceCharacter(text, i, '}')) {
       if (!pending.empty()) pieces.emplace_back(Token(std::exchange(pending, {})));
     } else {
-      pending.push_back(c);
+      pending.push_back(text[i]);
     }
   }
   if (!pending.empty()) pieces.emplace_back(std::move(pending));
@@ -43,7 +53,8 @@ std::string Token::string(const Piece& piece, std::string_view separator) {
 }
 
 Token::Piece Token::representedObject(std::string_view typed) {
-  if (typed.size() >= 2 && typed.front() == '{' && typed.back() == '}')
+  if (typed.size() >= 2 && isBraceCharacter(typed, 0, '{') &&
+      platform::offsetBeforeLastCharacters(typed, 1) == typed.size() - 1 && typed.back() == '}')
     return Token(std::string(typed.substr(1, typed.size() - 2)));
   return std::string(typed);
 }

@@ -161,6 +161,7 @@ TEST(Token, TextConversions) {
       {"a{open", {std::string("a"), std::string("open")}, "aopen"},
       {"close}b", {Token("close"), std::string("b")}, "{close}b"},
       {"{}x{}", {std::string("x")}, "x"},
+      {"a{\u0301b}", {Token("a{\u0301b")}, "{a{\u0301b}"},  // a brace with an accent is another character
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Token::tokenize(c.text), c.pieces) << c.text;
@@ -172,6 +173,7 @@ TEST(Token, TextConversions) {
   EXPECT_EQ(Token::representedObject("Day"), Token::Piece(std::string("Day")));
   EXPECT_EQ(Token::representedObject("{}"), Token::Piece(Token("")));
   EXPECT_EQ(Token::representedObject("{"), Token::Piece(std::string("{")));
+  EXPECT_EQ(Token::representedObject("{Day}\u0301"), Token::Piece(std::string("{Day}\u0301")));
   EXPECT_EQ(Token("Year").description(), "{Year}");
   EXPECT_EQ(std::hash<Token>()(Token("Year")), std::hash<Token>()(Token(std::string("Year"))));
 }

@@ -6,6 +6,8 @@
 // Thread safety: values may be sent from any thread. Once `cancel()` returns,
 // the subscriber is not running on any other thread and is never called again.
 // A subscriber may cancel itself or others, subscribe, or send, while it runs.
+// (Two subscribers that cancel each other while both are being delivered to on
+// different threads wait for each other; nothing else blocks.)
 
 #include <cstdint>
 #include <functional>
