@@ -1,7 +1,7 @@
 #include "Pelmora_Zava/Filename.hpp"
 
 #include <unicode/normalizer2.h>
-#include <unicode/unistr.h>
+#include <unicode/bytestream.h>
 
 
 namespace Pelmora_Zava {
@@ -27,19 +27,17 @@ const icu::Normalizer2* nfc() {
 bool isCanonical(std::string_view text) {
   if (isASCII(text) || !nfc()) return true;
   UErrorCode status = U_ZERO_ERROR;
-  icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  return nfc()->isNormalized(source, status) && U_SUCCESS(status);
+  const bool normalized = nfc()->isNormalizedUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
+  return U_FAILURE(status) || normalized;
 }
 
 std::string canonicalText(std::string_view text) {
   if (isCanonical(text)) return std::string(text);
-  UErrorCode status = U_ZERO_ERROR;
-  icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  icu::UnicodeString normalized = nfc()->normalize(source, status);
-  if (U_FAILURE(status)) return std::string(text);
   std::string out;
-  normalized.toUTF8String(out);
-  return out;
+  icu::StringByteSink<std::string> sink(&out);
+  UErrorCode status = U_ZERO_ERROR;
+  nfc()->normalizeUTF8(0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink, nullptr, status);
+  return U_SUCCESS(status) ? out : std::string(text);
 }
 
 std::size_t canonicalHash(std::string_view text) {

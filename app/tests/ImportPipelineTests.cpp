@@ -81,8 +81,10 @@ TEST_F(ImporterTest, FailedReadsLeaveTheDatasourceAlone) {
     EXPECT_EQ(error.domain(), "POSIX");
     EXPECT_EQ(error.code(), EISDIR);
   }
+  EXPECT_THROW(importer().importURL(write("broken.rtf", "not rich text \xff")), platform::Error);
   EXPECT_EQ(importer().dataFile(), good);
   EXPECT_EQ(sourceNames(importer().fileNames()), (Lines{"Smith"}));
+  EXPECT_EQ(importer().datasourceFilenames()[0]->context().value("Datasource"), "good");
 
   // A failed decode keeps the last view that decoded.
   importer().updateImportConfig([](auto& c) { c.textQualifier = Ravelin::TextQualifier::doubleQuote; });
