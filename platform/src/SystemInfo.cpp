@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -95,6 +96,28 @@ std::string userNameFromEnvironment() {
   return {};
 }
 
+// Names are asked for once per name record, and reading them means reading files; a name
+// read within the last second serves again.
+template <typename T>
+class RecentValue {
+ public:
+  template <typename Read>
+  T get(Read&& read) {
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mutex_);
+    if (!value_ || now - readAt_ > std::chrono::seconds(1)) {
+      value_ = read();
+      readAt_ = now;
+    }
+    return *value_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::optional<T> value_;
+  std::chrono::steady_clock::time_point readAt_;
+};
+
 class HostSystemInfo final : public SystemInfo {
  public:
   std::optional<DateTime> now() const override {
@@ -106,6 +129,19 @@ class HostSystemInfo final : public SystemInfo {
   }
 
   std::optional<std::string> computerName() const override {
+    return computer_.get([] { return readComputerName(); });
+  }
+
+  std::string userName() const override {
+    return user_.get([] { return readUserName(); });
+  }
+
+  std::string fullUserName() const override {
+    return fullUser_.get([] { return readFullUserName(); });
+  }
+
+ private:
+  static std::optional<std::string> readComputerName() {
     if (std::ifstream file("/etc/machine-info"); file) {
       std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
       if (auto pretty = system_info_detail::prettyHostnameFromMachineInfo(text)) return pretty;
@@ -115,16 +151,20 @@ class HostSystemInfo final : public SystemInfo {
     return std::string(name);
   }
 
-  std::string userName() const override {
+  static std::string readUserName() {
     if (auto entry = passwordEntry(); entry && !entry->name.empty()) return entry->name;
     return userNameFromEnvironment();
   }
 
-  std::string fullUserName() const override {
+  static std::string readFullUserName() {
     if (auto entry = passwordEntry())
       if (auto full = system_info_detail::fullNameFromGecos(entry->gecos)) return *full;
-    return userName();
+    return readUserName();
   }
+
+  mutable RecentValue<std::optional<std::string>> computer_;
+  mutable RecentValue<std::string> user_;
+  mutable RecentValue<std::string> fullUser_;
 };
 
 std::mutex currentMutex;
