@@ -72,6 +72,12 @@ TEST(JSONTextForm, SerializesTheValueAlone) {
   EXPECT_EQ(TopLevelCodableBridge<std::string>{}.serialize("a/b \"q\" \n"), R"("a\/b \"q\" \n")");
   EXPECT_EQ(TopLevelCodableBridge<bool>{}.serialize(true), "true");
   EXPECT_EQ(TopLevelCodableBridge<double>{}.serialize(0.1), "0.1");
+  EXPECT_EQ(TopLevelCodableBridge<float>{}.serialize(0.1f), "0.1");
+  EXPECT_EQ(TopLevelCodableBridge<double>{}.serialize(1.0), "1");
+  EXPECT_EQ(TopLevelCodableBridge<double>{}.serialize(-2.5e15), "-2500000000000000");
+  EXPECT_EQ(TopLevelCodableBridge<double>{}.serialize(1e300), "1e+300");
+  EXPECT_EQ(TopLevelCodableBridge<double>{}.deserialize("1"), 1.0);
+  EXPECT_EQ(TopLevelCodableBridge<float>{}.deserialize("0.1"), 0.1f);
   EXPECT_EQ(TopLevelCodableBridge<platform::Data>{}.serialize(platform::Data::fromString("foo")), "\"Zm9v\"");
   EXPECT_EQ(TopLevelCodableBridge<platform::Date>{}.serialize(platform::Date{0.5}), "0.5");
   EXPECT_EQ(TopLevelCodableBridge<std::int64_t>{}.serialize(std::nullopt), std::nullopt);

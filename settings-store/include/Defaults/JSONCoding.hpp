@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cmath>
 #include <concepts>
 #include <cstdint>
@@ -77,6 +78,17 @@ struct JSONCoding<T> {
     if (!std::isfinite(value))
       throw JSONEncodingError("Unable to encode " + platform::shortestText(static_cast<double>(value)) +
                               " directly in JSON.");
+    // Whole numbers are written without a fraction, as the platform's encoder writes them (1, not 1.0).
+    if (std::trunc(value) == value && std::fabs(value) < 0x1p53 && !(value == 0 && std::signbit(value)))
+      return static_cast<std::int64_t>(value);
+    if constexpr (std::is_same_v<T, float>) {
+      // The double nearest the float's own shortest text, so 0.1f is written as 0.1.
+      char text[32];
+      auto end = std::to_chars(text, text + sizeof text, value).ptr;
+      double widened = 0;
+      std::from_chars(text, end, widened);
+      return widened;
+    }
     return static_cast<double>(value);
   }
   static std::optional<T> decode(const JSON& json) {
