@@ -47,6 +47,8 @@ void CSVReader::readHeader() {
   count_ = {1, static_cast<std::int64_t>(headers_.size())};
 }
 
+void CSVReader::setStatus(Status status) { *status_ = std::move(status); }
+
 void CSVReader::fail(const CSVReaderError& error) { *status_ = Status::failed(error); }
 
 bool CSVReader::appendRow(FieldTable& table) {

@@ -136,3 +136,21 @@ TEST(FileView, EqualityAndHashing) {
 
 }  // namespace
 }  // namespace RecordCSV
+
+namespace RecordCSV {
+namespace {
+
+TEST(FileView, DroppedLinesAtEveryFieldPosition) {
+  // One field per row and an empty line after each: a dropped line starts at every field index.
+  std::string text = "n\n";
+  for (int i = 0; i < 40000; ++i) text += "r" + std::to_string(i) + "\n\n";
+  const CSVReader::FileView file = CSVReader::decode(std::string_view(text), [](CSVReader::Configuration& c) {
+    c.headerStrategy = Strategy::Header::firstLine();
+  });
+  ASSERT_EQ(file.size(), 40000u);
+  const std::vector<std::string> column = *file.column("n");
+  for (int i : {0, 16383, 16384, 16385, 32768, 39999}) EXPECT_EQ(column[i], "r" + std::to_string(i));
+}
+
+}  // namespace
+}  // namespace RecordCSV

@@ -230,3 +230,61 @@ TEST(ReaderInput, TextKeepsALeadingByteOrderMark) {
 
 }  // namespace
 }  // namespace RecordCSV
+
+namespace RecordCSV {
+namespace {
+
+TEST(ReaderInput, BlockBoundariesChangeNothing) {
+  // Long inputs whose delimiters, quotes and trimmed runs fall across every block boundary:
+  // the whole-file view must hold what row-by-row reading of the text gives.
+  struct Case {
+    const char* name;
+    std::string field;
+    std::vector<std::string> rows;
+    std::u32string trim;
+    std::optional<platform::TextEncoding> encoding;
+  };
+  const Case cases[] = {
+      {"comma LF", ",", {"\n"}, U"", {}},
+      {"two colons CRLF trimmed", "::", {"\n", "\r\n"}, U" ", {}},
+      {"long row delimiter", ";", {"\n", "<br>\n"}, U"", {}},
+      {"UTF-16LE", "::", {"\r\n"}, U" ", platform::TextEncoding::utf16LittleEndian()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string& row = c.rows.back();
+    const std::string pad = c.trim.empty() ? "" : "  ";
+    std::string text;
+    for (int i = 0; i < 40000; ++i) {
+      text += pad + "a" + std::to_string(i) + pad + c.field + "\"q" + c.field + "\"\"" + row + "\"" + pad + c.field;
+      text += i % 3 ? "\u00E9" + pad : "";
+      text += row;
+      if (i % 5 == 0) text += row;  // an empty line, dropped
+    }
+    CSVReader::Configuration configuration;
+    configuration.delimiters.field = Delimiter::Field(c.field);
+    configuration.delimiters.row = *Delimiter::Row::fromTexts(c.rows);
+    configuration.trimStrategy = platform::CharacterSet::fromScalars(c.trim);
+    configuration.encoding = c.encoding;
+
+    std::vector<std::vector<std::string>> expected;
+    CSVReader reader = CSVReader::initWithString(text, configuration);
+    while (auto fields = reader.readRow()) expected.push_back(std::move(*fields));
+    ASSERT_EQ(expected.size(), 40000u);
+    ASSERT_EQ(expected[1].size(), 3u);
+
+    std::string bytes = text;
+    if (c.encoding) {
+      bytes.clear();
+      for (char32_t scalar : platform::toScalars(text)) {
+        bytes += static_cast<char>(scalar & 0xFF);
+        bytes += static_cast<char>(scalar >> 8);
+      }
+    }
+    EXPECT_EQ(CSVReader::decode(platform::Data::fromString(bytes), configuration).rows(), expected);
+    EXPECT_EQ(CSVReader::decode(std::string_view(text), configuration).rows(), expected);
+  }
+}
+
+}  // namespace
+}  // namespace RecordCSV

@@ -219,6 +219,11 @@ TEST(ReaderParse, StatusKeepsTheFirstFailure) {
   EXPECT_EQ(empty.status().kind(), CSVReader::Status::Kind::finished);
   EXPECT_TRUE(empty.headers().empty());
   EXPECT_FALSE(empty.readRow());
+
+  // A decoder reading through the reader may end it early.
+  CSVReader ended = CSVReader::initWithString("a\nb", CSVReader::Configuration());
+  ended.setStatus(CSVReader::Status::finished());
+  EXPECT_FALSE(ended.readRow());
 }
 
 TEST(ReaderParse, RecordsLoseNoRowToADuplicateHeader) {

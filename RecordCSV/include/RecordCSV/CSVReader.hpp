@@ -111,6 +111,8 @@ class CSVReader {
   const std::vector<std::string>& headers() const noexcept { return headers_; }
   const Count& count() const noexcept { return count_; }
   const Status& status() const noexcept { return *status_; }
+  /// For a decoder that reads through this reader and ends or fails it on its own terms.
+  void setStatus(Status status);
   /// The zero-based index of the next data row.
   std::int64_t rowIndex() const noexcept { return count_.rows - (headers_.empty() ? 0 : 1); }
 
