@@ -22,7 +22,7 @@ void FieldTable::grow(std::size_t count) {
   reserve(std::max(needed, capacity_ + capacity_ / 2 + 256));
 }
 
-void FieldTable::endField() {
+void FieldTable::endFieldSlowly() {
   const std::size_t chunk = count_ >> chunkBits;
   if (chunk == chunks_.size()) chunks_.push_back({fieldStart_, std::make_unique_for_overwrite<std::uint32_t[]>(chunkSize)});
   const std::size_t relative = size_ - chunks_[chunk].base;

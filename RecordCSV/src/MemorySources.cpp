@@ -10,31 +10,11 @@ namespace RecordCSV {
 namespace {
 
 constexpr std::size_t validationBlock = std::size_t{1} << 16;
-constexpr std::uint64_t highBits = 0x8080808080808080ull;
 
-/// Scans from `from` until past `limit` (finishing the sequence that crosses it) or to the
-/// first byte that does not start a well-formed sequence. Returns where it stopped.
-std::size_t wellFormedEnd(const unsigned char* s, std::size_t from, std::size_t limit, std::size_t size,
-                          bool asciiOnly) {
+/// Where the ASCII from `from` on ends, scanning no further than `limit`.
+std::size_t asciiEnd(const unsigned char* s, std::size_t from, std::size_t limit) {
   std::size_t i = from;
-  while (i < limit) {
-    if (i + 8 <= limit) {
-      std::uint64_t word;
-      std::memcpy(&word, s + i, 8);
-      if ((word & highBits) == 0) {
-        i += 8;
-        continue;
-      }
-    }
-    if (s[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    if (asciiOnly) return i;
-    const std::size_t length = platform::wellFormedUTF8Length(s + i, size - i);
-    if (length == 0) return i;
-    i += length;
-  }
+  while (i < limit && s[i] < 0x80) ++i;
   return i;
 }
 
@@ -72,7 +52,10 @@ class CheckedBytesSource final : public UTF8Source {
     size_ -= consumed;
     if (checked_ == bytes_.size()) return false;
     const std::size_t limit = std::min(bytes_.size(), checked_ + validationBlock);
-    const std::size_t end = wellFormedEnd(bytes_.data(), checked_, limit, bytes_.size(), asciiOnly_);
+    const std::size_t end =
+        asciiOnly_ ? asciiEnd(bytes_.data(), checked_, limit)
+                   : platform::wellFormedUTF8End(
+                         std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()), checked_, limit);
     if (end == checked_) {
       if (asciiOnly_) throw ReaderErrors::notASCII(bytes_[end]);
       throw ReaderErrors::invalidUTF8();

@@ -31,20 +31,14 @@ Parser::Parser(const CSVReader::Settings& settings, std::unique_ptr<UTF8Source> 
     rowMembers_.push_back({member.front(), platform::toUTF8(std::u32string_view(member).substr(1))});
 
   stops_[leadByte(fieldFirst_)] = true;
-  for (const Member& member : rowMembers_) stops_[leadByte(member.first)] = true;
+  for (const Member& member : rowMembers_) {
+    stops_[leadByte(member.first)] = true;
+    if (member.tail.empty() && member.first < 0x80) rowSingles_[member.first] = true;
+  }
   if (escape_) {
     escapeLead_ = static_cast<char>(leadByte(*escape_));
     stops_[leadByte(*escape_)] = true;
   }
-}
-
-Parser::Scalar Parser::decode(const char* bytes) noexcept {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes);
-  const unsigned char b0 = s[0];
-  if (b0 < 0x80) return {b0, 1};
-  if (b0 < 0xE0) return {char32_t(b0 & 0x1F) << 6 | (s[1] & 0x3F), 2};
-  if (b0 < 0xF0) return {char32_t(b0 & 0x0F) << 12 | char32_t(s[1] & 0x3F) << 6 | (s[2] & 0x3F), 3};
-  return {char32_t(b0 & 0x07) << 18 | char32_t(s[1] & 0x3F) << 12 | char32_t(s[2] & 0x3F) << 6 | (s[3] & 0x3F), 4};
 }
 
 bool Parser::refill() {
@@ -76,7 +70,7 @@ std::size_t Parser::fieldMatch(Scalar c) {
   return matchTail(c.length, fieldTail_) == Tail::match ? c.length + fieldTail_.size() : 0;
 }
 
-std::size_t Parser::rowMatch(Scalar c) {
+std::size_t Parser::rowMatchAhead(Scalar c) {
   if (singlesAndPairs_) {
     for (const Member& member : rowMembers_)
       if (member.tail.empty() && member.first == c.value) return c.length;

@@ -41,7 +41,15 @@ class Parser {
   };
 
   /// The scalar that well-formed UTF-8 starts with.
-  static Scalar decode(const char* bytes) noexcept;
+  static Scalar decode(const char* bytes) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes);
+    const unsigned char b0 = s[0];
+    if (b0 < 0x80) return {b0, 1};
+    if (b0 < 0xE0) return {char32_t(b0 & 0x1F) << 6 | (s[1] & 0x3F), 2};
+    if (b0 < 0xF0) return {char32_t(b0 & 0x0F) << 12 | char32_t(s[1] & 0x3F) << 6 | (s[2] & 0x3F), 3};
+    return {char32_t(b0 & 0x07) << 18 | char32_t(s[1] & 0x3F) << 12 | char32_t(s[2] & 0x3F) << 6 | (s[3] & 0x3F),
+            4};
+  }
   Scalar scalarAt(std::size_t offset) const noexcept { return decode(data_ + offset); }
   /// Makes more text available after `pos_`, keeping the bytes from `pos_` on; false at the end.
   bool refill();
@@ -53,7 +61,12 @@ class Parser {
   Tail matchTail(std::size_t distance, std::string_view tail);
   /// The number of bytes of the delimiter starting with `c` at `pos_`, or 0 when none does.
   std::size_t fieldMatch(Scalar c);
-  std::size_t rowMatch(Scalar c);
+  std::size_t rowMatch(Scalar c) {
+    // A one-scalar member matches at once in every matcher variant: shortest members come first.
+    if (c.value < 0x80 && rowSingles_[c.value]) return 1;
+    return rowMatchAhead(c);
+  }
+  std::size_t rowMatchAhead(Scalar c);
   // Each returns whether the row ended with the field.
   bool parseUnescaped(Scalar first, std::int64_t rowIndex);
   bool parseEscaped(std::int64_t rowIndex);
@@ -84,7 +97,8 @@ class Parser {
   char escapeLead_ = 0;
   platform::CharacterSet trim_;
   bool trimNeeded_;
-  std::array<bool, 256> stops_{};  // lead bytes of the escaping scalar and the delimiters' first scalars
+  std::array<bool, 256> stops_{};
+  std::array<bool, 128> rowSingles_{};  // ASCII row delimiters of one scalar  // lead bytes of the escaping scalar and the delimiters' first scalars
 };
 
 }  // namespace RecordCSV

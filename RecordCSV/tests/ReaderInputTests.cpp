@@ -105,6 +105,8 @@ TEST(ReaderInput, EncodingsMarksAndDecoders) {
        {}},
       {"presample UTF-32BE mark", std::string("\0\0\xFE\xFF\0\0\0a", 8), TextEncoding::utf32BigEndian(), true,
        {{"a"}}, {}},
+      {"presample UTF-32 reads the mark", std::string("\xFF\xFE\0\0" "a\0\0\0", 8), TextEncoding::utf32(), true,
+       {{"a"}}, {}},
       {"presample odd UTF-16", std::string("a\0b", 3), TextEncoding::utf16LittleEndian(), true, {}, mismatch},
       {"presample without encoding infers", std::string("\xFF\xFE" "a\0", 4), {}, true, {{"a"}}, {}},
       {"rows before a bad byte", "a\nb\n\xFF", {}, false, {{"a"}, {"b"}}, utf8Failure},

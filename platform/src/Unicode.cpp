@@ -1,5 +1,8 @@
 #include "platform/Unicode.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 namespace platform {
 
 std::string toUTF8(std::u32string_view scalars) {
@@ -26,21 +29,33 @@ std::size_t wellFormedUTF8Length(const unsigned char* s, std::size_t n) {
   return 0;
 }
 
-bool isWellFormedUTF8(std::string_view text) {
+std::size_t wellFormedUTF8End(std::string_view text, std::size_t from, std::size_t limit) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
+  limit = std::min(limit, n);
+  std::size_t i = from;
+  while (i < limit) {
+    // Eight ASCII bytes at a time: most text is mostly ASCII.
+    if (i + 8 <= limit) {
+      std::uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if ((word & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     if (s[i] < 0x80) {
       ++i;
       continue;
     }
     const std::size_t length = wellFormedUTF8Length(s + i, n - i);
-    if (length == 0) return false;
+    if (length == 0) return i;
     i += length;
   }
-  return true;
+  return i;
 }
+
+bool isWellFormedUTF8(std::string_view text) { return wellFormedUTF8End(text, 0, text.size()) == text.size(); }
 
 std::u32string toScalars(std::string_view text) {
   std::u32string scalars;

@@ -45,7 +45,15 @@ class FieldTable {
   std::string_view currentField() const noexcept { return {arena_.get() + fieldStart_, size_ - fieldStart_}; }
   /// Drops the last `count` bytes of the field in progress.
   void dropBytes(std::size_t count) noexcept { size_ -= count; }
-  void endField();
+  void endField() {
+    const std::size_t chunk = count_ >> chunkBits;
+    if (chunk == chunks_.size()) return endFieldSlowly();
+    const std::size_t relative = size_ - chunks_[chunk].base;
+    if (relative > 0xFFFFFFFFu) return endFieldSlowly();
+    chunks_[chunk].ends[count_ & (chunkSize - 1)] = static_cast<std::uint32_t>(relative);
+    ++count_;
+    fieldStart_ = size_;
+  }
   /// Back to `fields` fields and `bytes` bytes, as they were before a row that is not kept.
   void truncate(std::size_t fields, std::size_t bytes);
   void clear() { truncate(0, 0); }
@@ -61,6 +69,8 @@ class FieldTable {
     std::unique_ptr<std::uint32_t[]> ends;  // relative to base
   };
   void grow(std::size_t count);
+  /// Starts a chunk, or refuses a chunk of more than 4 GiB.
+  void endFieldSlowly();
 
   std::unique_ptr<char, Free> arena_;
   std::size_t size_ = 0;

@@ -40,6 +40,10 @@ void appendScalars(std::string_view utf8, std::u32string& scalars);
 /// Length of the well-formed UTF-8 sequence starting at `text[0]`, or 0 when it is ill-formed or cut short.
 std::size_t wellFormedUTF8Length(const unsigned char* text, std::size_t available);
 
+/// Scanning `text` from `from`, where its well-formed UTF-8 ends: at the first byte that does
+/// not begin a whole well-formed sequence, or past `limit` once the sequence crossing it is whole.
+std::size_t wellFormedUTF8End(std::string_view text, std::size_t from, std::size_t limit);
+
 /// Whether the whole text is well-formed UTF-8.
 bool isWellFormedUTF8(std::string_view text);
 
