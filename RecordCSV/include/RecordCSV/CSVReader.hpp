@@ -2,8 +2,10 @@
 // The streaming CSV reader: delimited text from a text value or a data blob,
 // row by row, record by record, or whole into a file view.
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -19,6 +21,7 @@
 #include "RecordCSV/Strategy.hpp"
 #include "platform/CharacterSet.hpp"
 #include "platform/Data.hpp"
+#include "platform/InputStream.hpp"
 #include "platform/TextEncoding.hpp"
 
 namespace RecordCSV {
@@ -98,12 +101,27 @@ class CSVReader {
   /// A reader over a data blob, decoded by the configured encoding or the one its byte-order mark names.
   static CSVReader initWithData(platform::Data data, Configuration configuration);
   static CSVReader initWithData(platform::Data data, const Configure& configure);
+  /// A reader over a file: with `presample` read whole first, otherwise decoded while it is read.
+  static CSVReader initWithURL(const std::filesystem::path& fileURL, Configuration configuration);
+  static CSVReader initWithURL(const std::filesystem::path& fileURL, const Configure& configure);
+  /// A reader over a stream that is not yet open: with `presample` read whole first (and closed),
+  /// otherwise read at most 1024 bytes at a time while parsing. The reader closes the stream
+  /// once: at the end of the input, after a failed read, or when it is released.
+  static CSVReader initWithInputStream(std::shared_ptr<platform::InputStream> stream, Configuration configuration);
+  static CSVReader initWithInputStream(std::shared_ptr<platform::InputStream> stream, const Configure& configure);
 
   /// The whole input as a file view.
   static FileView decode(std::string_view text, const Configuration& configuration);
   static FileView decode(std::string_view text, const Configure& configure);
   static FileView decode(const platform::Data& data, const Configuration& configuration);
   static FileView decode(const platform::Data& data, const Configure& configure);
+  // Only an actual path picks the file form, so that text literals keep meaning text.
+  template <std::same_as<std::filesystem::path> Path>
+  static FileView decode(const Path& fileURL, const Configuration& configuration);
+  template <std::same_as<std::filesystem::path> Path>
+  static FileView decode(const Path& fileURL, const Configure& configure);
+  static FileView decode(std::shared_ptr<platform::InputStream> stream, const Configuration& configuration);
+  static FileView decode(std::shared_ptr<platform::InputStream> stream, const Configure& configure);
 
   const Configuration& configuration() const noexcept { return configuration_; }
   const Settings& settings() const noexcept { return *settings_; }
@@ -151,6 +169,8 @@ class CSVReader {
   static HeaderLookup makeHeaderLookup(const std::vector<std::string>& headers, MakeError&& makeError);
 
  private:
+  /// The stream path: the byte-order mark from the first bytes, then decoding while reading.
+  static CSVReader initStreaming(std::shared_ptr<platform::InputStream> stream, Configuration configuration);
   static CSVReader overBytes(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner,
                              Configuration configuration);
   void readHeader();
@@ -239,3 +259,17 @@ inline CSVReader::Iterator CSVReader::begin() { return Iterator(*this); }
 }  // namespace RecordCSV
 
 #include "RecordCSV/FileView.hpp"
+
+namespace RecordCSV {
+
+template <std::same_as<std::filesystem::path> Path>
+CSVReader::FileView CSVReader::decode(const Path& fileURL, const Configuration& configuration) {
+  return initWithURL(fileURL, configuration).readFileView();
+}
+
+template <std::same_as<std::filesystem::path> Path>
+CSVReader::FileView CSVReader::decode(const Path& fileURL, const Configure& configure) {
+  return initWithURL(fileURL, configure).readFileView();
+}
+
+}  // namespace RecordCSV
