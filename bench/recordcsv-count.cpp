@@ -1,10 +1,12 @@
-// recordcsv-count: reads a file as a data blob into a CSV file view and prints how many
-// data rows and fields it holds, or, with --json, the header and rows as JSON arrays.
+// recordcsv-count: reads a file as a data blob (or, with --stream, as a stream; FILE "-" is
+// standard input) into a CSV file view and prints how many data rows and fields it holds,
+// or, with --json, the header and rows as JSON arrays.
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -36,13 +38,15 @@ int main(int argc, char** argv) {
   std::optional<std::string> encodingName;
   bool presample = false;
   bool json = false;
+  bool stream = false;
   std::string path;
   app.add_option("--header", header, "Where the header row is")->check(CLI::IsMember({"none", "first"}));
   app.add_option("--delimiter", delimiter, "The field delimiter");
   app.add_option("--encoding", encodingName, "The text encoding");
   app.add_flag("--presample", presample, "Convert the whole file in one piece");
   app.add_flag("--json", json, "Print the header and rows as JSON arrays");
-  app.add_option("FILE", path, "The CSV file")->required();
+  app.add_flag("--stream", stream, "Read the file as a stream while parsing");
+  app.add_option("FILE", path, "The CSV file, or - for standard input")->required();
   CLI11_PARSE(app, argc, argv);
 
   RecordCSV::CSVReader::Configuration configuration;
@@ -56,13 +60,20 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  const std::optional<platform::Data> data = readFile(path);
-  if (!data) {
-    std::cerr << "Cannot read " << path << '\n';
-    return 1;
+  std::optional<platform::Data> data;
+  if (!stream && path != "-") {
+    data = readFile(path);
+    if (!data) {
+      std::cerr << "Cannot read " << path << '\n';
+      return 1;
+    }
   }
   try {
-    const RecordCSV::CSVReader::FileView file = RecordCSV::CSVReader::decode(*data, configuration);
+    using RecordCSV::CSVReader;
+    const CSVReader::FileView file =
+        path == "-" ? CSVReader::decode(platform::InputStream::standardInput(), configuration)
+        : stream    ? CSVReader::decode(std::filesystem::path(path), configuration)
+                    : CSVReader::decode(*data, configuration);
     if (json) {
       if (!file.headers().empty()) printJSON(file.headers());
       for (const RecordCSV::CSVReader::Row& row : file) printJSON(row.toVector());

@@ -17,6 +17,16 @@ if(PZ_TESTS)
     PASS_REGULAR_EXPRESSION "^\\[\"name\",\"size\"\\]\n\\[\"a, b.jpg\",\"12\"\\]\n\\[\"c.jpg\",\"7\"\\]\n$")
   add_test(NAME recordcsv-count.no-header COMMAND recordcsv-count --header none --delimiter . ${data}/roster-small.csv)
   set_tests_properties(recordcsv-count.no-header PROPERTIES WILL_FAIL TRUE)
+  add_test(NAME recordcsv-count.stream COMMAND recordcsv-count --stream ${data}/roster-small.csv)
+  set_tests_properties(recordcsv-count.stream PROPERTIES PASS_REGULAR_EXPRESSION "^rows=2 fields=4\n$")
+  add_test(NAME recordcsv-count.standard-input
+    COMMAND sh -c "$<TARGET_FILE:recordcsv-count> --json - < ${data}/roster-small.csv")
+  set_tests_properties(recordcsv-count.standard-input PROPERTIES
+    PASS_REGULAR_EXPRESSION "^\\[\"name\",\"size\"\\]\n\\[\"a, b.jpg\",\"12\"\\]\n\\[\"c.jpg\",\"7\"\\]\n$")
+  add_test(NAME recordcsv-count.stream-failure
+    COMMAND sh -c "$<TARGET_FILE:recordcsv-count> --stream ${data}/no-such-file.csv 2>&1; echo exit=$?")
+  set_tests_properties(recordcsv-count.stream-failure PROPERTIES PASS_REGULAR_EXPRESSION
+    "^The input stream encountered an error while trying to read the first bytes.\nReview the internal error and make sure you have access to the input data.\nexit=1\n$")
   add_test(NAME recordcsv-count.failure
     COMMAND sh -c "$<TARGET_FILE:recordcsv-count> ${data}/duplicate-headers.csv 2>&1; echo exit=$?")
   set_tests_properties(recordcsv-count.failure PROPERTIES PASS_REGULAR_EXPRESSION
