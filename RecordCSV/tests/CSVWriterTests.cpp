@@ -249,6 +249,15 @@ TEST(CSVWriter, RefusesBadConfigurationsBeforeTouchingTheOutput) {
       {"no row delimiter", [](auto& c) { c.delimiters.row = Delimiter::Row(); }, badDelimiters},
       {"an encoding the writer does not know", [](auto& c) { c.encoding = encodingNamed("latin1"); }, unsupported},
   };
+  // A header row that cannot be written fails the creation.
+  expectError(
+      [] {
+        CSVWriter writer([](CSVWriter::Configuration& c) {
+          c.escapingStrategy = Strategy::Escaping::none();
+          c.headers = {"a", "x,y"};
+        });
+      },
+      {CSVWriter::Error::invalidInput, delimiterInField.reason, delimiterInField.help, {{"Field", "x,y"}}});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::ofstream(existing, std::ios::binary) << "keep me\n";

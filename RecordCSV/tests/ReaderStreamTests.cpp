@@ -172,6 +172,19 @@ TEST(ReaderStreams, LaterStreamErrorsCarryStatusAndCause) {
   }
 }
 
+TEST(ReaderStreams, AStreamErrorComesBeforeAnIncompleteLastUnit) {
+  // Reads: the four bytes looked at for a mark, one more byte, then the failure.
+  auto stream = platform::ScriptedInputStream::make(platform::Data::fromString(std::string("\0a\0\n\0", 5)),
+                                                    Script().readingAtMost(4).failingOnRead(3));
+  const Outcome outcome = readAll([&] {
+    return CSVReader::initWithInputStream(stream, [](auto& c) { c.encoding = platform::TextEncoding::utf16BigEndian(); });
+  });
+  EXPECT_EQ(outcome.rows, (testing::Rows{{"a"}}));
+  ASSERT_TRUE(outcome.failure);
+  EXPECT_EQ(outcome.failure->reason, streamReadReason);
+  EXPECT_EQ(stream->closeCalls(), 1u);
+}
+
 TEST(ReaderStreams, TheReaderClosesItsStreamOnceWhateverEndsIt) {
   const platform::Data data = platform::Data::fromString(repeated("a,b\n", 1000));
   struct Case {
