@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/FileSystem.hpp"
+
+namespace platform {
+namespace {
+
+class FileSystem : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() /
+            ("pz-fs-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(root_);
+  }
+  void TearDown() override { std::filesystem::remove_all(root_); }
+  std::filesystem::path root_;
+};
+
+TEST_F(FileSystem, CreatesIntermediatesAndAcceptsExistingFolders) {
+  const auto folder = root_ / "a" / "b" / "c";
+  createDirectory(folder);
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  std::ofstream(folder / "keep.txt") << "x";
+  createDirectory(folder);  // again: nothing changes
+  EXPECT_TRUE(std::filesystem::exists(folder / "keep.txt"));
+}
+
+TEST_F(FileSystem, FileInTheWayNamesTheFolderAndTheReason) {
+  std::filesystem::create_directories(root_);
+  std::ofstream(root_ / "file") << "x";
+  struct Case {
+    std::filesystem::path folder;
+    int errorNumber;
+  };
+  const Case cases[] = {{root_ / "file", ENOTDIR}, {root_ / "file" / "inner", ENOTDIR}};
+  for (const Case& c : cases) {
+    try {
+      createDirectory(c.folder);
+      ADD_FAILURE() << c.folder;
+    } catch (const FileSystemError& error) {
+      EXPECT_EQ(error.code(), c.errorNumber);
+      EXPECT_EQ(error.domain(), "FileSystem");
+      EXPECT_NE(error.description().find(c.folder.string()), std::string::npos) << error.description();
+      EXPECT_EQ(error.failureReason(), std::string(std::strerror(c.errorNumber)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace platform
