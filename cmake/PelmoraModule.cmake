@@ -20,10 +20,12 @@ function(pz_module)
         ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
       target_link_libraries(${ARG_NAME}_tests PRIVATE ${ARG_NAME} ${ARG_TEST_PACKAGES}
         GTest::gmock GTest::gtest GTest::gtest_main)
+      # Tests that run built tools or read bundled files find them through these.
+      target_compile_definitions(${ARG_NAME}_tests PRIVATE
+        PZ_SOURCE_DIR="${CMAKE_SOURCE_DIR}" PZ_BINARY_DIR="${CMAKE_BINARY_DIR}")
       gtest_discover_tests(${ARG_NAME}_tests
         DISCOVERY_MODE PRE_TEST
-        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests
-        PROPERTIES ENVIRONMENT "PZ_SOURCE_DIR=${CMAKE_SOURCE_DIR};PZ_BINARY_DIR=${CMAKE_BINARY_DIR}")
+        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests)
     endif()
   endif()
 endfunction()

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TemporaryDirectory.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -35,21 +37,6 @@ std::string quoted(const std::string& word) {
 
 class Command : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* binary = std::getenv("PZ_BINARY_DIR");
-    ASSERT_NE(binary, nullptr) << "run through ctest";
-    command_ = fs::path(binary) / "app" / "pelmora-zava";
-    folder_ = fs::temp_directory_path() /
-              ("pz-command-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(folder_);
-  }
-
   fs::path write(const std::string& name, const std::string& content) {
     std::ofstream(folder_ / name, std::ios::binary) << content;
     return folder_ / name;
@@ -78,12 +65,13 @@ class Command : public ::testing::Test {
     return entries;
   }
 
-  fs::path command_;
-  fs::path folder_;
+  platform::TemporaryDirectory temporary_;
+  fs::path command_ = fs::path(PZ_BINARY_DIR) / "app" / "pelmora-zava";
+  fs::path folder_ = temporary_.path();
 };
 
 const char* roster =
-    "Student ID,First Name,Last Name,Filename\n"
+    "Student ID,First Name,Last Name,Image Name\n"
     "3,Émile,Dubois,IMG 10\n"
     "1,Anna,Smith,IMG 9\n"
     "2,Ben,O'Brien,IMG 1.jpg\n";

@@ -1,21 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "platform/FileSystem.hpp"
+#include "platform/TemporaryDirectory.hpp"
 
 namespace platform {
 namespace {
 
 class FileSystem : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("pz-fs-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
-  std::filesystem::path root_;
+  TemporaryDirectory folder_;
+  std::filesystem::path root_ = folder_.path() / "root";
 };
 
 TEST_F(FileSystem, CreatesIntermediatesAndAcceptsExistingFolders) {
