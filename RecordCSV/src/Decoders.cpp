@@ -1,4 +1,4 @@
-// Bytes in ASCII, UTF-8, UTF-16 or UTF-32 turned into UTF-8 text a block at a time.
+// Bytes in ASCII, UTF-8, UTF-16 or UTF-32 turned into checked UTF-8 text a block at a time.
 // A decoding error is held back until the text decoded before it has been read.
 
 #include <optional>
@@ -32,32 +32,102 @@ class DecodingSource final : public UTF8Source {
 
  private:
   void produce() {
-    const std::size_t target = text_.size() + outputBlock;
     try {
-      char32_t scalar;
-      while (text_.size() < target) {
-        if (!decodeOne(scalar)) {
-          finished_ = true;
-          return;
-        }
-        platform::appendUTF8(text_, scalar);
-      }
+      if (kind_ == Kind::utf8 || kind_ == Kind::ascii)
+        copyWellFormed();
+      else
+        convertScalars();
     } catch (const CSVReaderError& error) {
       pending_ = error;
     }
   }
 
-  bool nextByte(std::uint8_t& byte) {
-    if (cursor_ == blockEnd_) {
-      if (bytesEnded_) return false;
-      const std::span<const std::uint8_t> block = bytes_->next();
-      if (block.empty()) {
-        bytesEnded_ = true;
-        return false;
+  /// UTF-8 and ASCII need no conversion: the well-formed run of each block is copied whole.
+  void copyWellFormed() {
+    const std::size_t target = text_.size() + outputBlock;
+    while (text_.size() < target) {
+      if (cursor_ == blockEnd_ && !nextBlock()) {
+        // A sequence cut short by the end fails before the end check, as a scalar parser fails.
+        if (!held_.empty()) throw ReaderErrors::invalidUTF8();
+        end();
+        finished_ = true;
+        return;
       }
-      cursor_ = block.data();
-      blockEnd_ = cursor_ + block.size();
+      if (!held_.empty()) {
+        completeHeld();
+        continue;
+      }
+      const std::string_view block(reinterpret_cast<const char*>(cursor_), static_cast<std::size_t>(blockEnd_ - cursor_));
+      std::size_t valid = 0;
+      if (kind_ == Kind::ascii)
+        while (valid < block.size() && cursor_[valid] < 0x80) ++valid;
+      else
+        valid = platform::wellFormedUTF8End(block, 0, block.size());
+      text_.append(block.data(), valid);
+      cursor_ += valid;
+      if (cursor_ == blockEnd_) continue;
+      if (kind_ == Kind::ascii) throw ReaderErrors::notASCII(*cursor_);
+      // A sequence cut by the end of the block waits for the next block.
+      if (!isSequenceStart(cursor_, static_cast<std::size_t>(blockEnd_ - cursor_))) throw ReaderErrors::invalidUTF8();
+      held_.assign(cursor_, blockEnd_);
+      cursor_ = blockEnd_;
     }
+  }
+
+  void completeHeld() {
+    held_.push_back(*cursor_++);
+    if (!isSequenceStart(held_.data(), held_.size())) throw ReaderErrors::invalidUTF8();
+    if (platform::wellFormedUTF8Length(held_.data(), held_.size()) == held_.size()) {
+      text_.append(reinterpret_cast<const char*>(held_.data()), held_.size());
+      held_.clear();
+    }
+  }
+
+  /// Whether `count` bytes begin, or make, one well-formed sequence.
+  static bool isSequenceStart(const std::uint8_t* bytes, std::size_t count) {
+    const std::uint8_t b0 = bytes[0];
+    if (b0 < 0xC2 || b0 > 0xF4) return false;
+    const std::size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
+    if (count > length) return false;
+    for (std::size_t i = 1; i < count; ++i) {
+      std::uint8_t low = 0x80, high = 0xBF;
+      if (i == 1) {
+        if (b0 == 0xE0) low = 0xA0;
+        if (b0 == 0xED) high = 0x9F;
+        if (b0 == 0xF0) low = 0x90;
+        if (b0 == 0xF4) high = 0x8F;
+      }
+      if (bytes[i] < low || bytes[i] > high) return false;
+    }
+    return true;
+  }
+
+  void convertScalars() {
+    const std::size_t target = text_.size() + outputBlock;
+    char32_t scalar;
+    while (text_.size() < target) {
+      if (!decodeOne(scalar)) {
+        finished_ = true;
+        return;
+      }
+      platform::appendUTF8(text_, scalar);
+    }
+  }
+
+  bool nextBlock() {
+    if (bytesEnded_) return false;
+    const std::span<const std::uint8_t> block = bytes_->next();
+    if (block.empty()) {
+      bytesEnded_ = true;
+      return false;
+    }
+    cursor_ = block.data();
+    blockEnd_ = cursor_ + block.size();
+    return true;
+  }
+
+  bool nextByte(std::uint8_t& byte) {
+    if (cursor_ == blockEnd_ && !nextBlock()) return false;
     byte = *cursor_++;
     return true;
   }
@@ -87,52 +157,15 @@ class DecodingSource final : public UTF8Source {
 
   bool decodeOne(char32_t& scalar) {
     switch (kind_) {
-      case Kind::ascii: return decodeASCII(scalar);
-      case Kind::utf8: return decodeUTF8(scalar);
       case Kind::utf16:
       case Kind::utf16BigEndian: return decodeUTF16(scalar, true);
       case Kind::utf16LittleEndian: return decodeUTF16(scalar, false);
       case Kind::utf32:
       case Kind::utf32BigEndian: return decodeUTF32(scalar, true);
       case Kind::utf32LittleEndian: return decodeUTF32(scalar, false);
-      case Kind::other: break;
+      default: break;
     }
     return false;
-  }
-
-  bool decodeASCII(char32_t& scalar) {
-    std::uint8_t byte;
-    if (!nextByte(byte)) return end();
-    if (byte >= 0x80) throw ReaderErrors::notASCII(byte);
-    scalar = byte;
-    return true;
-  }
-
-  bool decodeUTF8(char32_t& scalar) {
-    std::uint8_t b0;
-    if (!nextByte(b0)) return end();
-    if (b0 < 0x80) {
-      scalar = b0;
-      return true;
-    }
-    if (b0 < 0xC2 || b0 > 0xF4) throw ReaderErrors::invalidUTF8();
-    const std::size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
-    scalar = b0 & (0xFF >> (length + 1));
-    // Reads only as far as the sequence stays well-formed, as a forward parser does.
-    for (std::size_t i = 1; i < length; ++i) {
-      std::uint8_t byte;
-      if (!nextByte(byte)) throw ReaderErrors::invalidUTF8();
-      std::uint8_t low = 0x80, high = 0xBF;
-      if (i == 1) {
-        if (b0 == 0xE0) low = 0xA0;
-        if (b0 == 0xED) high = 0x9F;
-        if (b0 == 0xF0) low = 0x90;
-        if (b0 == 0xF4) high = 0x8F;
-      }
-      if (byte < low || byte > high) throw ReaderErrors::invalidUTF8();
-      scalar = scalar << 6 | (byte & 0x3F);
-    }
-    return true;
   }
 
   bool decodeUTF16(char32_t& scalar, bool bigEndian) {
@@ -165,6 +198,7 @@ class DecodingSource final : public UTF8Source {
   bool finished_ = false;
   std::optional<CSVReaderError> incomplete_;
   std::optional<CSVReaderError> pending_;
+  std::basic_string<std::uint8_t> held_;  // the start of a UTF-8 sequence that a block cut
   std::string text_;
 };
 

@@ -10,31 +10,8 @@ namespace {
 
 using platform::TextEncoding;
 using testing::Failure;
+using testing::ChoppedBytes;
 using testing::Rows;
-
-/// Hands out `bytes` in blocks of `blockSize`; its end check fails when `endFailure` is set.
-class ChoppedBytes final : public ByteSource {
- public:
-  ChoppedBytes(std::string bytes, std::size_t blockSize, bool endFailure)
-      : bytes_(std::move(bytes)), blockSize_(blockSize), endFailure_(endFailure) {}
-  std::span<const std::uint8_t> next() override {
-    const std::size_t size = std::min(blockSize_, bytes_.size() - offset_);
-    const auto* start = reinterpret_cast<const std::uint8_t*>(bytes_.data()) + offset_;
-    offset_ += size;
-    return {start, size};
-  }
-  void onEnd() override {
-    ++endChecks;
-    if (endFailure_) throw CSVReaderError(CSVReader::Error::streamFailure, "read failed", "check the stream");
-  }
-  static inline int endChecks = 0;
-
- private:
-  std::string bytes_;
-  std::size_t blockSize_;
-  std::size_t offset_ = 0;
-  bool endFailure_;
-};
 
 const Failure streamFailure{4, "read failed", "check the stream", {}};
 const Failure utf8Failure{2, "Some input bytes couldn't be decoded as UTF8 characters",

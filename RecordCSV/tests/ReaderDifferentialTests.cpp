@@ -424,9 +424,16 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
 
     const Outcome expected = readWithReference(
         bytes, asUTF16 ? ReferenceReader::Encoding::utf16BigEndian : ReferenceReader::Encoding::utf8, configuration);
+    // Besides a data blob: one scalar per refill, and bytes in small pieces as a stream gives them.
+    const auto blockSize = static_cast<std::size_t>(round % 4 + 1);
     const Outcome actual =
-        round % 5 == 1 ? testing::readAll([&] { return CSVReader(configuration, std::make_unique<TrickleSource>(bytes)); })
-                       : testing::readBytes(bytes, configuration);
+        round % 5 == 1   ? testing::readAll([&] { return CSVReader(configuration, std::make_unique<TrickleSource>(bytes)); })
+        : round % 5 == 2 ? testing::readAll([&] {
+            return CSVReader(configuration, CSVReader::makeDecoder(
+                                                std::make_unique<testing::ChoppedBytes>(bytes, blockSize, false),
+                                                platform::TextEncoding::utf8()));
+          })
+                         : testing::readBytes(bytes, configuration);
     ++compared;
     SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(bytes));
     EXPECT_EQ(actual.failedOnCreation, expected.failedOnCreation);

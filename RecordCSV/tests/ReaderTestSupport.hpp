@@ -1,6 +1,7 @@
 #pragma once
 // Reads an input to its end and records what came out: headers, rows and the error, if any.
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <optional>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "RecordCSV/CSVReader.hpp"
+#include "RecordCSV/UTF8Source.hpp"
 
 namespace RecordCSV::testing {
 
@@ -31,6 +33,30 @@ struct Outcome {
   Rows rows;
   std::optional<Failure> failure;
   bool failedOnCreation = false;
+};
+
+/// Hands out `bytes` in blocks of `blockSize`; its end check fails when `endFailure` is set.
+class ChoppedBytes final : public ByteSource {
+ public:
+  ChoppedBytes(std::string bytes, std::size_t blockSize, bool endFailure)
+      : bytes_(std::move(bytes)), blockSize_(blockSize), endFailure_(endFailure) {}
+  std::span<const std::uint8_t> next() override {
+    const std::size_t size = std::min(blockSize_, bytes_.size() - offset_);
+    const auto* start = reinterpret_cast<const std::uint8_t*>(bytes_.data()) + offset_;
+    offset_ += size;
+    return {start, size};
+  }
+  void onEnd() override {
+    ++endChecks;
+    if (endFailure_) throw CSVReaderError(CSVReader::Error::streamFailure, "read failed", "check the stream");
+  }
+  static inline int endChecks = 0;
+
+ private:
+  std::string bytes_;
+  std::size_t blockSize_;
+  std::size_t offset_ = 0;
+  bool endFailure_;
 };
 
 inline Failure failureOf(const CSVReaderError& error) {
