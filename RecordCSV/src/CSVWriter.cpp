@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "ByteBuffer.hpp"
 #include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
 #include "platform/Unicode.hpp"
@@ -68,7 +69,9 @@ CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, const Co
     : CSVWriter(fileURL, append, configured(configure)) {}
 
 CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark)
-    : configuration_(std::move(configuration)), settings_(Settings::make(configuration_)) {
+    : configuration_(std::move(configuration)),
+      settings_(Settings::make(configuration_)),
+      out_(std::make_unique<ByteBuffer>()) {
   stream_ = makeStream();
   if (!stream_) throw std::invalid_argument("a CSV writer needs an output stream");
   stream_->open();
@@ -104,7 +107,9 @@ CSVWriter::Configuration CSVWriter::configured(const Configure& configure) {
 void CSVWriter::buildPieces() {
   auto piece = [&](const std::u32string& scalars) {
     Piece result;
-    const std::size_t encoded = encoder_->encode(scalars.data(), scalars.size(), result.bytes);
+    ByteBuffer bytes;
+    const std::size_t encoded = encoder_->encode(scalars.data(), scalars.size(), bytes);
+    result.bytes.assign(bytes.data() ? bytes.data() : "", bytes.size());
     if (encoded < scalars.size()) result.failingScalar = scalars[encoded];
     return result;
   };
@@ -126,9 +131,7 @@ void CSVWriter::buildPieces() {
   }
 }
 
-void CSVWriter::requireRoom(std::int64_t count) const {
-  if (expectedFields_ > 0 && fieldIndex_ + count > expectedFields_) throw WriterErrors::fieldOverflow(expectedFields_);
-}
+void CSVWriter::throwFieldOverflow() const { throw WriterErrors::fieldOverflow(expectedFields_); }
 
 namespace {
 
@@ -138,9 +141,11 @@ bool startsWith(const unsigned char* bytes, std::size_t available, const std::st
 
 }  // namespace
 
-std::size_t CSVWriter::plainUTF8Length(std::string_view field) const {
+std::size_t CSVWriter::appendPlainUTF8(std::string_view field) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
   const std::size_t count = field.size();
+  // Copying and checking go together: every word is stored, but only the checked bytes are kept.
+  char* out = out_->room(count);
   std::size_t i = 0;
   // Eight bytes at a time (the last word overlapping the one before) while none is special or
   // beyond ASCII, which is most text; the byte loop below takes over from the first word that is not.
@@ -157,52 +162,58 @@ std::size_t CSVWriter::plainUTF8Length(std::string_view field) const {
     std::uint64_t word;
     for (; i + 8 <= count; i += 8) {
       std::memcpy(&word, bytes + i, 8);
+      std::memcpy(out + i, &word, 8);
       if (anyToLookAt(word)) break;
     }
-    if (i + 8 > count) {
-      if (i == count) return count;
+    if (i + 8 > count && i < count) {
       std::memcpy(&word, bytes + count - 8, 8);
-      if (!anyToLookAt(word)) return count;
+      std::memcpy(out + count - 8, &word, 8);
+      if (!anyToLookAt(word)) i = count;
     }
   } else if (count >= 4) {
     std::uint32_t low, high;
     std::memcpy(&low, bytes, 4);
     std::memcpy(&high, bytes + count - 4, 4);
-    if (!anyToLookAt(low | std::uint64_t{high} << 32)) return count;
+    std::memcpy(out, &low, 4);
+    std::memcpy(out + count - 4, &high, 4);
+    if (!anyToLookAt(low | std::uint64_t{high} << 32)) i = count;
   }
   while (i < count) {
     const ByteClass byteClass = byteClass_[bytes[i]];
     if (byteClass == ByteClass::plain) {
+      out[i] = static_cast<char>(bytes[i]);
       ++i;
       continue;
     }
     if (byteClass == ByteClass::special) break;
     const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
     if (length == 0) break;
+    std::memcpy(out + i, bytes + i, length);
     i += length;
   }
+  out_->commit(i);
   return i;
 }
 
 CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::size_t plainLength) {
-  const std::size_t start = out_.size();
+  const std::size_t start = out_->size() - plainLength;
   const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
   const std::size_t count = field.size();
   const bool escapes = settings_.escapingScalar.has_value();
   bool marked = false;
-  out_.append(field.data(), plainLength);
   std::size_t i = plainLength;
   while (i < count) {
     // Runs of plain ASCII are the common case and go out in one copy.
     std::size_t run = i;
     while (run < count && byteClass_[bytes[run]] == ByteClass::plain) ++run;
-    out_.append(field.data() + i, run - i);
+    out_->append(field.data() + i, run - i);
     i = run;
     if (i == count) break;
     const std::size_t available = count - i;
     if (byteClass_[bytes[i]] == ByteClass::special) {
       if (escapes && startsWith(bytes + i, available, escapingUTF8_)) {
-        out_.append(escapingUTF8_).append(escapingUTF8_);
+        out_->append(escapingUTF8_);
+        out_->append(escapingUTF8_);
         i += escapingUTF8_.size();
         marked = true;
         continue;
@@ -212,10 +223,10 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
                                                                                            : nullptr;
       if (delimiter) {
         if (!escapes) {
-          out_.resize(start);
+          out_->truncate(start);
           return FieldText::invalid;
         }
-        out_.append(*delimiter);
+        out_->append(*delimiter);
         i += delimiter->size();
         marked = true;
         continue;
@@ -223,15 +234,15 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
     }
     const std::size_t length = bytes[i] < 0x80 ? 1 : platform::wellFormedUTF8Length(bytes + i, available);
     if (length == 0) {
-      out_.resize(start);
+      out_->truncate(start);
       return FieldText::illFormed;
     }
-    out_.append(field.data() + i, length);
+    out_->append(field.data() + i, length);
     i += length;
   }
   if (marked) {
-    out_.insert(start, escapingUTF8_);
-    out_.append(escapingUTF8_);
+    out_->insert(start, escapingUTF8_);
+    out_->append(escapingUTF8_);
   }
   return FieldText::written;
 }
@@ -268,15 +279,17 @@ CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::o
     escaped_.insert(escaped_.begin(), *escaping);
     escaped_.push_back(*escaping);
   }
-  const std::size_t encoded = encoder_->encode(escaped_.data(), escaped_.size(), out_);
+  const std::size_t encoded = encoder_->encode(escaped_.data(), escaped_.size(), *out_);
   if (encoded < escaped_.size()) failingScalar = escaped_[encoded];
   return FieldText::written;
 }
 
 void CSVWriter::beginBatch() {
-  out_.clear();
+  out_->clear();
   checkpoints_.clear();
   batchFieldIndex_ = fieldIndex_;
+  batchRowIndex_ = rowIndex_;
+  batchExpectedFields_ = expectedFields_;
 }
 
 void CSVWriter::commit(std::size_t written) {
@@ -294,18 +307,23 @@ void CSVWriter::commit(std::size_t written) {
     }
   }
   checkpoints_.clear();
-  out_.clear();
+  out_->clear();
 }
 
 void CSVWriter::flushBatch() {
   std::size_t written = 0;
   try {
-    writeFully(*stream_, reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size(), encoder_.get(), written);
+    writeFully(*stream_, reinterpret_cast<const std::uint8_t*>(out_->data()), out_->size(), encoder_.get(), written);
   } catch (...) {
     commit(written);
     throw;
   }
-  commit(out_.size());
+  // Everything went out: the counters take the values the batch reached.
+  fieldIndex_ = batchFieldIndex_;
+  rowIndex_ = batchRowIndex_;
+  expectedFields_ = batchExpectedFields_;
+  checkpoints_.clear();
+  out_->clear();
 }
 
 void CSVWriter::failBatch(const CSVWriterError& error) {
@@ -315,10 +333,10 @@ void CSVWriter::failBatch(const CSVWriterError& error) {
 
 void CSVWriter::appendPiece(const Piece& piece) {
   if (piece.bytes.size() == 1 && !piece.failingScalar) {
-    out_.push_back(piece.bytes.front());
+    out_->push_back(piece.bytes.front());
     return;
   }
-  out_.append(piece.bytes);
+  out_->append(piece.bytes);
   if (piece.failingScalar) failBatch(encoder_->failure(*piece.failingScalar));
 }
 
@@ -329,19 +347,14 @@ void CSVWriter::appendField(std::string_view field) {
     std::optional<char32_t> failingScalar;
     FieldText result = FieldText::illFormed;
     if (utf8) {
-      const std::size_t plainLength = plainUTF8Length(field);
-      if (plainLength == field.size()) {
-        out_.append(field);
-        result = FieldText::written;
-      } else {
-        result = appendUTF8Field(field, plainLength);
-      }
+      const std::size_t plainLength = appendPlainUTF8(field);
+      result = plainLength == field.size() ? FieldText::written : appendUTF8Field(field, plainLength);
     }
     if (result == FieldText::illFormed) result = appendScalarField(field, failingScalar);
     if (result == FieldText::invalid) failBatch(WriterErrors::delimiterWithoutEscaping(std::string(field)));
     if (failingScalar) failBatch(encoder_->failure(*failingScalar));
   }
-  checkpoints_.push_back({out_.size(), Effect::field});
+  checkpoints_.push_back({out_->size(), Effect::field});
   ++batchFieldIndex_;
 }
 
@@ -352,22 +365,25 @@ void CSVWriter::appendRowEnd() {
   }
   // The first completed row fixes the count, once its fields are out.
   const std::int64_t expected = expectedFields_ > 0 ? expectedFields_ : batchFieldIndex_;
-  checkpoints_.push_back({out_.size(), Effect::fixCount});
+  checkpoints_.push_back({out_->size(), Effect::fixCount});
+  batchExpectedFields_ = expected;
   for (; batchFieldIndex_ < expected; ++batchFieldIndex_) {
     appendPiece(fieldDelimiter_);
-    checkpoints_.push_back({out_.size(), Effect::field});
+    checkpoints_.push_back({out_->size(), Effect::field});
   }
   appendPiece(rowDelimiter_);
-  checkpoints_.push_back({out_.size(), Effect::row});
+  checkpoints_.push_back({out_->size(), Effect::row});
   batchFieldIndex_ = 0;
+  ++batchRowIndex_;
 }
 
 void CSVWriter::appendEmptyRow() {
   if (expectedFields_ == 0) failBatch(WriterErrors::emptyRowWithoutFieldCount());
   for (std::int64_t i = 1; i < expectedFields_; ++i) appendPiece(fieldDelimiter_);
   appendPiece(rowDelimiter_);
-  checkpoints_.push_back({out_.size(), Effect::row});
+  checkpoints_.push_back({out_->size(), Effect::row});
   batchFieldIndex_ = 0;
+  ++batchRowIndex_;
 }
 
 void CSVWriter::writeField(std::string_view field) {

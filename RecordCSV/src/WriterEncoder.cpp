@@ -58,15 +58,14 @@ CSVWriter::Encoder::~Encoder() {
   if (converter_) ucnv_close(converter_);
 }
 
-std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t count, std::string& out) {
+std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t count, ByteBuffer& out) {
   if (kind_ == Kind::shiftJIS) {
     for (std::size_t i = 0; i < count; ++i)
       if (!appendShiftJIS(scalars[i], out)) return i;
     return count;
   }
-  const std::size_t start = out.size();
-  out.resize(start + count * 4);
-  auto* p = reinterpret_cast<std::uint8_t*>(out.data()) + start;
+  auto* const start = reinterpret_cast<std::uint8_t*>(out.room(count * 4));
+  std::uint8_t* p = start;
   std::size_t i = 0;
   auto put16 = [&](std::uint32_t unit, bool bigEndian) {
     const auto high = static_cast<std::uint8_t>(unit >> 8), low = static_cast<std::uint8_t>(unit);
@@ -121,11 +120,11 @@ std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t coun
       break;
     case Kind::shiftJIS: break;
   }
-  out.resize(static_cast<std::size_t>(p - reinterpret_cast<std::uint8_t*>(out.data())));
+  out.commit(static_cast<std::size_t>(p - start));
   return i;
 }
 
-bool CSVWriter::Encoder::appendShiftJIS(char32_t scalar, std::string& out) {
+bool CSVWriter::Encoder::appendShiftJIS(char32_t scalar, ByteBuffer& out) {
   if (!converter_) return false;
   UChar units[2];
   std::int32_t length = 0;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "ByteBuffer.hpp"
 #include "RecordCSV/CSVWriter.hpp"
 #include "platform/OutputStream.hpp"
 #include "platform/TextEncoding.hpp"
@@ -32,14 +33,14 @@ class CSVWriter::Encoder {
 
   /// Appends the bytes of `scalars` to `out` up to the first scalar that cannot be encoded;
   /// returns that scalar's position, or `count` when every one was encoded.
-  std::size_t encode(const char32_t* scalars, std::size_t count, std::string& out);
+  std::size_t encode(const char32_t* scalars, std::size_t count, ByteBuffer& out);
   /// The error for a scalar this encoder cannot encode.
   CSVWriterError failure(char32_t scalar) const;
   /// The number of bytes of the encoded scalar that starts at `bytes`.
   std::size_t scalarLength(const std::uint8_t* bytes, std::size_t available) const;
 
  private:
-  bool appendShiftJIS(char32_t scalar, std::string& out);
+  bool appendShiftJIS(char32_t scalar, ByteBuffer& out);
 
   Kind kind_;
   UConverter* converter_ = nullptr;  // Shift-JIS only

@@ -26,6 +26,8 @@
 
 namespace RecordCSV {
 
+class ByteBuffer;
+
 namespace Strategy {
 /// The byte-order mark a writer puts before its output: `convention` marks only the encodings
 /// whose name leaves the byte order open (big-endian, as they are written); `always` marks every
@@ -193,7 +195,10 @@ class CSVWriter {
     endEncoding();
   }
   /// Fails with the field-overflow error when `count` more fields do not fit the row.
-  void requireRoom(std::int64_t count) const;
+  void requireRoom(std::int64_t count) const {
+    if (expectedFields_ > 0 && fieldIndex_ + count > expectedFields_) throwFieldOverflow();
+  }
+  [[noreturn]] void throwFieldOverflow() const;
   // Bytes go to the stream a batch (a field, a row) at a time, with the counters moving only as
   // far as the stream took the bytes: the same results as writing every scalar on its own.
   enum class Effect : std::uint8_t { field, fixCount, row };
@@ -202,7 +207,7 @@ class CSVWriter {
     Effect effect;
   };
   void beginBatch();
-  /// Applies the effects whose bytes the stream took, and empties the batch.
+  /// After a failed write: applies the effects whose bytes the stream took, and empties the batch.
   void commit(std::size_t written);
   /// Hands the batch to the stream in full.
   void flushBatch();
@@ -225,11 +230,12 @@ class CSVWriter {
 
   void buildPieces();
   void appendPiece(const Piece& piece);
-  /// The length of the field's leading bytes that go out unchanged in UTF-8: well formed, nothing to escape.
-  std::size_t plainUTF8Length(std::string_view field) const;
-  /// Appends the escaped field to `out_` straight from its UTF-8 bytes, for UTF-8 output, knowing
-  /// its first `plainLength` bytes need nothing; `illFormed` leaves the field to the scalar path,
-  /// which replaces the bad bytes.
+  /// Appends the field's leading bytes that go out unchanged in UTF-8 (well formed, nothing to
+  /// escape) to `out_`; returns how many.
+  std::size_t appendPlainUTF8(std::string_view field);
+  /// Appends the rest of the escaped field to `out_` straight from its UTF-8 bytes, for UTF-8
+  /// output, its first `plainLength` bytes being there already; `illFormed` and `invalid` take
+  /// the field out again, and `illFormed` leaves it to the scalar path, which replaces the bad bytes.
   FieldText appendUTF8Field(std::string_view field, std::size_t plainLength);
   /// Appends the escaped field to `out_` scalar by scalar, in any encoding. Nothing is appended
   /// for an invalid field; `failingScalar` is the first scalar the encoder refused.
@@ -239,9 +245,12 @@ class CSVWriter {
   Settings settings_;
   std::shared_ptr<platform::OutputStream> stream_;
   std::unique_ptr<Encoder> encoder_;
-  std::string out_;  // the batch's bytes
+  std::unique_ptr<ByteBuffer> out_;  // the batch's bytes
   std::vector<Checkpoint> checkpoints_;
-  std::int64_t batchFieldIndex_ = 0;  // the field index once the batch is written
+  // The counters once the whole batch is written.
+  std::int64_t batchFieldIndex_ = 0;
+  std::int64_t batchRowIndex_ = 0;
+  std::int64_t batchExpectedFields_ = 0;
   std::u32string scalars_;         // the field being escaped, and its escaped form
   std::u32string escaped_;
   Piece fieldDelimiter_;
