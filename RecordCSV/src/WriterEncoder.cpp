@@ -23,6 +23,25 @@ const std::string& shiftJISConverterName() {
 
 }  // namespace
 
+std::vector<std::uint8_t> Strategy::bytes(BOM strategy, const platform::TextEncoding& encoding) {
+  using Kind = platform::TextEncoding::Kind;
+  if (strategy == BOM::never) return {};
+  switch (encoding.kind()) {
+    case Kind::utf16: return {0xFE, 0xFF};
+    case Kind::utf32: return {0x00, 0x00, 0xFE, 0xFF};
+    default: break;
+  }
+  if (strategy == BOM::convention) return {};
+  switch (encoding.kind()) {
+    case Kind::utf8: return {0xEF, 0xBB, 0xBF};
+    case Kind::utf16BigEndian: return {0xFE, 0xFF};
+    case Kind::utf16LittleEndian: return {0xFF, 0xFE};
+    case Kind::utf32BigEndian: return {0x00, 0x00, 0xFE, 0xFF};
+    case Kind::utf32LittleEndian: return {0xFF, 0xFE, 0x00, 0x00};
+    default: return {};
+  }
+}
+
 std::optional<CSVWriter::Encoder::Kind> CSVWriter::Encoder::kindFor(const platform::TextEncoding& encoding) {
   using Text = platform::TextEncoding::Kind;
   switch (encoding.kind()) {

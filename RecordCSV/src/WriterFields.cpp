@@ -1,0 +1,192 @@
+// How one field's text becomes bytes of the batch: copied as it is when nothing needs
+// escaping, escaped byte by byte for UTF-8 output, or scalar by scalar for any encoding.
+
+#include <cstring>
+
+#include "ByteBuffer.hpp"
+#include "RecordCSV/CSVWriter.hpp"
+#include "WriterEncoder.hpp"
+#include "WriterErrors.hpp"
+#include "platform/Unicode.hpp"
+
+namespace RecordCSV {
+
+namespace {
+
+bool startsWith(const unsigned char* bytes, std::size_t available, const std::string& prefix) {
+  return !prefix.empty() && available >= prefix.size() && std::memcmp(bytes, prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+std::size_t CSVWriter::appendPlainUTF8(std::string_view field) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
+  const std::size_t count = field.size();
+  // Copying and checking go together: every word is stored, but only the checked bytes are kept.
+  char* out = out_->room(count);
+  std::size_t i = 0;
+  // Eight bytes at a time (the last word overlapping the one before) while none is special or
+  // beyond ASCII, which is most text; the byte loop below takes over from the first word that is not.
+  constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+  auto anyToLookAt = [&](std::uint64_t word) {
+    std::uint64_t hits = word & highs;
+    for (std::size_t k = 0; k < specialWordCount_; ++k) {
+      const std::uint64_t differences = word ^ specialWords_[k];
+      hits |= (differences - ones) & ~differences & highs;
+    }
+    return hits != 0;
+  };
+  if (count >= 8) {
+    std::uint64_t word;
+    for (; i + 8 <= count; i += 8) {
+      std::memcpy(&word, bytes + i, 8);
+      std::memcpy(out + i, &word, 8);
+      if (anyToLookAt(word)) break;
+    }
+    if (i + 8 > count && i < count) {
+      std::memcpy(&word, bytes + count - 8, 8);
+      std::memcpy(out + count - 8, &word, 8);
+      if (!anyToLookAt(word)) i = count;
+    }
+  } else if (count >= 4) {
+    std::uint32_t low, high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + count - 4, 4);
+    std::memcpy(out, &low, 4);
+    std::memcpy(out + count - 4, &high, 4);
+    if (!anyToLookAt(low | std::uint64_t{high} << 32)) i = count;
+  }
+  while (i < count) {
+    const ByteClass byteClass = byteClass_[bytes[i]];
+    if (byteClass == ByteClass::plain) {
+      out[i] = static_cast<char>(bytes[i]);
+      ++i;
+      continue;
+    }
+    if (byteClass == ByteClass::special) break;
+    const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
+    if (length == 0) break;
+    std::memcpy(out + i, bytes + i, length);
+    i += length;
+  }
+  out_->commit(i);
+  return i;
+}
+
+CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::size_t plainLength) {
+  const std::size_t start = out_->size() - plainLength;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
+  const std::size_t count = field.size();
+  const bool escapes = settings_.escapingScalar.has_value();
+  bool marked = false;
+  std::size_t i = plainLength;
+  while (i < count) {
+    // Runs of plain ASCII are the common case and go out in one copy.
+    std::size_t run = i;
+    while (run < count && byteClass_[bytes[run]] == ByteClass::plain) ++run;
+    out_->append(field.data() + i, run - i);
+    i = run;
+    if (i == count) break;
+    const std::size_t available = count - i;
+    if (byteClass_[bytes[i]] == ByteClass::special) {
+      if (escapes && startsWith(bytes + i, available, escapingUTF8_)) {
+        out_->append(escapingUTF8_);
+        out_->append(escapingUTF8_);
+        i += escapingUTF8_.size();
+        marked = true;
+        continue;
+      }
+      const std::string* delimiter = startsWith(bytes + i, available, fieldDelimiterUTF8_) ? &fieldDelimiterUTF8_
+                                     : startsWith(bytes + i, available, rowDelimiterUTF8_) ? &rowDelimiterUTF8_
+                                                                                           : nullptr;
+      if (delimiter) {
+        if (!escapes) {
+          out_->truncate(start);
+          return FieldText::invalid;
+        }
+        out_->append(*delimiter);
+        i += delimiter->size();
+        marked = true;
+        continue;
+      }
+    }
+    const std::size_t length = bytes[i] < 0x80 ? 1 : platform::wellFormedUTF8Length(bytes + i, available);
+    if (length == 0) {
+      out_->truncate(start);
+      return FieldText::illFormed;
+    }
+    out_->append(field.data() + i, length);
+    i += length;
+  }
+  if (marked) {
+    out_->insert(start, escapingUTF8_);
+    out_->append(escapingUTF8_);
+  }
+  return FieldText::written;
+}
+
+CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::optional<char32_t>& failingScalar) {
+  scalars_.clear();
+  platform::appendScalars(field, scalars_);
+  escaped_.clear();
+  escaped_.reserve(scalars_.size() + 3);
+  const std::u32string_view text = scalars_;
+  const std::u32string_view delimiters[] = {settings_.delimiters.field, settings_.delimiters.row};
+  const std::optional<char32_t> escaping = settings_.escapingScalar;
+  bool marked = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (escaping && text[i] == *escaping) {
+      escaped_.append(2, *escaping);
+      marked = true;
+      ++i;
+      continue;
+    }
+    bool matched = false;
+    for (std::u32string_view delimiter : delimiters) {
+      if (text[i] == delimiter[0] && text.substr(i, delimiter.size()) == delimiter) {
+        if (!escaping) return FieldText::invalid;
+        escaped_.append(delimiter);
+        i += delimiter.size();
+        marked = matched = true;
+        break;
+      }
+    }
+    if (!matched) escaped_.push_back(text[i++]);
+  }
+  if (marked) {
+    escaped_.insert(escaped_.begin(), *escaping);
+    escaped_.push_back(*escaping);
+  }
+  const std::size_t encoded = encoder_->encode(escaped_.data(), escaped_.size(), *out_);
+  if (encoded < escaped_.size()) failingScalar = escaped_[encoded];
+  return FieldText::written;
+}
+
+void CSVWriter::appendPiece(const Piece& piece) {
+  if (piece.bytes.size() == 1 && !piece.failingScalar) {
+    out_->push_back(piece.bytes.front());
+    return;
+  }
+  out_->append(piece.bytes);
+  if (piece.failingScalar) failBatch(encoder_->failure(*piece.failingScalar));
+}
+
+void CSVWriter::appendField(std::string_view field) {
+  if (batchFieldIndex_ > 0) appendPiece(fieldDelimiter_);
+  if (!field.empty()) {
+    const bool utf8 = utf8Output_;
+    std::optional<char32_t> failingScalar;
+    FieldText result = FieldText::illFormed;
+    if (utf8) {
+      const std::size_t plainLength = appendPlainUTF8(field);
+      result = plainLength == field.size() ? FieldText::written : appendUTF8Field(field, plainLength);
+    }
+    if (result == FieldText::illFormed) result = appendScalarField(field, failingScalar);
+    if (result == FieldText::invalid) failBatch(WriterErrors::delimiterWithoutEscaping(std::string(field)));
+    if (failingScalar) failBatch(encoder_->failure(*failingScalar));
+  }
+  checkpoints_.push_back({out_->size(), Effect::field});
+  ++batchFieldIndex_;
+}
+
+}  // namespace RecordCSV
