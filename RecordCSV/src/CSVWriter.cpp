@@ -53,6 +53,15 @@ CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream,
     : configuration_(std::move(configuration)),
       settings_(Settings::make(configuration_)),
       out_(std::make_unique<ByteBuffer>()) {
+  encoder_ = std::make_unique<Encoder>(*Encoder::kindFor(settings_.encoding));
+  buildPieces();
+  if (!settings_.headers.empty()) {
+    // A header row that cannot be written is refused too before any file is touched.
+    beginBatch();
+    for (const std::string& header : settings_.headers) appendField(header);
+    appendRowEnd();
+    beginBatch();
+  }
   stream_ = makeStream();
   if (!stream_) throw std::invalid_argument("a CSV writer needs an output stream");
   stream_->open();
@@ -62,8 +71,6 @@ CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream,
     std::size_t written = 0;
     writeFully(*stream_, mark.data(), mark.size(), nullptr, written);
   }
-  encoder_ = std::make_unique<Encoder>(*Encoder::kindFor(settings_.encoding));
-  buildPieces();
   if (!settings_.headers.empty()) {
     writeFields(settings_.headers);
     endRow();
@@ -157,7 +164,7 @@ void CSVWriter::flushBatch() {
 }
 
 void CSVWriter::failBatch(const CSVWriterError& error) {
-  flushBatch();
+  if (stream_) flushBatch();  // no stream yet while the header row is tried out
   throw error;
 }
 

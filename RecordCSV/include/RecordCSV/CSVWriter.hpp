@@ -179,11 +179,10 @@ class CSVWriter {
     serialize(rows, fileURL, append, configured(configure));
   }
 
- /// Turns scalars into bytes of the output's encoding (internal).
+  /// Turns scalars into bytes of the output's encoding (internal).
   class Encoder;
 
  private:
-
   using StreamMaker = std::function<std::shared_ptr<platform::OutputStream>()>;
   /// Validates the configuration before the stream is made, so that a bad one never touches a file.
   CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark);
