@@ -24,11 +24,11 @@ void FieldTable::grow(std::size_t count) {
 
 void FieldTable::endFieldSlowly() {
   const std::size_t chunk = count_ >> chunkBits;
-  if (chunk == chunks_.size()) chunks_.push_back({fieldStart_, std::make_unique_for_overwrite<std::uint32_t[]>(chunkSize)});
+  if (chunk == chunks_.size()) chunks_.push_back({fieldStart_, {}});
   const std::size_t relative = size_ - chunks_[chunk].base;
   if (relative > std::numeric_limits<std::uint32_t>::max())
     throw std::length_error("More than 4 GiB of text in 16384 consecutive fields");
-  chunks_[chunk].ends[count_ & (chunkSize - 1)] = static_cast<std::uint32_t>(relative);
+  chunks_[chunk].ends.push_back(static_cast<std::uint32_t>(relative));
   ++count_;
   fieldStart_ = size_;
 }
@@ -39,6 +39,7 @@ void FieldTable::truncate(std::size_t fields, std::size_t bytes) {
   fieldStart_ = bytes;
   const std::size_t chunksNeeded = (fields + chunkSize - 1) >> chunkBits;
   while (chunks_.size() > chunksNeeded) chunks_.pop_back();
+  if (!chunks_.empty()) chunks_.back().ends.resize(fields - ((chunks_.size() - 1) << chunkBits));
 }
 
 }  // namespace RecordCSV

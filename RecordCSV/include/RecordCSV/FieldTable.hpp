@@ -50,7 +50,7 @@ class FieldTable {
     if (chunk == chunks_.size()) return endFieldSlowly();
     const std::size_t relative = size_ - chunks_[chunk].base;
     if (relative > 0xFFFFFFFFu) return endFieldSlowly();
-    chunks_[chunk].ends[count_ & (chunkSize - 1)] = static_cast<std::uint32_t>(relative);
+    chunks_[chunk].ends.push_back(static_cast<std::uint32_t>(relative));
     ++count_;
     fieldStart_ = size_;
   }
@@ -66,7 +66,7 @@ class FieldTable {
   };
   struct Chunk {
     std::size_t base;  // where the chunk's first field starts
-    std::unique_ptr<std::uint32_t[]> ends;  // relative to base
+    std::vector<std::uint32_t> ends;  // relative to base; grows to chunkSize, so small tables stay small
   };
   void grow(std::size_t count);
   /// Starts a chunk, or refuses a chunk of more than 4 GiB.
