@@ -261,3 +261,30 @@ TEST(ReaderParse, SequenceEndsAtTheFirstFailure) {
 
 }  // namespace
 }  // namespace RecordCSV
+
+namespace RecordCSV {
+namespace {
+
+TEST(ReaderParse, CharacterAfterAnEscapedFieldNamesTheField) {
+  struct Case {
+    std::string input;
+    std::string field;
+    std::int64_t rowIndex;
+  };
+  const Case cases[] = {{"\"a\"\"b\"x", "a\"b", 0}, {"h\n\"\u00E9,\n\"\r\n", "\u00E9,\n", 1}, {"\"\"?", "", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    CSVReader reader = CSVReader::initWithString(c.input, CSVReader::Configuration());
+    try {
+      while (reader.readRow()) {
+      }
+      ADD_FAILURE() << "no failure";
+    } catch (const CSVReaderError& error) {
+      EXPECT_EQ(error.userInfo().get<std::string>("Field"), c.field);
+      EXPECT_EQ(error.userInfo().get<std::int64_t>("Row index"), c.rowIndex);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace RecordCSV
