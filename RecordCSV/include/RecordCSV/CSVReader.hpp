@@ -35,11 +35,7 @@ class CSVReader {
  public:
   /// The caller's description of the dialect to read.
   struct Configuration {
-    struct Delimiters {
-      Delimiter::Field field{","};
-      Delimiter::Row row{"\n"};
-      friend bool operator==(const Delimiters&, const Delimiters&) = default;
-    };
+    using Delimiters = Delimiter::Pair;
 
     /// The input's encoding; inferred from the byte-order mark when absent.
     std::optional<platform::TextEncoding> encoding;

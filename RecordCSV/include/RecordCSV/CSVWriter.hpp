@@ -47,11 +47,7 @@ class CSVWriter {
  public:
   /// The caller's description of the dialect and the output.
   struct Configuration {
-    struct Delimiters {
-      Delimiter::Field field{","};
-      Delimiter::Row row{"\n"};
-      friend bool operator==(const Delimiters&, const Delimiters&) = default;
-    };
+    using Delimiters = Delimiter::Pair;
 
     /// The output's encoding; UTF-8 when absent.
     std::optional<platform::TextEncoding> encoding;

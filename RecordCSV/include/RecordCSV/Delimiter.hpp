@@ -54,6 +54,14 @@ struct Row {
   friend bool operator==(const Row&, const Row&) = default;
 };
 
+/// A dialect's field delimiter and row delimiters, as readers and writers are configured;
+/// the comma and the line feed unless told otherwise.
+struct Pair {
+  Field field{","};
+  Row row{"\n"};
+  friend bool operator==(const Pair&, const Pair&) = default;
+};
+
 /// The validated pair that readers and writers keep.
 struct Scalars {
   std::u32string field;
