@@ -54,7 +54,7 @@ std::array<std::uint64_t, 3> keyPrefix(const std::string& key) {
 // The records in natural order of their processed names, one per name: of records whose
 // names are canonically equal, the first in `working` order. Equal names have equal keys,
 // so sorting by key (then position) puts each name's records together, first one first.
-AsyncImporter::FilenameList naturallySortedUniqueNames(const AsyncImporter::FilenameList& working) {
+AsyncImporter::FilenameList naturallySortedUniqueNames(AsyncImporter::FilenameList working) {
   const platform::Locale locale = platform::Locale::current();
   std::vector<QVExtensions::NaturalOrderKey> keys(working.size());
   std::vector<SortEntry> entries(working.size());
@@ -78,7 +78,7 @@ AsyncImporter::FilenameList naturallySortedUniqueNames(const AsyncImporter::File
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (i > 0 && entries[i].prefix == entries[i - 1].prefix && keys[entries[i].index] == keys[entries[i - 1].index])
       continue;
-    unique.push_back(working[entries[i].index]);
+    unique.push_back(std::move(working[entries[i].index]));
   }
   return unique;
 }
@@ -141,7 +141,7 @@ void AsyncImporter::combineFilenames() {
     for (std::size_t i = begin; i < end; ++i) processFilename(*working[i]);
   });
 
-  setFileNames(naturallySortedUniqueNames(working));
+  setFileNames(naturallySortedUniqueNames(std::move(working)));
   platform::log("There are now " + std::to_string(fileNames_.size()) + " total filenames");
 }
 

@@ -96,9 +96,16 @@ constexpr std::size_t kPassGrowthLimit = 1 << 20;
 
 template <typename Find>
 std::string substitute(const TokenPattern& pattern, std::string_view expression, Find&& find) {
+  std::string scratch;
+  // The common case, an expression that is a single token ("{Filename}"), takes one look-up.
+  if (expression.size() > 2 && expression.front() == '{' && expression.back() == '}') {
+    if (auto whole = pattern.firstMatch(expression); whole && whole->length == expression.size()) {
+      std::string_view value = find(whole->name, scratch).value_or(std::string_view());
+      if (value.find('{') == std::string_view::npos) return std::string(value);
+    }
+  }
   std::string text(expression);
   std::vector<std::string> earlier;
-  std::string scratch;
   std::string next;
   for (int pass = 0; pass < TokenValueProvider::substitutionPassLimit; ++pass) {
     if (text.size() > TokenValueProvider::substitutionSizeLimit) break;
