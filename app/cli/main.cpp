@@ -29,6 +29,7 @@ using namespace Pelmora_Zava;
 
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
+constexpr std::int64_t maximumSeriesCount = 1'000'000;
 
 struct Options {
   std::optional<std::string> datasource;
@@ -277,6 +278,14 @@ int main(int argc, char** argv) {
     encoding = platform::TextEncoding::named(*options.encoding);
     if (!encoding) {
       std::cerr << "pelmora-zava: unknown encoding \"" << *options.encoding << "\"\n";
+      return exitUsage;
+    }
+  }
+  for (const auto& [name, count] : options.series) {
+    // Every copy is a record in memory; a mistyped count must not exhaust it.
+    if (count > maximumSeriesCount) {
+      std::cerr << "pelmora-zava: --add-series takes at most " << maximumSeriesCount << " copies, not " << count
+                << "\n";
       return exitUsage;
     }
   }

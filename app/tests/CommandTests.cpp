@@ -180,6 +180,7 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
       {{"--encoding", "no-such-encoding"}, 2, "", "no-such-encoding"},
       {{"--token", "novalue"}, 2, "", "NAME=VALUE"},
       {{"--dry-run"}, 2, "", "--export"},
+      {{"--add-series", "x", "1000000000000"}, 2, "", "at most 1000000 copies"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
