@@ -36,6 +36,8 @@ std::string CSVWriter::text() const {
     start = mark.size();
   const char* source = reinterpret_cast<const char*>(bytes.data()) + start;
   const auto length = static_cast<std::int32_t>(bytes.size() - start);
+  // The converter refuses an empty memory stream's null buffer instead of giving empty text.
+  if (length == 0) return {};
   if (encoder_->kind() == Encoder::Kind::utf8) return std::string(source, static_cast<std::size_t>(length));
 
   const char* from = converterName(encoder_->kind(), settings_.encoding);

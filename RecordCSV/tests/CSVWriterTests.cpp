@@ -123,6 +123,8 @@ TEST(CSVWriter, EncodesEveryEncodingWithTheMarkItsStrategyAsksFor) {
     EXPECT_EQ(data.bytes(), c.expected);
     // The text comes back the same in every encoding.
     EXPECT_EQ(CSVWriter::serializeToString(Rows{{c.field}}, configuration), c.field + "\n");
+    // No rows at all, with or without a mark: empty text, not a failure.
+    EXPECT_EQ(CSVWriter::serializeToString(Rows{}, configuration), "");
   }
 }
 
