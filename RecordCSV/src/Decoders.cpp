@@ -47,8 +47,11 @@ class DecodingSource final : public UTF8Source {
     const std::size_t target = text_.size() + outputBlock;
     while (text_.size() < target) {
       if (cursor_ == blockEnd_ && !nextBlock()) {
-        // A sequence cut short by the end fails before the end check, as a scalar parser fails.
-        if (!held_.empty()) throw ReaderErrors::invalidUTF8();
+        // A sequence cut short by the end is bad text, unless a failed read cut it.
+        if (!held_.empty()) {
+          bytes_->onEnd();
+          throw ReaderErrors::invalidUTF8();
+        }
         end();
         finished_ = true;
         return;
@@ -176,8 +179,12 @@ class DecodingSource final : public UTF8Source {
       return true;
     }
     std::uint32_t low;
-    if (unit > 0xDBFF || !nextUnit(2, bigEndian, low) || low < 0xDC00 || low > 0xDFFF)
+    if (unit > 0xDBFF) throw ReaderErrors::invalidUTF16();
+    if (!nextUnit(2, bigEndian, low)) {
+      bytes_->onEnd();  // a failed read, rather than a lone high unit, may have cut the pair
       throw ReaderErrors::invalidUTF16();
+    }
+    if (low < 0xDC00 || low > 0xDFFF) throw ReaderErrors::invalidUTF16();
     scalar = 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00);
     return true;
   }

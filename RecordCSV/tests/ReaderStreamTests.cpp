@@ -172,17 +172,33 @@ TEST(ReaderStreams, LaterStreamErrorsCarryStatusAndCause) {
   }
 }
 
-TEST(ReaderStreams, AStreamErrorComesBeforeAnIncompleteLastUnit) {
-  // Reads: the four bytes looked at for a mark, one more byte, then the failure.
-  auto stream = platform::ScriptedInputStream::make(platform::Data::fromString(std::string("\0a\0\n\0", 5)),
-                                                    Script().readingAtMost(4).failingOnRead(3));
-  const Outcome outcome = readAll([&] {
-    return CSVReader::initWithInputStream(stream, [](auto& c) { c.encoding = platform::TextEncoding::utf16BigEndian(); });
-  });
-  EXPECT_EQ(outcome.rows, (testing::Rows{{"a"}}));
-  ASSERT_TRUE(outcome.failure);
-  EXPECT_EQ(outcome.failure->reason, streamReadReason);
-  EXPECT_EQ(stream->closeCalls(), 1u);
+// A read that fails while a character is only partly read is a stream failure, not bad text.
+TEST(ReaderStreams, AStreamErrorComesBeforeAnIncompleteLastCharacter) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::optional<platform::TextEncoding> encoding;
+    testing::Rows rows;  // read before the failure
+  };
+  // Two bytes per read: the four looked at for a mark take two reads, the third read brings the
+  // cut character's first bytes and the fourth fails.
+  const Case cases[] = {
+      {"an odd byte of UTF-16", std::string("\0a\0\n\0", 5), platform::TextEncoding::utf16BigEndian(), {{"a"}}},
+      {"the start of a UTF-8 sequence", "a\nbcd\xC3\xA9", std::nullopt, {{"a"}}},
+      {"a UTF-16 high surrogate", std::string("\0a\0\n\xD8\x3D\xDE\x00", 8), platform::TextEncoding::utf16BigEndian(),
+       {{"a"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto stream = platform::ScriptedInputStream::make(platform::Data::fromString(c.bytes),
+                                                      Script().readingAtMost(2).failingOnRead(4));
+    const Outcome outcome =
+        readAll([&] { return CSVReader::initWithInputStream(stream, [&](auto& r) { r.encoding = c.encoding; }); });
+    EXPECT_EQ(outcome.rows, c.rows);
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(outcome.failure->reason, streamReadReason);
+    EXPECT_EQ(stream->closeCalls(), 1u);
+  }
 }
 
 TEST(ReaderStreams, TheReaderClosesItsStreamOnceWhateverEndsIt) {
