@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <list>
 
 #include "QVExtensions/CollectionExtensions.hpp"
@@ -55,6 +56,8 @@ TEST(CollectionExtensions, IndexTests) {
   const Case cases[] = {
       {-1, false, false, false, false, true}, {0, true, false, false, true, true}, {2, true, true, true, false, false},
       {3, false, false, true, false, false},
+      {std::numeric_limits<std::int64_t>::max(), false, false, true, false, false},
+      {std::numeric_limits<std::int64_t>::min(), false, false, false, false, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(isValidIndex(three, c.index), c.valid) << c.index;

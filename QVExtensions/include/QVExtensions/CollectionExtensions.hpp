@@ -25,8 +25,9 @@ bool isValidIndex(const R& range, std::int64_t i) {
 /// With `orBeyond`, any index from the last on counts.
 template <std::ranges::sized_range R>
 bool isLastIndex(const R& range, std::int64_t i, bool orBeyond = false) {
-  const auto count = static_cast<std::int64_t>(std::ranges::size(range));
-  return orBeyond ? i + 1 >= count : i + 1 == count;
+  // i >= count - 1 rather than i + 1 >= count: the largest index must not overflow.
+  const auto last = static_cast<std::int64_t>(std::ranges::size(range)) - 1;
+  return orBeyond ? i >= last : i == last;
 }
 
 /// With `orBefore`, any index before the first counts too.
