@@ -1,6 +1,8 @@
 #include "platform/SystemInfo.hpp"
 
 #include <pwd.h>
+#include <unicode/calendar.h>
+#include <unicode/timezone.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,8 +12,11 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <vector>
+
+#include "platform/Locale.hpp"
 
 namespace platform {
 namespace system_info_detail {
@@ -69,6 +74,34 @@ std::optional<std::string> fullNameFromGecos(std::string_view gecos) {
 
 namespace {
 
+std::unique_ptr<icu::Calendar> makeCalendar(icu::TimeZone* zone, const std::string& locale) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::Calendar> calendar(icu::Calendar::createInstance(zone, icu::Locale(locale.c_str()), status));
+  if (U_FAILURE(status)) return nullptr;
+  return calendar;
+}
+
+std::optional<SystemInfo::DateTime> partsAt(icu::Calendar& calendar, UDate moment) {
+  UErrorCode status = U_ZERO_ERROR;
+  calendar.setTime(moment, status);
+  auto part = [&](UCalendarDateFields field) -> std::int64_t { return calendar.get(field, status); };
+  SystemInfo::DateTime parts{part(UCAL_YEAR), part(UCAL_MONTH) + 1, part(UCAL_DATE),
+                             part(UCAL_HOUR_OF_DAY), part(UCAL_MINUTE), part(UCAL_SECOND)};
+  if (U_FAILURE(status)) return std::nullopt;
+  return parts;
+}
+
+}  // namespace
+
+std::optional<SystemInfo::DateTime> system_info_detail::calendarParts(double secondsSince1970, const std::string& locale,
+                                                                      const std::string& timeZone) {
+  auto calendar = makeCalendar(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone)), locale);
+  if (!calendar) return std::nullopt;
+  return partsAt(*calendar, secondsSince1970 * 1000.0);
+}
+
+namespace {
+
 struct PasswordEntry {
   std::string name;
   std::string gecos;
@@ -121,6 +154,16 @@ class RecentValue {
 class HostSystemInfo final : public SystemInfo {
  public:
   std::optional<DateTime> now() const override {
+    // Most locales count in the Gregorian calendar, which the C library splits faster; the
+    // others keep an ICU calendar per thread, made again when the locale changes.
+    thread_local std::optional<std::uint64_t> madeFor;
+    thread_local std::unique_ptr<icu::Calendar> ownCalendar;
+    if (madeFor != Locale::generation()) {
+      madeFor = Locale::generation();
+      ownCalendar = makeCalendar(icu::TimeZone::detectHostTimeZone(), Locale::current().identifier());
+      if (ownCalendar && std::string_view(ownCalendar->getType()) == "gregorian") ownCalendar.reset();
+    }
+    if (ownCalendar) return partsAt(*ownCalendar, icu::Calendar::getNow());
     std::time_t seconds = std::time(nullptr);
     std::tm parts{};
     if (seconds == static_cast<std::time_t>(-1) || localtime_r(&seconds, &parts) == nullptr) return std::nullopt;

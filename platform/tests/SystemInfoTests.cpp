@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Locale.hpp"
 #include "platform/SystemInfo.hpp"
 
 namespace platform {
@@ -40,6 +41,33 @@ TEST(SystemInfo, FullNameIsGecosUpToFirstComma) {
       {",Room 1", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(system_info_detail::fullNameFromGecos(c.gecos), c.expected) << c.gecos;
+}
+
+TEST(SystemInfo, DatePartsFollowTheLocalesCalendarAndTheZone) {
+  struct Case {
+    const char* locale;
+    const char* zone;
+    SystemInfo::DateTime expected;
+  };
+  const double moment = 1772866800;  // 2026-03-07 07:00:00 UTC
+  const Case cases[] = {
+      {"", "UTC", {2026, 3, 7, 7, 0, 0}},
+      {"en_US", "America/New_York", {2026, 3, 7, 2, 0, 0}},
+      {"th_TH", "Asia/Bangkok", {2569, 3, 7, 14, 0, 0}},
+      {"fa_IR", "Asia/Tehran", {1404, 12, 16, 10, 30, 0}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(system_info_detail::calendarParts(moment, c.locale, c.zone), c.expected) << c.locale;
+
+  // The host follows the locale in use: a Thai user counts years in the Buddhist era.
+  const std::int64_t before = SystemInfo::host()->now()->year;
+  std::optional<std::int64_t> thai;
+  {
+    Locale::Pin pin(Locale("th_TH"));
+    thai = SystemInfo::host()->now()->year;
+  }
+  const std::int64_t after = SystemInfo::host()->now()->year;
+  EXPECT_TRUE(thai == before + 543 || thai == after + 543) << *thai;
 }
 
 TEST(SystemInfo, HostAnswersWithoutFailingAndCurrentCanBeReplaced) {

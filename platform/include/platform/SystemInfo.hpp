@@ -13,7 +13,7 @@ namespace platform {
 
 class SystemInfo {
  public:
-  /// A moment split into the parts of the Gregorian calendar in the local time zone.
+  /// A moment split into the parts of the user's calendar (the locale's own, Gregorian for most) in the local time zone.
   struct DateTime {
     std::int64_t year = 0;
     std::int64_t month = 0;   // 1 to 12
@@ -80,6 +80,10 @@ namespace system_info_detail {
 std::optional<std::string> prettyHostnameFromMachineInfo(std::string_view text);
 /// The full name in a password entry's comment field: up to its first comma; absent when that part is empty.
 std::optional<std::string> fullNameFromGecos(std::string_view gecos);
+/// The parts of a moment (seconds since 1970) in the default calendar of an ICU locale and in a time zone
+/// ("Asia/Bangkok"); absent when no calendar can be made for them.
+std::optional<SystemInfo::DateTime> calendarParts(double secondsSince1970, const std::string& locale,
+                                                  const std::string& timeZone);
 
 }  // namespace system_info_detail
 
