@@ -20,19 +20,27 @@ void appendExtension(std::filesystem::path& location, std::string_view extension
   location += suffix;
 }
 
-std::string extensionText(const std::filesystem::path& location) {
-  std::string extension = location.extension().string();
-  if (!extension.empty()) extension.erase(0, 1);
-  return extension;
+struct NameParts {
+  std::string base;
+  std::string extension;  // without its full stop
+};
+
+// A name that ends in a full stop has no extension: "b." is a base name of its own.
+NameParts nameParts(const std::filesystem::path& location) {
+  std::string name = location.filename().string();
+  const std::string extension = location.extension().string();
+  if (extension.size() <= 1) return {std::move(name), {}};
+  name.resize(name.size() - extension.size());
+  return {std::move(name), extension.substr(1)};
 }
 
 }  // namespace
 
-std::string baseName(const std::filesystem::path& location) { return withoutTrailingSeparator(location).stem().string(); }
+std::string baseName(const std::filesystem::path& location) { return nameParts(withoutTrailingSeparator(location)).base; }
 
 void replacePathExtension(std::filesystem::path& location, std::string_view extension) {
   location = withoutTrailingSeparator(location);
-  location.replace_extension();
+  location.replace_filename(nameParts(location).base);
   appendExtension(location, extension);
 }
 
@@ -44,7 +52,7 @@ std::filesystem::path replacingPathExtension(const std::filesystem::path& locati
 
 void rename(std::filesystem::path& location, std::string_view name, bool keepExtension) {
   location = withoutTrailingSeparator(location);
-  const std::string extension = extensionText(location);
+  const std::string extension = nameParts(location).extension;
   location.replace_filename(std::string(name));
   if (keepExtension) appendExtension(location, extension);
 }
@@ -58,10 +66,10 @@ std::filesystem::path renaming(const std::filesystem::path& location, std::strin
 std::filesystem::path incrementingTrailingNumber(const std::filesystem::path& location, std::int64_t start,
                                                  std::int64_t step, std::string_view format, std::string_view separator) {
   const std::filesystem::path file = withoutTrailingSeparator(location);
-  const std::string extension = extensionText(file);
+  const NameParts parts = nameParts(file);
   std::filesystem::path result = file.parent_path() /
-                                 incrementingTrailingNumber(baseName(file), separator, format, start, step);
-  appendExtension(result, extension);
+                                 incrementingTrailingNumber(parts.base, separator, format, start, step);
+  appendExtension(result, parts.extension);
   return result;
 }
 

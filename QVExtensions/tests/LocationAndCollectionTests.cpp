@@ -14,6 +14,7 @@ TEST(URLExtensions, BaseName) {
   const std::pair<const char*, const char*> cases[] = {
       {"/a/b/Names.csv", "Names"}, {"/a/archive.tar.gz", "archive.tar"}, {"/a/README", "README"},
       {"/a/b/", "b"},              {"/a/.hidden", ".hidden"},              {"Names.CSV", "Names"},
+      {"/a/Names.", "Names."},     {"/a/..csv", "."},                      {"/a/..", ".."},
   };
   for (const auto& [path, expected] : cases) EXPECT_EQ(baseName(path), expected) << path;
 }
@@ -32,6 +33,9 @@ TEST(URLExtensions, ExtensionAndNameChanges) {
       {"/a/b.csv", [](const char* p) { return renaming(p, "c", true).string(); }, "/a/c.csv"},
       {"/a/b.csv", [](const char* p) { return renaming(p, "c", false).string(); }, "/a/c"},
       {"/a/b", [](const char* p) { return renaming(p, "c", true).string(); }, "/a/c"},
+      {"/a/b.", [](const char* p) { return renaming(p, "c", true).string(); }, "/a/c"},
+      {"/a/b.", [](const char* p) { return replacingPathExtension(p, "txt").string(); }, "/a/b..txt"},
+      {"/a/Report.", [](const char* p) { return incrementingTrailingNumber(p).string(); }, "/a/Report. 2"},
       {"/a/Report.csv", [](const char* p) { return incrementingTrailingNumber(p).string(); }, "/a/Report 2.csv"},
       {"/a/Report 2.csv", [](const char* p) { return incrementingTrailingNumber(p).string(); }, "/a/Report 3.csv"},
       {"/a/Report_7", [](const char* p) { return incrementingTrailingNumber(p, 1, 2, "%02d", "_").string(); },
