@@ -1,6 +1,7 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "RecordCSV/CSVWriter.hpp"
 #include "WriterEncoder.hpp"
@@ -35,10 +36,14 @@ std::string CSVWriter::text() const {
   if (!mark.empty() && bytes.size() >= mark.size() && std::equal(mark.begin(), mark.end(), bytes.begin()))
     start = mark.size();
   const char* source = reinterpret_cast<const char*>(bytes.data()) + start;
-  const auto length = static_cast<std::int32_t>(bytes.size() - start);
+  const std::size_t size = bytes.size() - start;
   // The converter refuses an empty memory stream's null buffer instead of giving empty text.
-  if (length == 0) return {};
-  if (encoder_->kind() == Encoder::Kind::utf8) return std::string(source, static_cast<std::size_t>(length));
+  if (size == 0) return {};
+  if (encoder_->kind() == Encoder::Kind::utf8) return std::string(source, size);
+  // The converter counts in 32 bits: a longer output fails rather than coming back cut short.
+  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw WriterErrors::noMemoryData(*stream_);
+  const auto length = static_cast<std::int32_t>(size);
 
   const char* from = converterName(encoder_->kind(), settings_.encoding);
   UErrorCode status = U_ZERO_ERROR;
