@@ -247,14 +247,16 @@ int main(int argc, char** argv) {
   tokens->add_option("--folder", options.folder, "Folder-name expression")->option_text("EXPR");
   tokens->add_option("--subfolder", options.subfolders, "Sub-folder expression, one per level")
       ->option_text("EXPR")
-      ->take_all();
-  tokens->add_option("--token", options.tokens, "A custom token")->option_text("NAME=VALUE")->take_all();
+      ->take_all()
+      ->allow_extra_args(false);
+  tokens->add_option("--token", options.tokens, "A custom token")->option_text("NAME=VALUE")->take_all()->allow_extra_args(false);
 
   auto* names = app.add_option_group("Hand-made names");
-  names->add_option("--add", options.added, "Add a name")->option_text("NAME")->take_all();
+  names->add_option("--add", options.added, "Add a name")->option_text("NAME")->take_all()->allow_extra_args(false);
   names->add_option("--add-series", options.series, "Add COUNT numbered copies of a name")
       ->option_text("NAME COUNT")
-      ->take_all();
+      ->take_all()
+      ->allow_extra_args(false);
   names->add_flag("--number-first", options.numberFirst, "Put the number of a series before the name");
 
   try {

@@ -91,6 +91,11 @@ TEST_F(Command, PrintsProcessedNamesInNaturalOrder) {
        "Acme-IMG 1jpg\nAcme-IMG 9\nAcme-IMG 10\n"},
       {{"--add", "Shot", "--add-series", "Take", "2", "--number-first"}, "1Take\n2Take\nShot\n"},
       {{"-", "--type", "public.plain-text"}, "a b\nc d\n"},
+      // Each occurrence of a repeatable option takes its own values only; the datasource stays the datasource.
+      {{"--add", "Shot", file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\nShot\n"},
+      {{"--add-series", "Take", "1", file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\nTake1\n"},
+      {{"--folder", "{C}{Index}", "--token", "C=x", file.string()}, "x1\nx2\nx3\n"},
+      {{"--subfolder", "s", file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments, "c d\na b\n");
