@@ -35,12 +35,13 @@ std::string map(std::string_view text, const Locale& locale, Mapping mapping) {
   return result;
 }
 
-// ASCII needs no tables where the locale has no special rules for the Latin letters.
-bool asciiFastPath(std::string_view text, const Locale& locale) {
+// ASCII needs no tables where the locale has no special rules for the Latin letters: Turkish and
+// Azeri map i and I their own way, and Dutch capitalises "ij" as one letter.
+bool asciiFastPath(std::string_view text, const Locale& locale, bool capitalizing = false) {
   for (char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   const std::string& language = locale.language();
-  return language != "tr" && language != "az";
+  return language != "tr" && language != "az" && !(capitalizing && language == "nl");
 }
 
 struct ASCIIClasses {
@@ -80,7 +81,7 @@ std::string lowercased(std::string_view text, const Locale& locale) {
 }
 
 std::string capitalized(std::string_view text, const Locale& locale) {
-  if (asciiFastPath(text, locale)) {
+  if (asciiFastPath(text, locale, true)) {
     const ASCIIClasses& classes = asciiClasses();
     std::string result(text);
     bool afterCased = false;

@@ -54,6 +54,8 @@ TEST(CaseMapping, FullMappingsAndCapitalisation) {
       {"tr", "istanbul", "\xC4\xB0STANBUL", "istanbul", "\xC4\xB0stanbul"},
       {"tr_TR", "IRMAK", "IRMAK", "\xC4\xB1rmak", "Irmak"},
       {"C", "istanbul", "ISTANBUL", "istanbul", "Istanbul"},
+      {"nl", "ijssel", "IJSSEL", "ijssel", "IJssel"},  // the same with or without other letters
+      {"nl_NL", "ijssel \xC3\xA9", "IJSSEL \xC3\x89", "ijssel \xC3\xA9", "IJssel \xC3\x89"},
   };
   for (const Case& c : cases) {
     const Locale locale(c.locale);
