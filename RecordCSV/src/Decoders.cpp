@@ -44,8 +44,12 @@ class DecodingSource final : public UTF8Source {
 
   /// UTF-8 and ASCII need no conversion: the well-formed run of each block is copied whole.
   void copyWellFormed() {
-    const std::size_t target = text_.size() + outputBlock;
+    const std::size_t start = text_.size();
+    const std::size_t target = start + outputBlock;
     while (text_.size() < target) {
+      // What one block gave goes to the parser before the next block is asked for: a stream
+      // (a pipe, say) may not deliver more until the rows it already sent have been read.
+      if (cursor_ == blockEnd_ && text_.size() > start) return;
       if (cursor_ == blockEnd_ && !nextBlock()) {
         // A sequence cut short by the end is bad text, unless a failed read cut it.
         if (!held_.empty()) {
@@ -106,9 +110,11 @@ class DecodingSource final : public UTF8Source {
   }
 
   void convertScalars() {
-    const std::size_t target = text_.size() + outputBlock;
+    const std::size_t start = text_.size();
+    const std::size_t target = start + outputBlock;
     char32_t scalar;
     while (text_.size() < target) {
+      if (cursor_ == blockEnd_ && text_.size() > start) return;
       if (!decodeOne(scalar)) {
         finished_ = true;
         return;

@@ -157,6 +157,32 @@ TEST(ReaderStreams, FailedReadsAreReportedAndTheStreamIsClosedOnce) {
   }
 }
 
+// A pipe may send no more until the rows already sent are read: a row goes out once its block is in.
+TEST(ReaderStreams, ARowIsReadWithoutWaitingForLaterBlocks) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* encoding;
+  };
+  std::string utf16;
+  for (char c : repeated("row,1\n", 2000)) utf16 += std::string{'\0', c};
+  const Case cases[] = {
+      {"UTF-8", repeated("row,\u00E9\n", 2000), "utf-8"},
+      {"ASCII", repeated("row,1\n", 2000), "ascii"},
+      {"UTF-16", utf16, "utf-16be"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto stream = platform::ScriptedInputStream::make(platform::Data::fromString(c.bytes));
+    CSVReader reader = CSVReader::initWithInputStream(
+        stream, [&](CSVReader::Configuration& configuration) { configuration.encoding = platform::TextEncoding::named(c.encoding); });
+    ASSERT_TRUE(reader.readRow());
+    // The look for a mark, then one block.
+    EXPECT_EQ(stream->requestedLengths().size(), 2u);
+    EXPECT_EQ(stream->closeCalls(), 0u);
+  }
+}
+
 TEST(ReaderStreams, LaterStreamErrorsCarryStatusAndCause) {
   auto stream = platform::ScriptedInputStream::make(platform::Data::fromString(repeated("a,b\n", 600)),
                                                     Script().failingOnRead(3));
