@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/DeliveryGate.hpp"
 #include "platform/UserDefaults.hpp"
 
 namespace platform {
@@ -12,10 +13,8 @@ struct UserDefaults::Registration {
   std::string keyPath;
   std::uint64_t options;
   const void* context;
-  // Held while delivering, so that removal waits for a delivery on another thread; recursive, so
-  // that an observer may remove itself, or be destroyed, inside its own call.
-  std::recursive_mutex call;
-  bool active = true;  // guarded by `call`
+  // Removal waits for deliveries on other threads; an observer may remove itself, or be destroyed, inside its own call.
+  DeliveryGate gate;
 };
 
 std::vector<std::shared_ptr<UserDefaults::Registration>> UserDefaults::registrationsFor(std::string_view key) const {
@@ -28,8 +27,8 @@ std::vector<std::shared_ptr<UserDefaults::Registration>> UserDefaults::registrat
 
 void UserDefaults::deliver(Registration& registration, const KeyValueChange& change) {
   using namespace KeyValueObservingOptions;
-  std::lock_guard call(registration.call);
-  if (!registration.active) return;
+  DeliveryGate::Pass pass(registration.gate);
+  if (!pass.admitted()) return;
   std::shared_ptr<KeyValueObserver> observer = registration.observer.lock();
   if (!observer) return;
   KeyValueChange delivered = change;
@@ -79,10 +78,7 @@ void UserDefaults::removeObserver(const KeyValueObserver* observer, std::string_
     removed.assign(keep, registrations_.end());
     registrations_.erase(keep, registrations_.end());
   }
-  for (const auto& registration : removed) {
-    std::lock_guard call(registration->call);  // waits for a delivery under way on another thread
-    registration->active = false;
-  }
+  for (const auto& registration : removed) registration->gate.close();
 }
 
 }  // namespace platform

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -104,6 +107,30 @@ TEST(Signal, CancelDoesNotRaceDelivery) {
   sender.join();
   EXPECT_FALSE(calledAfterCancel.load());
   EXPECT_EQ(deliveries.load(), atCancel);
+}
+
+// Two threads send on one subject each; each subscriber, once both are running, sends on the other
+// subject. Neither may wait for the other.
+TEST(Signal, SubscribersThatSendToEachOtherOnTwoThreads) {
+  Subject<int> first, second;
+  std::atomic<int> inside{0};
+  auto forward = [&](Subject<int>& target) {
+    return [&](const int& value) {
+      if (value != 1) return;
+      ++inside;
+      while (inside < 2) std::this_thread::yield();
+      target.send(2);
+    };
+  };
+  AnyCancellable a = first.sink(forward(second));
+  AnyCancellable b = second.sink(forward(first));
+  auto one = std::async(std::launch::async, [&] { first.send(1); });
+  auto two = std::async(std::launch::async, [&] { second.send(1); });
+  const auto limit = std::chrono::seconds(20);
+  if (one.wait_for(limit) != std::future_status::ready || two.wait_for(limit) != std::future_status::ready) {
+    ADD_FAILURE() << "the senders wait for each other";
+    std::_Exit(1);  // they never return: nothing left to clean up
+  }
 }
 
 }  // namespace

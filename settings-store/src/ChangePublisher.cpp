@@ -31,14 +31,20 @@ void DefaultsSubscription::cancel() {
     observation = std::move(observation_);
     subscriber = std::move(subscriber_);
   }
-  // Released outside the lock: ending the observation waits for a delivery under way.
+  // Ended outside the lock, and explicitly: a delivery under way elsewhere may hold the observation too, and
+  // ending it waits for that delivery, so that nothing reaches the subscriber once cancel returns.
+  if (observation) observation->invalidate();
   observation.reset();
   subscriber.reset();
 }
 
 void DefaultsSubscription::update(const BaseChange& change) {
-  std::lock_guard lock(mutex_);
-  if (subscriber_) subscriber_->receive(change);
+  std::shared_ptr<Subscriber<BaseChange>> subscriber;
+  {
+    std::lock_guard lock(mutex_);
+    subscriber = subscriber_;
+  }
+  if (subscriber) subscriber->receive(change);
 }
 
 void DefaultsPublisher::receive(const std::shared_ptr<Subscriber<BaseChange>>& subscriber) const {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <future>
 #include <stdexcept>
 #include <thread>
 
+#include "Defaults/ChangePublisher.hpp"
 #include "Defaults/Observation.hpp"
 #include "TestSuite.hpp"
 
@@ -239,6 +243,46 @@ TEST_F(ObservationTest, InvalidateRacesNoDelivery) {
     ended = true;
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(lateCalls, 0);
+  }
+}
+
+// Two threads write one key each; inside its handler each writes the other thread's key, once both
+// handlers are running. Neither may wait for the other.
+TEST_F(ObservationTest, HandlersThatWriteEachOthersKeysOnTwoThreads) {
+  using Handler = std::function<void(const Change&)>;
+  using Watch = std::function<std::shared_ptr<void>(const Key<std::int64_t>&, Handler)>;
+  const std::pair<const char*, Watch> cases[] = {
+      {"observe", [](const Key<std::int64_t>& key, Handler handler) -> std::shared_ptr<void> {
+         return observe(key, {}, std::move(handler));
+       }},
+      {"publisher", [](const Key<std::int64_t>& key, Handler handler) -> std::shared_ptr<void> {
+         return std::make_shared<platform::AnyCancellable>(publisher(key).sink(std::move(handler)));
+       }},
+  };
+  Key<std::int64_t> other{"Other", 0, suite};
+  for (const auto& [name, watch] : cases) {
+    SCOPED_TRACE(name);
+    std::atomic<int> inside{0};
+    thread_local bool nested = false;
+    auto writeAfterBoth = [&](const Key<std::int64_t>& target) {
+      return [&, target = &target](const Change&) {
+        if (nested) return;
+        nested = true;
+        ++inside;
+        while (inside < 2) std::this_thread::yield();
+        set(*target, 2);
+        nested = false;
+      };
+    };
+    auto first = watch(count, writeAfterBoth(other));
+    auto second = watch(other, writeAfterBoth(count));
+    auto a = std::async(std::launch::async, [&] { set(count, 1); });
+    auto b = std::async(std::launch::async, [&] { set(other, 1); });
+    const auto limit = std::chrono::seconds(20);
+    if (a.wait_for(limit) != std::future_status::ready || b.wait_for(limit) != std::future_status::ready) {
+      ADD_FAILURE() << "the writers wait for each other";
+      std::_Exit(1);  // they never return: nothing left to clean up
+    }
   }
 }
 

@@ -5,9 +5,10 @@
 //
 // Thread safety: values may be sent from any thread. Once `cancel()` returns,
 // the subscriber is not running on any other thread and is never called again.
-// A subscriber may cancel itself or others, subscribe, or send, while it runs.
-// (Two subscribers that cancel each other while both are being delivered to on
-// different threads wait for each other; nothing else blocks.)
+// A subscriber may cancel itself or others, subscribe, or send, while it runs;
+// one subscriber may run on several threads at once. (Two subscribers that
+// cancel each other while both are being delivered to on different threads wait
+// for each other; nothing else blocks.)
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,8 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "platform/DeliveryGate.hpp"
 
 namespace platform {
 
@@ -57,19 +60,14 @@ struct ReceiveOf<void> {
   using type = std::function<void()>;
 };
 
-// One subscriber. `call` is held during every delivery; it is recursive so that
-// a subscriber can cancel itself from inside its own call.
+// One subscriber; ending it waits for its deliveries on other threads.
 template <typename Receive>
 struct Subscription {
   explicit Subscription(Receive r) : receive(std::move(r)) {}
-  std::recursive_mutex call;
-  bool active = true;  // guarded by `call`
+  DeliveryGate gate;
   Receive receive;
 
-  void end() noexcept {
-    std::lock_guard lock(call);
-    active = false;
-  }
+  void end() noexcept { gate.close(); }
 };
 
 template <typename Receive>
@@ -122,8 +120,8 @@ class Subject {
   void send(const Value&... value) const {
     static_assert(sizeof...(Value) == (std::is_void_v<T> ? 0 : 1));
     for (const auto& subscription : state_->snapshot()) {
-      std::lock_guard lock(subscription->call);
-      if (subscription->active) subscription->receive(value...);
+      DeliveryGate::Pass pass(subscription->gate);
+      if (pass.admitted()) subscription->receive(value...);
     }
   }
 

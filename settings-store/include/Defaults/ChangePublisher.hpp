@@ -31,7 +31,7 @@ class DefaultsSubscription final : public Subscription, public std::enable_share
   DefaultsSubscription(std::shared_ptr<Subscriber<BaseChange>> subscriber, ObservationOptions options)
       : subscriber_(std::move(subscriber)), options_(std::move(options)) {}
 
-  std::recursive_mutex mutex_;  // held while delivering, so a cancel elsewhere waits; recursive for self-cancel
+  std::mutex mutex_;  // guards the two fields below; never held while the subscriber runs
   std::shared_ptr<Subscriber<BaseChange>> subscriber_;
   std::shared_ptr<UserDefaultsKeyObservation> observation_;
   ObservationOptions options_;
