@@ -42,6 +42,9 @@ TEST(TokenValueProvider, FolderNameSubstitution) {
       {"rescan of the whole text", "{{Filename}}", "A", {}, {}, {}, ""},
       {"a name that is a token stays", "{Filename}", "{Filename}", {}, {}, {}, "{Filename}"},
       {"values naming each other end", "{A}", "x", {}, {{"A", "{B}"}, {"B", "{A}"}}, {}, "{A}"},
+      {"a name spelt another way", "{Pre\u0301nom}", "A", {}, {{"Pr\u00e9nom", "x"}}, {}, "x"},
+      {"custom wins over context spelt another way", "{Pr\u00e9nom}", "A", {{"Pr\u00e9nom", "ctx"}},
+       {{"Pre\u0301nom", "custom"}}, {}, "custom"},
       {"self-growing value ends", "{A}", "x", {}, {{"A", "a{A}"}}, {}, std::string(64, 'a') + "{A}"},
   };
   auto machine = testing::fixedMachine();
@@ -176,6 +179,9 @@ TEST(Token, TextConversions) {
   EXPECT_EQ(Token::representedObject("{Day}\u0301"), Token::Piece(std::string("{Day}\u0301")));
   EXPECT_EQ(Token("Year").description(), "{Year}");
   EXPECT_EQ(std::hash<Token>()(Token("Year")), std::hash<Token>()(Token(std::string("Year"))));
+  EXPECT_EQ(Token("Pr\u00e9nom"), Token("Pre\u0301nom"));
+  EXPECT_EQ(std::hash<Token>()(Token("Pr\u00e9nom")), std::hash<Token>()(Token("Pre\u0301nom")));
+  EXPECT_FALSE(Token("Pr\u00e9nom") == Token("Prenom"));
 }
 
 TEST(ControlCharacters, Pictures) {

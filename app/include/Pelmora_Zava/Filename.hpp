@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Pelmora_Zava/CanonicalText.hpp"
 #include "Pelmora_Zava/TokenContext.hpp"
 #include "platform/UUID.hpp"
 
@@ -54,15 +55,6 @@ class Filename final {
   bool isEditable_;
   TokenContext context_;
 };
-
-/// A text in its canonical composed form (NFC); texts that are already in it come back unchanged.
-std::string canonicalText(std::string_view text);
-/// Whether a text is in its canonical composed form already.
-bool isCanonical(std::string_view text);
-/// Hash of the canonical form, so that canonically equal texts hash alike.
-std::size_t canonicalHash(std::string_view text);
-/// Whether two texts are canonically equal.
-bool canonicallyEqual(std::string_view a, std::string_view b);
 
 }  // namespace Pelmora_Zava
 
