@@ -1,5 +1,9 @@
 #include "Pelmora_Zava/Token.hpp"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
 #include <utility>
 
 #include "platform/Characters.hpp"
@@ -7,9 +11,15 @@
 namespace Pelmora_Zava {
 namespace {
 
-// A brace counts only as a character of its own: followed by a combining mark it is part of another.
+// A brace counts only as a character of its own: followed by a combining mark, or after a
+// prepended mark (an Arabic number sign), it is part of another.
 bool isBraceCharacter(std::string_view text, std::size_t at, char brace) {
-  return text[at] == brace && platform::offsetAfterCharacters(text.substr(at), 1) == 1;
+  if (text[at] != brace || platform::offsetAfterCharacters(text.substr(at), 1) != 1) return false;
+  if (at == 0 || static_cast<unsigned char>(text[at - 1]) < 0x80) return true;
+  int32_t before = static_cast<int32_t>(at);
+  UChar32 previous;
+  U8_PREV(reinterpret_cast<const std::uint8_t*>(text.data()), 0, before, previous);
+  return previous < 0 || u_getIntPropertyValue(previous, UCHAR_GRAPHEME_CLUSTER_BREAK) != U_GCB_PREPEND;
 }
 
 }  // namespace

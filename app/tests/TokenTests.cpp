@@ -165,6 +165,7 @@ TEST(Token, TextConversions) {
       {"close}b", {Token("close"), std::string("b")}, "{close}b"},
       {"{}x{}", {std::string("x")}, "x"},
       {"a{\u0301b}", {Token("a{\u0301b")}, "{a{\u0301b}"},  // a brace with an accent is another character
+      {"x\u0600{Day}", {Token("x\u0600{Day")}, "{x\u0600{Day}"},  // so is a brace after a prepended mark
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Token::tokenize(c.text), c.pieces) << c.text;
