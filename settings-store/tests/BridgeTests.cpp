@@ -241,6 +241,9 @@ TEST(AnySerializable, WrapsPropertyListValuesOnly) {
   EXPECT_TRUE(AnySerializable(std::optional<std::int64_t>()).isNil());
   EXPECT_FALSE(AnySerializable(std::optional<std::int64_t>(0)).isNil());
   EXPECT_EQ(AnySerializable("text").value(), Object("text"));
+  EXPECT_TRUE(AnySerializable(nullptr).isNil());
+  EXPECT_TRUE(AnySerializable(static_cast<const char*>(nullptr)).isNil());
+  EXPECT_EQ(AnySerializable('a').value(), Object("a"));
 
   struct Case {
     AnySerializable a, b;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
 #include <type_traits>
 
 #include "Defaults/Serializable.hpp"
@@ -16,6 +17,13 @@ class AnySerializable {
   /// No value.
   AnySerializable() = default;
   AnySerializable(std::nullopt_t) {}
+  AnySerializable(std::nullptr_t) {}
+  /// A text; a null pointer is no value.
+  AnySerializable(const char* text) {
+    if (text) value_ = Object(text);
+  }
+  /// A single character is a text of one character, not its code.
+  AnySerializable(char character) : value_(Object(std::string(1, character))) {}
   AnySerializable(Object value) : value_(std::move(value)) {}
   template <typename T>
     requires(std::is_constructible_v<Object, T> && !std::is_same_v<std::remove_cvref_t<T>, Object> &&
