@@ -2,9 +2,9 @@
 // conversion of a whole blob in one piece.
 
 #include <unicode/ucnv.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "MemorySources.hpp"
 #include "Parser.hpp"
@@ -20,12 +20,6 @@ using Kind = platform::TextEncoding::Kind;
 std::string wellFormed(std::string text) {
   if (platform::isWellFormedUTF8(text)) return text;
   return platform::toUTF8(platform::toScalars(text));
-}
-
-CSVReader::Configuration configured(const CSVReader::Configure& configure) {
-  CSVReader::Configuration configuration;
-  configure(configuration);
-  return configuration;
 }
 
 platform::TextEncoding encodingOf(Kind kind) {
@@ -44,25 +38,41 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_
   return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
-/// The bytes converted to UTF-16 by an ICU converter that stops at the first bad sequence.
-std::optional<std::u16string> toUTF16(std::span<const std::uint8_t> bytes, const std::string& converterName) {
+/// The bytes as UTF-8, converted by an ICU converter that stops at the first bad sequence;
+/// nothing when the bytes are not of that encoding. Converted in pieces, so any size is whole.
+std::optional<std::string> toUTF8(std::span<const std::uint8_t> bytes, const std::string& converterName) {
+  struct Converters {
+    UConverter* source = nullptr;
+    UConverter* target = nullptr;
+    ~Converters() {
+      if (source) ucnv_close(source);
+      if (target) ucnv_close(target);
+    }
+  } converters;
   UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(converterName.c_str(), &status);
+  converters.source = ucnv_open(converterName.c_str(), &status);
+  converters.target = ucnv_open("UTF-8", &status);
+  ucnv_setToUCallBack(converters.source, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   if (U_FAILURE(status)) return std::nullopt;
-  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+
+  std::string text;
+  text.reserve(bytes.size());
   const char* source = reinterpret_cast<const char*>(bytes.data());
-  const auto length = static_cast<std::int32_t>(bytes.size());
-  std::u16string text(bytes.size() + 2, u'\0');
-  std::int32_t needed = ucnv_toUChars(converter, text.data(), static_cast<std::int32_t>(text.size()), source,
-                                      length, &status);
-  if (status == U_BUFFER_OVERFLOW_ERROR) {
+  const char* const sourceLimit = source + bytes.size();
+  UChar pivot[1024];
+  UChar* pivotSource = pivot;
+  UChar* pivotTarget = pivot;
+  char buffer[1 << 16];
+  bool reset = true;
+  do {
     status = U_ZERO_ERROR;
-    text.assign(static_cast<std::size_t>(needed) + 1, u'\0');
-    needed = ucnv_toUChars(converter, text.data(), static_cast<std::int32_t>(text.size()), source, length, &status);
-  }
-  ucnv_close(converter);
+    char* target = buffer;
+    ucnv_convertEx(converters.target, converters.source, &target, buffer + sizeof buffer, &source, sourceLimit,
+                   pivot, &pivotSource, &pivotTarget, pivot + std::size(pivot), reset, true, &status);
+    reset = false;
+    text.append(buffer, static_cast<std::size_t>(target - buffer));
+  } while (status == U_BUFFER_OVERFLOW_ERROR);
   if (U_FAILURE(status)) return std::nullopt;
-  text.resize(static_cast<std::size_t>(needed));
   return text;
 }
 
@@ -155,17 +165,15 @@ std::string CSVReader::convertWhole(std::span<const std::uint8_t> bytes, const p
   // The converters of the byte-ordered Unicode encodings would keep a mark as text.
   if (const auto mark = ByteOrderMark::forEncoding(encoding.kind()); mark && startsWith(bytes, mark->mark()))
     bytes = bytes.subspan(mark->length);
-  const std::optional<std::u16string> utf16 = toUTF16(bytes, encoding.converterName());
-  if (!utf16) throw ReaderErrors::blobEncodingMismatch(encoding);
-  std::string text;
-  UErrorCode status = U_ZERO_ERROR;
-  std::int32_t length = 0;
-  u_strToUTF8(nullptr, 0, &length, utf16->data(), static_cast<std::int32_t>(utf16->size()), &status);
-  status = U_ZERO_ERROR;
-  text.resize(static_cast<std::size_t>(length));
-  u_strToUTF8(text.data(), length, &length, utf16->data(), static_cast<std::int32_t>(utf16->size()), &status);
-  if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING) throw ReaderErrors::blobEncodingMismatch(encoding);
-  return text;
+  std::optional<std::string> text = toUTF8(bytes, encoding.converterName());
+  if (!text) throw ReaderErrors::blobEncodingMismatch(encoding);
+  return std::move(*text);
+}
+
+CSVReader::Configuration CSVReader::configured(const Configure& configure) {
+  Configuration configuration;
+  if (configure) configure(configuration);
+  return configuration;
 }
 
 }  // namespace RecordCSV

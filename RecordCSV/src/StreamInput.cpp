@@ -56,12 +56,6 @@ CSVReaderError readFailed(bool firstBytes, StreamStatus status, std::exception_p
           std::move(underlying)};
 }
 
-CSVReader::Configuration configured(const CSVReader::Configure& configure) {
-  CSVReader::Configuration configuration;
-  if (configure) configure(configuration);
-  return configuration;
-}
-
 void requireStream(const std::shared_ptr<platform::InputStream>& stream) {
   if (!stream) throw std::invalid_argument("a CSV reader needs an input stream");
 }

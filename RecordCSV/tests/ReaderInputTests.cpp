@@ -96,6 +96,14 @@ TEST(ReaderInput, EncodingsMarksAndDecoders) {
       {"UTF-32LE", std::string("a\0\0\0", 4), TextEncoding::utf32LittleEndian(), false, {{"a"}}, {}},
       {"Latin-1 whole", "caf\xE9", latin1, true, {{"caf\u00E9"}}, {}},
       {"Latin-1 without presample", "caf\xE9", latin1, false, {}, unsupported},
+      // Longer than one piece of the conversion, with a character across each piece's edge.
+      {"Latin-1 whole, long", std::string(70000, '\xE9'), latin1, true, {{[] {
+         std::string field;
+         for (int i = 0; i < 70000; ++i) field += "\u00E9";
+         return field;
+       }()}},
+       {}},
+      {"presample bad byte late", std::string(70000, 'a') + "\xFF", TextEncoding::utf8(), true, {}, mismatch},
       {"presample bad UTF-8", "a\xFF", TextEncoding::utf8(), true, {}, mismatch},
       {"presample bad ASCII", "a\xC3\xA9", TextEncoding::ascii(), true, {}, mismatch},
       {"presample drops UTF-8 mark", "\xEF\xBB\xBF" "a", TextEncoding::utf8(), true, {{"a"}}, {}},
@@ -286,6 +294,18 @@ TEST(ReaderInput, BlockBoundariesChangeNothing) {
     EXPECT_EQ(CSVReader::decode(platform::Data::fromString(bytes), configuration).rows(), expected);
     EXPECT_EQ(CSVReader::decode(std::string_view(text), configuration).rows(), expected);
   }
+}
+
+}  // namespace
+}  // namespace RecordCSV
+
+namespace RecordCSV {
+namespace {
+
+TEST(ReaderInput, AnEmptyConfigureProcedureMeansTheDefaults) {
+  const CSVReader::Configure none;
+  EXPECT_EQ(CSVReader::decode(std::string_view("a,b"), none).size(), 1u);
+  EXPECT_EQ(CSVReader::decode(platform::Data::fromString("a,b"), none).size(), 1u);
 }
 
 }  // namespace

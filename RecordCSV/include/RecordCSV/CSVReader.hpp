@@ -51,6 +51,8 @@ class CSVReader {
   };
   /// Changes a default configuration in place.
   using Configure = std::function<void(Configuration&)>;
+  /// The default configuration as `configure` changes it; an empty procedure changes nothing.
+  static Configuration configured(const Configure& configure);
 
   /// The reader's failure kinds; the raw values are the error codes.
   enum class Error : std::int64_t { invalidConfiguration = 1, invalidInput = 2, streamFailure = 4 };
