@@ -10,7 +10,6 @@
 #include "platform/FileType.hpp"
 #include "platform/Log.hpp"
 #include "platform/RichText.hpp"
-#include "platform/Stream.hpp"
 
 namespace Pelmora_Zava {
 namespace {
@@ -21,7 +20,7 @@ std::string describeType(const std::optional<std::string>& typeIdentifier) {
 
 platform::Data readWholeFile(const std::filesystem::path& file) {
   const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) std::rethrow_exception(platform::posixError(errno));
+  if (descriptor < 0) throw platform::unreadableFileError(file, errno);
   struct Closer {
     int descriptor;
     ~Closer() { ::close(descriptor); }
@@ -33,7 +32,7 @@ platform::Data readWholeFile(const std::filesystem::path& file) {
   for (;;) {
     const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) std::rethrow_exception(platform::posixError(errno));  // a folder fails here too
+    if (count < 0) throw platform::unreadableFileError(file, errno);  // a folder fails here too
     if (count == 0) break;
     bytes.insert(bytes.end(), buffer, buffer + count);
   }

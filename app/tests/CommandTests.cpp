@@ -166,6 +166,8 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
   const fs::path blocked = write("blocked", "a file where a folder should go");
   const fs::path badQuote = write("bad.csv", "Filename\nab\"c\n");
   const fs::path semicolons = write("semi.csv", "Filename;Other\nx\"y;1\n");
+  const fs::path folderSource = folder_ / "shoot.csv";
+  fs::create_directory(folderSource);
   struct Case {
     std::vector<std::string> arguments;
     int status;
@@ -181,6 +183,7 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
       // Import options given after a failed import decode it anew.
       {{semicolons.string(), "--delimiter", "semicolon", "--qualifier", "none"}, 0, "x\"y\n", ""},
       {{(folder_ / "missing.csv").string()}, 1, "", "missing.csv"},
+      {{folderSource.string()}, 1, "", "The file \xE2\x80\x9Cshoot.csv\xE2\x80\x9D couldn\xE2\x80\x99t be opened."},
       {{"--delimiter", "pipe"}, 2, "", "--delimiter"},
       {{"--encoding", "no-such-encoding"}, 2, "", "no-such-encoding"},
       {{"--token", "novalue"}, 2, "", "NAME=VALUE"},

@@ -78,8 +78,9 @@ TEST_F(ImporterTest, FailedReadsLeaveTheDatasourceAlone) {
     importer().importURL(folder);
     ADD_FAILURE() << "a folder imported";
   } catch (const platform::Error& error) {
-    EXPECT_EQ(error.domain(), "POSIX");
-    EXPECT_EQ(error.code(), EISDIR);
+    EXPECT_EQ(error.domain(), "NSCocoaErrorDomain");
+    EXPECT_EQ(error.code(), 256);
+    EXPECT_EQ(error.description(), "The file \u201Cfolder.csv\u201D couldn\u2019t be opened.");
   }
   EXPECT_THROW(importer().importURL(write("broken.rtf", "not rich text \xff")), platform::Error);
   EXPECT_EQ(importer().dataFile(), good);

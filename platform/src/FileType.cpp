@@ -28,27 +28,27 @@ constexpr std::array<TypeByExtension, 6> types{{
     {"rtf", "public.rtf"},
 }};
 
-[[noreturn]] void throwUnreadable(const std::filesystem::path& file, int error) {
+}  // namespace
+
+Error unreadableFileError(const std::filesystem::path& file, int error) {
   const std::string name = file.filename().string();
   Error::Details details;
   details.userInfo.add("NSFilePath", file.string());
   details.userInfo.add("NSUnderlyingError", std::string(std::strerror(error)));
   if (error == ENOENT || error == ENOTDIR)
-    throw Error("NSCocoaErrorDomain", 260,
-                "The file \u201C" + name + "\u201D couldn\u2019t be opened because there is no such file.",
-                std::move(details));
+    return Error("NSCocoaErrorDomain", 260,
+                 "The file \u201C" + name + "\u201D couldn\u2019t be opened because there is no such file.",
+                 std::move(details));
   if (error == EACCES || error == EPERM)
-    throw Error("NSCocoaErrorDomain", 257,
-                "The file \u201C" + name + "\u201D couldn\u2019t be opened because you don\u2019t have permission to view it.",
-                std::move(details));
-  throw Error("NSCocoaErrorDomain", 256, "The file \u201C" + name + "\u201D couldn\u2019t be opened.", std::move(details));
+    return Error("NSCocoaErrorDomain", 257,
+                 "The file \u201C" + name + "\u201D couldn\u2019t be opened because you don\u2019t have permission to view it.",
+                 std::move(details));
+  return Error("NSCocoaErrorDomain", 256, "The file \u201C" + name + "\u201D couldn\u2019t be opened.", std::move(details));
 }
-
-}  // namespace
 
 std::optional<std::string> fileTypeIdentifier(const std::filesystem::path& file) {
   const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) throwUnreadable(file, errno);
+  if (descriptor < 0) throw unreadableFileError(file, errno);
   struct stat status {};
   const bool folder = ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode);
   ::close(descriptor);
