@@ -41,6 +41,19 @@ void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
 
 constexpr double largestExactSeconds = 9007199254740991.0;  // 2^53 - 1
 
+// The digits of 1 - 0.<digits>, for fraction digits without trailing zeros ("1" gives "9", "25" gives "75").
+std::string complementFraction(std::string_view digits) {
+  std::string result(digits);
+  for (std::size_t i = 0; i < result.size(); ++i)
+    result[i] = static_cast<char>('0' + (i + 1 == result.size() ? 10 : 9) - (result[i] - '0'));
+  return result;
+}
+
+std::string_view withoutTrailingZeros(std::string_view digits) {
+  while (!digits.empty() && digits.back() == '0') digits.remove_suffix(1);
+  return digits;
+}
+
 // ---- text escaping ----
 
 bool needsReference(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F; }
@@ -282,9 +295,27 @@ std::string PropertyListXML::dateText(Date date) {
   double t = date.timeIntervalSinceReferenceDate;
   if (std::isnan(t)) t = 0;
   t = std::clamp(t, -largestExactSeconds, largestExactSeconds);
-  double whole = std::floor(t);
-  double fraction = t - whole;  // exact, so whole + fraction reads back as t
-  auto seconds = static_cast<std::int64_t>(whole) + static_cast<std::int64_t>(Date::timeIntervalBetween1970AndReferenceDate);
+  // The whole seconds and the fraction are cut from the shortest decimal of t, not computed in binary, where
+  // the fraction of a time just before the reference date rounds (to as much as a whole second).
+  char decimalBuffer[512];
+  auto decimalEnd = std::to_chars(decimalBuffer, decimalBuffer + sizeof decimalBuffer, t, std::chars_format::fixed).ptr;
+  std::string_view decimal(decimalBuffer, static_cast<std::size_t>(decimalEnd - decimalBuffer));
+  bool negative = decimal.starts_with('-');
+  if (negative) decimal.remove_prefix(1);
+  std::size_t point = decimal.find('.');
+  std::string_view fractionDigits =
+      point == std::string_view::npos ? std::string_view() : withoutTrailingZeros(decimal.substr(point + 1));
+  std::int64_t whole = 0;
+  std::from_chars(decimal.data(), decimal.data() + std::min(point, decimal.size()), whole);
+  std::string fraction(fractionDigits);
+  if (negative) {
+    whole = -whole;
+    if (!fraction.empty()) {
+      whole -= 1;
+      fraction = complementFraction(fraction);
+    }
+  }
+  auto seconds = whole + static_cast<std::int64_t>(Date::timeIntervalBetween1970AndReferenceDate);
   std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
   std::int64_t secondOfDay = seconds - days * 86400;
   std::int64_t year = 0;
@@ -296,11 +327,7 @@ std::string PropertyListXML::dateText(Date date) {
                 static_cast<long long>(year < 0 ? -year : year), month, day, static_cast<int>(secondOfDay / 3600),
                 static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
   std::string text = buffer;
-  if (fraction > 0) {
-    char digits[64];
-    auto result = std::to_chars(digits, digits + sizeof digits, fraction, std::chars_format::fixed);
-    text.append(digits + 1, result.ptr);  // drop the leading "0"
-  }
+  if (!fraction.empty()) text += "." + fraction;
   return text + "Z";
 }
 
@@ -321,21 +348,25 @@ std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
       !number(2, 2, second))
     return std::nullopt;
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
-  double fraction = 0;
+  std::string_view fraction;
   if (i < text.size() && text[i] == '.') {
-    std::size_t start = i;
-    ++i;
+    std::size_t start = ++i;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-    if (i == start + 1) return std::nullopt;
-    std::string digits = "0" + std::string(text.substr(start, i - start));
-    std::from_chars(digits.data(), digits.data() + digits.size(), fraction);
+    if (i == start) return std::nullopt;
+    fraction = withoutTrailingZeros(text.substr(start, i - start));
   }
   if (i + 1 != text.size() || text[i] != 'Z') return std::nullopt;
   if (negative) year = -year;
   std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
   std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second -
                          static_cast<std::int64_t>(Date::timeIntervalBetween1970AndReferenceDate);
-  return Date{static_cast<double>(seconds) + fraction};
+  if (fraction.empty()) return Date{static_cast<double>(seconds)};
+  // The seconds and their fraction read as one decimal, rounded once.
+  std::string decimal = seconds >= 0 ? std::to_string(seconds) + "." + std::string(fraction)
+                                     : "-" + std::to_string(-(seconds + 1)) + "." + complementFraction(fraction);
+  double value = 0;
+  std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  return Date{value};
 }
 
 std::string PropertyListXML::write(const PropertyList& root) {

@@ -61,7 +61,7 @@ TEST(PropertyListXML, ValuesRoundTripExactly) {
 TEST(PropertyListXML, DateTexts) {
   struct Case {
     double seconds;
-    const char* text;
+    std::string text;
   };
   const Case cases[] = {
       {0, "2001-01-01T00:00:00Z"},
@@ -71,6 +71,11 @@ TEST(PropertyListXML, DateTexts) {
       {86400 * 59, "2001-03-01T00:00:00Z"},
       {-12654403200, "1600-01-01T00:00:00Z"},
       {-978307200 - 62167219200.0 - 86400 * 365, "-0001-01-01T00:00:00Z"},
+      // Just before the reference date the fraction is no binary difference, so nothing rounds away.
+      {-0.1, "2000-12-31T23:59:59.9Z"},
+      {-1e-300, "2000-12-31T23:59:59." + std::string(300, '9') + "Z"},
+      {-31536000.123, "2000-01-01T23:59:59.877Z"},
+      {725000000.123456, "2023-12-23T04:53:20.123456Z"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PropertyListXML::dateText(Date{c.seconds}), c.text) << c.seconds;
