@@ -210,8 +210,13 @@ bool UserDefaults::load(const FileLock* lock) {
   }
   if (root) reason = "the root is no dictionary";
   std::optional<fs::path> aside = moveAside(path_);
-  log("Settings file " + path_.string() + " could not be read (" + reason + "); " +
-      (aside ? "moved it to " + aside->string() : "could not move it aside (" + std::string(std::strerror(errno)) + ")") +
+  if (!aside) {
+    // Starting empty would write over it with the next change: keep it, as a file that cannot be read.
+    log("Settings file " + path_.string() + " could not be read (" + reason + "); could not move it aside (" +
+        std::strerror(errno) + ") and left it as it is");
+    return false;
+  }
+  log("Settings file " + path_.string() + " could not be read (" + reason + "); moved it to " + aside->string() +
       " and started empty");
   user_.clear();
   *stamp_ = Stamp{};

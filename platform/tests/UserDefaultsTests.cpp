@@ -165,6 +165,20 @@ TEST(UserDefaults, FileThatCannotBeReadIsNeverWrittenOver) {
                              "Could not save settings to " + file.string() + ": the file could not be read first",
                          }));
   EXPECT_FALSE(suite->synchronize());
+
+  // A file that cannot be parsed nor moved aside (its ".corrupt" name is one byte too long) stays as it is.
+  const std::string name(242, 'n');
+  const std::filesystem::path garbage = home.path() / "pelmora-zava" / (name + ".plist");
+  std::ofstream(garbage) << "garbage";
+  CapturedLog garbageLog;
+  auto kept = UserDefaults::suite(name);
+  kept->setObject(PropertyList(2), "b");
+  EXPECT_EQ(kept->objectForKey("b"), PropertyList(2));
+  EXPECT_EQ(fileText(garbage), "garbage");
+  ASSERT_EQ(garbageLog.lines().size(), 3u);
+  EXPECT_TRUE(garbageLog.lines()[0].ends_with("); could not move it aside (File name too long) and left it as it is"))
+      << garbageLog.lines()[0];
+  EXPECT_EQ(garbageLog.lines()[2], "Could not save settings to " + garbage.string() + ": the file could not be read first");
 }
 
 TEST(UserDefaults, SynchronizeSeesAnotherWriter) {
