@@ -358,6 +358,9 @@ std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
   if (i + 1 != text.size() || text[i] != 'Z') return std::nullopt;
   if (negative) year = -year;
   std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+  // Far beyond any time a double holds to the second; its seconds would not fit in 64 bits.
+  constexpr std::int64_t largestDays = INT64_MAX / 86400 - 1;
+  if (days > largestDays || days < -largestDays) return std::nullopt;
   std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second -
                          static_cast<std::int64_t>(Date::timeIntervalBetween1970AndReferenceDate);
   if (fraction.empty()) return Date{static_cast<double>(seconds)};

@@ -84,7 +84,8 @@ TEST(PropertyListXML, DateTexts) {
     EXPECT_EQ(parsed->timeIntervalSinceReferenceDate, c.seconds) << c.text;
   }
   for (const char* bad : {"", "2001-01-01", "2001-13-01T00:00:00Z", "2001-01-01T00:00:00", "2001-01-01T00:00:00.Z",
-                          "2001-01-01T24:00:00Z", "2001-01-01T00:00:00Zx"})
+                          "2001-01-01T24:00:00Z", "2001-01-01T00:00:00Zx", "999999999999-01-01T00:00:00Z",
+                          "-999999999999-12-31T23:59:59Z"})
     EXPECT_FALSE(PropertyListXML::parseDate(bad)) << bad;
 }
 
