@@ -327,7 +327,10 @@ std::string PropertyListXML::dateText(Date date) {
                 static_cast<long long>(year < 0 ? -year : year), month, day, static_cast<int>(secondOfDay / 3600),
                 static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
   std::string text = buffer;
-  if (!fraction.empty()) text += "." + fraction;
+  if (!fraction.empty()) {
+    text += '.';
+    text += fraction;
+  }
   return text + "Z";
 }
 
@@ -365,8 +368,10 @@ std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
                          static_cast<std::int64_t>(Date::timeIntervalBetween1970AndReferenceDate);
   if (fraction.empty()) return Date{static_cast<double>(seconds)};
   // The seconds and their fraction read as one decimal, rounded once.
-  std::string decimal = seconds >= 0 ? std::to_string(seconds) + "." + std::string(fraction)
-                                     : "-" + std::to_string(-(seconds + 1)) + "." + complementFraction(fraction);
+  std::string decimal(seconds >= 0 ? "" : "-");
+  decimal += std::to_string(seconds >= 0 ? seconds : -(seconds + 1));
+  decimal += '.';
+  decimal += seconds >= 0 ? std::string(fraction) : complementFraction(fraction);
   double value = 0;
   std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
   return Date{value};
