@@ -380,7 +380,6 @@ std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
 std::string PropertyListXML::write(const PropertyList& root) {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
       "<plist version=\"1.0\">\n";
   writeValue(out, root, 0);
   out += "</plist>\n";

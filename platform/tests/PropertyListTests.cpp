@@ -136,7 +136,6 @@ TEST(PropertyListXML, WritesTheUsualLayout) {
                                               {"FoldersCreatedCount", PropertyList(12)}});
   EXPECT_EQ(PropertyListXML::write(value),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
             "<plist version=\"1.0\">\n"
             "<dict>\n"
             "\t<key>AllowFolderCountLogging</key>\n"

@@ -13,7 +13,8 @@
 namespace platform {
 
 struct PropertyListXML {
-  /// The complete document, with XML declaration and doctype, ending in a newline.
+  /// The complete document, with its XML declaration, ending in a newline. (A doctype is
+  /// accepted when read but not written: nothing here validates against it.)
   static std::string write(const PropertyList& root);
   /// The root value, or nothing when the text is no well-formed property list;
   /// `reason` (when given) then says what is wrong.
