@@ -249,10 +249,16 @@ int main(int argc, char** argv) {
       ->option_text("EXPR")
       ->take_all()
       ->allow_extra_args(false);
-  tokens->add_option("--token", options.tokens, "A custom token")->option_text("NAME=VALUE")->take_all()->allow_extra_args(false);
+  tokens->add_option("--token", options.tokens, "A custom token")
+      ->option_text("NAME=VALUE")
+      ->take_all()
+      ->allow_extra_args(false);
 
   auto* names = app.add_option_group("Hand-made names");
-  names->add_option("--add", options.added, "Add a name")->option_text("NAME")->take_all()->allow_extra_args(false);
+  names->add_option("--add", options.added, "Add a name")
+      ->option_text("NAME")
+      ->take_all()
+      ->allow_extra_args(false);
   names->add_option("--add-series", options.series, "Add COUNT numbered copies of a name")
       ->option_text("NAME COUNT")
       ->take_all()
