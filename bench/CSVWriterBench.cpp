@@ -12,7 +12,7 @@
 
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/CSVWriter.hpp"
-#include "platform/TemporaryDirectory.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Pelmora_Zava/AsyncImporter.hpp"
-#include "platform/Log.hpp"
+#include "platform/core/Log.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "Pelmora_Zava/AsyncImporter.hpp"
-#include "platform/Log.hpp"
+#include "platform/core/Log.hpp"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -11,8 +11,8 @@
 
 #include "QVExtensions/NaturalOrder.hpp"
 #include "Ravelin/CSVExportConfig.hpp"
-#include "platform/Locale.hpp"
-#include "platform/Regex.hpp"
+#include "platform/text/Locale.hpp"
+#include "platform/text/Regex.hpp"
 
 namespace {
 

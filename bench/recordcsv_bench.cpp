@@ -6,7 +6,7 @@
 #include <random>
 
 #include "RecordCSV/CSVReader.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "platform/Regex.hpp"
+#include "platform/text/Regex.hpp"
 
 namespace QVExtensions {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "platform/CharacterSet.hpp"
-#include "platform/Characters.hpp"
-#include "platform/Error.hpp"
-#include "platform/Regex.hpp"
+#include "platform/core/Error.hpp"
+#include "platform/text/CharacterSet.hpp"
+#include "platform/text/Characters.hpp"
+#include "platform/text/Regex.hpp"
 
 namespace QVExtensions {
 namespace {

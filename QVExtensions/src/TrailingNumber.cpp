@@ -3,9 +3,9 @@
 #include <limits>
 
 #include "QVExtensions/StringExtensions.hpp"
-#include "platform/CharacterSet.hpp"
-#include "platform/Regex.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
+#include "platform/text/CharacterSet.hpp"
+#include "platform/text/Regex.hpp"
 
 namespace QVExtensions {
 namespace {

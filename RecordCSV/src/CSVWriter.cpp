@@ -7,7 +7,7 @@
 #include "ByteBuffer.hpp"
 #include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 

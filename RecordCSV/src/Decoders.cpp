@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "RecordCSV/UTF8Source.hpp"
 #include "ReaderErrors.hpp"
-#include "platform/Unicode.hpp"
+#include "RecordCSV/UTF8Source.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

@@ -1,6 +1,6 @@
 #include "RecordCSV/Delimiter.hpp"
 
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV::Delimiter {
 

@@ -4,7 +4,7 @@
 
 #include "MemorySources.hpp"
 #include "ReaderErrors.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "ReaderErrors.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

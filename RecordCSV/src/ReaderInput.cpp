@@ -10,7 +10,7 @@
 #include "Parser.hpp"
 #include "ReaderErrors.hpp"
 #include "RecordCSV/ByteOrderMark.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "ByteBuffer.hpp"
 #include "RecordCSV/CSVWriter.hpp"
-#include "platform/OutputStream.hpp"
-#include "platform/TextEncoding.hpp"
+#include "platform/io/OutputStream.hpp"
+#include "platform/text/TextEncoding.hpp"
 
 struct UConverter;
 

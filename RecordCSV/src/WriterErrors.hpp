@@ -6,7 +6,7 @@
 #include <string>
 
 #include "RecordCSV/CSVWriter.hpp"
-#include "platform/OutputStream.hpp"
+#include "platform/io/OutputStream.hpp"
 
 namespace RecordCSV::WriterErrors {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "RecordCSV/CSVWriter.hpp"
-#include "platform/StreamDoubles.hpp"
-#include "platform/TemporaryDirectory.hpp"
+#include "platform/io/StreamDoubles.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace RecordCSV {
 namespace {

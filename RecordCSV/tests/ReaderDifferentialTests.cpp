@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <random>
 
-#include "RecordCSV/UTF8Source.hpp"
 #include "ReaderTestSupport.hpp"
-#include "platform/Unicode.hpp"
+#include "RecordCSV/UTF8Source.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

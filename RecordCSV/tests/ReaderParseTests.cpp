@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderTestSupport.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

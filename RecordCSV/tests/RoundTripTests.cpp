@@ -7,7 +7,7 @@
 #include "ReaderTestSupport.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/CSVWriter.hpp"
-#include "platform/StreamDoubles.hpp"
+#include "platform/io/StreamDoubles.hpp"
 
 namespace RecordCSV {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "RecordCSV/CSVWriter.hpp"
-#include "platform/Error.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Error.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
 namespace {

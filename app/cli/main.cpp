@@ -19,9 +19,9 @@
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Ravelin/Options.hpp"
 #include "RecordCSV/CSVReader.hpp"
-#include "platform/FileSystem.hpp"
-#include "platform/Log.hpp"
-#include "platform/TextEncoding.hpp"
+#include "platform/core/Log.hpp"
+#include "platform/io/FileSystem.hpp"
+#include "platform/text/TextEncoding.hpp"
 
 namespace {
 

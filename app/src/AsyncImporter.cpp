@@ -1,7 +1,7 @@
 #include "Pelmora_Zava/AsyncImporter.hpp"
 
 #include "DecodeCache.hpp"
-#include "platform/Log.hpp"
+#include "platform/core/Log.hpp"
 
 namespace Pelmora_Zava {
 

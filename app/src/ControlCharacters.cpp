@@ -1,6 +1,6 @@
 #include "Pelmora_Zava/ControlCharacters.hpp"
 
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace Pelmora_Zava {
 

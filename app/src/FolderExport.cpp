@@ -1,8 +1,8 @@
 #include <string>
 
 #include "Pelmora_Zava/AsyncImporter.hpp"
-#include "platform/FileSystem.hpp"
-#include "platform/Log.hpp"
+#include "platform/core/Log.hpp"
+#include "platform/io/FileSystem.hpp"
 
 namespace Pelmora_Zava {
 namespace {

@@ -7,9 +7,9 @@
 #include "DecodeCache.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "QVExtensions/StringExtensions.hpp"
-#include "platform/FileType.hpp"
-#include "platform/Log.hpp"
-#include "platform/RichText.hpp"
+#include "platform/core/Log.hpp"
+#include "platform/io/FileType.hpp"
+#include "platform/text/RichText.hpp"
 
 namespace Pelmora_Zava {
 namespace {

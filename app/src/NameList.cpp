@@ -9,11 +9,11 @@
 #include "QVExtensions/NaturalOrder.hpp"
 #include "QVExtensions/StringExtensions.hpp"
 #include "QVExtensions/URLExtensions.hpp"
-#include "platform/CharacterSet.hpp"
-#include "platform/Characters.hpp"
-#include "platform/Locale.hpp"
-#include "platform/Log.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Log.hpp"
+#include "platform/core/Unicode.hpp"
+#include "platform/text/CharacterSet.hpp"
+#include "platform/text/Characters.hpp"
+#include "platform/text/Locale.hpp"
 
 namespace Pelmora_Zava {
 namespace {

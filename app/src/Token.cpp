@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/Characters.hpp"
+#include "platform/text/Characters.hpp"
 
 namespace Pelmora_Zava {
 namespace {

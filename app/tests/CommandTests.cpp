@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/TemporaryDirectory.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace {
 

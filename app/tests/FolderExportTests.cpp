@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ImporterFixture.hpp"
-#include "platform/FileSystem.hpp"
+#include "platform/io/FileSystem.hpp"
 
 namespace Pelmora_Zava::testing {
 namespace {

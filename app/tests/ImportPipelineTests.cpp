@@ -1,6 +1,6 @@
 #include "ImporterFixture.hpp"
 #include "RecordCSV/CSVError.hpp"
-#include "platform/Error.hpp"
+#include "platform/core/Error.hpp"
 
 namespace Pelmora_Zava::testing {
 namespace {

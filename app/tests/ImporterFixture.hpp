@@ -10,8 +10,8 @@
 
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "TestSupport.hpp"
-#include "platform/Log.hpp"
-#include "platform/TemporaryDirectory.hpp"
+#include "platform/core/Log.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace Pelmora_Zava::testing {
 

@@ -1,9 +1,9 @@
 #include <set>
 
 #include "DatasourceContext.hpp"
-#include "QVExtensions/NaturalOrder.hpp"
 #include "ImporterFixture.hpp"
-#include "platform/Unicode.hpp"
+#include "QVExtensions/NaturalOrder.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace Pelmora_Zava::testing {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/SystemInfo.hpp"
+#include "platform/system/SystemInfo.hpp"
 
 namespace Pelmora_Zava::testing {
 

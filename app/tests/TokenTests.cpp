@@ -5,7 +5,7 @@
 #include "Pelmora_Zava/Token.hpp"
 #include "Pelmora_Zava/TokenValueProvider.hpp"
 #include "TestSupport.hpp"
-#include "platform/Unicode.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace Pelmora_Zava {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "QVExtensions/StringExtensions.hpp"
-#include "platform/Characters.hpp"
+#include "platform/text/Characters.hpp"
 
 namespace Ravelin {
 

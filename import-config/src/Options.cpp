@@ -2,8 +2,8 @@
 
 #include <unicode/utf8.h>
 
-#include "platform/CaseMapping.hpp"
-#include "platform/Locale.hpp"
+#include "platform/text/CaseMapping.hpp"
+#include "platform/text/Locale.hpp"
 
 namespace Ravelin {
 

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "Ravelin/CSVExportConfig.hpp"
-#include "platform/Locale.hpp"
+#include "platform/text/Locale.hpp"
 
 namespace Ravelin {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Defaults/Serializable.hpp"
-#include "platform/Color.hpp"
-#include "platform/KeyedArchive.hpp"
+#include "platform/defaults/Color.hpp"
+#include "platform/defaults/KeyedArchive.hpp"
 
 namespace Defaults {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "Defaults/ApplicationKeys.hpp"
 #include "Defaults/Key.hpp"
-#include "platform/PropertyListXML.hpp"
-#include "platform/TemporaryDirectory.hpp"
+#include "platform/defaults/PropertyListXML.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace Defaults {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "platform/TemporaryDirectory.hpp"
-#include "platform/UserDefaults.hpp"
+#include "platform/defaults/UserDefaults.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace Defaults::testing_support {
 

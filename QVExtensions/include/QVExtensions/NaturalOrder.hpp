@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Locale.hpp"
+#include "platform/text/Locale.hpp"
 
 namespace QVExtensions {
 

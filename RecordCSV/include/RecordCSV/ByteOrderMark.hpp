@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "platform/TextEncoding.hpp"
+#include "platform/text/TextEncoding.hpp"
 
 namespace RecordCSV::ByteOrderMark {
 

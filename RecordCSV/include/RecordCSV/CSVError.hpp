@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Error.hpp"
+#include "platform/core/Error.hpp"
 
 namespace RecordCSV {
 

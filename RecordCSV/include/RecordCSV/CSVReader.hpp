@@ -19,10 +19,10 @@
 #include "RecordCSV/CSVError.hpp"
 #include "RecordCSV/Delimiter.hpp"
 #include "RecordCSV/Strategy.hpp"
-#include "platform/CharacterSet.hpp"
-#include "platform/Data.hpp"
-#include "platform/InputStream.hpp"
-#include "platform/TextEncoding.hpp"
+#include "platform/core/Data.hpp"
+#include "platform/io/InputStream.hpp"
+#include "platform/text/CharacterSet.hpp"
+#include "platform/text/TextEncoding.hpp"
 
 namespace RecordCSV {
 

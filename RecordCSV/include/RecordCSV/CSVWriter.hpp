@@ -20,9 +20,9 @@
 #include "RecordCSV/CSVError.hpp"
 #include "RecordCSV/Delimiter.hpp"
 #include "RecordCSV/Strategy.hpp"
-#include "platform/Data.hpp"
-#include "platform/OutputStream.hpp"
-#include "platform/TextEncoding.hpp"
+#include "platform/core/Data.hpp"
+#include "platform/io/OutputStream.hpp"
+#include "platform/text/TextEncoding.hpp"
 
 namespace RecordCSV {
 

@@ -23,8 +23,8 @@
 #include "Ravelin/CSVExportConfig.hpp"
 #include "Ravelin/CSVImportConfig.hpp"
 #include "RecordCSV/CSVReader.hpp"
-#include "platform/Data.hpp"
-#include "platform/Signal.hpp"
+#include "platform/concurrency/Signal.hpp"
+#include "platform/core/Data.hpp"
 
 namespace Pelmora_Zava {
 

@@ -10,7 +10,7 @@
 
 #include "Pelmora_Zava/CanonicalText.hpp"
 #include "Pelmora_Zava/TokenContext.hpp"
-#include "platform/UUID.hpp"
+#include "platform/system/UUID.hpp"
 
 namespace Pelmora_Zava {
 

@@ -11,7 +11,7 @@
 
 #include "Pelmora_Zava/CanonicalText.hpp"
 #include "Pelmora_Zava/TokenContext.hpp"
-#include "platform/SystemInfo.hpp"
+#include "platform/system/SystemInfo.hpp"
 
 namespace Pelmora_Zava {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string_view>
 
-#include "RecordCSV/CSVReader.hpp"
 #include "Ravelin/Options.hpp"
-#include "platform/TextEncoding.hpp"
+#include "RecordCSV/CSVReader.hpp"
+#include "platform/text/TextEncoding.hpp"
 
 namespace Ravelin {
 

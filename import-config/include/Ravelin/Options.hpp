@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "RecordCSV/Delimiter.hpp"
-#include "platform/CharacterSet.hpp"
+#include "platform/text/CharacterSet.hpp"
 
 namespace Ravelin {
 

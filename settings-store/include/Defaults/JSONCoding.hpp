@@ -23,9 +23,9 @@
 
 #include "Defaults/ObjectCast.hpp"
 #include "Defaults/TextConvertible.hpp"
-#include "platform/Base64.hpp"
-#include "platform/FileURL.hpp"
-#include "platform/UUID.hpp"
+#include "platform/core/Base64.hpp"
+#include "platform/io/FileURL.hpp"
+#include "platform/system/UUID.hpp"
 
 namespace Defaults {
 

@@ -15,7 +15,7 @@
 
 #include "Defaults/AnySerializable.hpp"
 #include "Defaults/Serializable.hpp"
-#include "platform/UserDefaults.hpp"
+#include "platform/defaults/UserDefaults.hpp"
 
 namespace Defaults {
 

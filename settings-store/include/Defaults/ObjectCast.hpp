@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Data.hpp"
-#include "platform/Date.hpp"
-#include "platform/PropertyList.hpp"
+#include "platform/core/Data.hpp"
+#include "platform/core/Date.hpp"
+#include "platform/defaults/PropertyList.hpp"
 
 namespace Defaults {
 

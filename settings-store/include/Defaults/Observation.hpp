@@ -15,7 +15,7 @@
 
 #include "Defaults/Key.hpp"
 #include "Defaults/LifetimeAssociation.hpp"
-#include "platform/KeyValueObserving.hpp"
+#include "platform/defaults/KeyValueObserving.hpp"
 
 namespace Defaults {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Signal.hpp"
+#include "platform/concurrency/Signal.hpp"
 
 namespace Defaults {
 

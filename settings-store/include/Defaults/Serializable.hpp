@@ -22,10 +22,10 @@
 #include "Defaults/JSONCoding.hpp"
 #include "Defaults/ObjectCast.hpp"
 #include "Defaults/TextConvertible.hpp"
-#include "platform/Color.hpp"
-#include "platform/FileURL.hpp"
-#include "platform/KeyedArchive.hpp"
-#include "platform/UUID.hpp"
+#include "platform/defaults/Color.hpp"
+#include "platform/defaults/KeyedArchive.hpp"
+#include "platform/io/FileURL.hpp"
+#include "platform/system/UUID.hpp"
 
 namespace Defaults {
 

@@ -14,8 +14,8 @@
 
 #include "Defaults/ChangePublisher.hpp"
 #include "Defaults/Key.hpp"
-#include "platform/MainQueue.hpp"
-#include "platform/Signal.hpp"
+#include "platform/concurrency/MainQueue.hpp"
+#include "platform/concurrency/Signal.hpp"
 
 namespace Defaults {
 

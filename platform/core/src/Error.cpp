@@ -1,0 +1,79 @@
+#include "platform/core/Error.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/core/Unicode.hpp"
+
+namespace platform {
+
+std::string describe(std::string_view text) { return std::string(text); }
+
+std::string describe(char32_t scalar) {
+  std::string text;
+  appendUTF8(text, scalar);
+  return text;
+}
+
+std::string describe(bool value) { return value ? "true" : "false"; }
+
+std::string describe(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char buffer[32];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, end);
+  // Whole numbers keep a fractional part, as the platform prints doubles.
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+std::string describe(std::int64_t value) { return std::to_string(value); }
+std::string describe(std::uint64_t value) { return std::to_string(value); }
+
+std::string describe(const std::exception_ptr& error) {
+  if (!error) return "nil";
+  try {
+    std::rethrow_exception(error);
+  } catch (const Error& platformError) {
+    return platformError.debugDescription();
+  } catch (const std::exception& other) {
+    return other.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}
+
+const std::any* UserInfo::find(std::string_view key) const {
+  for (const UserInfoEntry& entry : entries_)
+    if (entry.key == key) return &entry.value;
+  return nullptr;
+}
+
+Error::Error(std::string domain, std::int64_t code, std::string description, Details details)
+    : domain_(std::move(domain)), code_(code), description_(std::move(description)), details_(std::move(details)) {}
+
+std::string Error::debugDescription() const {
+  return "[" + domain_ + " " + std::to_string(code_) + "] " + description_ + debugDetailLines();
+}
+
+std::string Error::debugDetailLines() const {
+  std::string text;
+  if (failureReason()) text += "\n\tReason: " + *failureReason();
+  if (recoverySuggestion()) text += "\n\tRecovery: " + *recoverySuggestion();
+  if (helpAnchor()) text += "\n\tHelp: " + *helpAnchor();
+  if (!userInfo().empty()) {
+    text += "\n\tUser info: ";
+    bool first = true;
+    for (const UserInfoEntry& entry : userInfo()) {
+      if (!first) text += ", ";
+      first = false;
+      text += entry.key + ": " + entry.text;
+    }
+  }
+  if (underlyingError()) text += "\n\tUnderlying error: " + describe(underlyingError());
+  return text;
+}
+
+}  // namespace platform

@@ -1,0 +1,99 @@
+#pragma once
+// The user-defaults database: named suites of settings searched in two
+// domains, the user's own values first, then the defaults registered for the
+// life of the process. The user's values of a suite persist as an XML property
+// list in $XDG_CONFIG_HOME/pelmora-zava/ (~/.config when unset); every change is
+// written at once, atomically, under an advisory lock, and merged with what
+// other processes wrote meanwhile.
+//
+// Observers of a key are told of each write and removal of it, synchronously on
+// the writing thread, in the order they registered, never under the store's lock.
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/defaults/KeyValueObserving.hpp"
+#include "platform/defaults/PropertyList.hpp"
+
+namespace platform {
+
+class UserDefaults {
+ public:
+  /// The suite the application's own settings live in.
+  static constexpr std::string_view standardSuiteName = "pelmora-zava";
+
+  /// The application's suite; the same object while anyone holds it.
+  static std::shared_ptr<UserDefaults> standardUserDefaults();
+  /// The suite with this name, the same object while anyone holds it; nothing for a
+  /// name that cannot be a file name (empty, ".", "..", or holding "/" or NUL).
+  static std::shared_ptr<UserDefaults> suite(std::string_view name);
+  /// The folder the suites' files live in, from the environment at the time of the call.
+  static std::filesystem::path directory();
+
+  ~UserDefaults();
+  UserDefaults(const UserDefaults&) = delete;
+  UserDefaults& operator=(const UserDefaults&) = delete;
+
+  const std::string& name() const noexcept { return name_; }
+  /// The property-list file of the user's values.
+  const std::filesystem::path& path() const noexcept { return path_; }
+
+  /// The user's value, else the registered one, else nothing.
+  std::optional<PropertyList> objectForKey(std::string_view key) const;
+  /// The value cast to a Boolean (table in the tests): numbers are true when not zero; texts
+  /// "yes" and "true" (any case) are true, other texts by their leading integer; the rest false.
+  bool boolForKey(std::string_view key) const;
+  /// A text as it is; a number (or Boolean) as its decimal text; anything else nothing.
+  std::optional<std::string> stringForKey(std::string_view key) const;
+  /// Both domains merged, the user's values winning.
+  PropertyList::Dictionary dictionaryRepresentation() const;
+
+  /// Adds to the registration domain, which is never persisted; a later registration of a key replaces it.
+  void registerDefaults(const PropertyList::Dictionary& defaults);
+  /// Stores the user's value; no value removes the entry.
+  void setObject(std::optional<PropertyList> value, std::string_view key);
+  void removeObject(std::string_view key);
+  /// Re-reads the file when another process changed it. False when it could not be read.
+  bool synchronize();
+
+  /// Registers an observer of one key, held weakly; `options` are KeyValueObservingOptions bits.
+  /// With `initial` the observer is called once before this returns. Registering twice is two registrations.
+  void addObserver(const std::shared_ptr<KeyValueObserver>& observer, std::string keyPath, std::uint64_t options,
+                   const void* context);
+  /// Ends every registration of this observer, key and context. Once it returns, none of them is being
+  /// delivered on another thread, and none will be.
+  void removeObserver(const KeyValueObserver* observer, std::string_view keyPath, const void* context);
+
+ private:
+  struct Stamp;
+  class FileLock;
+  UserDefaults(std::string name, std::filesystem::path path);
+  static std::shared_ptr<UserDefaults> open(std::string name);
+
+  struct Registration;
+  std::optional<PropertyList> lookup(std::string_view key) const;
+  std::vector<std::shared_ptr<Registration>> registrationsFor(std::string_view key) const;
+  void deliver(Registration& registration, const KeyValueChange& change);
+  void notifyPrior(const std::vector<std::shared_ptr<Registration>>& observers, std::string_view key);
+  void change(std::string_view key, std::optional<PropertyList> value);
+  // Reads the file into user_; a file that cannot be parsed is moved aside. False (user_ unchanged) when
+  // the file exists but cannot be read. Needs mutex_.
+  bool load(const FileLock* lock);
+  bool save();
+
+  std::string name_;
+  std::filesystem::path path_;
+  mutable std::mutex mutex_;
+  PropertyList::Dictionary registered_;
+  PropertyList::Dictionary user_;
+  std::unique_ptr<Stamp> stamp_;  // the file as last read or written
+  mutable std::mutex observersMutex_;
+  std::vector<std::shared_ptr<Registration>> registrations_;  // registration order
+};
+
+}  // namespace platform

@@ -1,0 +1,169 @@
+#include "platform/defaults/KeyedArchive.hpp"
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <optional>
+
+namespace platform {
+namespace {
+
+struct PlistFree {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using Plist = std::unique_ptr<void, PlistFree>;
+
+struct CharFree {
+  void operator()(void* memory) const { std::free(memory); }
+};
+
+Error corrupt() {
+  return Error(std::string(KeyedArchive::errorDomain), KeyedArchive::readCorruptError,
+               "The data couldn’t be read because it isn’t in the correct format.");
+}
+
+std::optional<std::string> stringValue(plist_t node) {
+  if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
+  char* raw = nullptr;
+  plist_get_string_val(node, &raw);
+  std::unique_ptr<char, CharFree> text(raw);
+  return text ? std::optional<std::string>(text.get()) : std::nullopt;
+}
+
+std::optional<std::uint64_t> uidValue(plist_t node) {
+  if (!node || plist_get_node_type(node) != PLIST_UID) return std::nullopt;
+  std::uint64_t value = 0;
+  plist_get_uid_val(node, &value);
+  return value;
+}
+
+}  // namespace
+
+Data KeyedArchive::archive(const Object& root) {
+  plist_t objects = plist_new_array();
+  plist_array_append_item(objects, plist_new_string("$null"));
+  plist_t object = plist_new_dict();
+  plist_array_append_item(objects, object);
+  for (const auto& [key, value] : root.fields) {
+    plist_t node = nullptr;
+    if (const bool* boolean = std::get_if<bool>(&value)) {
+      node = plist_new_bool(*boolean ? 1 : 0);
+    } else if (const std::int64_t* integer = std::get_if<std::int64_t>(&value)) {
+      node = plist_new_uint(static_cast<std::uint64_t>(*integer));
+    } else if (const double* real = std::get_if<double>(&value)) {
+      node = plist_new_real(*real);
+    } else {
+      // Texts and data are objects of their own, referenced by index.
+      plist_t referenced = nullptr;
+      if (const std::string* text = std::get_if<std::string>(&value))
+        referenced = plist_new_string(text->c_str());
+      else if (const Data* data = std::get_if<Data>(&value))
+        referenced = plist_new_data(reinterpret_cast<const char*>(data->data()), data->size());
+      node = plist_new_uid(plist_array_get_size(objects));
+      plist_array_append_item(objects, referenced);
+    }
+    plist_dict_set_item(object, key.c_str(), node);
+  }
+  plist_t classDescription = plist_new_dict();
+  plist_dict_set_item(classDescription, "$classname", plist_new_string(root.className.c_str()));
+  plist_t classes = plist_new_array();
+  plist_array_append_item(classes, plist_new_string(root.className.c_str()));
+  plist_array_append_item(classes, plist_new_string("NSObject"));
+  plist_dict_set_item(classDescription, "$classes", classes);
+  plist_dict_set_item(object, "$class", plist_new_uid(plist_array_get_size(objects)));
+  plist_array_append_item(objects, classDescription);
+
+  Plist archive(plist_new_dict());
+  plist_dict_set_item(archive.get(), "$archiver", plist_new_string("NSKeyedArchiver"));
+  plist_dict_set_item(archive.get(), "$version", plist_new_uint(100000));
+  plist_t top = plist_new_dict();
+  plist_dict_set_item(top, "root", plist_new_uid(1));
+  plist_dict_set_item(archive.get(), "$top", top);
+  plist_dict_set_item(archive.get(), "$objects", objects);
+
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(archive.get(), &bytes, &length);
+  Data data(reinterpret_cast<const std::uint8_t*>(bytes), length);
+  plist_to_bin_free(bytes);
+  return data;
+}
+
+KeyedArchive::Object KeyedArchive::unarchive(const Data& data, std::string_view className) {
+  if (data.size() < 8 || data.size() > std::numeric_limits<std::uint32_t>::max()) throw corrupt();
+  plist_t parsed = nullptr;
+  plist_from_bin(reinterpret_cast<const char*>(data.data()), static_cast<std::uint32_t>(data.size()), &parsed);
+  Plist archive(parsed);
+  if (!archive || plist_get_node_type(archive.get()) != PLIST_DICT) throw corrupt();
+  if (stringValue(plist_dict_get_item(archive.get(), "$archiver")) != "NSKeyedArchiver") throw corrupt();
+  plist_t objects = plist_dict_get_item(archive.get(), "$objects");
+  plist_t top = plist_dict_get_item(archive.get(), "$top");
+  if (!objects || plist_get_node_type(objects) != PLIST_ARRAY || !top || plist_get_node_type(top) != PLIST_DICT)
+    throw corrupt();
+  const std::uint32_t count = plist_array_get_size(objects);
+  auto objectAt = [&](std::optional<std::uint64_t> index) -> plist_t {
+    if (!index || *index >= count) throw corrupt();
+    return plist_array_get_item(objects, static_cast<std::uint32_t>(*index));
+  };
+
+  plist_t root = objectAt(uidValue(plist_dict_get_item(top, "root")));
+  if (plist_get_node_type(root) != PLIST_DICT) throw corrupt();
+  plist_t classDescription = objectAt(uidValue(plist_dict_get_item(root, "$class")));
+  if (plist_get_node_type(classDescription) != PLIST_DICT) throw corrupt();
+  std::optional<std::string> rootClass = stringValue(plist_dict_get_item(classDescription, "$classname"));
+  if (rootClass != className) throw corrupt();
+
+  Object result{*rootClass, {}};
+  plist_dict_iter iterator = nullptr;
+  plist_dict_new_iter(root, &iterator);
+  std::unique_ptr<void, CharFree> iteratorOwner(iterator);  // the iterator is malloc'd
+  while (true) {
+    char* rawKey = nullptr;
+    plist_t node = nullptr;
+    plist_dict_next_item(root, iterator, &rawKey, &node);
+    std::unique_ptr<char, CharFree> key(rawKey);
+    if (!node) break;
+    if (!key || key.get()[0] == '$') continue;
+    switch (plist_get_node_type(node)) {
+      case PLIST_BOOLEAN: {
+        std::uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        result.fields.emplace(key.get(), value != 0);
+        break;
+      }
+      case PLIST_UINT: {
+        std::uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        result.fields.emplace(key.get(), static_cast<std::int64_t>(value));
+        break;
+      }
+      case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        result.fields.emplace(key.get(), value);
+        break;
+      }
+      case PLIST_UID: {
+        plist_t referenced = objectAt(uidValue(node));
+        if (auto text = stringValue(referenced)) {
+          result.fields.emplace(key.get(), *text);
+        } else if (plist_get_node_type(referenced) == PLIST_DATA) {
+          char* bytes = nullptr;
+          std::uint64_t length = 0;
+          plist_get_data_val(referenced, &bytes, &length);
+          std::unique_ptr<char, CharFree> owner(bytes);
+          result.fields.emplace(key.get(), Data(reinterpret_cast<const std::uint8_t*>(bytes), length));
+        } else {
+          throw corrupt();
+        }
+        break;
+      }
+      default: throw corrupt();
+    }
+  }
+  return result;
+}
+
+}  // namespace platform

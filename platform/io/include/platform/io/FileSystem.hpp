@@ -1,0 +1,26 @@
+#pragma once
+// Folder creation as the file manager offers it: intermediate folders are made,
+// an existing folder is fine, and a failure names the folder and the system's reason.
+
+#include <filesystem>
+#include <string>
+
+#include "platform/core/Error.hpp"
+
+namespace platform {
+
+/// A file-system operation that failed: the code is the system's error number.
+class FileSystemError : public Error {
+ public:
+  FileSystemError(int errorNumber, std::filesystem::path path, std::string description);
+  const std::filesystem::path& path() const noexcept { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+/// Creates `folder` and every missing folder above it; succeeds when it exists already.
+/// Throws FileSystemError when a path element is a file or a folder cannot be made.
+void createDirectory(const std::filesystem::path& folder);
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+#include "platform/io/FileSystem.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+constexpr const char* fileSystemDomain = "FileSystem";
+
+[[noreturn]] void fail(int errorNumber, const std::filesystem::path& folder) {
+  throw FileSystemError(errorNumber, folder,
+                        "The folder \xE2\x80\x9C" + folder.string() + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.");
+}
+
+bool isDirectory(const std::filesystem::path& path) {
+  struct stat status{};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
+FileSystemError::FileSystemError(int errorNumber, std::filesystem::path path, std::string description)
+    : Error(fileSystemDomain, errorNumber, std::move(description),
+            Details{std::string(std::strerror(errorNumber)), std::nullopt, std::nullopt,
+                    UserInfo().add("Path", path.string()), nullptr}),
+      path_(std::move(path)) {}
+
+void createDirectory(const std::filesystem::path& folder) {
+  // The common case, a folder whose parent exists, costs one system call.
+  if (::mkdir(folder.c_str(), 0777) == 0) return;
+  const int first = errno;
+  if (first == EEXIST) {
+    if (isDirectory(folder)) return;
+    fail(ENOTDIR, folder);
+  }
+  if (first != ENOENT) fail(first, folder);
+
+  const std::filesystem::path parent = folder.parent_path();
+  if (parent.empty() || parent == folder) fail(first, folder);
+  createDirectory(parent);
+  if (::mkdir(folder.c_str(), 0777) == 0) return;
+  const int second = errno;
+  if (second == EEXIST && isDirectory(folder)) return;
+  fail(second, folder);
+}
+
+}  // namespace platform

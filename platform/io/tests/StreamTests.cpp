@@ -1,0 +1,210 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/core/Error.hpp"
+#include "platform/io/InputStream.hpp"
+#include "platform/io/OutputStream.hpp"
+#include "platform/io/StreamDoubles.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string fileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string readAll(InputStream& stream, std::size_t chunk) {
+  std::string text;
+  std::vector<std::uint8_t> buffer(chunk);
+  for (;;) {
+    const std::ptrdiff_t count = stream.read(buffer.data(), chunk);
+    if (count <= 0) return count < 0 ? text + "<failed>" : text;
+    text.append(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(count));
+  }
+}
+
+std::int64_t errorCode(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Error& e) {
+    return e.code();
+  } catch (...) {
+  }
+  return -1;
+}
+
+TEST(InputStream, ReadsEveryKindOfSourceToItsEnd) {
+  TemporaryDirectory folder;
+  const fs::path file = folder.path() / "in.csv";
+  std::ofstream(file, std::ios::binary) << "a,b\nc,d\n";
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  ASSERT_EQ(::write(pipeEnds[1], "x\ny\n", 4), 4);
+  ::close(pipeEnds[1]);
+
+  struct Case {
+    const char* name;
+    std::shared_ptr<InputStream> stream;
+    std::size_t chunk;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"memory", InputStream::withData(Data::fromString("hello")), 2, "hello"},
+      {"empty memory", InputStream::withData(Data()), 4, ""},
+      {"file", InputStream::withFile(file), 3, "a,b\nc,d\n"},
+      {"pipe", InputStream::withFileDescriptor(pipeEnds[0], true), 1024, "x\ny\n"},
+      {"scripted short reads", ScriptedInputStream::make(Data::fromString("abcdef"), InputStreamScript().readingAtMost(1)), 1024,
+       "abcdef"},
+      {"scripted failure", ScriptedInputStream::make(Data::fromString("abcdef"), InputStreamScript().readingAtMost(2).failingOnRead(2)),
+       1024, "ab<failed>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::uint8_t byte;
+    EXPECT_EQ(c.stream->read(&byte, 1), -1) << "a stream reads nothing before it is opened";
+    c.stream->open();
+    ASSERT_EQ(c.stream->status(), StreamStatus::open);
+    EXPECT_EQ(readAll(*c.stream, c.chunk), c.expected);
+    const bool failed = c.expected.ends_with("<failed>");
+    EXPECT_EQ(c.stream->status(), failed ? StreamStatus::error : StreamStatus::atEnd);
+    EXPECT_FALSE(c.stream->hasBytesAvailable());
+    c.stream->close();
+    EXPECT_EQ(c.stream->status(), StreamStatus::closed);
+    EXPECT_EQ(c.stream->read(&byte, 1), -1);
+  }
+}
+
+TEST(InputStream, MissingFilesFailToOpenAndEmptyLocationsMakeNoStream) {
+  TemporaryDirectory folder;
+  EXPECT_EQ(InputStream::withFile(fs::path()), nullptr);
+  auto stream = InputStream::withFile(folder.path() / "missing.csv");
+  ASSERT_NE(stream, nullptr);
+  stream->open();
+  EXPECT_EQ(stream->status(), StreamStatus::error);
+  EXPECT_EQ(errorCode(stream->error()), ENOENT);
+  EXPECT_EQ(describe(stream->status()), "error");
+  EXPECT_FALSE(stream->hasBytesAvailable());
+}
+
+TEST(InputStream, StandardInputIsLeftOpenWhenTheStreamCloses) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  auto stream = InputStream::withFileDescriptor(pipeEnds[0], false);
+  stream->open();
+  stream->close();
+  EXPECT_NE(::fcntl(pipeEnds[0], F_GETFD), -1);
+  ::close(pipeEnds[0]);
+  ::close(pipeEnds[1]);
+  EXPECT_NE(InputStream::standardInput(), nullptr);
+}
+
+TEST(OutputStream, FilesAreCreatedTruncatedOrAppendedTo) {
+  TemporaryDirectory folder;
+  struct Case {
+    const char* name;
+    const char* before;  // nullptr: no file yet
+    bool append;
+    std::string written;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"new file", nullptr, false, "a,b\n", "a,b\n"},
+      {"replaced", "old text\n", false, "new\n", "new\n"},
+      {"appended", "old\n", true, "new\n", "old\nnew\n"},
+      {"appended to a missing file", nullptr, true, "x\n", "x\n"},
+      {"larger than the buffer", nullptr, false, std::string(200'000, 'z'), std::string(200'000, 'z')},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = folder.path() / ("out" + std::to_string(index++) + ".csv");
+    if (c.before) std::ofstream(file, std::ios::binary) << c.before;
+    auto stream = OutputStream::toFile(file, c.append);
+    stream->open();
+    ASSERT_EQ(stream->status(), StreamStatus::open);
+    // Small pieces and one big piece, as a writer hands them over.
+    std::size_t offset = 0;
+    while (offset < c.written.size()) {
+      const std::size_t piece = std::min<std::size_t>(offset == 0 ? 3 : 100'000, c.written.size() - offset);
+      ASSERT_EQ(stream->write(reinterpret_cast<const std::uint8_t*>(c.written.data() + offset), piece),
+                static_cast<std::ptrdiff_t>(piece));
+      offset += piece;
+    }
+    stream->close();
+    EXPECT_EQ(stream->status(), StreamStatus::closed);
+    EXPECT_EQ(fileText(file), c.after);
+    EXPECT_EQ(stream->dataWrittenToMemory(), std::nullopt);
+  }
+}
+
+TEST(OutputStream, FailuresSurfaceThroughStatusAndError) {
+  TemporaryDirectory folder;
+  const std::uint8_t bytes[] = {'a', 'b', 'c'};
+
+  auto unopenable = OutputStream::toFile(folder.path() / "no-such-folder" / "out.csv", false);
+  unopenable->open();
+  EXPECT_EQ(unopenable->status(), StreamStatus::error);
+  EXPECT_EQ(errorCode(unopenable->error()), ENOENT);
+  EXPECT_EQ(unopenable->write(bytes, 3), -1);
+  EXPECT_EQ(OutputStream::toFile(fs::path(), false), nullptr);
+
+  // A buffered write succeeds; the full device refuses the bytes when they are flushed.
+  if (fs::exists("/dev/full")) {
+    auto full = OutputStream::toFile("/dev/full", false);
+    full->open();
+    EXPECT_EQ(full->write(bytes, 3), 3);
+    full->close();
+    EXPECT_EQ(full->status(), StreamStatus::error);
+    EXPECT_EQ(errorCode(full->error()), ENOSPC);
+  }
+
+  auto memory = OutputStream::toMemory();
+  EXPECT_EQ(memory->write(bytes, 3), -1) << "nothing is taken before opening";
+  memory->open();
+  EXPECT_TRUE(memory->hasSpaceAvailable());
+  EXPECT_EQ(memory->write(bytes, 3), 3);
+  memory->close();
+  EXPECT_FALSE(memory->hasSpaceAvailable());
+  EXPECT_EQ(memory->dataWrittenToMemory(), Data::fromString("abc"));
+}
+
+TEST(OutputStream, ScriptedStreamTakesWhatItsScriptAllows) {
+  struct Case {
+    const char* name;
+    ScriptedOutputStream::Script script;
+    std::vector<std::ptrdiff_t> results;  // of four writes of "abc"
+    std::string written;
+  };
+  const Case cases[] = {
+      {"well behaved", {}, {3, 3, 3, 3}, "abcabcabcabc"},
+      {"two bytes at a time", OutputStreamScript().takingAtMost(2), {2, 2, 2, 2}, "abababab"},
+      {"fails on the third", OutputStreamScript().failingOnWrite(3), {3, 3, -1, -1}, "abcabc"},
+      {"takes nothing twice", OutputStreamScript().takingNothingOnWrites({1, 3}), {0, 3, 0, 3}, "abcabc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto stream = ScriptedOutputStream::make(c.script);
+    stream->open();
+    const std::uint8_t bytes[] = {'a', 'b', 'c'};
+    std::vector<std::ptrdiff_t> results;
+    for (int i = 0; i < 4; ++i) results.push_back(stream->write(bytes, 3));
+    EXPECT_EQ(results, c.results);
+    EXPECT_EQ(stream->written().view(), c.written);
+    stream->close();
+    stream->close();
+    EXPECT_EQ(stream->closeCalls(), 2u);
+  }
+}
+
+}  // namespace
+}  // namespace platform
