@@ -1,8 +1,9 @@
 # pz_module(NAME <library> [DEPENDS <libraries>...] [PACKAGES <imported targets>...]
 #           [TEST_PACKAGES <targets>...])
 #
-# Declares the module in the current folder: a static library from src/*.cpp with
-# include/ as its public headers, installed with the PelmoraZava package, and, when
+# Declares the module in the current folder: a static library from src/*.cpp (an
+# interface library when src/ holds none) with include/ as its public headers, installed
+# with the PelmoraZava package, and, when
 # tests/ exists, one GoogleTest binary from tests/*.cpp whose cases are registered with
 # CTest one by one. TEST_PACKAGES are linked into the tests alone.
 include(GNUInstallDirs)
@@ -10,17 +11,23 @@ include(GNUInstallDirs)
 function(pz_module)
   cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
-  add_library(${ARG_NAME} STATIC ${sources})
+  set(headers $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  if(sources)
+    add_library(${ARG_NAME} STATIC ${sources})
+    target_include_directories(${ARG_NAME} PUBLIC ${headers} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPENDS} ${ARG_PACKAGES})
+  else()
+    add_library(${ARG_NAME} INTERFACE)
+    target_include_directories(${ARG_NAME} INTERFACE ${headers})
+    target_link_libraries(${ARG_NAME} INTERFACE ${ARG_DEPENDS} ${ARG_PACKAGES})
+  endif()
   add_library(PelmoraZava::${ARG_NAME} ALIAS ${ARG_NAME})
-  target_include_directories(${ARG_NAME}
-    PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
-           $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-    PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
-  target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPENDS} ${ARG_PACKAGES})
 
   install(TARGETS ${ARG_NAME} EXPORT PelmoraZavaTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
+    install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  endif()
 
   if(PZ_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests)
     file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
