@@ -8,15 +8,17 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/concurrency/Executor.hpp"
+
 namespace platform {
 
-class MainQueue {
+class MainQueue final : public Executor {
  public:
   static MainQueue& shared();
   /// Whether the caller runs on the process's first thread.
   static bool isMainThread();
 
-  void async(std::function<void()> block);
+  void async(std::function<void()> block) override;
   /// Runs the queued blocks, and those they queue, until none is left; returns how many ran.
   std::size_t drain();
   /// Runs blocks as they arrive until `stop` is called.
