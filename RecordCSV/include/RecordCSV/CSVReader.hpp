@@ -134,6 +134,10 @@ class CSVReader {
 
   /// The next row, or nothing once the input is finished; a failure is kept and thrown again on every later read.
   std::optional<std::vector<std::string>> readRow();
+  /// The next row appended to `table` (which keeps what it held), with the same effects on
+  /// `count()` and `status()` as `readRow()`; false once the input is finished. A failed read
+  /// leaves `table` as it was.
+  bool readRow(FieldTable& table) { return appendRow(table); }
   /// The next row with the header lookup, or nothing once the input is finished.
   std::optional<Record> readRecord();
   /// Everything left, as a file view.
