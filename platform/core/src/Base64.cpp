@@ -43,14 +43,18 @@ std::string base64Encoded(const Data& data) {
   return text;
 }
 
-std::optional<Data> base64Decoded(std::string_view text) {
+std::optional<Data> base64Decoded(std::string_view text, Base64Decoding mode) {
+  const bool skipsWhiteSpace = mode == Base64Decoding::skippingWhiteSpace;
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size() / 4 * 3);
   std::uint32_t group = 0;
   int count = 0;    // sextets in the current group
   int padding = 0;  // '=' seen; only white space and more '=' may follow
   for (char c : text) {
-    if (isSpace(c)) continue;
+    if (isSpace(c)) {
+      if (skipsWhiteSpace) continue;
+      return std::nullopt;
+    }
     if (c == '=') {
       if (count < 2 || count + padding >= 4) return std::nullopt;
       ++padding;
