@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "QVExtensions/NaturalOrder.hpp"
+#include "QVExtensions/StringExtensions.hpp"
 #include "Ravelin/CSVExportConfig.hpp"
 #include "platform/text/Locale.hpp"
 #include "platform/text/Regex.hpp"
@@ -150,6 +151,14 @@ void BM_TokenFirstMatch(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(expressions.size()));
 }
 BENCHMARK(BM_TokenFirstMatch)->Unit(benchmark::kMillisecond);
+
+// Camel-case splitting of a run of capitals, which needs the result's last character at every letter.
+void BM_SplittingCamelCase(benchmark::State& state) {
+  const std::string capitals(static_cast<std::size_t>(state.range(0)), 'A');
+  for (auto _ : state) benchmark::DoNotOptimize(QVExtensions::splittingCamelCase(capitals));
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_SplittingCamelCase)->Range(20'000, 200'000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

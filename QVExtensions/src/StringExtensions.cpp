@@ -142,13 +142,20 @@ std::string splittingCamelCase(std::string_view text) {
   std::size_t i = 0;
   scalarAt(text, i);
   std::string result(text.substr(0, i));
+  result.reserve(text.size() + text.size() / 2);
+  // Where the result's last character begins. Appending never moves a boundary before the
+  // end, so the search resumes there and each byte is looked at a bounded number of times.
+  std::size_t lastCharacterStart = 0;
   while (i < text.size()) {
     const std::size_t start = i;
     const UChar32 scalar = scalarAt(text, i);
     if (isUppercaseLetter(scalar)) {
-      std::size_t lastCharacter = platform::offsetBeforeLastCharacters(result, 1);
-      const bool afterUpper = isUppercaseLetter(scalarAt(result, lastCharacter));
-      if (!afterUpper || platform::characterCount(result) == 1) result.push_back(' ');
+      const std::string_view tail = std::string_view(result).substr(lastCharacterStart);
+      lastCharacterStart += platform::offsetBeforeLastCharacters(tail, 1);
+      std::size_t first = lastCharacterStart;
+      const bool afterUpper = isUppercaseLetter(scalarAt(result, first));
+      // The result is one character long exactly when its last character starts it.
+      if (!afterUpper || lastCharacterStart == 0) result.push_back(' ');
     }
     result.append(text.substr(start, i - start));
   }

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <unicode/uchar.h>
+
+#include <random>
+#include <string>
+
 #include "QVExtensions/StringExtensions.hpp"
+#include "platform/core/Unicode.hpp"
+#include "platform/text/Characters.hpp"
 
 namespace QVExtensions {
 namespace {
@@ -99,6 +106,43 @@ TEST(StringExtensions, SplittingCamelCase) {
       {"e\xCC\x81" "A", "e\xCC\x81 A"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(splittingCamelCase(text), expected) << text;
+}
+
+// The rule as stated, measuring the whole result at every scalar.
+std::string splittingCamelCaseByRule(std::string_view text) {
+  if (text.empty()) return std::string(text);
+  const auto isUpper = [](char32_t c) {
+    const auto type = u_charType(static_cast<UChar32>(c));
+    return type == U_UPPERCASE_LETTER || type == U_TITLECASE_LETTER;
+  };
+  const std::u32string scalars = platform::toScalars(text);
+  std::string result = platform::toUTF8(scalars.substr(0, 1));
+  for (std::size_t k = 1; k < scalars.size(); ++k) {
+    if (isUpper(scalars[k])) {
+      const std::string last = result.substr(platform::offsetBeforeLastCharacters(result, 1));
+      if (!isUpper(*firstUnicodeScalar(last)) || platform::characterCount(result) == 1) result.push_back(' ');
+    }
+    result += platform::toUTF8(scalars.substr(k, 1));
+  }
+  return result;
+}
+
+TEST(StringExtensions, SplittingCamelCaseFollowsTheRuleOnRandomText) {
+  // Pieces that join characters in every way: combining marks, a prepended sign, regional
+  // indicators, emoji with joiners, Hangul jamo, CR LF, and upper-case and title-case letters.
+  const char* pieces[] = {"a", "B", "C", "\xC3\x89", "\xC3\xA9", "\xCC\x81", "\xD8\x80", "\r", "\n", " ",
+                          "\xF0\x9F\x87\xBA", "\xE2\x80\x8D", "\xF0\x9F\x91\xA9", "\xE1\x84\x80",
+                          "\xE1\x85\xA1", "\xC7\x85", "\xCE\xA3", "\xE0\xA4\x95", "\xE0\xA5\x8D"};
+  std::mt19937 random(11);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<int> length(1, 14);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int n = length(random); n > 0; --n) text += pieces[piece(random)];
+    ASSERT_EQ(splittingCamelCase(text), splittingCamelCaseByRule(text)) << text;
+  }
+  const std::string capitals(200'000, 'A');
+  EXPECT_EQ(splittingCamelCase(capitals), "A " + capitals.substr(1));
 }
 
 TEST(StringExtensions, IncrementingTrailingNumber) {
