@@ -1,0 +1,119 @@
+#include "platform/io/FileData.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/io/FileType.hpp"
+
+namespace platform {
+namespace {
+
+struct Descriptor {
+  int value;
+  ~Descriptor() {
+    if (value >= 0) ::close(value);
+  }
+};
+
+// The file a write lands in: the final target of a chain of symbolic links.
+std::filesystem::path writeTarget(const std::filesystem::path& file) {
+  std::filesystem::path target = file;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target, error))) return target;
+    const std::filesystem::path link = std::filesystem::read_symlink(target, error);
+    if (error) return target;
+    target = link.is_absolute() ? link : target.parent_path() / link;
+  }
+  return target;  // a loop: the rename fails as the system decides
+}
+
+bool writeAll(int descriptor, const Data& bytes) {
+  const std::uint8_t* next = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t count = ::write(descriptor, next, left);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    next += count;
+    left -= static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
+}  // namespace
+
+Data readFile(const std::filesystem::path& file) {
+  Descriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (descriptor.value < 0) throw unreadableFileError(file, errno);
+  struct stat info {};
+  std::vector<std::uint8_t> bytes;
+  if (::fstat(descriptor.value, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  std::uint8_t buffer[1 << 16];
+  for (;;) {
+    const ssize_t count = ::read(descriptor.value, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) throw unreadableFileError(file, errno);  // a folder fails here too
+    if (count == 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + count);
+  }
+  return Data(std::move(bytes));
+}
+
+void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, std::optional<mode_t> mode) {
+  const std::filesystem::path target = writeTarget(file);
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  Descriptor descriptor{::mkostemp(temporary.data(), O_CLOEXEC)};
+  if (descriptor.value < 0) throw unwritableFileError(file, errno);
+
+  int failure = 0;
+  errno = 0;
+  mode_t permissions = exists ? (existing.st_mode & 07777) : mode.value_or(0);
+  if (!exists && !mode) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    permissions = 0666 & ~mask;
+  }
+  if (::fchmod(descriptor.value, permissions) != 0 || !writeAll(descriptor.value, bytes) ||
+      ::fsync(descriptor.value) != 0)
+    failure = errno ? errno : EIO;
+  if (::close(descriptor.value) != 0 && failure == 0) failure = errno;
+  descriptor.value = -1;
+  if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    ::unlink(temporary.c_str());
+    throw unwritableFileError(file, failure);
+  }
+  // The rename itself is durable only once the folder is flushed too; best effort.
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  Descriptor folderDescriptor{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (folderDescriptor.value >= 0) ::fsync(folderDescriptor.value);
+}
+
+Error unwritableFileError(const std::filesystem::path& file, int error) {
+  const std::string name = file.filename().string();
+  Error::Details details;
+  details.userInfo.add("NSFilePath", file.string());
+  details.userInfo.add("NSUnderlyingError", std::string(std::strerror(error)));
+  if (error == ENOENT || error == ENOTDIR)
+    return Error("NSCocoaErrorDomain", 4,
+                 "The folder \u201C" + file.parent_path().filename().string() + "\u201D doesn\u2019t exist.",
+                 std::move(details));
+  if (error == EACCES || error == EPERM || error == EROFS)
+    return Error("NSCocoaErrorDomain", 513,
+                 "You don\u2019t have permission to save the file \u201C" + name + "\u201D.", std::move(details));
+  if (error == ENOSPC || error == EDQUOT)
+    return Error("NSCocoaErrorDomain", 640,
+                 "The file \u201C" + name + "\u201D couldn\u2019t be saved because there isn\u2019t enough space.",
+                 std::move(details));
+  return Error("NSCocoaErrorDomain", 512, "The file \u201C" + name + "\u201D couldn\u2019t be saved.", std::move(details));
+}
+
+}  // namespace platform

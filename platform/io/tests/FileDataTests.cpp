@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "platform/io/FileData.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
+
+namespace platform {
+namespace {
+
+mode_t permissionsOf(const std::filesystem::path& file) {
+  struct stat info {};
+  ::stat(file.c_str(), &info);
+  return info.st_mode & 07777;
+}
+
+std::size_t entriesIn(const std::filesystem::path& folder) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+TEST(FileData, ReadsWholeFilesAndNamesTheOnesItCannot) {
+  TemporaryDirectory folder;
+  const auto file = folder.path() / "names.csv";
+  std::ofstream(file, std::ios::binary) << std::string(200000, 'x');
+  EXPECT_EQ(readFile(file).size(), 200000u);
+  struct Case {
+    std::filesystem::path path;
+    std::int64_t code;
+  };
+  const Case cases[] = {{folder.path() / "missing.csv", 260}, {folder.path(), 256}};
+  for (const Case& c : cases) {
+    try {
+      readFile(c.path);
+      ADD_FAILURE() << c.path;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.code(), c.code) << c.path;
+      EXPECT_EQ(error.userInfo().get<std::string>("NSFilePath"), c.path.string());
+    }
+  }
+}
+
+TEST(FileData, AtomicWritesKeepModesAndLinks) {
+  TemporaryDirectory folder;
+  const auto fresh = folder.path() / "fresh.json";
+  writeFileAtomically(fresh, Data::fromString("{}"), 0600);
+  EXPECT_EQ(readFile(fresh).view(), "{}");
+  EXPECT_EQ(permissionsOf(fresh), 0600u);
+
+  const auto existing = folder.path() / "existing.json";
+  std::ofstream(existing) << "old";
+  ::chmod(existing.c_str(), 0640);
+  writeFileAtomically(existing, Data::fromString("new"), 0600);
+  EXPECT_EQ(readFile(existing).view(), "new");
+  EXPECT_EQ(permissionsOf(existing), 0640u);  // the file's own mode wins over the default
+
+  // The link stays a link, and the target is replaced in its own folder.
+  std::filesystem::create_directory(folder.path() / "real");
+  const auto target = folder.path() / "real" / "settings.plist";
+  std::ofstream(target) << "old";
+  const auto link = folder.path() / "settings.plist";
+  std::filesystem::create_symlink("real/settings.plist", link);
+  writeFileAtomically(link, Data::fromString("through the link"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readFile(target).view(), "through the link");
+  EXPECT_EQ(entriesIn(folder.path() / "real"), 1u);
+}
+
+TEST(FileData, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
+  TemporaryDirectory folder;
+  // A folder in the way: the rename fails after the temporary file was written.
+  std::filesystem::create_directory(folder.path() / "taken");
+  std::ofstream(folder.path() / "taken" / "inside") << "kept";
+  EXPECT_THROW(writeFileAtomically(folder.path() / "taken", Data::fromString("x")), Error);
+  EXPECT_EQ(readFile(folder.path() / "taken" / "inside").view(), "kept");
+  EXPECT_EQ(entriesIn(folder.path()), 1u);
+
+  try {
+    writeFileAtomically(folder.path() / "missing" / "file.json", Data::fromString("x"));
+    FAIL() << "written";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), 4);
+    EXPECT_EQ(error.description(), "The folder \u201Cmissing\u201D doesn\u2019t exist.");
+  }
+}
+
+}  // namespace
+}  // namespace platform
