@@ -1,10 +1,13 @@
 #pragma once
-// Index tests on sized ranges and dropping absent values from a sequence of optionals.
+// Index tests on sized ranges, safe indexing, ordering by a reference list, the smallest
+// and largest element, and dropping absent values from a sequence of optionals.
 
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <optional>
 #include <ranges>
+#include <utility>
 #include <vector>
 
 namespace QVExtensions {
@@ -44,6 +47,52 @@ auto compacted(const R& range) {
   for (const auto& element : range)
     if (element.has_value()) values.push_back(*element);
   return values;
+}
+
+/// The element at `i`, or absent when `i` is negative or not below the count.
+template <typename T>
+std::optional<T> safeElement(const std::vector<T>& list, std::int64_t i) {
+  if (!isValidIndex(list, i)) return std::nullopt;
+  return list[static_cast<std::size_t>(i)];
+}
+
+/// Orders `list` by where each element first occurs in `order`. Elements that do not occur
+/// go before all others with `missingFirst`, else after all others, even when `order` is
+/// longer than `list`; elements of one position keep their order.
+template <std::equality_comparable T>
+void sortByOrder(std::vector<T>& list, const std::vector<T>& order, bool missingFirst = false) {
+  // Present elements take 1...order.size(), so the missing ones sort strictly apart.
+  const std::size_t missing = missingFirst ? 0 : order.size() + 1;
+  auto position = [&](const T& element) {
+    const auto found = std::find(order.begin(), order.end(), element);
+    return found == order.end() ? missing : static_cast<std::size_t>(found - order.begin()) + 1;
+  };
+  std::vector<std::pair<std::size_t, T>> keyed;
+  keyed.reserve(list.size());
+  for (T& element : list) keyed.emplace_back(position(element), std::move(element));
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < keyed.size(); ++i) list[i] = std::move(keyed[i].second);
+}
+
+template <std::equality_comparable T>
+std::vector<T> sortedByOrder(std::vector<T> list, const std::vector<T>& order, bool missingFirst = false) {
+  sortByOrder(list, order, missingFirst);
+  return list;
+}
+
+template <typename T>
+struct MinMax {
+  T min;
+  T max;
+  friend bool operator==(const MinMax&, const MinMax&) = default;
+};
+
+/// The smallest and largest element by the elements' own ordering; absent for an empty list.
+template <std::totally_ordered T>
+std::optional<MinMax<T>> minMax(const std::vector<T>& list) {
+  if (list.empty()) return std::nullopt;
+  const auto [smallest, largest] = std::minmax_element(list.begin(), list.end());
+  return MinMax<T>{*smallest, *largest};
 }
 
 }  // namespace QVExtensions

@@ -1,0 +1,108 @@
+#include "QVExtensions/StringReplacement.hpp"
+
+#include <stdexcept>
+
+#include "platform/core/Unicode.hpp"
+#include "platform/text/Regex.hpp"
+
+namespace QVExtensions {
+namespace {
+
+platform::Error::Details replacementDetails(std::int64_t elementCount, std::int64_t replacementCount) {
+  platform::Error::Details details;
+  details.failureReason = "More input strings (" + std::to_string(elementCount) +
+                          ") given than replacement strings (" + std::to_string(replacementCount) + ").";
+  return details;
+}
+
+// Walks UTF-8 text in step with its UTF-16 positions, so that each match of the engine
+// (in UTF-16 units) is found in the text without counting from the start again.
+class UTF16Cursor {
+ public:
+  explicit UTF16Cursor(std::string_view text) : text_(text) {}
+  std::size_t byteOffset(std::size_t unit) {
+    while (unit_ < unit && byte_ < text_.size()) {
+      const auto lead = static_cast<unsigned char>(text_[byte_]);
+      const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      byte_ += length;
+      unit_ += length == 4 ? 2 : 1;
+    }
+    return byte_;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t byte_ = 0;
+  std::size_t unit_ = 0;
+};
+
+std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement,
+                       const platform::Regex* caseless) {
+  std::string result;
+  std::size_t copied = 0;
+  if (caseless) {
+    UTF16Cursor cursor(text);
+    for (const platform::Regex::Match& match : caseless->matches(text)) {
+      const std::size_t start = cursor.byteOffset(match.range().location);
+      const std::size_t end = cursor.byteOffset(match.range().end());
+      result.append(text.substr(copied, start - copied)).append(replacement);
+      copied = end;
+    }
+  } else {
+    for (std::size_t found = text.find(target); found != std::string_view::npos;
+         found = text.find(target, copied)) {
+      result.append(text.substr(copied, found - copied)).append(replacement);
+      copied = found + target.size();
+    }
+  }
+  return result.append(text.substr(copied));
+}
+
+}  // namespace
+
+StringReplacementError::StringReplacementError(std::int64_t elementCount, std::int64_t replacementCount)
+    : platform::Error("QVExtensions.StringReplacementError", 0,
+                      "The operation couldn’t be completed. (QVExtensions.StringReplacementError error 0.)",
+                      replacementDetails(elementCount, replacementCount)),
+      elementCount_(elementCount),
+      replacementCount_(replacementCount) {}
+
+std::vector<std::string> replaceOccurrencesPairwise(const std::vector<std::string>& inputs, std::string_view target,
+                                                    const std::vector<std::string>& replacements,
+                                                    CompareOptions options, std::optional<UTF16Range> range) {
+  if (replacements.size() < inputs.size())
+    throw StringReplacementError(static_cast<std::int64_t>(inputs.size()),
+                                 static_cast<std::int64_t>(replacements.size()));
+  // Every range is checked before the first replacement, so a failure changes nothing.
+  std::vector<std::pair<std::size_t, std::size_t>> spans;  // byte offset and length per input
+  spans.reserve(inputs.size());
+  for (const std::string& input : inputs) {
+    if (!range) {
+      spans.emplace_back(0, input.size());
+      continue;
+    }
+    const auto before = platform::substringForUTF16Range(input, 0, range->location);
+    const auto inside = before ? platform::substringForUTF16Range(input.substr(before->size()), 0, range->length)
+                               : std::nullopt;
+    if (!inside) throw std::out_of_range("The range lies outside the string \"" + input + "\".");
+    spans.emplace_back(before->size(), inside->size());
+  }
+  if (target.empty()) return inputs;
+
+  std::optional<platform::Regex> caseless;
+  if (static_cast<unsigned>(options) & static_cast<unsigned>(CompareOptions::caseInsensitive))
+    caseless.emplace(target, platform::Regex::Options::ignoreMetacharacters | platform::Regex::Options::caseInsensitive);
+  std::vector<std::string> results;
+  results.reserve(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::string_view input = inputs[i];
+    const auto [start, length] = spans[i];
+    std::string result(input.substr(0, start));
+    result += replaceAll(input.substr(start, length), target, replacements[i], caseless ? &*caseless : nullptr);
+    result += input.substr(start + length);
+    results.push_back(std::move(result));
+  }
+  return results;
+}
+
+}  // namespace QVExtensions

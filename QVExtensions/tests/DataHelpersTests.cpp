@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+#include <unicode/timezone.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "QVExtensions/CollectionExtensions.hpp"
+#include "QVExtensions/DateExtensions.hpp"
+#include "QVExtensions/StringReplacement.hpp"
+
+namespace QVExtensions {
+namespace {
+
+TEST(DataHelpers, SafeIndexingOrderingAndExtremes) {
+  const std::vector<std::string> list{"a", "b", "c"};
+  EXPECT_EQ(safeElement(list, -1), std::nullopt);
+  EXPECT_EQ(safeElement(list, 3), std::nullopt);
+  EXPECT_EQ(safeElement(list, 2), "c");
+  EXPECT_EQ(safeElement(list, std::numeric_limits<std::int64_t>::min()), std::nullopt);
+
+  const std::vector<std::string> order{"a", "b", "c"};
+  EXPECT_EQ(sortedByOrder<std::string>({"c", "a", "x"}, order), (std::vector<std::string>{"a", "c", "x"}));
+  EXPECT_EQ(sortedByOrder<std::string>({"c", "a", "x"}, order, true), (std::vector<std::string>{"x", "a", "c"}));
+  // Missing elements keep their relative order, and stay last when the reference list is the longer.
+  EXPECT_EQ(sortedByOrder<std::string>({"y", "c", "x", "a"}, order), (std::vector<std::string>{"a", "c", "y", "x"}));
+  EXPECT_EQ(sortedByOrder<std::string>({"x", "c"}, order), (std::vector<std::string>{"c", "x"}));
+
+  EXPECT_EQ(minMax(std::vector<int>{3, 1, 2}), (MinMax<int>{1, 3}));
+  EXPECT_EQ(minMax(std::vector<int>{}), std::nullopt);
+}
+
+TEST(DataHelpers, PairwiseReplacement) {
+  struct Case {
+    std::vector<std::string> inputs;
+    std::string target;
+    std::vector<std::string> replacements;
+    CompareOptions options;
+    std::optional<UTF16Range> range;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {{"a-b", "c-d"}, "-", {"+", "*", "/"}, CompareOptions::none, std::nullopt, {"a+b", "c*d"}},
+      {{"Tag TAG tag"}, "tag", {"x"}, CompareOptions::none, std::nullopt, {"Tag TAG x"}},
+      {{"Tag TAG tag"}, "tag", {"x"}, CompareOptions::caseInsensitive, std::nullopt, {"x x x"}},
+      {{"Straße STRASSE"}, "straße", {"road"}, CompareOptions::caseInsensitive, std::nullopt, {"road road"}},
+      // The range counts UTF-16 units: the emoji takes two.
+      {{"😀-a-b"}, "-", {"+"}, CompareOptions::literal, UTF16Range{3, 2}, {"😀-a+b"}},
+      {{"a.b", "c.d"}, ".", {"", ""}, CompareOptions::literal, std::nullopt, {"ab", "cd"}},
+      {{"a-b"}, "", {"+"}, CompareOptions::none, std::nullopt, {"a-b"}},
+      {{}, "-", {}, CompareOptions::none, std::nullopt, {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(replaceOccurrencesPairwise(c.inputs, c.target, c.replacements, c.options, c.range), c.expected)
+        << c.inputs.size() << " " << c.target;
+
+  try {
+    replaceOccurrencesPairwise({"a-b", "c-d"}, "-", {"+"});
+    FAIL() << "no error";
+  } catch (const StringReplacementError& error) {
+    EXPECT_EQ(error.failureReason(), "More input strings (2) given than replacement strings (1).");
+    EXPECT_EQ(error.recoverySuggestion(), std::nullopt);
+    EXPECT_EQ(error.elementCount(), 2);
+    EXPECT_EQ(error.replacementCount(), 1);
+  }
+  // A range past the end of the second input fails before the first one is changed.
+  EXPECT_THROW(replaceOccurrencesPairwise({"a-b-c", "a-"}, "-", {"+", "+"}, CompareOptions::none, UTF16Range{0, 4}),
+               std::out_of_range);
+  EXPECT_THROW(replaceOccurrencesPairwise({"😀"}, "-", {"+"}, CompareOptions::none, UTF16Range{1, 1}),
+               std::out_of_range);
+}
+
+// Sets the process's default time zone while it lives.
+class ZonePin {
+ public:
+  explicit ZonePin(const char* zone) : previous_(icu::TimeZone::createDefault()) {
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(zone));
+  }
+  ~ZonePin() { icu::TimeZone::adoptDefault(previous_.release()); }
+
+ private:
+  std::unique_ptr<icu::TimeZone> previous_;
+};
+
+TEST(DataHelpers, DateDifferencesInWholeCalendarUnits) {
+  ZonePin berlin("Europe/Berlin");
+  const platform::Date start = platform::Date::fromTimeIntervalSince1970(1700000000);  // 2023-11-14
+  const platform::Date later{start.timeIntervalSinceReferenceDate + 36 * 3600};
+  EXPECT_EQ(days(later, start), 1);
+  EXPECT_EQ(days(start, later), -1);
+  EXPECT_EQ(hours(later, start), 36);
+  EXPECT_EQ(minutes(later, start), 36 * 60);
+  EXPECT_EQ(seconds(later, start), 36 * 3600);
+  const platform::Date nextYear{start.timeIntervalSinceReferenceDate + 400 * 86400.0};
+  EXPECT_EQ(years(nextYear, start), 1);
+  EXPECT_EQ(months(nextYear, start), 13);
+  EXPECT_EQ(weeksOfMonth(later, start), 0);
+  EXPECT_EQ(weeksOfMonth(platform::Date{start.timeIntervalSinceReferenceDate + 15 * 86400.0}, start), 2);
+  // 2024-03-31 has 23 hours in Berlin: midnight to midnight is still one day.
+  const platform::Date march30 = platform::Date::fromTimeIntervalSince1970(1711753200);  // 00:00 CET
+  const platform::Date march31{march30.timeIntervalSinceReferenceDate + 24 * 3600};
+  const platform::Date april1{march31.timeIntervalSinceReferenceDate + 23 * 3600};
+  EXPECT_EQ(days(april1, march31), 1);
+  EXPECT_EQ(hours(april1, march31), 23);
+}
+
+}  // namespace
+}  // namespace QVExtensions
