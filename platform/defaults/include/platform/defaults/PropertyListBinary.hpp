@@ -1,0 +1,22 @@
+#pragma once
+// The binary property-list file format, through libplist. Integers above the signed
+// 64-bit range cannot be told from negative ones in this format's reader and come back
+// negative; dates keep whole microseconds within about 68 years of 2001.
+
+#include <optional>
+
+#include "platform/core/Data.hpp"
+#include "platform/defaults/PropertyList.hpp"
+
+namespace platform {
+
+struct PropertyListBinary {
+  /// Whether the bytes start like a binary property list ("bplist00").
+  static bool isBinary(const Data& bytes);
+  /// The root value, or nothing when the bytes are no binary property list.
+  static std::optional<PropertyList> read(const Data& bytes);
+  /// Nothing when the value nests too deep or holds a date the format cannot carry.
+  static std::optional<Data> write(const PropertyList& root);
+};
+
+}  // namespace platform
