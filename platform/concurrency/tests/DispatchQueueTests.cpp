@@ -97,7 +97,7 @@ TEST(DispatchQueue, LastOwnerReleasedOnItsOwnWorker) {
 
 TEST(DispatchQueue, QueuesAreExecutors) {
   std::vector<std::shared_ptr<Executor>> executors{std::make_shared<DispatchQueue>("test.executor"),
-                                                  unowned(MainQueue::shared())};
+                                                   unowned(MainQueue::shared())};
   std::promise<std::thread::id> ranOn;
   executors[0]->async([&] { ranOn.set_value(std::this_thread::get_id()); });
   EXPECT_NE(ranOn.get_future().get(), std::this_thread::get_id());

@@ -105,8 +105,8 @@ TEST(Future, EverySubscriberGetsTheFirstOutcomeOnce) {
 TEST(Future, VoidValues) {
   Future<void, std::string> future([](auto promise) { promise(Result<void, std::string>::success()); });
   std::string calls;
-  AnyCancellable subscription =
-      future.sink([&] { calls += "v"; }, [&](const Completion<std::string>& c) { calls += c.isFinished() ? "f" : "e"; });
+  AnyCancellable subscription = future.sink(
+      [&] { calls += "v"; }, [&](const Completion<std::string>& c) { calls += c.isFinished() ? "f" : "e"; });
   EXPECT_EQ(calls, "vf");
 }
 

@@ -15,14 +15,8 @@ class Result {
   using Success = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
   using Failure = E;
 
-  static Result success()
-    requires std::is_void_v<T>
-  {
-    return Result(std::in_place_index<0>);
-  }
-  static Result success(Success value)
-    requires(!std::is_void_v<T>)
-  {
+  static Result success() requires std::is_void_v<T> { return Result(std::in_place_index<0>); }
+  static Result success(Success value) requires(!std::is_void_v<T>) {
     return Result(std::in_place_index<0>, std::move(value));
   }
   static Result failure(E error) { return Result(std::in_place_index<1>, std::move(error)); }
