@@ -53,6 +53,28 @@ void CharacterSet::insert(char32_t first, char32_t last) {
   ranges_ = std::move(merged);
 }
 
+void CharacterSet::remove(char32_t scalar) {
+  if (scalar < 128) {
+    ascii_[scalar >> 6] &= ~(std::uint64_t{1} << (scalar & 63));
+    return;
+  }
+  auto it = std::upper_bound(ranges_.begin(), ranges_.end(), scalar,
+                             [](char32_t value, const auto& range) { return value < range.first; });
+  if (it == ranges_.begin() || scalar > std::prev(it)->second) return;
+  auto& range = *std::prev(it);
+  if (range.first == range.second) {
+    ranges_.erase(std::prev(it));
+  } else if (scalar == range.first) {
+    ++range.first;
+  } else if (scalar == range.second) {
+    --range.second;
+  } else {
+    const char32_t last = range.second;
+    range.second = scalar - 1;
+    ranges_.insert(it, {scalar + 1, last});
+  }
+}
+
 bool CharacterSet::containsNonASCII(char32_t scalar) const noexcept {
   auto it = std::upper_bound(ranges_.begin(), ranges_.end(), scalar,
                              [](char32_t value, const auto& range) { return value < range.first; });

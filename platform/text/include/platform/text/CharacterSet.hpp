@@ -26,6 +26,7 @@ class CharacterSet {
   void insert(char32_t scalar) { insert(scalar, scalar); }
   /// Inserts the closed range [first, last].
   void insert(char32_t first, char32_t last);
+  void remove(char32_t scalar);
 
   bool contains(char32_t scalar) const noexcept {
     if (scalar < 128) return (ascii_[scalar >> 6] >> (scalar & 63)) & 1;

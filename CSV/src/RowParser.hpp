@@ -1,0 +1,122 @@
+#pragma once
+// The row loop of the reader, over any scalar source. A source answers one scalar
+// at a time (`take`), and may append whole runs of ordinary scalars to a field at
+// once (`appendOrdinary`); the rows are the same either way.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "ByteScanning.hpp"
+#include "CSV/CSVReader.hpp"
+
+namespace CSV {
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  /// Reads one row into `row`, reusing its storage; false at the end of the input.
+  virtual bool readRow(CSVReader::Row& row) = 0;
+};
+
+template <typename Source>
+class RowParser final : public RowSource {
+ public:
+  RowParser(Source source, const CSVReader::Configuration& configuration)
+      : source_(std::move(source)),
+        configuration_(configuration),
+        unquoted_({U'\n', U'\r', configuration.delimiter}),
+        quoted_({U'"'}) {}
+
+  bool readRow(CSVReader::Row& row) override {
+    std::optional<char32_t> c = take();
+    if (!c) return false;
+    std::size_t count = 0;
+    for (;;) {
+      if (count == row.size()) row.emplace_back();
+      std::string& field = row[count++];
+      field.clear();
+      if (configuration_.trimFields)
+        while (c && configuration_.whitespaces.contains(*c)) c = take();
+      if (!c) break;
+      if (*c == U'"' ? readQuoted(field) : readUnquoted(*c, field)) break;
+      c = take();
+    }
+    row.resize(count);
+    return true;
+  }
+
+ private:
+  std::optional<char32_t> take() {
+    if (back_) return std::exchange(back_, std::nullopt);
+    return source_.take();
+  }
+  /// After a CR: a following LF belongs to the row end, anything else to the next row.
+  void skipLineFeed() {
+    const std::optional<char32_t> next = take();
+    if (next && *next != U'\n') back_ = next;
+  }
+  static void append(std::string& field, char32_t scalar) {
+    if (scalar < 0x80)
+      field.push_back(static_cast<char>(scalar));
+    else
+      platform::appendUTF8(field, scalar);
+  }
+
+  /// Reads the rest of a field whose opening quote was taken; true when the row ended.
+  bool readQuoted(std::string& field) {
+    for (;;) {
+      const std::optional<char32_t> s = take();
+      if (!s) return true;
+      if (*s != U'"') {
+        append(field, *s);
+        source_.appendOrdinary(field, quoted_);
+        continue;
+      }
+      std::optional<char32_t> t = take();
+      if (configuration_.trimFields)
+        while (t && configuration_.whitespaces.contains(*t)) t = take();
+      if (!t || *t == U'\n') return true;
+      if (*t == U'\r') {
+        skipLineFeed();
+        return true;
+      }
+      if (*t == configuration_.delimiter) return false;
+      // A doubled quote stands for one; a stray quote stays, with what followed it.
+      field.push_back('"');
+      if (*t != U'"') append(field, *t);
+    }
+  }
+
+  /// Reads a field that starts with `c`; true when the row ended.
+  bool readUnquoted(char32_t c, std::string& field) {
+    bool rowEnded = true;
+    for (;;) {
+      if (c == U'\n') break;
+      if (c == U'\r') {
+        skipLineFeed();
+        break;
+      }
+      if (c == configuration_.delimiter) {
+        rowEnded = false;
+        break;
+      }
+      append(field, c);
+      source_.appendOrdinary(field, unquoted_);
+      const std::optional<char32_t> next = take();
+      if (!next) break;
+      c = *next;
+    }
+    if (configuration_.trimFields) trimTrailing(field, configuration_.whitespaces);
+    return rowEnded;
+  }
+
+  Source source_;
+  const CSVReader::Configuration& configuration_;
+  const ScanTable unquoted_;
+  const ScanTable quoted_;
+  std::optional<char32_t> back_;
+};
+
+}  // namespace CSV

@@ -1,0 +1,92 @@
+#pragma once
+// The scalar sources the row parser reads from: the literal chain of code-unit and
+// scalar iterators, the UTF-8 bytes of a byte reader's buffer read in place (with
+// the literal chain taking over wherever a scalar is not whole in the buffer), and
+// the bytes of a text.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ByteScanning.hpp"
+#include "CSV/BinaryReader.hpp"
+#include "CSV/UnicodeIterator.hpp"
+
+namespace CSV {
+
+template <typename Scalars>
+class LiteralSource {
+ public:
+  explicit LiteralSource(Scalars scalars) : scalars_(std::move(scalars)) {}
+  std::optional<char32_t> take() { return scalars_.next(); }
+  void appendOrdinary(std::string&, const ScanTable&) {}
+
+ private:
+  Scalars scalars_;
+};
+
+using UTF8Scalars = UnicodeIterator<BinaryReader::UInt8Iterator, UTF8>;
+
+class BufferedUTF8Source {
+ public:
+  explicit BufferedUTF8Source(UTF8Scalars scalars)
+      : scalars_(std::move(scalars)), reader_(scalars_.input().reader().get()) {}
+
+  std::optional<char32_t> take() {
+    const std::span<const std::uint8_t> bytes = reader_->bufferedBytes();
+    if (!bytes.empty()) {
+      if (bytes[0] < 0x80) {
+        reader_->consume(1);
+        return bytes[0];
+      }
+      if (const std::size_t length = platform::wellFormedUTF8Length(bytes.data(), bytes.size())) {
+        reader_->consume(length);
+        return decodeWellFormed(bytes.data(), length);
+      }
+    }
+    // A refill, a scalar split across reads, or ill-formed bytes: as the literal chain does it.
+    return scalars_.next();
+  }
+
+  void appendOrdinary(std::string& field, const ScanTable& table) {
+    const std::span<const std::uint8_t> bytes = reader_->bufferedBytes();
+    const std::uint8_t* end = scanOrdinary(bytes.data(), bytes.data() + bytes.size(), table);
+    const auto length = static_cast<std::size_t>(end - bytes.data());
+    field.append(reinterpret_cast<const char*>(bytes.data()), length);
+    reader_->consume(length);
+  }
+
+ private:
+  UTF8Scalars scalars_;
+  BinaryReader* reader_;
+};
+
+/// Ill-formed bytes read as U+FFFD, one per byte, as platform::toScalars reads them.
+class TextSource {
+ public:
+  explicit TextSource(std::string_view text) : text_(text) {}
+
+  std::optional<char32_t> take() {
+    if (position_ == text_.size()) return std::nullopt;
+    const std::uint8_t* at = bytes() + position_;
+    const std::size_t length = platform::wellFormedUTF8Length(at, text_.size() - position_);
+    position_ += length ? length : 1;
+    return length ? decodeWellFormed(at, length) : 0xFFFD;
+  }
+
+  void appendOrdinary(std::string& field, const ScanTable& table) {
+    const std::uint8_t* at = bytes() + position_;
+    const auto length = static_cast<std::size_t>(scanOrdinary(at, bytes() + text_.size(), table) - at);
+    field.append(text_, position_, length);
+    position_ += length;
+  }
+
+ private:
+  const std::uint8_t* bytes() const { return reinterpret_cast<const std::uint8_t*>(text_.data()); }
+
+  std::string text_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace CSV
