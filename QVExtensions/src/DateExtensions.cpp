@@ -51,4 +51,6 @@ std::int64_t hours(platform::Date end, platform::Date start) { return difference
 std::int64_t minutes(platform::Date end, platform::Date start) { return difference(end, start, UCAL_MINUTE); }
 std::int64_t seconds(platform::Date end, platform::Date start) { return difference(end, start, UCAL_SECOND); }
 
+std::string stringForNow(const platform::DateFormatter& formatter) { return formatter.string(platform::Date::now()); }
+
 }  // namespace QVExtensions

@@ -103,5 +103,13 @@ TEST(DataHelpers, DateDifferencesInWholeCalendarUnits) {
   EXPECT_EQ(hours(april1, march31), 23);
 }
 
+TEST(DataHelpers, StringForNowFollowsTheFormatter) {
+  const platform::DateFormatter year({.dateFormat = "yyyy", .locale = platform::Locale("en_US_POSIX"), .timeZone = "GMT"});
+  const std::string before = year.string(platform::Date::now());
+  const std::string now = stringForNow(year);
+  EXPECT_TRUE(now == before || now == year.string(platform::Date::now())) << now;
+  EXPECT_EQ(now.size(), 4u);
+}
+
 }  // namespace
 }  // namespace QVExtensions
