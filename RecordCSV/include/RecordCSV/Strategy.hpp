@@ -2,9 +2,23 @@
 // The strategies that readers, writers and the record coders share.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
+
+#include "platform/text/Locale.hpp"
+
+namespace platform {
+struct Date;
+class Data;
+class Decimal;
+class DateFormatter;
+}  // namespace platform
+namespace platform::coding {
+class Decoder;
+}  // namespace platform::coding
 
 namespace RecordCSV::Strategy {
 
@@ -74,5 +88,111 @@ struct NonConformingFloat {
   }
   friend bool operator==(const NonConformingFloat&, const NonConformingFloat&) = default;
 };
+
+// Decoding: how the record decoder turns field texts into values. A `custom` case hands
+// the field's decoder to the caller's function, whose errors pass through unchanged.
+
+namespace detail {
+/// A strategy case, with the caller's function for the `custom` case.
+template <typename KindType, typename Result>
+class DecodingCase {
+ public:
+  using Kind = KindType;
+  using Function = std::function<Result(platform::coding::Decoder&)>;
+
+  Kind kind() const noexcept { return kind_; }
+  /// The caller's function; empty unless the case is `custom`.
+  const Function& function() const noexcept { return function_; }
+
+ protected:
+  explicit DecodingCase(Kind kind, Function function = {}) : kind_(kind), function_(std::move(function)) {}
+
+ private:
+  Kind kind_;
+  Function function_;
+};
+
+enum class NilDecodingKind { empty, custom };
+enum class BoolDecodingKind { deferredToBool, insensitive, numeric, custom };
+enum class DecimalDecodingKind { locale, custom };
+enum class DateDecodingKind { deferredToDate, secondsSince1970, millisecondsSince1970, iso8601, formatted, custom };
+enum class DataDecodingKind { deferredToData, base64, custom };
+}  // namespace detail
+
+/// When a field counts as absent: when it is empty, or when the caller's function says so.
+class NilDecoding : public detail::DecodingCase<detail::NilDecodingKind, bool> {
+ public:
+  static NilDecoding empty() { return NilDecoding(Kind::empty); }
+  static NilDecoding custom(Function function) { return NilDecoding(Kind::custom, std::move(function)); }
+
+ private:
+  using DecodingCase::DecodingCase;
+};
+
+/// Which texts are booleans: "true"/"false" only, yes/no and true/false in any case, "1"/"0", or the caller's.
+class BoolDecoding : public detail::DecodingCase<detail::BoolDecodingKind, bool> {
+ public:
+  static BoolDecoding deferredToBool() { return BoolDecoding(Kind::deferredToBool); }
+  static BoolDecoding insensitive() { return BoolDecoding(Kind::insensitive); }
+  static BoolDecoding numeric() { return BoolDecoding(Kind::numeric); }
+  static BoolDecoding custom(Function function) { return BoolDecoding(Kind::custom, std::move(function)); }
+
+ private:
+  using DecodingCase::DecodingCase;
+};
+
+/// Decimal numbers read with a locale's separator ("." without one), or by the caller.
+class DecimalDecoding : public detail::DecodingCase<detail::DecimalDecodingKind, platform::Decimal> {
+ public:
+  static DecimalDecoding locale(std::optional<platform::Locale> locale = std::nullopt) {
+    return DecimalDecoding(std::move(locale));
+  }
+  static DecimalDecoding custom(Function function) { return DecimalDecoding(Kind::custom, std::move(function)); }
+
+  /// The locale of the `locale` case; absent means none.
+  const std::optional<platform::Locale>& localeValue() const noexcept { return locale_; }
+
+ private:
+  using DecodingCase::DecodingCase;
+  explicit DecimalDecoding(std::optional<platform::Locale> locale)
+      : DecodingCase(Kind::locale), locale_(std::move(locale)) {}
+  std::optional<platform::Locale> locale_;
+};
+
+/// How dates are read. A `formatted` formatter is shared with the caller, not copied.
+class DateDecoding : public detail::DecodingCase<detail::DateDecodingKind, platform::Date> {
+ public:
+  static DateDecoding deferredToDate() { return DateDecoding(Kind::deferredToDate); }
+  static DateDecoding secondsSince1970() { return DateDecoding(Kind::secondsSince1970); }
+  static DateDecoding millisecondsSince1970() { return DateDecoding(Kind::millisecondsSince1970); }
+  static DateDecoding iso8601() { return DateDecoding(Kind::iso8601); }
+  static DateDecoding formatted(std::shared_ptr<platform::DateFormatter> formatter) {
+    return DateDecoding(std::move(formatter));
+  }
+  static DateDecoding custom(Function function) { return DateDecoding(Kind::custom, std::move(function)); }
+
+  /// The formatter of the `formatted` case; null otherwise.
+  const std::shared_ptr<platform::DateFormatter>& formatter() const noexcept { return formatter_; }
+
+ private:
+  using DecodingCase::DecodingCase;
+  explicit DateDecoding(std::shared_ptr<platform::DateFormatter> formatter)
+      : DecodingCase(Kind::formatted), formatter_(std::move(formatter)) {}
+  std::shared_ptr<platform::DateFormatter> formatter_;
+};
+
+/// How data blobs are read: by the blob's own decoding, as strict Base64, or by the caller.
+class DataDecoding : public detail::DecodingCase<detail::DataDecodingKind, platform::Data> {
+ public:
+  static DataDecoding deferredToData() { return DataDecoding(Kind::deferredToData); }
+  static DataDecoding base64() { return DataDecoding(Kind::base64); }
+  static DataDecoding custom(Function function) { return DataDecoding(Kind::custom, std::move(function)); }
+
+ private:
+  using DecodingCase::DecodingCase;
+};
+
+/// How many decoded rows the decoder keeps: all of them, or only the latest one read.
+enum class DecodingBuffer { keepAll, sequential };
 
 }  // namespace RecordCSV::Strategy
