@@ -54,6 +54,8 @@ std::optional<std::string> toUTF8(std::span<const std::uint8_t> bytes, const std
   converters.target = ucnv_open("UTF-8", &status);
   ucnv_setToUCallBack(converters.source, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   if (U_FAILURE(status)) return std::nullopt;
+  // No bytes are no text; an empty blob has no address to hand to the converter.
+  if (bytes.empty()) return std::string();
 
   std::string text;
   text.reserve(bytes.size());

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "ReaderTestSupport.hpp"
 #include "platform/core/Unicode.hpp"
+#include "platform/io/InputStream.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
 
 namespace RecordCSV {
 namespace {
@@ -136,6 +141,28 @@ TEST(ReaderInput, EncodingsMarksAndDecoders) {
     const testing::Outcome outcome = readBytes(c.bytes, configuration);
     EXPECT_EQ(outcome.rows, c.rows);
     EXPECT_EQ(outcome.failure, c.failure);
+  }
+}
+
+TEST(ReaderInput, WholeConversionOfNoBytesIsEmptyText) {
+  platform::TemporaryDirectory folder;
+  const std::filesystem::path emptyFile = folder.path() / "empty.csv";
+  std::ofstream(emptyFile).close();
+  for (const TextEncoding& encoding : {TextEncoding::utf8(), TextEncoding::utf16LittleEndian(),
+                                       *TextEncoding::named("windows-1252")}) {
+    SCOPED_TRACE(encoding.name());
+    EXPECT_EQ(CSVReader::convertWhole({}, encoding), "");
+    CSVReader::Configuration configuration;
+    configuration.encoding = encoding;
+    configuration.presample = true;
+    configuration.headerStrategy = Strategy::Header::firstLine();
+    for (const CSVReader::FileView& view :
+         {CSVReader::decode(platform::Data(), configuration),
+          CSVReader::decode(platform::InputStream::withData(platform::Data()), configuration),
+          CSVReader::decode(emptyFile, configuration)}) {
+      EXPECT_TRUE(view.headers().empty());
+      EXPECT_TRUE(view.empty());
+    }
   }
 }
 
