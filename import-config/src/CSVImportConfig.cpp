@@ -47,7 +47,9 @@ RecordCSV::CSVReader::Configuration CSVImportConfig::readerConfiguration() const
   const auto escaping = escapingScalar(textQualifier);
   configuration.escapingStrategy =
       escaping ? RecordCSV::Strategy::Escaping::scalar(*escaping) : RecordCSV::Strategy::Escaping::none();
-  configuration.presample = false;
+  // The reader decodes the Unicode encodings and ASCII as it reads; any other encoding
+  // only converts a whole blob at once.
+  configuration.presample = encoding.kind() == platform::TextEncoding::Kind::other;
   return configuration;
 }
 

@@ -53,7 +53,11 @@ TEST(ReaderMapping, EachFieldMaps) {
       {"single quote", [](auto& c) { c.textQualifier = TextQualifier::singleQuote; },
        [](const auto& r) { return r.escapingStrategy == Escaping::scalar(U'\''); }},
       {"utf-16", [](auto& c) { c.encoding = platform::TextEncoding::utf16LittleEndian(); },
-       [](const auto& r) { return r.encoding == platform::TextEncoding::utf16LittleEndian(); }},
+       [](const auto& r) { return r.encoding == platform::TextEncoding::utf16LittleEndian() && !r.presample; }},
+      {"ascii", [](auto& c) { c.encoding = platform::TextEncoding::ascii(); },
+       [](const auto& r) { return r.encoding == platform::TextEncoding::ascii() && !r.presample; }},
+      {"windows-1252", [](auto& c) { c.encoding = *platform::TextEncoding::named("windows-1252"); },
+       [](const auto& r) { return r.encoding == platform::TextEncoding::named("windows-1252") && r.presample; }},
       {"standard plus", [](auto& c) { c.rowDelimiter = RowDelimiter::standardPlus; },
        [](const auto& r) { return r.delimiters.row.scalars == RecordCSV::Delimiter::RowSet{U"\n", U"\r", U"\r\n"}; }},
       {"LF", [](auto& c) { c.rowDelimiter = RowDelimiter::newLine; },
@@ -71,6 +75,29 @@ TEST(ReaderMapping, EachFieldMaps) {
     const CSVImportConfig before = config;
     EXPECT_TRUE(c.holds(config.readerConfiguration())) << c.what;
     EXPECT_EQ(config, before) << c.what;
+  }
+}
+
+// Encodings that the reader's own decoders do not read are converted in one piece.
+TEST(ReaderMapping, EveryEncodingDecodes) {
+  struct Case {
+    const char* encoding;
+    std::string bytes;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"windows-1252", "Name\r\nZo\xEB\r\n", "Zo\u00EB"},
+      {"iso-8859-2", "Name\n\xA3ukasz\n", "\u0141ukasz"},
+      {"latin1", "Name\n\xC9mile", "\u00C9mile"},
+      {"utf-8", "Name\nZo\xC3\xAB", "Zo\u00EB"},
+      {"utf-16le", std::string("N\0\n\0\x41\x01", 6), "\u0141"},
+  };
+  for (const Case& c : cases) {
+    CSVImportConfig config;
+    config.encoding = *platform::TextEncoding::named(c.encoding);
+    const auto view = RecordCSV::CSVReader::decode(platform::Data::fromString(c.bytes), config.readerConfiguration());
+    ASSERT_EQ(view.size(), 1u) << c.encoding;
+    EXPECT_EQ(view[0][0], c.name) << c.encoding;
   }
 }
 

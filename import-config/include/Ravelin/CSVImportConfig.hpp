@@ -26,7 +26,8 @@ struct CSVImportConfig {
   /// any other identifier, or none, changes nothing.
   void updateForTypeIdentifier(std::optional<std::string_view> identifier);
 
-  /// The reader configuration these settings ask for.
+  /// The reader configuration these settings ask for; an encoding that the reader cannot
+  /// decode while reading (not Unicode nor ASCII) has it convert the whole blob first.
   RecordCSV::CSVReader::Configuration readerConfiguration() const;
 
   friend bool operator==(const CSVImportConfig&, const CSVImportConfig&) = default;
