@@ -39,6 +39,7 @@ Parser::Parser(const CSVReader::Settings& settings, std::unique_ptr<UTF8Source> 
     escapeLead_ = static_cast<char>(leadByte(*escape_));
     stops_[leadByte(*escape_)] = true;
   }
+  setUpScan();
 }
 
 bool Parser::refill() {
@@ -49,6 +50,7 @@ bool Parser::refill() {
   }
   const std::size_t consumed = pos_;
   pos_ = 0;
+  window_ = {};
   const bool more = source_->advance(consumed);
   data_ = source_->data();
   size_ = source_->size();
@@ -103,28 +105,33 @@ bool Parser::parseRow(FieldTable& table, std::int64_t rowIndex) {
       table.endField();
       return true;
     }
-    const Scalar s = scalarAt(pos_);
-    if (trimNeeded_ && trim_.contains(s.value)) {
-      pos_ += s.length;
-      continue;
-    }
-    anyField = true;
-    bool rowEnded = false;
-    if (escape_ && s.value == *escape_) {
-      pos_ += s.length;
-      rowEnded = parseEscaped(rowIndex);
-    } else if (const std::size_t field = fieldMatch(s)) {
-      pos_ += field;
-      table.endField();
-    } else if (const std::size_t row = rowMatch(s)) {
-      pos_ += row;
-      table.endField();
-      rowEnded = true;
-    } else {
-      rowEnded = parseUnescaped(s, rowIndex);
-    }
-    if (rowEnded) return true;
+    const Step step = classify_ ? stepScanned(rowIndex) : stepByBytes(rowIndex);
+    if (step == Step::rowEnded) return true;
+    if (step == Step::fields) anyField = true;
   }
+}
+
+Parser::Step Parser::stepByBytes(std::int64_t rowIndex) {
+  const Scalar s = scalarAt(pos_);
+  if (trimNeeded_ && trim_.contains(s.value)) {
+    pos_ += s.length;
+    return Step::trimmed;
+  }
+  if (escape_ && s.value == *escape_) {
+    pos_ += s.length;
+    return parseEscaped(rowIndex) ? Step::rowEnded : Step::fields;
+  }
+  if (const std::size_t field = fieldMatch(s)) {
+    pos_ += field;
+    table_->endField();
+    return Step::fields;
+  }
+  if (const std::size_t row = rowMatch(s)) {
+    pos_ += row;
+    table_->endField();
+    return Step::rowEnded;
+  }
+  return parseUnescaped(s, rowIndex) ? Step::rowEnded : Step::fields;
 }
 
 bool Parser::parseUnescaped(Scalar first, std::int64_t rowIndex) {

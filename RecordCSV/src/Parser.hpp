@@ -5,6 +5,7 @@
 // read-ahead rules, including where a read-ahead meets undecodable input.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/FieldTable.hpp"
 #include "RecordCSV/UTF8Source.hpp"
+#include "Scan.hpp"
 
 namespace RecordCSV {
 
@@ -67,11 +69,47 @@ class Parser {
     return rowMatchAhead(c);
   }
   std::size_t rowMatchAhead(Scalar c);
+  /// What one step from a field's start did: skipped a trim character, ended one or more fields, or the row.
+  enum class Step { trimmed, fields, rowEnded };
+  Step stepByBytes(std::int64_t rowIndex);
   // Each returns whether the row ended with the field.
   bool parseUnescaped(Scalar first, std::int64_t rowIndex);
   bool parseEscaped(std::int64_t rowIndex);
   bool closeEscaped(Scalar next, std::int64_t rowIndex);
   void endUnescapedField();
+  // The vector scan of the common dialects (ParserScan.cpp); the byte engine takes over
+  // inside escaped fields and wherever a delimiter needs reading ahead.
+  void setUpScan();
+  Step stepScanned(std::int64_t rowIndex);
+  bool scanUnescaped(std::int64_t rowIndex);
+  /// Unescaped fields that end inside the text at a field delimiter or a one-scalar row
+  /// delimiter; stops at a field start that needs more. True when the row ended.
+  bool scanPlainFields(FieldTable& table);
+  // Stop bits of the text from `base` to `end`; emptied by every refill.
+  struct Window {
+    std::size_t base = 0;
+    std::size_t end = 0;
+    std::uint64_t bits = 0;
+  };
+  /// The first stop byte of `text` at or after `from`, or `size` when it has none.
+  std::size_t nextStop(Window& window, const char* text, std::size_t size, std::size_t from) const {
+    for (;;) {
+      if (from >= window.base && from < window.end) {
+        const std::uint64_t bits = window.bits & (~std::uint64_t{0} << (from - window.base));
+        if (bits != 0) return window.base + static_cast<std::size_t>(std::countr_zero(bits));
+        from = window.end;
+      }
+      if (from >= size) return size;
+      window.base = from;
+      if (size - from >= 64) {
+        window.bits = classify_(text + from, stopBytes_);
+        window.end = from + 64;
+      } else {
+        window.bits = scan::classifyTail(text + from, size - from, stopBytes_);
+        window.end = size;
+      }
+    }
+  }
   void flushRun() {
     table_->append(data_ + run_, pos_ - run_);
     run_ = noRun;
@@ -97,8 +135,15 @@ class Parser {
   char escapeLead_ = 0;
   platform::CharacterSet trim_;
   bool trimNeeded_;
-  std::array<bool, 256> stops_{};
-  std::array<bool, 128> rowSingles_{};  // ASCII row delimiters of one scalar  // lead bytes of the escaping scalar and the delimiters' first scalars
+  std::array<bool, 256> stops_{};  // lead bytes of the escaping scalar and the delimiters' first scalars
+  std::array<bool, 128> rowSingles_{};  // ASCII row delimiters of one scalar
+
+  scan::Classify classify_ = nullptr;  // null: the byte engine reads this dialect
+  scan::StopBytes stopBytes_;
+  int fieldByte_ = -1;
+  int quoteByte_ = -1;  // -1: no escaping scalar
+  bool lineFeedEndsRow_ = false;
+  Window window_;
 };
 
 }  // namespace RecordCSV

@@ -8,6 +8,7 @@
 
 #include "ReaderTestSupport.hpp"
 #include "RecordCSV/UTF8Source.hpp"
+#include "Scan.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
@@ -380,6 +381,32 @@ std::string utf16BigEndian(const std::u32string& scalars) {
   return bytes;
 }
 
+enum class Feed { blob, trickle, chopped };
+
+/// Reads `bytes` fed one way with every scan kernel, the byte engine included, and
+/// expects what the reference read.
+void expectEveryKernelGives(const Outcome& expected, const std::string& bytes,
+                            const CSVReader::Configuration& configuration, Feed feed, std::size_t blockSize) {
+  for (const scan::Kernel kernel : scan::availableKernels()) {
+    scan::pinKernel(kernel);
+    const Outcome actual =
+        feed == Feed::trickle   ? testing::readAll([&] { return CSVReader(configuration, std::make_unique<TrickleSource>(bytes)); })
+        : feed == Feed::chopped ? testing::readAll([&] {
+            return CSVReader(configuration, CSVReader::makeDecoder(
+                                                std::make_unique<testing::ChoppedBytes>(bytes, blockSize, false),
+                                                platform::TextEncoding::utf8()));
+          })
+                                : testing::readBytes(bytes, configuration);
+    scan::pinKernel(std::nullopt);
+    SCOPED_TRACE(::testing::Message() << "kernel " << static_cast<int>(kernel) << " feed " << static_cast<int>(feed));
+    EXPECT_EQ(actual.failedOnCreation, expected.failedOnCreation);
+    EXPECT_EQ(actual.headers, expected.headers);
+    EXPECT_EQ(actual.rows, expected.rows);
+    EXPECT_EQ(actual.failure, expected.failure);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
 TEST(ReaderDifferential, AgreesWithTheScalarReference) {
   const std::vector<std::string> pieces = {
       ",", ",", ";", ":", "::", "\n", "\n", "\r", "\r\n", " ", " ", "\t", "\"", "\"", "\"\"", "'", "a", "b", "xyz",
@@ -426,23 +453,68 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
         bytes, asUTF16 ? ReferenceReader::Encoding::utf16BigEndian : ReferenceReader::Encoding::utf8, configuration);
     // Besides a data blob: one scalar per refill, and bytes in small pieces as a stream gives them.
     const auto blockSize = static_cast<std::size_t>(round % 4 + 1);
-    const Outcome actual =
-        round % 5 == 1   ? testing::readAll([&] { return CSVReader(configuration, std::make_unique<TrickleSource>(bytes)); })
-        : round % 5 == 2 ? testing::readAll([&] {
-            return CSVReader(configuration, CSVReader::makeDecoder(
-                                                std::make_unique<testing::ChoppedBytes>(bytes, blockSize, false),
-                                                platform::TextEncoding::utf8()));
-          })
-                         : testing::readBytes(bytes, configuration);
+    const Feed feed = round % 5 == 1 ? Feed::trickle : round % 5 == 2 ? Feed::chopped : Feed::blob;
     ++compared;
     SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(bytes));
-    EXPECT_EQ(actual.failedOnCreation, expected.failedOnCreation);
-    EXPECT_EQ(actual.headers, expected.headers);
-    EXPECT_EQ(actual.rows, expected.rows);
-    EXPECT_EQ(actual.failure, expected.failure);
+    expectEveryKernelGives(expected, bytes, configuration, feed, blockSize);
     if (::testing::Test::HasFailure()) break;
   }
   EXPECT_GT(compared, 8000);
+}
+
+TEST(ReaderDifferential, VectorScanOfTheCommonDialectsAgreesWithTheReference) {
+  // Long enough to cross many 64-byte windows and the blocks a stream is fed in.
+  const std::vector<std::string> pieces = {
+      ",", ",", ",", ";", "\t", "\n", "\n", "\r", "\r\n", "\r\n", "\"", "\"", "\"\"", "\",\"", "\"\n",
+      " ", "a", "b", "xyz", "IMG_0001.jpg", "Ms. Green, PhD", "0123456789abcdefghijklmnopqrstuvwxyz",
+      "\u00E9", "\u00FC", "\U0001F600", "\xFF", "\xC3"};
+  const std::vector<std::string> fieldDelimiters = {",", ",", ";", "\t", "|", " "};
+  const std::vector<std::vector<std::string>> rowSets = {{"\n"}, {"\r"}, {"\r\n"}, {"\n", "\r\n"},
+                                                         {"\r", "\n"}, {"\n", "\r", "\r\n"}, {"\r", "\r\n"}};
+  const std::vector<Strategy::Header> headers = {Strategy::Header::none(), Strategy::Header::firstLine(),
+                                                 Strategy::Header::lineNumber(1)};
+
+  std::mt19937 random(20261208);
+  auto pick = [&](const auto& values) { return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)]; };
+  for (int round = 0; round < 1500; ++round) {
+    CSVReader::Configuration configuration;
+    configuration.delimiters.field = Delimiter::Field(pick(fieldDelimiters));
+    configuration.delimiters.row = *Delimiter::Row::fromTexts(pick(rowSets));
+    configuration.escapingStrategy = round % 4 == 0 ? Strategy::Escaping::none() : Strategy::Escaping::standard();
+    configuration.headerStrategy = pick(headers);
+    configuration.encoding = platform::TextEncoding::utf8();
+
+    // Mostly well-formed rows of a fixed width, so that reading goes deep before any failure.
+    std::string bytes;
+    const int rows = std::uniform_int_distribution<int>(0, 40)(random);
+    const int width = std::uniform_int_distribution<int>(1, 6)(random);
+    std::vector<std::string> rowEnds;
+    for (const std::u32string& member : configuration.delimiters.row.scalars) rowEnds.push_back(platform::toUTF8(member));
+    rowEnds.push_back("\r\n");  // text, or a failure after an escaped field, where it is no row delimiter
+    for (int row = 0; row < rows; ++row) {
+      for (int field = 0; field < width; ++field) {
+        if (field > 0) bytes += platform::toUTF8(configuration.delimiters.field.scalars);
+        const int length = std::uniform_int_distribution<int>(0, 6)(random);
+        std::string text;
+        for (int i = 0; i < length; ++i) text += pick(pieces);
+        const bool escaped = round % 4 != 0 && random() % 3 == 0;
+        if (escaped) {
+          std::string quoted = "\"";
+          for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+          text = quoted + "\"";
+        }
+        bytes += text;
+      }
+      bytes += pick(rowEnds);
+    }
+    if (round % 2 == 0 && !bytes.empty()) bytes.pop_back();
+
+    const Outcome expected = readWithReference(bytes, ReferenceReader::Encoding::utf8, configuration);
+    SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(bytes));
+    for (const Feed feed : {Feed::blob, Feed::trickle, Feed::chopped})
+      expectEveryKernelGives(expected, bytes, configuration, feed, static_cast<std::size_t>(round % 97 + 1));
+    if (::testing::Test::HasFailure()) break;
+  }
 }
 
 }  // namespace

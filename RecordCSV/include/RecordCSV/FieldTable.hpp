@@ -41,6 +41,18 @@ class FieldTable {
     std::memcpy(arena_.get() + size_, bytes, count);
     size_ += count;
   }
+  /// A whole field: `append`, then `endField`. `readable` bytes from `bytes` on (at least
+  /// `count`) may be read, which lets a short field be copied in one fixed-size step.
+  void appendField(const char* bytes, std::size_t count, std::size_t readable) {
+    constexpr std::size_t step = 32;
+    if (count <= step && readable >= step && capacity_ - size_ >= step) {
+      std::memcpy(arena_.get() + size_, bytes, step);
+      size_ += count;
+    } else {
+      append(bytes, count);
+    }
+    endField();
+  }
   /// The text of the field in progress.
   std::string_view currentField() const noexcept { return {arena_.get() + fieldStart_, size_ - fieldStart_}; }
   /// Drops the last `count` bytes of the field in progress.
