@@ -1,7 +1,9 @@
 #pragma once
 // The row loop of the reader, over any scalar source. A source answers one scalar
-// at a time (`take`), and may append whole runs of ordinary scalars to a field at
-// once (`appendOrdinary`); the rows are the same either way.
+// at a time (`take`, `endOfInput` at the end), and may append whole runs of ordinary
+// scalars to a field at once (`appendOrdinary`); the rows are the same either way.
+// Scalars travel as plain values with a sentinel: an optional in this loop costs a
+// store-forwarding stall per scalar.
 
 #include <cstdint>
 #include <optional>
@@ -12,6 +14,8 @@
 #include "CSV/CSVReader.hpp"
 
 namespace CSV {
+
+inline constexpr char32_t endOfInput = 0xFFFFFFFF;
 
 class RowSource {
  public:
@@ -30,17 +34,17 @@ class RowParser final : public RowSource {
         quoted_({U'"'}) {}
 
   bool readRow(CSVReader::Row& row) override {
-    std::optional<char32_t> c = take();
-    if (!c) return false;
+    char32_t c = take();
+    if (c == endOfInput) return false;
     std::size_t count = 0;
     for (;;) {
       if (count == row.size()) row.emplace_back();
       std::string& field = row[count++];
       field.clear();
       if (configuration_.trimFields)
-        while (c && configuration_.whitespaces.contains(*c)) c = take();
-      if (!c) break;
-      if (*c == U'"' ? readQuoted(field) : readUnquoted(*c, field)) break;
+        while (c != endOfInput && configuration_.whitespaces.contains(c)) c = take();
+      if (c == endOfInput) break;
+      if (c == U'"' ? readQuoted(field) : readUnquoted(c, field)) break;
       c = take();
     }
     row.resize(count);
@@ -48,14 +52,14 @@ class RowParser final : public RowSource {
   }
 
  private:
-  std::optional<char32_t> take() {
-    if (back_) return std::exchange(back_, std::nullopt);
+  [[gnu::always_inline]] char32_t take() {
+    if (back_ != endOfInput) return std::exchange(back_, endOfInput);
     return source_.take();
   }
   /// After a CR: a following LF belongs to the row end, anything else to the next row.
   void skipLineFeed() {
-    const std::optional<char32_t> next = take();
-    if (next && *next != U'\n') back_ = next;
+    const char32_t next = take();
+    if (next != U'\n') back_ = next;
   }
   static void append(std::string& field, char32_t scalar) {
     if (scalar < 0x80)
@@ -67,25 +71,25 @@ class RowParser final : public RowSource {
   /// Reads the rest of a field whose opening quote was taken; true when the row ended.
   bool readQuoted(std::string& field) {
     for (;;) {
-      const std::optional<char32_t> s = take();
-      if (!s) return true;
-      if (*s != U'"') {
-        append(field, *s);
+      const char32_t s = take();
+      if (s == endOfInput) return true;
+      if (s != U'"') {
+        append(field, s);
         source_.appendOrdinary(field, quoted_);
         continue;
       }
-      std::optional<char32_t> t = take();
+      char32_t t = take();
       if (configuration_.trimFields)
-        while (t && configuration_.whitespaces.contains(*t)) t = take();
-      if (!t || *t == U'\n') return true;
-      if (*t == U'\r') {
+        while (t != endOfInput && configuration_.whitespaces.contains(t)) t = take();
+      if (t == endOfInput || t == U'\n') return true;
+      if (t == U'\r') {
         skipLineFeed();
         return true;
       }
-      if (*t == configuration_.delimiter) return false;
+      if (t == configuration_.delimiter) return false;
       // A doubled quote stands for one; a stray quote stays, with what followed it.
       field.push_back('"');
-      if (*t != U'"') append(field, *t);
+      if (t != U'"') append(field, t);
     }
   }
 
@@ -104,9 +108,8 @@ class RowParser final : public RowSource {
       }
       append(field, c);
       source_.appendOrdinary(field, unquoted_);
-      const std::optional<char32_t> next = take();
-      if (!next) break;
-      c = *next;
+      c = take();
+      if (c == endOfInput) break;
     }
     if (configuration_.trimFields) trimTrailing(field, configuration_.whitespaces);
     return rowEnded;
@@ -116,7 +119,7 @@ class RowParser final : public RowSource {
   const CSVReader::Configuration& configuration_;
   const ScanTable unquoted_;
   const ScanTable quoted_;
-  std::optional<char32_t> back_;
+  char32_t back_ = endOfInput;  // a scalar given back, or none
 };
 
 }  // namespace CSV

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "ByteScanning.hpp"
+#include "RowParser.hpp"
 #include "CSV/BinaryReader.hpp"
 #include "CSV/UnicodeIterator.hpp"
 
@@ -19,7 +20,7 @@ template <typename Scalars>
 class LiteralSource {
  public:
   explicit LiteralSource(Scalars scalars) : scalars_(std::move(scalars)) {}
-  std::optional<char32_t> take() { return scalars_.next(); }
+  char32_t take() { return scalars_.next().value_or(endOfInput); }
   void appendOrdinary(std::string&, const ScanTable&) {}
 
  private:
@@ -33,7 +34,7 @@ class BufferedUTF8Source {
   explicit BufferedUTF8Source(UTF8Scalars scalars)
       : scalars_(std::move(scalars)), reader_(scalars_.input().reader().get()) {}
 
-  std::optional<char32_t> take() {
+  [[gnu::always_inline]] char32_t take() {
     const std::span<const std::uint8_t> bytes = reader_->bufferedBytes();
     if (!bytes.empty()) {
       if (bytes[0] < 0x80) {
@@ -45,8 +46,7 @@ class BufferedUTF8Source {
         return decodeWellFormed(bytes.data(), length);
       }
     }
-    // A refill, a scalar split across reads, or ill-formed bytes: as the literal chain does it.
-    return scalars_.next();
+    return takeThroughChain();
   }
 
   void appendOrdinary(std::string& field, const ScanTable& table) {
@@ -58,6 +58,9 @@ class BufferedUTF8Source {
   }
 
  private:
+  /// A refill, a scalar split across reads, or ill-formed bytes: as the literal chain does it.
+  [[gnu::noinline]] char32_t takeThroughChain() { return scalars_.next().value_or(endOfInput); }
+
   UTF8Scalars scalars_;
   BinaryReader* reader_;
 };
@@ -67,8 +70,8 @@ class TextSource {
  public:
   explicit TextSource(std::string_view text) : text_(text) {}
 
-  std::optional<char32_t> take() {
-    if (position_ == text_.size()) return std::nullopt;
+  char32_t take() {
+    if (position_ == text_.size()) return endOfInput;
     const std::uint8_t* at = bytes() + position_;
     const std::size_t length = platform::wellFormedUTF8Length(at, text_.size() - position_);
     position_ += length ? length : 1;

@@ -229,7 +229,7 @@ std::string utf16(const std::string& text, bool bigEndian) {
 
 TEST(ReaderDifferential, AgreesWithTheLiteralReader) {
   const std::vector<std::string> pieces = {
-      ",", ",", ";", "\t", "\"", "\"", "\"\"", "\r", "\n", "\n", "\r\n", " ", " ", "a", "bc", "xyz",
+      ",", ",", ";", "\t", "\"", "\"", "\"\"", "\r", "\n", "\n", "\r\n", " ", " ", "a", "bc", "xyz", "0123456789",
       "\u00E9", "\u20AC", "\U0001F600", "\u00A0", "\u2003", "\xFF", "\xC3", "\xE2\x82", "\xED\xA0\x80",
       "\xEF\xBB\xBF", "\xFE\xFF"};
   const std::vector<char32_t> delimiters = {U',', U',', U',', U';', U'\t', U' ', U'\u2003', U'\u00E9', U'"', U'\n'};
