@@ -16,8 +16,10 @@ std::vector<std::string> Filename::allProcessedNames() const {
   return names;
 }
 
-bool operator==(const Filename& a, const Filename& b) { return canonicallyEqual(a.processedName_, b.processedName_); }
+bool operator==(const Filename& a, const Filename& b) {
+  return platform::canonicallyEqual(a.processedName_, b.processedName_);
+}
 
-bool operator<(const Filename& a, const Filename& b) { return CanonicalLess()(a.filename_, b.filename_); }
+bool operator<(const Filename& a, const Filename& b) { return platform::CanonicalLess()(a.filename_, b.filename_); }
 
 }  // namespace Pelmora_Zava

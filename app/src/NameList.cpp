@@ -61,8 +61,8 @@ AsyncImporter::FilenameList naturallySortedUniqueNames(AsyncImporter::FilenameLi
   parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
       const std::string& name = working[i]->processedName();
-      keys[i] = isCanonical(name) ? QVExtensions::NaturalOrderKey(name, locale)
-                                  : QVExtensions::NaturalOrderKey(canonicalText(name), locale);
+      keys[i] = platform::isCanonical(name) ? QVExtensions::NaturalOrderKey(name, locale)
+                                            : QVExtensions::NaturalOrderKey(platform::canonicalText(name), locale);
       entries[i] = {keyPrefix(keys[i].bytes()), static_cast<std::uint32_t>(i)};
     }
   });

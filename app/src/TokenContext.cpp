@@ -1,6 +1,6 @@
 #include "Pelmora_Zava/TokenContext.hpp"
 
-#include "Pelmora_Zava/CanonicalText.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace Pelmora_Zava {
 namespace {
@@ -16,7 +16,7 @@ class MapTable final : public TokenContext::Table {
   std::map<std::string, std::string> entries(std::size_t) const override { return {entries_.begin(), entries_.end()}; }
 
  private:
-  std::map<std::string, std::string, CanonicalLess> entries_;
+  std::map<std::string, std::string, platform::CanonicalLess> entries_;
 };
 
 }  // namespace

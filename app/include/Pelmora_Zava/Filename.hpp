@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Pelmora_Zava/CanonicalText.hpp"
 #include "Pelmora_Zava/TokenContext.hpp"
 #include "platform/system/UUID.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace Pelmora_Zava {
 
@@ -61,6 +61,6 @@ class Filename final {
 template <>
 struct std::hash<Pelmora_Zava::Filename> {
   std::size_t operator()(const Pelmora_Zava::Filename& name) const noexcept {
-    return Pelmora_Zava::canonicalHash(name.processedName());
+    return platform::canonicalHash(name.processedName());
   }
 };

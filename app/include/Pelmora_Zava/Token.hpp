@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "Pelmora_Zava/CanonicalText.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace Pelmora_Zava {
 
@@ -23,7 +23,7 @@ struct Token {
   /// How the token is written in an expression: "{" + value + "}".
   std::string description() const { return "{" + value + "}"; }
   /// Two spellings of the same name are the same token.
-  friend bool operator==(const Token& a, const Token& b) { return canonicallyEqual(a.value, b.value); }
+  friend bool operator==(const Token& a, const Token& b) { return platform::canonicallyEqual(a.value, b.value); }
 
   /// One piece of an expression as the token editor holds it.
   using Piece = std::variant<std::string, Token>;
@@ -47,5 +47,5 @@ std::string describe(const Token::Piece& piece);
 
 template <>
 struct std::hash<Pelmora_Zava::Token> {
-  std::size_t operator()(const Pelmora_Zava::Token& token) const noexcept { return Pelmora_Zava::canonicalHash(token.value); }
+  std::size_t operator()(const Pelmora_Zava::Token& token) const noexcept { return platform::canonicalHash(token.value); }
 };

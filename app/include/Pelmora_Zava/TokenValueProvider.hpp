@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "Pelmora_Zava/CanonicalText.hpp"
 #include "Pelmora_Zava/TokenContext.hpp"
 #include "platform/system/SystemInfo.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace Pelmora_Zava {
 
 /// Token name to value text; two spellings of the same name are one key.
-using TokenValues = std::map<std::string, std::string, CanonicalLess>;
+using TokenValues = std::map<std::string, std::string, platform::CanonicalLess>;
 
 /// Finds tokens: "{", one or more word or white-space characters (the name), "}".
 class TokenPattern {

@@ -1,16 +1,10 @@
-#include "Pelmora_Zava/CanonicalText.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
 
-namespace Pelmora_Zava {
+namespace platform {
 namespace {
-
-bool isASCII(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
 
 const icu::Normalizer2* nfc() {
   static const icu::Normalizer2* normalizer = [] {
@@ -22,6 +16,12 @@ const icu::Normalizer2* nfc() {
 }
 
 }  // namespace
+
+bool isASCII(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
 
 bool isCanonical(std::string_view text) {
   if (isASCII(text) || !nfc()) return true;
@@ -55,4 +55,4 @@ bool CanonicalLess::operator()(std::string_view a, std::string_view b) const {
   return canonicalText(a) < canonicalText(b);
 }
 
-}  // namespace Pelmora_Zava
+}  // namespace platform

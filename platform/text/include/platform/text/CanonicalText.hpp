@@ -7,10 +7,12 @@
 #include <string>
 #include <string_view>
 
-namespace Pelmora_Zava {
+namespace platform {
 
 /// A text in its canonical composed form (NFC); texts that are already in it come back unchanged.
 std::string canonicalText(std::string_view text);
+/// Whether every byte of the text is ASCII (such text is always canonical).
+bool isASCII(std::string_view text);
 /// Whether a text is in its canonical composed form already.
 bool isCanonical(std::string_view text);
 /// Hash of the canonical form, so that canonically equal texts hash alike.
@@ -24,4 +26,4 @@ struct CanonicalLess {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 
-}  // namespace Pelmora_Zava
+}  // namespace platform
