@@ -5,16 +5,15 @@
 
 #include <algorithm>
 
+#include "CanonicalText.hpp"
 #include "RecordCSV/CSVReader.hpp"
 
 namespace RecordCSV {
-namespace {
 
 bool isASCII(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-/// The NFC form; ASCII and text already in NFC come back unchanged.
 std::string canonical(std::string_view text) {
   if (isASCII(text)) return std::string(text);
   UErrorCode status = U_ZERO_ERROR;
@@ -30,8 +29,6 @@ std::string canonical(std::string_view text) {
   normalized.toUTF8String(result);
   return result;
 }
-
-}  // namespace
 
 std::optional<CSVReader::HeaderLookup> CSVReader::HeaderLookup::make(const std::vector<std::string>& headers) {
   HeaderLookup lookup;

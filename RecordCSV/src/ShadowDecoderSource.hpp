@@ -1,0 +1,104 @@
+#pragma once
+// What every decoder and container of one decoding call shares: the reader, the rows read
+// so far, the call's configuration and user information, and the header names. Rows are
+// read only as far as the deepest row asked for. Field texts are views into the row
+// buffer, valid until the source reads again.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "RecordCSV/CSVDecoder.hpp"
+#include "RecordCSV/CSVReader.hpp"
+#include "RecordCSV/FieldTable.hpp"
+#include "platform/coding/CodingKey.hpp"
+
+namespace RecordCSV {
+
+/// The rows the source keeps, in one field arena: every row under `keepAll`, only the
+/// latest one stored under `sequential` (a row below it is refused anyway).
+class ShadowDecoderBuffer {
+ public:
+  /// One stored row's fields.
+  struct Row {
+    const FieldTable* table;
+    std::size_t first;
+    std::size_t size;
+    std::string_view operator[](std::size_t field) const noexcept { return table->field(first + field); }
+  };
+
+  explicit ShadowDecoderBuffer(Strategy::DecodingBuffer strategy) : strategy_(strategy) {}
+
+  Strategy::DecodingBuffer strategy() const noexcept { return strategy_; }
+  /// The row stored under `index`, if any.
+  std::optional<Row> fetch(std::int64_t index) const noexcept {
+    if (index < first_ || index - first_ >= count_) return std::nullopt;
+    return Row{&rows_, static_cast<std::size_t>(index - first_) * width_, width_};
+  }
+  /// Reads the reader's next row as row `index` (the index the reader's count gives it); `store`
+  /// false reads past it without keeping it. False at the end; the reader's failures pass through.
+  bool read(CSVReader& reader, std::int64_t index, bool store);
+
+ private:
+  Strategy::DecodingBuffer strategy_;
+  FieldTable rows_;
+  FieldTable spare_;  // where `sequential` reads, so that the stored row survives the end of the input
+  std::int64_t first_ = 0;
+  std::int64_t count_ = 0;
+  std::size_t width_ = 0;
+};
+
+class ShadowDecoderSource {
+ public:
+  ShadowDecoderSource(CSVReader reader, CSVDecoder::Configuration configuration, platform::coding::UserInfo userInfo);
+
+  const CSVDecoder::Configuration& configuration() const noexcept { return configuration_; }
+  const platform::coding::UserInfo& userInfo() const noexcept { return userInfo_; }
+  const std::vector<std::string>& headers() const noexcept { return headers_; }
+  const CSVReader& reader() const noexcept { return reader_; }
+  /// Data rows read so far, which is also the index of the next row the reader gives.
+  std::int64_t rowsRead() const noexcept { return reader_.rowIndex(); }
+
+  /// Whether the input has no row `row`, reading forward as far as it.
+  bool isPastEnd(std::int64_t row);
+  /// Whether the input has row `row`; a read that fails answers false.
+  bool containsRow(std::int64_t row) noexcept;
+  /// The number of fields per row, reading the first row if none was read; 0 without one.
+  std::int64_t expectedFieldCount() noexcept;
+
+  /// The column of a key: its integer, else the header it names. `path` goes into the errors.
+  std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& path);
+  /// Whether a name stands among the headers, compared as canonically equivalent texts.
+  bool hasHeader(std::string_view name);
+
+  /// The text of field `field` of row `row`, reading forward as needed; a view valid until the next read.
+  std::string_view field(std::int64_t row, std::int64_t field);
+
+ private:
+  ShadowDecoderBuffer::Row rowKeepingAll(std::int64_t row, std::int64_t field);
+  ShadowDecoderBuffer::Row rowSequentially(std::int64_t row, std::int64_t field);
+  /// Reads forward to row `row`, storing the rows on the way when `storeAll`; throws the
+  /// out-of-bounds error when the input ends first.
+  void readTo(std::int64_t row, bool storeAll);
+  std::optional<std::int64_t> resolvedName(std::string_view name) noexcept;
+
+  CSVReader reader_;
+  ShadowDecoderBuffer buffer_;
+  CSVDecoder::Configuration configuration_;
+  platform::coding::UserInfo userInfo_;
+  std::vector<std::string> headers_;
+  std::optional<CSVReader::HeaderLookup> headerLookup_;
+  // Names already looked up; a record type asks for the same few names in the same order on
+  // every row, so the next one is usually the one after the last hit.
+  struct Resolved {
+    std::string name;
+    std::int64_t index;
+  };
+  std::vector<Resolved> resolved_;
+  std::size_t nextResolved_ = 0;
+};
+
+}  // namespace RecordCSV
