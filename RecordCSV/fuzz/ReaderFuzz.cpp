@@ -1,0 +1,76 @@
+// Random bytes in random dialects, read by the byte engine and by every scan kernel, from
+// a data blob and from a stream's small blocks: every way must give the same headers, rows
+// and failure. The first four bytes choose the dialect and the feeding; the rest is the input.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ReaderTestSupport.hpp"
+#include "Scan.hpp"
+
+namespace {
+
+using RecordCSV::CSVReader;
+using RecordCSV::testing::Outcome;
+
+template <typename T>
+const T& choose(const std::vector<T>& values, std::uint8_t byte) {
+  return values[byte % values.size()];
+}
+
+CSVReader::Configuration dialect(const std::uint8_t* choice) {
+  // The common dialects come up most often: they are the ones with two engines.
+  static const std::vector<std::string> fields = {",", ",", ";", "\t", "|", "\"", "\r", "::", "\u00E9"};
+  static const std::vector<std::vector<std::string>> rows = {
+      {"\n"}, {"\r"}, {"\r\n"}, {"\n", "\r\n"}, {"\r", "\n"}, {"\n", "\r", "\r\n"}, {"\r", "\r\n"}, {"\n", "<br>"}};
+  static const std::vector<std::optional<char32_t>> escapes = {U'"', U'"', std::nullopt, U'\''};
+  static const std::vector<std::u32string> trims = {U"", U"", U"", U" "};
+  static const std::vector<RecordCSV::Strategy::Header> headers = {
+      RecordCSV::Strategy::Header::none(), RecordCSV::Strategy::Header::firstLine(),
+      RecordCSV::Strategy::Header::lineNumber(1)};
+  CSVReader::Configuration configuration;
+  configuration.delimiters.field = RecordCSV::Delimiter::Field(choose(fields, choice[0]));
+  configuration.delimiters.row = *RecordCSV::Delimiter::Row::fromTexts(choose(rows, choice[1]));
+  const std::optional<char32_t> escape = choose(escapes, choice[2]);
+  configuration.escapingStrategy =
+      escape ? RecordCSV::Strategy::Escaping::scalar(*escape) : RecordCSV::Strategy::Escaping::none();
+  configuration.trimStrategy = platform::CharacterSet::fromScalars(choose(trims, static_cast<std::uint8_t>(choice[2] >> 2)));
+  configuration.headerStrategy = choose(headers, choice[3]);
+  configuration.encoding = platform::TextEncoding::utf8();
+  return configuration;
+}
+
+Outcome read(const std::string& bytes, const CSVReader::Configuration& configuration, std::size_t blockSize) {
+  if (blockSize == 0) return RecordCSV::testing::readBytes(bytes, configuration);
+  return RecordCSV::testing::readAll([&] {
+    return CSVReader(configuration,
+                     CSVReader::makeDecoder(std::make_unique<RecordCSV::testing::ChoppedBytes>(bytes, blockSize, false),
+                                            platform::TextEncoding::utf8()));
+  });
+}
+
+bool same(const Outcome& a, const Outcome& b) {
+  return a.failedOnCreation == b.failedOnCreation && a.headers == b.headers && a.rows == b.rows &&
+         a.failure == b.failure;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  const CSVReader::Configuration configuration = dialect(data);
+  const std::string bytes(reinterpret_cast<const char*>(data) + 4, size - 4);
+  // A blob, or blocks of 1 to 43 bytes as a stream gives them (the header takes data[3] % 3).
+  const std::size_t blockSize = data[3] / 3 % 2 == 0 ? 0 : data[3] / 6 + 1;
+
+  RecordCSV::scan::pinKernel(RecordCSV::scan::Kernel::byteEngine);
+  const Outcome expected = read(bytes, configuration, blockSize);
+  for (const RecordCSV::scan::Kernel kernel : RecordCSV::scan::availableKernels()) {
+    RecordCSV::scan::pinKernel(kernel);
+    if (!same(read(bytes, configuration, blockSize), expected)) std::abort();
+  }
+  RecordCSV::scan::pinKernel(std::nullopt);
+  return 0;
+}
