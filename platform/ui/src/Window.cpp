@@ -20,7 +20,10 @@ void Window::makeKeyAndOrderFront() {
   Application::shared().windowShown(shared_from_this());
 }
 
-void Window::close() { visible_ = false; }
+void Window::close() {
+  if (visible_) ++timesClosed_;
+  visible_ = false;
+}
 
 void Window::attach(std::shared_ptr<Alert> alert) { sheets_.push_back(std::move(alert)); }
 
