@@ -1,13 +1,8 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "DecodeCache.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "QVExtensions/StringExtensions.hpp"
 #include "platform/core/Log.hpp"
+#include "platform/io/FileData.hpp"
 #include "platform/io/FileType.hpp"
 #include "platform/text/RichText.hpp"
 
@@ -18,33 +13,12 @@ std::string describeType(const std::optional<std::string>& typeIdentifier) {
   return typeIdentifier.value_or("unknown type");
 }
 
-platform::Data readWholeFile(const std::filesystem::path& file) {
-  const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) throw platform::unreadableFileError(file, errno);
-  struct Closer {
-    int descriptor;
-    ~Closer() { ::close(descriptor); }
-  } closer{descriptor};
-  struct stat info {};
-  std::vector<std::uint8_t> bytes;
-  if (::fstat(descriptor, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
-  std::uint8_t buffer[1 << 16];
-  for (;;) {
-    const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) throw platform::unreadableFileError(file, errno);  // a folder fails here too
-    if (count == 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + count);
-  }
-  return platform::Data(std::move(bytes));
-}
-
 }  // namespace
 
 void AsyncImporter::importURL(const std::filesystem::path& file) {
   const std::optional<std::string> typeIdentifier = platform::fileTypeIdentifier(file);
   platform::log("Importing " + describeType(typeIdentifier) + " from url");
-  platform::Data bytes = readWholeFile(file);
+  platform::Data bytes = platform::readFile(file);
   if (typeIdentifier == "public.rtf") bytes = platform::Data::fromString(plainTextFromRTF(bytes));
   applyPresetAndImport(typeIdentifier, file, std::move(bytes));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ImporterFixture.hpp"
 #include "platform/io/FileSystem.hpp"
 
@@ -70,6 +72,75 @@ TEST_F(ImporterTest, FolderLocationsStayBelowTheRoot) {
   }
   const Lines log = takeLog();
   EXPECT_EQ(std::count(log.begin(), log.end(), "Skipping \"source\": its folder name is empty"), 2);
+}
+
+TEST_F(ImporterTest, LinksInsideTheRootMayNotLeadOutOfIt) {
+  const fs::path base = folder_.path();
+  fs::create_directories(base / "outside");
+  fs::create_directories(base / "elsewhere/root");
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path& root)> prepare;
+    std::string name;
+    std::string refused;  // the location the error names; empty when the export goes through
+    bool rootIsLink = false;
+  };
+  const Case cases[] = {
+      {"link to a sibling of the root", [&](const fs::path& root) { fs::create_directory_symlink("../outside", root / "A"); },
+       "A", "A/S"},
+      {"link to a folder inside the root",
+       [&](const fs::path& root) {
+         fs::create_directories(root / "B");
+         fs::create_directory_symlink(root / "B", root / "A");
+       },
+       "A", ""},
+      {"link to nowhere", [&](const fs::path& root) { fs::create_directory_symlink(base / "missing", root / "A"); },
+       "A", "A/S"},
+      {"link to the root's parent, deeper down",
+       [&](const fs::path& root) {
+         fs::create_directories(root / "A");
+         fs::create_directory_symlink("../..", root / "A/up");
+       },
+       "A/up", "A/up/S"},
+      {"the root a link itself", [&](const fs::path&) {}, "A", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(base / "outside");
+    fs::create_directories(base / "outside");
+    fs::remove_all(base / "root");
+    if (c.rootIsLink)
+      fs::create_directory_symlink(base / "elsewhere/root", base / "root");
+    else
+      fs::create_directories(base / "root");
+    const fs::path root = base / "root";
+    c.prepare(root);
+
+    importer_.reset();
+    importer().updateExportConfig([](Ravelin::CSVExportConfig& config) {
+      config.replaceIllegalChars = Ravelin::TextReplacement::none;
+    });
+    importer().addFilename("0 first", 0, false);
+    importer().addFilename(c.name, 0, false);
+    TokenValueProvider provider = importer().tokenProvider();
+    provider.subfolders = {"S"};
+    importer().setTokenProvider(provider);
+
+    if (c.refused.empty()) {
+      EXPECT_EQ(importer().exportFolders(root), 2u);
+      EXPECT_TRUE(fs::is_directory(root / c.name / "S"));
+    } else {
+      try {
+        importer().exportFolders(root);
+        ADD_FAILURE() << "the export went through the link";
+      } catch (const platform::Error& error) {
+        EXPECT_NE(std::string(error.what()).find((root / c.refused).string()), std::string::npos) << error.what();
+      }
+      EXPECT_FALSE(fs::exists(root / "0 first")) << "a folder was made before the check";
+    }
+    EXPECT_TRUE(fs::is_empty(base / "outside"));
+    EXPECT_FALSE(fs::exists(base / "S"));
+  }
 }
 
 }  // namespace

@@ -96,14 +96,18 @@ class AsyncImporter {
   /// Adds a hand-made name, or `times` numbered copies of it (the number first with `indexMode`).
   void addFilename(std::string_view name, std::int64_t times, bool indexMode);
 
+  /// Whether the record names a folder: its processed name holds more than slashes.
+  static bool hasFolderName(const Filename& record);
   /// The folder locations of one record: root/name, or root/name/sub for every sub-folder level.
   /// Empty, with a log line, for a record whose processed name is empty. Throws for a name
   /// with a "." or ".." component or a NUL character, whose folder would not lie below `root`.
   std::vector<std::filesystem::path> folderURLs(const Filename& record, const std::filesystem::path& root) const;
   /// The locations of every record of `fileNames`, in list order.
   std::vector<std::filesystem::path> allFolderURLs(const std::filesystem::path& root) const;
-  /// Creates every location, checked first, one after the other; returns how many. The first
-  /// folder that cannot be created stops the export with its error; earlier folders stay.
+  /// Creates every location, checked first, one after the other; returns how many. A location
+  /// that an existing symbolic link leads outside the root fails the export before anything is
+  /// made. The first folder that cannot be created stops the export with its error; earlier
+  /// folders stay.
   std::size_t exportFolders(const std::filesystem::path& root);
 
   std::shared_ptr<Filename> makeDatasourceFilename(std::size_t position, const RecordCSV::CSVReader::Record& record,
