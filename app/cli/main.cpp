@@ -16,16 +16,19 @@
 #include <utility>
 #include <vector>
 
+#include "ErrorReport.hpp"
+#include "OptionChecks.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Ravelin/Options.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "platform/core/Log.hpp"
-#include "platform/io/FileSystem.hpp"
 #include "platform/text/TextEncoding.hpp"
 
 namespace {
 
 using namespace Pelmora_Zava;
+using cli::addChoice;
+using cli::atLeast;
 
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
@@ -69,30 +72,6 @@ struct Options {
   }
 };
 
-template <typename E>
-std::map<std::string, E> choices(std::initializer_list<std::pair<const char*, E>> entries) {
-  std::map<std::string, E> map;
-  for (const auto& [name, value] : entries) map.emplace(name, value);
-  return map;
-}
-
-void printError(const std::exception& error) {
-  std::cerr << "pelmora-zava: ";
-  if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) {
-    std::cerr << readerError->failureReason().value_or(readerError->description()) << '\n';
-    if (readerError->helpAnchor()) std::cerr << *readerError->helpAnchor() << '\n';
-    return;
-  }
-  if (const auto* platformError = dynamic_cast<const platform::Error*>(&error)) {
-    std::cerr << platformError->description() << '\n';
-    if (platformError->failureReason()) std::cerr << *platformError->failureReason() << '\n';
-    if (platformError->recoverySuggestion()) std::cerr << *platformError->recoverySuggestion() << '\n';
-    if (platformError->helpAnchor()) std::cerr << *platformError->helpAnchor() << '\n';
-    return;
-  }
-  std::cerr << error.what() << '\n';
-}
-
 std::string readStandardInput() {
   return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
 }
@@ -105,9 +84,9 @@ void applyTokens(AsyncImporter& importer, const Options& options, const std::map
   importer.setTokenProvider(std::move(provider));
 }
 
-/// Imports the datasource; a reader error is kept for later when import options may still fix it.
-std::exception_ptr importDatasource(AsyncImporter& importer, const Options& options) {
-  if (!options.datasource) return nullptr;
+/// Imports the datasource. A reader error waits when import options follow, which may decode it.
+void importDatasource(AsyncImporter& importer, const Options& options) {
+  if (!options.datasource) return;
   try {
     if (*options.datasource == "-")
       importer.importString(readStandardInput(), options.typeIdentifier);
@@ -115,9 +94,7 @@ std::exception_ptr importDatasource(AsyncImporter& importer, const Options& opti
       importer.importURL(std::filesystem::path(*options.datasource));
   } catch (const RecordCSV::CSVReaderError&) {
     if (!options.hasImportOptions()) throw;
-    return std::current_exception();
   }
-  return nullptr;
 }
 
 void applyImportOptions(AsyncImporter& importer, const Options& options, const platform::TextEncoding* encoding) {
@@ -148,19 +125,36 @@ void applyExportOptions(AsyncImporter& importer, const Options& options) {
   });
 }
 
+void warnOfMissingNameColumn(const AsyncImporter& importer, const Options& options) {
+  if (!options.nameColumn || !options.datasource || !importer.fileView()) return;
+  if (importer.fileView()->lookup().find(*options.nameColumn)) return;
+  std::cerr << "pelmora-zava: the datasource has no header \"" << *options.nameColumn
+            << "\"; each name is its whole record\n";
+}
+
+// Records whose names clean to nothing all share the one empty name in the combined list,
+// so they are counted in the lists they came from.
+void reportSkippedRecords(const AsyncImporter& importer) {
+  std::size_t skipped = 0;
+  for (const auto* list : {&importer.datasourceFilenames(), &importer.manualFilenames()})
+    for (const auto& record : *list) skipped += !AsyncImporter::hasFolderName(*record);
+  if (skipped == 0) return;
+  std::cerr << "pelmora-zava: Skipped " << skipped << (skipped == 1 ? " record" : " records")
+            << " whose folder name is empty\n";
+}
+
 int run(const Options& options, const platform::TextEncoding* encoding,
         const std::map<std::string, std::string>& custom) {
   AsyncImporter importer{Ravelin::CSVImportConfig(), Ravelin::CSVExportConfig()};
   applyTokens(importer, options, custom);
 
-  std::exception_ptr pendingReaderError = importDatasource(importer, options);
+  importDatasource(importer, options);
   applyImportOptions(importer, options, encoding);
-  // The import failed under the settings it left; the options given may decode it.
-  if (pendingReaderError) {
-    importer.decodeData();
-    importer.selectFilenameHeader();
-  }
+  // The settings' observer keeps the last view that decoded; the names must come from a
+  // decode under the settings as given, or the command fails with the reader's error.
+  if (options.datasource && options.hasImportOptions()) importer.decodeData();
   applyExportOptions(importer, options);
+  warnOfMissingNameColumn(importer, options);
 
   for (const std::string& name : options.added) importer.addFilename(name, 0, false);
   for (const auto& [name, count] : options.series) importer.addFilename(name, count, options.numberFirst);
@@ -170,6 +164,7 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     return 0;
   }
   const std::filesystem::path root(*options.exportRoot);
+  reportSkippedRecords(importer);
   if (options.dryRun) {
     for (const auto& location : importer.allFolderURLs(root)) std::cout << location.string() << '\n';
     return 0;
@@ -195,51 +190,50 @@ int main(int argc, char** argv) {
   app.add_flag("--verbose", options.verbose, "Write the importer's log lines to standard error");
 
   auto* importGroup = app.add_option_group("Import settings");
-  importGroup->add_option("--header", options.header, "Header row: none or row")
-      ->transform(CLI::CheckedTransformer(choices<Ravelin::Header>({{"none", Ravelin::Header::none},
-                                                                     {"row", Ravelin::Header::row}})));
-  importGroup->add_option("--starting-row", options.startingRow, "1-based line of the header row")
-      ->check(CLI::Range(std::int64_t{1}, INT64_MAX));
-  importGroup->add_option("--delimiter", options.delimiter, "Field delimiter")
-      ->transform(CLI::CheckedTransformer(choices<Ravelin::Delimiter>({{"tab", Ravelin::Delimiter::tab},
-                                                                        {"comma", Ravelin::Delimiter::comma},
-                                                                        {"semicolon", Ravelin::Delimiter::semiColon},
-                                                                        {"space", Ravelin::Delimiter::space}})));
-  importGroup->add_option("--row-delimiter", options.rowDelimiter, "Line endings")
-      ->transform(CLI::CheckedTransformer(
-          choices<Ravelin::RowDelimiter>({{"standard", Ravelin::RowDelimiter::standard},
-                                          {"standard-plus", Ravelin::RowDelimiter::standardPlus},
-                                          {"lf", Ravelin::RowDelimiter::newLine},
-                                          {"cr", Ravelin::RowDelimiter::carriageReturn},
-                                          {"crlf", Ravelin::RowDelimiter::mixed}})));
-  importGroup->add_option("--encoding", options.encoding, "Text encoding: utf-8, utf-16le, latin1, …");
+  addChoice<Ravelin::Header>(*importGroup, "--header", options.header,
+                             {{"none", Ravelin::Header::none}, {"row", Ravelin::Header::row}}, "Header row");
+  importGroup->add_option("--starting-row", options.startingRow, "1-based line of the header row")->check(atLeast(1));
+  addChoice<Ravelin::Delimiter>(*importGroup, "--delimiter", options.delimiter,
+                                {{"tab", Ravelin::Delimiter::tab},
+                                 {"comma", Ravelin::Delimiter::comma},
+                                 {"semicolon", Ravelin::Delimiter::semiColon},
+                                 {"space", Ravelin::Delimiter::space}},
+                                "Field delimiter");
+  addChoice<Ravelin::RowDelimiter>(*importGroup, "--row-delimiter", options.rowDelimiter,
+                                   {{"standard", Ravelin::RowDelimiter::standard},
+                                    {"standard-plus", Ravelin::RowDelimiter::standardPlus},
+                                    {"lf", Ravelin::RowDelimiter::newLine},
+                                    {"cr", Ravelin::RowDelimiter::carriageReturn},
+                                    {"crlf", Ravelin::RowDelimiter::mixed}},
+                                   "Line endings: LF and CR LF, also CR, or only the one named");
+  importGroup->add_option("--encoding", options.encoding,
+                          "Text encoding: utf-8, utf-16, utf-16le, utf-32, ascii, or any other such as "
+                          "windows-1252 or iso-8859-2");
   importGroup->add_flag("--no-trim-whitespace", options.noTrimWhitespace, "Keep white space around fields");
-  importGroup->add_option("--qualifier", options.qualifier, "Quote character of escaped fields")
-      ->transform(CLI::CheckedTransformer(
-          choices<Ravelin::TextQualifier>({{"double", Ravelin::TextQualifier::doubleQuote},
-                                           {"single", Ravelin::TextQualifier::singleQuote},
-                                           {"none", Ravelin::TextQualifier::none}})));
+  addChoice<Ravelin::TextQualifier>(*importGroup, "--qualifier", options.qualifier,
+                                    {{"double", Ravelin::TextQualifier::doubleQuote},
+                                     {"single", Ravelin::TextQualifier::singleQuote},
+                                     {"none", Ravelin::TextQualifier::none}},
+                                    "Quote character of escaped fields");
 
-  const auto replacements = choices<Ravelin::TextReplacement>({{"none", Ravelin::TextReplacement::none},
-                                                                {"underscore", Ravelin::TextReplacement::underscore},
-                                                                {"hyphen", Ravelin::TextReplacement::hyphen},
-                                                                {"remove", Ravelin::TextReplacement::remove}});
+  const cli::Choices<Ravelin::TextReplacement> replacements = {{"none", Ravelin::TextReplacement::none},
+                                                               {"underscore", Ravelin::TextReplacement::underscore},
+                                                               {"hyphen", Ravelin::TextReplacement::hyphen},
+                                                               {"remove", Ravelin::TextReplacement::remove}};
   auto* exportGroup = app.add_option_group("Export settings");
-  exportGroup->add_option("--whitespace", options.whitespace, "What becomes of white space")
-      ->transform(CLI::CheckedTransformer(replacements));
-  exportGroup->add_option("--illegal", options.illegal, "What becomes of : / \\ and .")
-      ->transform(CLI::CheckedTransformer(replacements));
-  exportGroup->add_option("--case", options.letterCase, "Letter case")
-      ->transform(CLI::CheckedTransformer(
-          choices<Ravelin::TextTransformation>({{"none", Ravelin::TextTransformation::none},
-                                                {"capitalize", Ravelin::TextTransformation::capitalize},
-                                                {"lowercase", Ravelin::TextTransformation::lowercase},
-                                                {"uppercase", Ravelin::TextTransformation::uppercase}})));
+  addChoice(*exportGroup, "--whitespace", options.whitespace, replacements, "What becomes of white space");
+  addChoice(*exportGroup, "--illegal", options.illegal, replacements, "What becomes of : / \\ and .");
+  addChoice<Ravelin::TextTransformation>(*exportGroup, "--case", options.letterCase,
+                                         {{"none", Ravelin::TextTransformation::none},
+                                          {"capitalize", Ravelin::TextTransformation::capitalize},
+                                          {"lowercase", Ravelin::TextTransformation::lowercase},
+                                          {"uppercase", Ravelin::TextTransformation::uppercase}},
+                                         "Letter case");
   exportGroup->add_option("--pad-digits", options.padDigits, "Pad digit runs with 0 to this width");
   exportGroup->add_option("--trim-start", options.trimStart, "Characters cut from the start of each name")
-      ->check(CLI::NonNegativeNumber);
+      ->check(atLeast(0));
   exportGroup->add_option("--trim-end", options.trimEnd, "Characters cut from the end of each name")
-      ->check(CLI::NonNegativeNumber);
+      ->check(atLeast(0));
   exportGroup->add_option("--name-column", options.nameColumn, "The header whose column supplies the names")
       ->option_text("HEADER");
 
@@ -290,12 +284,20 @@ int main(int argc, char** argv) {
     }
   }
   for (const auto& [name, count] : options.series) {
+    if (count < 1) {
+      std::cerr << "pelmora-zava: --add-series takes a COUNT of 1 or more, not " << count << "\n";
+      return exitUsage;
+    }
     // Every copy is a record in memory; a mistyped count must not exhaust it.
     if (count > maximumSeriesCount) {
       std::cerr << "pelmora-zava: --add-series takes at most " << maximumSeriesCount << " copies, not " << count
                 << "\n";
       return exitUsage;
     }
+  }
+  if (options.exportRoot && options.exportRoot->empty()) {
+    std::cerr << "pelmora-zava: --export takes a folder, not an empty text\n";
+    return exitUsage;
   }
   if (options.dryRun && !options.exportRoot) {
     std::cerr << "pelmora-zava: --dry-run goes with --export\n";
@@ -310,7 +312,7 @@ int main(int argc, char** argv) {
   try {
     return run(options, encoding ? &*encoding : nullptr, custom);
   } catch (const std::exception& error) {
-    printError(error);
+    cli::reportError(std::cerr, error, options.datasource);
     return exitFailure;
   }
 }

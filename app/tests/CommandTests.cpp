@@ -43,7 +43,8 @@ class Command : public ::testing::Test {
   }
 
   Outcome run(const std::vector<std::string>& arguments, const std::string& input = "") {
-    std::string line = quoted(command_.string());
+    // From the temporary folder, so that a folder made in the current one is seen and cleaned up.
+    std::string line = "cd " + quoted(folder_.string()) + " && " + quoted(command_.string());
     for (const std::string& argument : arguments) line += " " + quoted(argument);
     const fs::path in = write(".stdin", input);
     line += " <" + quoted(in.string()) + " >" + quoted((folder_ / ".stdout").string()) + " 2>" +
@@ -149,7 +150,7 @@ TEST_F(Command, NothingIsCreatedOutsideTheRoot) {
       {{"--illegal", "none", "--add", "a/./b", "--export", root.string()}, 1, {}, "a/./b"},
       // A name that cleans to nothing is skipped instead of landing in the root.
       {{"--add", "ok", "--add", "  ", "--whitespace", "remove", "--subfolder", "s", "--export", root.string()},
-       0, {"ok/", "ok/s/"}, ""},
+       0, {"ok/", "ok/s/"}, "pelmora-zava: Skipped 1 record whose folder name is empty\n"},
   };
   for (const Case& c : cases) {
     fs::remove_all(root);
@@ -189,13 +190,154 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
       {{"--token", "novalue"}, 2, "", "NAME=VALUE"},
       {{"--dry-run"}, 2, "", "--export"},
       {{"--add-series", "x", "1000000000000"}, 2, "", "at most 1000000 copies"},
+      {{"--add", "x", "--export", ""}, 2, "", "--export takes a folder"},
+      {{"--add-series", "x", "0"}, 2, "", "--add-series takes a COUNT of 1 or more, not 0"},
+      {{"--add-series", "x", "-3"}, 2, "", "--add-series takes a COUNT of 1 or more, not -3"},
+      // A choice is taken by its name, never by the number behind it.
+      {{"--delimiter", "0"}, 2, "", "--delimiter: takes tab, comma, semicolon or space, not \"0\""},
+      {{"--case", "3"}, 2, "", "--case"},
+      {{"--header", "1"}, 2, "", "--header"},
+      {{"--trim-start", "-1"}, 2, "", "--trim-start: takes a whole number, 0 or more, not \"-1\""},
+      {{"--trim-end", "-1"}, 2, "", "0 or more"},
+      {{"--starting-row", "0"}, 2, "", "1 or more"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
     EXPECT_EQ(outcome.status, c.status) << c.arguments.front() << "\n" << outcome.err;
     EXPECT_EQ(outcome.out, c.out);
     EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
+    EXPECT_LT(outcome.err.size(), 400u) << outcome.err;
   }
+  EXPECT_FALSE(fs::exists(folder_ / "x"));
+}
+
+TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
+  const fs::path semicolons = write("semi.csv", "x,y\na;b,c\n");
+  const fs::path oddUTF8 = write("odd.csv", "Name\nabc\n");
+  const fs::path utf16 = write("utf16.csv", std::string("\xFF\xFEN\0\n\0", 6));
+  const fs::path utf32 = write("utf32.csv", std::string("\xFF\xFE\0\0N\0\0\0", 8));
+  const fs::path duplicate = write("dup.csv", "Name,Name\na,b\n");
+  const fs::path nul = write("nul.csv", std::string("Name\na\0b\n", 9));
+  const fs::path folderSource = folder_ / "shoot.csv";
+  fs::create_directory(folderSource);
+  const std::string fieldCount =
+      "pelmora-zava: The number of fields is not constant between rows.\n"
+      "Make sure the CSV file has always the same amount of fields per row (including the header row).\n";
+  const std::string conflict =
+      "pelmora-zava: The encoding passed in the configuration doesn't match the Byte Order Mark (BOM) from the input "
+      "data\nSet the appropriate encoding for the reader configuration or don't set any at all (pass nil)\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string error;
+  };
+  const Case cases[] = {
+      // Decoded under the settings as given, not kept from the decode before them.
+      {{semicolons.string(), "--delimiter", "semicolon"},
+       fieldCount + "pelmora-zava: Row 2 has 2 fields instead of 1; check --delimiter and --qualifier\n"},
+      {{oddUTF8.string(), "--encoding", "utf-16"},
+       "pelmora-zava: The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).\n"
+       "Check the last UTF16 character of your input data/file.\n"},
+      {{utf16.string()},
+       conflict + "pelmora-zava: The datasource starts with a UTF-16 byte-order mark; read it with --encoding utf-16\n"},
+      {{utf32.string(), "--encoding", "utf-8"},
+       conflict + "pelmora-zava: The datasource starts with a UTF-32 byte-order mark; read it with --encoding utf-32\n"},
+      {{duplicate.string()},
+       "pelmora-zava: The header row contain two fields with the same value.\nRequest a row instead of a record.\n"
+       "pelmora-zava: Give the columns different headers, or read the datasource without a header row: --header "
+       "none\n"},
+      {{folderSource.string()}, "pelmora-zava: The file \u201Cshoot.csv\u201D couldn\u2019t be opened.\n"
+                                "pelmora-zava: \u201C" + folderSource.string() + "\u201D is a folder; name a datasource file\n"},
+      {{folderSource.string() + "/"}, "pelmora-zava: The file \u201C\u201D couldn\u2019t be opened.\n"
+                                      "pelmora-zava: \u201C" + folderSource.string() +
+                                          "/\u201D is a folder; name a datasource file\n"},
+      {{nul.string(), "--export", (folder_ / "out").string()},
+       "pelmora-zava: The folder name \u201Ca\u2400b\u201D can\u2019t be used.\n"
+       "A folder name may not be \u201C.\u201D or \u201C..\u201D or hold a NUL character, since its folder would not "
+       "lie inside the export folder.\nReplace illegal characters in the export settings or change the name.\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = run(c.arguments);
+    EXPECT_EQ(outcome.status, 1) << c.arguments.front();
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, c.error);
+  }
+  EXPECT_FALSE(fs::exists(folder_ / "out"));
+}
+
+TEST_F(Command, ReadsEncodingsOutsideUnicodeAndEmptyFiles) {
+  struct Case {
+    std::string bytes;
+    std::string encoding;
+    std::string names;
+  };
+  const Case cases[] = {
+      {"Name\r\nZo\xEB\r\nAnna\r\n", "windows-1252", "Anna\nZo\u00EB\n"},
+      {"Name\n\xA3ukasz\n", "iso-8859-2", "\u0141ukasz\n"},
+      {"", "windows-1252", ""},
+      {"", "utf-16", ""},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = write("source.csv", c.bytes);
+    const Outcome outcome = run({file.string(), "--encoding", c.encoding});
+    EXPECT_EQ(outcome.status, 0) << c.encoding << "\n" << outcome.err;
+    EXPECT_EQ(outcome.out, c.names) << c.encoding;
+    EXPECT_EQ(outcome.err, "");
+  }
+}
+
+TEST_F(Command, WarnsOfWhatItCannotDoAndGoesOn) {
+  const fs::path file = write("names.csv", "Name,Take\nAnna,1\n \t,2\n ,3\n");
+  const fs::path root = folder_ / "out";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{file.string(), "--name-column", "Shot"}, "2\n3\nAnna 1\n",
+       "pelmora-zava: the datasource has no header \"Shot\"; each name is its whole record\n"},
+      {{file.string(), "--name-column", "Take"}, "1\n2\n3\n", ""},
+      {{file.string(), "--export", root.string(), "--dry-run"}, (root / "Anna").string() + "\n",
+       "pelmora-zava: Skipped 2 records whose folder name is empty\n"},
+      {{file.string(), "--add", "\t", "--export", root.string()}, "Exported 1 directories\n",
+       "pelmora-zava: Skipped 3 records whose folder name is empty\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = run(c.arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, c.out);
+    EXPECT_EQ(outcome.err, c.error);
+  }
+  EXPECT_EQ(tree(root), std::vector<std::string>{"Anna/"});
+}
+
+TEST_F(Command, LinksInsideTheRootLeadNowhereOutsideIt) {
+  const fs::path root = folder_ / "out";
+  fs::create_directories(root);
+  fs::create_directories(folder_ / "outside");
+  fs::create_directory_symlink("../outside", root / "A");
+  const Outcome outcome = run({"--add", "0 first", "--add", "A", "--subfolder", "S", "--export", root.string()});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("\u201C" + (root / "A/S").string() + "\u201D"), std::string::npos) << outcome.err;
+  EXPECT_TRUE(fs::is_empty(folder_ / "outside"));
+  EXPECT_FALSE(fs::exists(root / "0 first"));
+}
+
+// The README's export examples, with the root in the temporary folder.
+TEST_F(Command, TheReadmeExamplesExportEveryName) {
+  const fs::path root = folder_ / "Captures/Class-Photos";
+  const Outcome students =
+      run({(fs::path(PZ_SOURCE_DIR) / "examples/roster.csv").string(), "--folder",
+           "{Last Name} {First Name} {Student ID}", "--whitespace", "underscore", "--illegal", "remove", "--subfolder",
+           "RAW", "--subfolder", "{Parent Folder} selects ({Teacher})", "--export", root.string()});
+  EXPECT_EQ(students.status, 0);
+  EXPECT_EQ(students.err, "");
+  EXPECT_TRUE(fs::is_directory(root / "Nguyen_Uma_1001/Nguyen_Uma_1001_selects_(Mr_Brown)"));
+  const Outcome retakes = run({"--add", "Retakes", "--subfolder", "RAW", "--export", root.string()});
+  EXPECT_EQ(retakes.status, 0);
+  EXPECT_EQ(retakes.out, "Exported 1 directories\n");
+  EXPECT_EQ(retakes.err, "");
+  EXPECT_TRUE(fs::is_directory(root / "Retakes/RAW"));
 }
 
 TEST_F(Command, VerboseWritesTheLogAndHelpAndVersionSucceed) {
@@ -208,6 +350,12 @@ TEST_F(Command, VerboseWritesTheLogAndHelpAndVersionSucceed) {
     EXPECT_EQ(outcome.status, 0);
     EXPECT_NE(outcome.out.find("pelmora-zava"), std::string::npos) << outcome.out;
   }
+  const std::string help = run({"--help"}).out;
+  for (const char* names : {"{tab,comma,semicolon,space}", "{none,underscore,hyphen,remove}", "{none,row}",
+                            "{standard,standard-plus,lf,cr,crlf}", "{double,single,none}",
+                            "{none,capitalize,lowercase,uppercase}"})
+    EXPECT_NE(help.find(names), std::string::npos) << names;
+  EXPECT_EQ(help.find("->"), std::string::npos) << help;
 }
 
 }  // namespace

@@ -1,0 +1,77 @@
+#include "ErrorReport.hpp"
+
+#include <cctype>
+#include <filesystem>
+
+#include "RecordCSV/CSVReader.hpp"
+#include "platform/io/FileSystem.hpp"
+#include "platform/text/TextEncoding.hpp"
+
+namespace Pelmora_Zava::cli {
+namespace {
+
+using Kind = platform::TextEncoding::Kind;
+
+constexpr std::string_view duplicateHeaderReason = "The header row contain two fields with the same value.";
+
+std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding) {
+  switch (encoding.kind()) {
+    case Kind::utf8: return "utf-8";
+    case Kind::utf16:
+    case Kind::utf16BigEndian:
+    case Kind::utf16LittleEndian: return "utf-16";
+    case Kind::utf32:
+    case Kind::utf32BigEndian:
+    case Kind::utf32LittleEndian: return "utf-32";
+    default: return std::nullopt;
+  }
+}
+
+std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error) {
+  const platform::UserInfo& info = error.userInfo();
+  if (const auto mark = info.get<platform::TextEncoding>("Data BOM encoding")) {
+    if (const auto family = encodingFamily(*mark)) {
+      std::string shown = *family;
+      for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      return "The datasource starts with a " + shown + " byte-order mark; read it with --encoding " + *family;
+    }
+  }
+  if (error.failureReason() == duplicateHeaderReason)
+    return "Give the columns different headers, or read the datasource without a header row: --header none";
+  const auto row = info.get<std::int64_t>("Row index");
+  const auto parsed = info.get<std::int64_t>("Number of parsed fields");
+  const auto expected = info.get<std::int64_t>("Number of expected fields");
+  if (row && parsed && expected)
+    return "Row " + std::to_string(*row) + " has " + std::to_string(*parsed) + (*parsed == 1 ? " field" : " fields") +
+           " instead of " + std::to_string(*expected) + "; check --delimiter and --qualifier";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> cureFor(const std::exception& error, const std::optional<std::string>& datasource) {
+  if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) return readerCure(*readerError);
+  if (dynamic_cast<const platform::FileSystemError*>(&error)) return std::nullopt;  // an export folder, not the datasource
+  std::error_code ignored;
+  if (datasource && *datasource != "-" && std::filesystem::is_directory(*datasource, ignored))
+    return "\xE2\x80\x9C" + *datasource + "\xE2\x80\x9D is a folder; name a datasource file";
+  return std::nullopt;
+}
+
+void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource) {
+  out << "pelmora-zava: ";
+  if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) {
+    out << readerError->failureReason().value_or(readerError->description()) << '\n';
+    if (readerError->helpAnchor()) out << *readerError->helpAnchor() << '\n';
+  } else if (const auto* platformError = dynamic_cast<const platform::Error*>(&error)) {
+    out << platformError->description() << '\n';
+    for (const auto* text : {&platformError->failureReason(), &platformError->recoverySuggestion(),
+                             &platformError->helpAnchor()})
+      if (*text) out << **text << '\n';
+  } else {
+    out << error.what() << '\n';
+  }
+  if (const auto cure = cureFor(error, datasource)) out << "pelmora-zava: " << *cure << '\n';
+}
+
+}  // namespace Pelmora_Zava::cli

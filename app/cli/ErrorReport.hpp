@@ -1,0 +1,19 @@
+#pragma once
+// How the command reports a failure: the error's own texts as they stand, then at most
+// one line of the command's own where it knows what the user can do about it.
+
+#include <exception>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace Pelmora_Zava::cli {
+
+/// The command's own line for `error`, when it knows a cure; `datasource` is the datasource argument.
+std::optional<std::string> cureFor(const std::exception& error, const std::optional<std::string>& datasource);
+
+/// Writes the error's texts, then its cure, each line starting with the command's name
+/// where the command speaks.
+void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource);
+
+}  // namespace Pelmora_Zava::cli
