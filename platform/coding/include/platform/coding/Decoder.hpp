@@ -108,6 +108,10 @@ class KeyedDecodingContainerBase {
   virtual platform::URL decodeURL(const CodingKey& key);
   /// Runs `decode` with the decoder of the value under `key`; any other type decodes itself this way.
   virtual void withDecoder(const CodingKey& key, FunctionRef<void(Decoder&)> decode) = 0;
+  /// `withDecoder` for a value of the type named `type`, for coders whose messages name it.
+  virtual void withDecoderOfType(const CodingKey& key, std::string_view /*type*/, FunctionRef<void(Decoder&)> decode) {
+    withDecoder(key, decode);
+  }
   virtual KeyedDecodingBox nestedContainer(const CodingKey& key) = 0;
   virtual UnkeyedDecodingBox nestedUnkeyedContainer(const CodingKey& key) = 0;
   virtual std::unique_ptr<Decoder> superDecoder() = 0;
@@ -141,6 +145,8 @@ class ValueDecodingContainerBase {
   virtual platform::URL decodeURL();
   /// Runs `decode` with a decoder at the current value; any other type decodes itself this way.
   virtual void withDecoder(FunctionRef<void(Decoder&)> decode) = 0;
+  /// `withDecoder` for a value of the type named `type`, for coders whose messages name it.
+  virtual void withDecoderOfType(std::string_view /*type*/, FunctionRef<void(Decoder&)> decode) { withDecoder(decode); }
 };
 
 class UnkeyedDecodingContainerBase : public ValueDecodingContainerBase {
@@ -182,7 +188,8 @@ T decodeFrom(Base& base, const Key&... key) {
   else {
     static_assert(Decodable<T>, "T decodes itself through a member decode or a Coding<T> specialisation");
     std::optional<T> result;
-    base.withDecoder(key..., [&result](Decoder& decoder) { result.emplace(decodeValue<T>(decoder)); });
+    base.withDecoderOfType(key..., typeName<T>(),
+                           [&result](Decoder& decoder) { result.emplace(decodeValue<T>(decoder)); });
     if (!result) throw std::logic_error("A decoding container did not run the decoding it was handed.");
     return std::move(*result);
   }
