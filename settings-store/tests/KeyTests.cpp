@@ -6,6 +6,7 @@
 
 #include "Defaults/ApplicationKeys.hpp"
 #include "Defaults/Key.hpp"
+#include "platform/core/Log.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
 
@@ -137,6 +138,29 @@ TEST_F(KeyTest, WritesStoreConvertedValuesOrRemove) {
   Key<AnySerializable> empty("Empty", AnySerializable(), suite);
   EXPECT_EQ(suite->objectForKey("Empty"), std::nullopt);
   EXPECT_TRUE(get(empty).isNil());
+}
+
+TEST_F(KeyTest, ValueTooDeepForTheFileRemovesOnlyItsEntry) {
+  Key<bool> reporting("AllowReporting", true, suite);
+  Key<AnySerializable> nested("Nested", AnySerializable("none"), suite);
+  set(reporting, false);
+  set(nested, AnySerializable("shallow"));
+  Object deep(Object::Array{});
+  for (int level = 1; level < 520; ++level) {
+    Object::Array outer;
+    outer.push_back(std::move(deep));
+    deep = Object(std::move(outer));
+  }
+  platform::CapturedLog log;
+  set(nested, AnySerializable(std::move(deep)));
+  EXPECT_EQ(get(nested), AnySerializable("none"));
+  EXPECT_EQ(log.lines().size(), 1u);
+  set(Key<std::int64_t>("Count", 0, suite), 1);
+
+  std::ifstream file(suite->path());
+  auto stored = platform::PropertyListXML::read(std::string(std::istreambuf_iterator<char>(file), {}));
+  EXPECT_EQ(stored, Object(Object::Dictionary{{"AllowReporting", Object(false)}, {"Count", Object(1)}}));
+  EXPECT_FALSE(get(reporting));
 }
 
 TEST_F(KeyTest, ModifyWritesBackAlsoOnError) {

@@ -39,7 +39,22 @@ void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
   y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
+unsigned daysInMonth(std::int64_t year, unsigned month) {
+  constexpr unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Dates are held to this many seconds either side of the reference date, where a double still counts
+// every second; beyond it they are neither written nor read.
 constexpr double largestExactSeconds = 9007199254740991.0;  // 2^53 - 1
+
+bool isWritableDate(Date date) {
+  return std::abs(date.timeIntervalSinceReferenceDate) <= largestExactSeconds;  // false for NaN
+}
+
+enum class DateParse { valid, malformed, outOfRange };
+DateParse parseDateText(std::string_view text, Date& date);
 
 // The digits of 1 - 0.<digits>, for fraction digits without trailing zeros ("1" gives "9", "25" gives "75").
 std::string complementFraction(std::string_view digits) {
@@ -138,7 +153,7 @@ void writeValue(std::string& out, const PropertyList& value, int depth) {
       out += "</string>\n";
       return;
     case Kind::data: out += "<data>" + base64Encoded(*value.data()) + "</data>\n"; return;
-    case Kind::date: out += "<date>" + PropertyListXML::dateText(*value.date()) + "</date>\n"; return;
+    case Kind::date: out += "<date>" + PropertyListXML::dateText(*value.date()).value() + "</date>\n"; return;
     case Kind::array:
       if (value.array()->empty()) {
         out += "<array/>\n";
@@ -175,11 +190,17 @@ bool isIgnorable(const pugi::xml_node& node) {
 }
 
 struct Reader {
+  std::vector<std::string>* leftOut = nullptr;
   std::string reason;
+  bool beyondLimits = false;  // the failure is a well-formed value that cannot be held
 
   std::optional<PropertyList> fail(std::string text) {
     if (reason.empty()) reason = std::move(text);
     return std::nullopt;
+  }
+  std::optional<PropertyList> refuse(std::string text) {
+    if (reason.empty()) beyondLimits = true;
+    return fail(std::move(text));
   }
 
   static std::string_view rawText(const pugi::xml_node& node) {
@@ -233,7 +254,7 @@ struct Reader {
   }
 
   std::optional<PropertyList> value(const pugi::xml_node& node, int depth) {
-    if (depth > 512) return fail("nesting too deep");
+    if (depth > PropertyListXML::maximumDepth) return refuse("nesting too deep");
     std::string_view name = node.name();
     if (name == "true" || name == "false") {
       if (node.first_child()) return fail("content in <" + std::string(name) + ">");
@@ -261,7 +282,12 @@ struct Reader {
       return fail("invalid base-64 data");
     }
     if (name == "date") {
-      if (auto date = PropertyListXML::parseDate(*content)) return PropertyList(*date);
+      Date date;
+      switch (parseDateText(*content, date)) {
+        case DateParse::valid: return PropertyList(date);
+        case DateParse::outOfRange: return refuse("date out of range \"" + *content + "\"");
+        case DateParse::malformed: break;
+      }
       return fail("invalid date \"" + *content + "\"");
     }
     return fail("unknown element <" + std::string(name) + ">");
@@ -280,6 +306,14 @@ struct Reader {
         continue;
       }
       auto element = value(child, depth + 1);
+      if (!element && depth == 0 && leftOut && beyondLimits) {
+        // One setting that cannot be held costs that setting, not the whole file.
+        leftOut->push_back(std::move(*key));
+        key.reset();
+        reason.clear();
+        beyondLimits = false;
+        continue;
+      }
       if (!element) return std::nullopt;
       dictionary.insert_or_assign(std::move(*key), std::move(*element));
       key.reset();
@@ -289,12 +323,26 @@ struct Reader {
   }
 };
 
+// Where values cannot be written; a value deeper than the limit is not looked into.
+std::optional<std::string> unwritable(const PropertyList& value, int depth) {
+  if (depth > PropertyListXML::maximumDepth)
+    return "nested deeper than " + std::to_string(PropertyListXML::maximumDepth) + " levels";
+  if (const Date* date = value.date(); date && !isWritableDate(*date))
+    return "date out of range (" + shortestText(date->timeIntervalSinceReferenceDate) + " seconds from 2001)";
+  if (const PropertyList::Array* array = value.array())
+    for (const PropertyList& element : *array)
+      if (auto reason = unwritable(element, depth + 1)) return reason;
+  if (const PropertyList::Dictionary* dictionary = value.dictionary())
+    for (const auto& entry : *dictionary)
+      if (auto reason = unwritable(entry.second, depth + 1)) return reason;
+  return std::nullopt;
+}
+
 }  // namespace
 
-std::string PropertyListXML::dateText(Date date) {
+std::optional<std::string> PropertyListXML::dateText(Date date) {
+  if (!isWritableDate(date)) return std::nullopt;
   double t = date.timeIntervalSinceReferenceDate;
-  if (std::isnan(t)) t = 0;
-  t = std::clamp(t, -largestExactSeconds, largestExactSeconds);
   // The whole seconds and the fraction are cut from the shortest decimal of t, not computed in binary, where
   // the fraction of a time just before the reference date rounds (to as much as a whole second).
   char decimalBuffer[512];
@@ -334,7 +382,9 @@ std::string PropertyListXML::dateText(Date date) {
   return text + "Z";
 }
 
-std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
+namespace {
+
+DateParse parseDateText(std::string_view text, Date& date) {
   std::size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
@@ -349,35 +399,53 @@ std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
   if (!number(4, 12, year) || !expect('-') || !number(2, 2, month) || !expect('-') || !number(2, 2, day) ||
       !expect('T') || !number(2, 2, hour) || !expect(':') || !number(2, 2, minute) || !expect(':') ||
       !number(2, 2, second))
-    return std::nullopt;
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+    return DateParse::malformed;
+  if (negative) year = -year;
+  if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 60) return DateParse::malformed;
+  if (day > daysInMonth(year, static_cast<unsigned>(month))) return DateParse::malformed;
   std::string_view fraction;
   if (i < text.size() && text[i] == '.') {
     std::size_t start = ++i;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-    if (i == start) return std::nullopt;
+    if (i == start) return DateParse::malformed;
     fraction = withoutTrailingZeros(text.substr(start, i - start));
   }
-  if (i + 1 != text.size() || text[i] != 'Z') return std::nullopt;
-  if (negative) year = -year;
+  if (i + 1 != text.size() || text[i] != 'Z') return DateParse::malformed;
   std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-  // Far beyond any time a double holds to the second; its seconds would not fit in 64 bits.
+  // Checked before the seconds are counted, which would not fit in 64 bits.
   constexpr std::int64_t largestDays = INT64_MAX / 86400 - 1;
-  if (days > largestDays || days < -largestDays) return std::nullopt;
+  if (days > largestDays || days < -largestDays) return DateParse::outOfRange;
   std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second -
                          static_cast<std::int64_t>(Date::timeIntervalBetween1970AndReferenceDate);
-  if (fraction.empty()) return Date{static_cast<double>(seconds)};
-  // The seconds and their fraction read as one decimal, rounded once.
-  std::string decimal(seconds >= 0 ? "" : "-");
-  decimal += std::to_string(seconds >= 0 ? seconds : -(seconds + 1));
-  decimal += '.';
-  decimal += seconds >= 0 ? std::string(fraction) : complementFraction(fraction);
-  double value = 0;
-  std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
-  return Date{value};
+  date = Date{static_cast<double>(seconds)};
+  if (!fraction.empty()) {
+    // The seconds and their fraction read as one decimal, rounded once.
+    std::string decimal(seconds >= 0 ? "" : "-");
+    decimal += std::to_string(seconds >= 0 ? seconds : -(seconds + 1));
+    decimal += '.';
+    decimal += seconds >= 0 ? std::string(fraction) : complementFraction(fraction);
+    std::from_chars(decimal.data(), decimal.data() + decimal.size(), date.timeIntervalSinceReferenceDate);
+  }
+  return isWritableDate(date) ? DateParse::valid : DateParse::outOfRange;
 }
 
-std::string PropertyListXML::write(const PropertyList& root) {
+}  // namespace
+
+std::optional<Date> PropertyListXML::parseDate(std::string_view text) {
+  Date date;
+  if (parseDateText(text, date) != DateParse::valid) return std::nullopt;
+  return date;
+}
+
+std::optional<std::string> PropertyListXML::unwritableReason(const PropertyList& value, int depth) {
+  return unwritable(value, depth);
+}
+
+std::optional<std::string> PropertyListXML::write(const PropertyList& root, std::string* reason) {
+  if (auto problem = unwritable(root, 0)) {
+    if (reason) *reason = std::move(*problem);
+    return std::nullopt;
+  }
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<plist version=\"1.0\">\n";
@@ -386,11 +454,14 @@ std::string PropertyListXML::write(const PropertyList& root) {
   return out;
 }
 
-std::optional<PropertyList> PropertyListXML::read(std::string_view text, std::string* reason) {
+std::optional<PropertyList> PropertyListXML::read(std::string_view text, std::string* reason,
+                                                  std::vector<std::string>* leftOut) {
   pugi::xml_document document;
   unsigned options = (pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata) & ~pugi::parse_escapes & ~pugi::parse_wconv_attribute;
   pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
   Reader reader;
+  std::vector<std::string> entriesLeftOut;
+  if (leftOut) reader.leftOut = &entriesLeftOut;
   std::optional<PropertyList> result;
   if (!parsed) {
     reader.reason = parsed.description();
@@ -411,6 +482,7 @@ std::optional<PropertyList> PropertyListXML::read(std::string_view text, std::st
       result = reader.value(root, 0);
   }
   if (!result && reason) *reason = reader.reason;
+  if (result && leftOut) *leftOut = std::move(entriesLeftOut);
   return result;
 }
 

@@ -6,10 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
+#include <thread>
 #include <utility>
 
 #include "platform/core/Log.hpp"
@@ -40,7 +44,9 @@ struct UserDefaults::Stamp {
 // An exclusive advisory lock on "<file>.lock", which is created (with its folder) when missing.
 class UserDefaults::FileLock {
  public:
-  static std::optional<FileLock> acquire(const fs::path& file, std::string& error) {
+  /// Polls for the lock, backing off, for `patience` at most (zero: one try).
+  static std::optional<FileLock> acquire(const fs::path& file, std::chrono::milliseconds patience,
+                                         std::string& error) {
     fs::path folder = file.parent_path();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
       std::error_code ec;
@@ -57,12 +63,18 @@ class UserDefaults::FileLock {
       error = std::strerror(errno);
       return std::nullopt;
     }
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        error = std::strerror(errno);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::chrono::milliseconds pause{1};
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      auto now = std::chrono::steady_clock::now();
+      if (errno != EWOULDBLOCK || now >= deadline) {
+        error = errno == EWOULDBLOCK ? "another process holds its lock" : std::strerror(errno);
         ::close(fd);
         return std::nullopt;
       }
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+      pause = std::min(pause * 2, std::chrono::milliseconds{100});
     }
     return FileLock(fd);
   }
@@ -78,6 +90,12 @@ class UserDefaults::FileLock {
 };
 
 namespace {
+
+// A writer waits this long for another process's lock; a reader never waits.
+constexpr std::chrono::milliseconds lockPatience{3000};
+constexpr std::chrono::milliseconds noWait{0};
+// A temporary file this old, while nobody holds the lock, was left by a writer that was killed.
+constexpr std::time_t staleAfterSeconds = 60;
 
 std::mutex registryMutex;
 
@@ -114,10 +132,66 @@ bool writeAll(int fd, std::string_view text) {
   while (!text.empty()) {
     ssize_t count = ::write(fd, text.data(), text.size());
     if (count < 0 && errno == EINTR) continue;
+    if (count == 0) errno = EIO;
     if (count <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(count));
   }
   return true;
+}
+
+// Replaces `file` so that readers see the old or the new contents whole, and the new ones survive a crash
+// once this returns true. The temporary file is "<file>.XXXXXX" beside it, so the rename never crosses devices.
+bool writeFileAtomically(const fs::path& file, std::string_view text, std::string& error) {
+  std::string temporary = file.string() + ".XXXXXX";
+  int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || ::rename(temporary.c_str(), file.c_str()) != 0) {
+    error = std::strerror(errno);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself must reach the disk before the change counts as stored.
+  int folder = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+bool isTemporaryFileOf(const std::string& name, const std::string& file) {
+  constexpr std::size_t randomLength = 6;  // mkostemp's XXXXXX
+  if (name.size() != file.size() + 1 + randomLength || !name.starts_with(file) || name[file.size()] != '.')
+    return false;
+  return std::all_of(name.end() - randomLength, name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
+
+// Where the settings live: a symbolic link is followed to its target (one yet to be made included), so that
+// a write replaces the target and keeps the link.
+fs::path resolvedFile(const fs::path& path) {
+  fs::path file = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(file, ec)) break;
+    fs::path target = fs::read_symlink(file, ec);
+    if (ec) break;
+    file = target.is_absolute() ? target : file.parent_path() / target;
+  }
+  return file;
+}
+
+void applyChange(PropertyList::Dictionary& values, std::string_view key, const std::optional<PropertyList>& value) {
+  if (value)
+    values.insert_or_assign(std::string(key), *value);
+  else if (auto found = values.find(key); found != values.end())
+    values.erase(found);
 }
 
 // Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken), never over an older one.
@@ -171,8 +245,28 @@ std::shared_ptr<UserDefaults> UserDefaults::open(std::string name) {
 
 UserDefaults::UserDefaults(std::string name, fs::path path)
     : name_(std::move(name)), path_(std::move(path)), stamp_(std::make_unique<Stamp>()) {
+  removeStaleTemporaryFiles();
   std::lock_guard guard(mutex_);
   load(nullptr);
+}
+
+void UserDefaults::removeStaleTemporaryFiles() const {
+  const fs::path file = resolvedFile(path_);
+  const std::string fileName = file.filename().string();
+  const std::time_t cutoff = std::time(nullptr) - staleAfterSeconds;
+  std::vector<fs::path> stale;
+  std::error_code ec;
+  for (fs::directory_iterator entry(file.parent_path(), ec), end; !ec && entry != end; entry.increment(ec)) {
+    if (!isTemporaryFileOf(entry->path().filename().string(), fileName)) continue;
+    struct stat info {};
+    if (::lstat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < cutoff)
+      stale.push_back(entry->path());
+  }
+  if (stale.empty()) return;
+  // A writer holds the lock for as long as its temporary file exists.
+  std::string error;
+  if (!FileLock::acquire(path_, noWait, error)) return;
+  for (const fs::path& temporary : stale) ::unlink(temporary.c_str());
 }
 
 UserDefaults::~UserDefaults() {
@@ -183,33 +277,39 @@ UserDefaults::~UserDefaults() {
 }
 
 bool UserDefaults::load(const FileLock* lock) {
+  auto startFrom = [this](PropertyList::Dictionary values, const Stamp& stamp) {
+    user_ = std::move(values);
+    for (const auto& [key, change] : pending_) applyChange(user_, key, change.value);
+    *stamp_ = stamp;
+    return true;
+  };
   std::string text;
   struct stat info {};
   if (int error = readFile(path_, text, info)) {
-    if (error == ENOENT) {
-      user_.clear();
-      *stamp_ = Stamp{};
-      return true;
-    }
+    if (error == ENOENT) return startFrom({}, Stamp{});
     // What the file holds is unknown: keep what we have, and never write over it.
     log("Could not read settings file " + path_.string() + ": " + std::strerror(error));
     return false;
   }
   std::string reason;
-  std::optional<PropertyList> root = PropertyListXML::read(text, &reason);
+  std::vector<std::string> leftOut;
+  std::optional<PropertyList> root = PropertyListXML::read(text, &reason, &leftOut);
   if (root && root->dictionary()) {
-    user_ = std::move(*root->dictionary());
-    *stamp_ = Stamp::of(info);
-    return true;
+    for (const std::string& key : leftOut)
+      log("Settings file " + path_.string() + ": left out \"" + key + "\", nested too deep or dated out of range");
+    return startFrom(std::move(*root->dictionary()), Stamp::of(info));
   }
   if (!lock) {
     // Only a writer holding the lock may move the file, or a good file written meanwhile could go.
     std::string lockError;
-    std::optional<FileLock> ownLock = FileLock::acquire(path_, lockError);
+    std::optional<FileLock> ownLock = FileLock::acquire(path_, noWait, lockError);
     if (ownLock) return load(&*ownLock);
+    log("Settings file " + path_.string() + " could not be read (" + reason + "); left it as it is for now: " +
+        lockError);
+    return false;
   }
   if (root) reason = "the root is no dictionary";
-  std::optional<fs::path> aside = moveAside(path_);
+  std::optional<fs::path> aside = moveAside(resolvedFile(path_));
   if (!aside) {
     // Starting empty would write over it with the next change: keep it, as a file that cannot be read.
     log("Settings file " + path_.string() + " could not be read (" + reason + "); could not move it aside (" +
@@ -218,9 +318,7 @@ bool UserDefaults::load(const FileLock* lock) {
   }
   log("Settings file " + path_.string() + " could not be read (" + reason + "); moved it to " + aside->string() +
       " and started empty");
-  user_.clear();
-  *stamp_ = Stamp{};
-  return true;
+  return startFrom({}, Stamp{});
 }
 
 std::optional<PropertyList> UserDefaults::lookup(std::string_view key) const {
@@ -281,60 +379,66 @@ void UserDefaults::setObject(std::optional<PropertyList> value, std::string_view
 void UserDefaults::removeObject(std::string_view key) { change(key, std::nullopt); }
 
 bool UserDefaults::synchronize() {
-  std::lock_guard guard(mutex_);
-  if (Stamp::of(path_) == *stamp_) return true;
-  return load(nullptr);
+  {
+    std::lock_guard guard(mutex_);
+    if (Stamp::of(path_) != *stamp_ && !load(nullptr)) return false;
+    if (pending_.empty()) return true;
+  }
+  return savePending();
 }
 
 void UserDefaults::change(std::string_view key, std::optional<PropertyList> value) {
   std::vector<std::shared_ptr<Registration>> observers = registrationsFor(key);
   notifyPrior(observers, key);
 
+  if (value) {
+    if (auto problem = PropertyListXML::unwritableReason(*value, 1)) {
+      // As with any value that has no stored form: the entry goes, and the rest of the file stays readable.
+      log("Settings value for \"" + std::string(key) + "\" cannot be stored (" + *problem + "); removed the entry");
+      value.reset();
+    }
+  }
   KeyValueChange after;
   {
     std::lock_guard guard(mutex_);
     after.oldValue = lookup(key);
-    std::string error;
-    std::optional<FileLock> lock = FileLock::acquire(path_, error);
-    // Another process may have written since we read: start from its file, then apply only this change.
-    if (lock && !load(&*lock)) {
-      lock.reset();
-      error = "the file could not be read first";
-    }
-    if (value)
-      user_.insert_or_assign(std::string(key), std::move(*value));
-    else if (auto found = user_.find(key); found != user_.end())
-      user_.erase(found);
-    if (!lock || !save()) {
-      if (error.empty()) error = std::strerror(errno);
-      log("Could not save settings to " + path_.string() + ": " + error);
-    }
+    applyChange(user_, key, value);
+    pending_.insert_or_assign(std::string(key), PendingChange{std::move(value), ++generation_});
     after.newValue = lookup(key);
   }
+  savePending();
   for (const auto& registration : observers) deliver(*registration, after);
 }
 
-bool UserDefaults::save() {
-  std::string text = PropertyListXML::write(PropertyList(user_));
-  std::string pattern = path_.string() + ".XXXXXX";
-  int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || ::rename(pattern.c_str(), path_.c_str()) != 0) {
-    int saved = errno;
-    ::unlink(pattern.c_str());
-    errno = saved;
-    return false;
+bool UserDefaults::savePending() {
+  {
+    std::lock_guard guard(mutex_);
+    if (pending_.empty()) return true;
   }
-  // The rename itself must reach the disk before the change counts as stored.
-  int folder = ::open(path_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
+  std::string error;
+  // Waited for without mutex_, so that reads go on meanwhile.
+  std::optional<FileLock> lock = FileLock::acquire(path_, lockPatience, error);
+  std::optional<std::string> text;
+  std::uint64_t saving = 0;
+  if (lock) {
+    std::lock_guard guard(mutex_);
+    if (pending_.empty()) return true;  // another thread saved them meanwhile
+    // Another process may have written since we read: start from its file, then apply our changes.
+    if (Stamp::of(path_) == *stamp_ || load(&*lock)) {
+      text = PropertyListXML::write(PropertyList(user_), &error);
+      saving = generation_;
+    } else {
+      error = "the file could not be read first";
+    }
   }
-  *stamp_ = Stamp::of(path_);
-  return true;
+  if (text && writeFileAtomically(resolvedFile(path_), *text, error)) {
+    std::lock_guard guard(mutex_);
+    *stamp_ = Stamp::of(path_);
+    std::erase_if(pending_, [saving](const auto& entry) { return entry.second.generation <= saving; });
+    return true;
+  }
+  log("Could not save settings to " + path_.string() + ": " + error);
+  return false;
 }
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "NestedArrays.hpp"
+
 #include "platform/core/Base64.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
 
@@ -12,8 +14,9 @@ namespace {
 
 PropertyList roundTrip(const PropertyList& value) {
   std::string reason;
-  auto read = PropertyListXML::read(PropertyListXML::write(value), &reason);
-  EXPECT_TRUE(read) << reason << "\n" << PropertyListXML::write(value);
+  std::string text = PropertyListXML::write(value, &reason).value_or("<unwritable: " + reason + ">");
+  auto read = PropertyListXML::read(text, &reason);
+  EXPECT_TRUE(read) << reason << "\n" << text;
   return read.value_or(PropertyList(std::string("<unreadable>")));
 }
 
@@ -85,8 +88,67 @@ TEST(PropertyListXML, DateTexts) {
   }
   for (const char* bad : {"", "2001-01-01", "2001-13-01T00:00:00Z", "2001-01-01T00:00:00", "2001-01-01T00:00:00.Z",
                           "2001-01-01T24:00:00Z", "2001-01-01T00:00:00Zx", "999999999999-01-01T00:00:00Z",
-                          "-999999999999-12-31T23:59:59Z"})
+                          "-999999999999-12-31T23:59:59Z", "2023-02-31T00:00:00Z", "2023-02-29T00:00:00Z",
+                          "1900-02-29T00:00:00Z", "2023-04-31T12:00:00Z", "2023-00-10T00:00:00Z",
+                          "2023-01-00T00:00:00Z", "+285428782-11-12T07:36:32Z"})
     EXPECT_FALSE(PropertyListXML::parseDate(bad)) << bad;
+  for (const char* leapDay : {"2024-02-29T00:00:00Z", "2000-02-29T00:00:00Z", "-0004-02-29T00:00:00Z"})
+    EXPECT_TRUE(PropertyListXML::parseDate(leapDay)) << leapDay;
+
+  // What cannot be written exactly is refused, never clamped or replaced.
+  constexpr double largest = 9007199254740991.0;  // 2^53 - 1 seconds
+  for (double unwritable : {std::nan(""), HUGE_VAL, -HUGE_VAL, largest + 2, -largest - 2, 1e300}) {
+    EXPECT_EQ(PropertyListXML::dateText(Date{unwritable}), std::nullopt) << unwritable;
+    std::string reason;
+    EXPECT_EQ(PropertyListXML::write(PropertyList(PropertyList::Array{PropertyList(Date{unwritable})}), &reason),
+              std::nullopt);
+    EXPECT_TRUE(reason.starts_with("date out of range")) << reason;
+  }
+  for (double extreme : {largest, -largest}) {
+    auto text = PropertyListXML::dateText(Date{extreme});
+    ASSERT_TRUE(text) << extreme;
+    EXPECT_EQ(PropertyListXML::parseDate(*text), Date{extreme}) << *text;
+  }
+}
+
+TEST(PropertyListXML, WriterAndReaderAgreeOnDepth) {
+  constexpr int limit = PropertyListXML::maximumDepth;
+  auto document = [](const std::string& body) { return "<?xml version=\"1.0\"?><plist version=\"1.0\">" + body + "</plist>"; };
+  auto xmlArrays = [](int levels) {
+    std::string text;
+    for (int i = 0; i < levels; ++i) text.insert(0, "<array>") += "</array>";
+    return text;
+  };
+  // A root array nested `levels` deep puts its innermost array at depth levels - 1.
+  for (int levels : {limit, limit + 1, limit + 2}) {
+    bool fits = levels - 1 <= limit;
+    EXPECT_EQ(PropertyListXML::unwritableReason(nestedArrays(levels)).has_value(), !fits) << levels;
+    EXPECT_EQ(PropertyListXML::write(nestedArrays(levels)).has_value(), fits) << levels;
+    EXPECT_EQ(PropertyListXML::read(document(xmlArrays(levels))).has_value(), fits) << levels;
+  }
+  // As a dictionary's entry, one level less.
+  EXPECT_FALSE(PropertyListXML::unwritableReason(nestedArrays(limit), 1));
+  EXPECT_EQ(PropertyListXML::unwritableReason(nestedArrays(limit + 1), 1), "nested deeper than 512 levels");
+
+  // A dictionary's entry that cannot be held is left out alone, when the caller asks for that.
+  std::string text = document("<dict><key>deep</key>" + xmlArrays(limit + 1) + "<key>keep</key><integer>1</integer>" +
+                              "<key>far</key><date>+300000000-01-01T00:00:00Z</date><key>fits</key>" +
+                              xmlArrays(limit) + "<key>holder</key><dict><key>deep</key>" + xmlArrays(limit) +
+                              "<key>shallow</key><true/></dict></dict>");
+  EXPECT_EQ(PropertyListXML::read(text), std::nullopt);
+  std::vector<std::string> leftOut;
+  auto read = PropertyListXML::read(text, nullptr, &leftOut);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, PropertyList(PropertyList::Dictionary{{"keep", PropertyList(1)}, {"fits", nestedArrays(limit)}}));
+  EXPECT_EQ(leftOut, (std::vector<std::string>{"deep", "far", "holder"}));
+  // Malformed is still malformed, and only a root dictionary has entries to leave out.
+  for (const std::string& bad : {document("<dict><key>a</key><date>2023-02-31T00:00:00Z</date></dict>"),
+                                 document("<dict><key>a</key>" + xmlArrays(limit + 1) + "<key>b</key><integer>x</integer></dict>"),
+                                 document(xmlArrays(limit + 2))}) {
+    leftOut.clear();
+    EXPECT_EQ(PropertyListXML::read(bad, nullptr, &leftOut), std::nullopt) << bad;
+    EXPECT_TRUE(leftOut.empty());
+  }
 }
 
 TEST(PropertyListXML, ReadsOtherWritersAndRejectsMalformedDocuments) {
@@ -134,7 +196,7 @@ TEST(PropertyListXML, ReadsOtherWritersAndRejectsMalformedDocuments) {
 TEST(PropertyListXML, WritesTheUsualLayout) {
   PropertyList value(PropertyList::Dictionary{{"AllowFolderCountLogging", PropertyList(false)},
                                               {"FoldersCreatedCount", PropertyList(12)}});
-  EXPECT_EQ(PropertyListXML::write(value),
+  EXPECT_EQ(PropertyListXML::write(value).value_or(""),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<plist version=\"1.0\">\n"
             "<dict>\n"

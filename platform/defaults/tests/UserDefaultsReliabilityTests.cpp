@@ -1,11 +1,19 @@
 // Several processes on one settings file: forked children write while the test watches.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "platform/core/Log.hpp"
@@ -29,6 +37,47 @@ int exitStatus(pid_t pid) {
   ::waitpid(pid, &status, 0);
   return status;
 }
+
+// Another process holding a suite's lock until told to let go, and never longer than 20 seconds,
+// so that a writer that waits for it without bound cannot freeze the test.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::filesystem::path& settingsFile) {
+    std::filesystem::create_directories(settingsFile.parent_path());
+    const std::string lockPath = settingsFile.string() + ".lock";
+    int ready[2];
+    int release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+    pid_ = spawn([&] {
+      ::close(ready[0]);
+      ::close(release[1]);
+      int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(2);
+      if (::write(ready[1], "L", 1) != 1) ::_exit(2);
+      struct pollfd told {release[0], POLLIN, 0};
+      ::_exit(::poll(&told, 1, 20000) == 1 ? 0 : 3);  // 3: let go on its own
+    });
+    ::close(ready[1]);
+    ::close(release[0]);
+    releaseFd_ = release[1];
+    char byte = 0;
+    locked_ = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~LockHolder() { letGo(); }
+  bool locked() const { return locked_; }
+  /// The holder's exit status: 0 when it held the lock until now.
+  int letGo() {
+    if (releaseFd_ < 0) return -1;
+    ::close(std::exchange(releaseFd_, -1));
+    return exitStatus(pid_);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int releaseFd_ = -1;
+  bool locked_ = false;
+};
 
 TEST(UserDefaultsProcesses, FreshProcessReadsWhatAnotherWrote) {
   TemporaryConfigHome home;
@@ -101,6 +150,82 @@ TEST(UserDefaultsProcesses, KilledWriterLeavesOldOrNewValues) {
       << *shadow->integer();
   suite->setObject(PropertyList("after"), "counter");
   EXPECT_EQ(UserDefaults::suite("killed")->objectForKey("counter"), PropertyList("after"));
+}
+
+TEST(UserDefaultsProcesses, HeldLockDelaysNeitherReadsNorTheWriterForLong) {
+  TemporaryConfigHome home;
+  auto suite = UserDefaults::suite("held");
+  suite->setObject(PropertyList(1), "saved");
+  const std::filesystem::path file = suite->path();
+  LockHolder holder(file);
+  ASSERT_TRUE(holder.locked());
+
+  CapturedLog log;
+  std::atomic<bool> writerDone = false;
+  std::thread writer([&] {
+    suite->setObject(PropertyList(2), "waiting");
+    writerDone = true;
+  });
+  // The write waits for the other process; reads on this thread see its value meanwhile.
+  while (suite->objectForKey("waiting") != PropertyList(2)) std::this_thread::yield();
+  EXPECT_FALSE(writerDone);
+  EXPECT_EQ(suite->objectForKey("saved"), PropertyList(1));
+  writer.join();  // gives up after a few seconds
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Could not save settings to " + file.string() +
+                                                  ": another process holds its lock"});
+  EXPECT_EQ(suite->objectForKey("waiting"), PropertyList(2));
+  EXPECT_EQ(holder.letGo(), 0);  // it held the lock all along
+
+  // The change that could not be saved goes to the file with the next one.
+  suite->setObject(PropertyList(3), "next");
+  suite.reset();
+  auto reopened = UserDefaults::suite("held");
+  EXPECT_EQ(reopened->dictionaryRepresentation(),
+            (PropertyList::Dictionary{{"saved", PropertyList(1)}, {"waiting", PropertyList(2)}, {"next", PropertyList(3)}}));
+  EXPECT_EQ(log.lines().size(), 1u);
+}
+
+TEST(UserDefaultsProcesses, OpeningRemovesStaleTemporaryFilesAndNeverWaits) {
+  TemporaryConfigHome home;
+  const std::filesystem::path folder = home.path() / "pelmora-zava";
+  const std::filesystem::path file = folder / "leftovers.plist";
+  std::filesystem::create_directories(folder);
+  auto make = [&](const std::string& name, std::time_t age) {
+    std::ofstream(folder / name) << "<?xml";
+    struct timespec times[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
+    ::utimensat(AT_FDCWD, (folder / name).c_str(), times, 0);
+  };
+  const std::string stale[] = {"leftovers.plist.Ab3xYz", "leftovers.plist.000000"};
+  const std::string kept[] = {"leftovers.plist.F7gH2k",   // fresh: a writer may be at work
+                              "leftovers.plist.backup1",  // not a temporary name
+                              "leftovers.plist.ab_xyz", "other.plist.Ab3xYz", "leftovers.plist.lock"};
+  auto makeAll = [&] {
+    for (const std::string& name : stale) make(name, 120);
+    make(kept[0], 0);
+    for (const std::string& name : std::vector<std::string>(std::begin(kept) + 1, std::end(kept))) make(name, 3600);
+  };
+  auto exists = [&](const std::string& name) { return std::filesystem::exists(folder / name); };
+
+  // While another process holds the lock, a writer may still be at work: nothing goes, and an unreadable
+  // file is left for the lock's holder, without waiting for it.
+  makeAll();
+  std::ofstream(file) << "garbage";
+  {
+    LockHolder holder(file);
+    ASSERT_TRUE(holder.locked());
+    CapturedLog log;
+    EXPECT_EQ(UserDefaults::suite("leftovers")->dictionaryRepresentation(), PropertyList::Dictionary{});
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Settings file " + file.string() +
+                                                    " could not be read (No document element found); left it as it is "
+                                                    "for now: another process holds its lock"});
+    for (const std::string& name : stale) EXPECT_TRUE(exists(name)) << name;
+    EXPECT_EQ(holder.letGo(), 0);
+  }
+  std::filesystem::remove(file);
+
+  auto suite = UserDefaults::suite("leftovers");
+  for (const std::string& name : stale) EXPECT_FALSE(exists(name)) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(exists(name)) << name;
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
+
+#include "NestedArrays.hpp"
 
 #include "platform/core/Log.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
@@ -13,11 +17,21 @@
 namespace platform {
 namespace {
 
-std::string fileText(const std::filesystem::path& path) {
+namespace fs = std::filesystem;
+
+std::string fileText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::optional<PropertyList> storedIn(const fs::path& path) { return PropertyListXML::read(fileText(path)); }
+
+std::set<std::string> fileNames(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
 }
 
 TEST(UserDefaults, CastsOfBoolAndStringLookups) {
@@ -186,7 +200,7 @@ TEST(UserDefaults, SynchronizeSeesAnotherWriter) {
   auto suite = UserDefaults::suite("shared");
   suite->setObject(PropertyList(1), "mine");
   // Another process replaces the file behind our back.
-  std::string text = PropertyListXML::write(
+  std::string text = *PropertyListXML::write(
       PropertyList(PropertyList::Dictionary{{"mine", PropertyList(1)}, {"theirs", PropertyList(2)}}));
   std::string temporary = suite->path().string() + ".other";
   std::ofstream(temporary) << text;
@@ -196,13 +210,152 @@ TEST(UserDefaults, SynchronizeSeesAnotherWriter) {
   EXPECT_EQ(suite->objectForKey("theirs"), PropertyList(2));
 
   // A write merges what the other process wrote meanwhile with this one change.
-  std::ofstream(temporary) << PropertyListXML::write(PropertyList(
+  std::ofstream(temporary) << *PropertyListXML::write(PropertyList(
       PropertyList::Dictionary{{"mine", PropertyList(1)}, {"theirs", PropertyList(3)}, {"new", PropertyList(4)}}));
   std::filesystem::rename(temporary, suite->path());
   suite->setObject(PropertyList(5), "mine");
   EXPECT_EQ(PropertyListXML::read(fileText(suite->path())),
             PropertyList(PropertyList::Dictionary{
                 {"mine", PropertyList(5)}, {"theirs", PropertyList(3)}, {"new", PropertyList(4)}}));
+}
+
+TEST(UserDefaults, ValueTheFileCannotHoldRemovesOnlyItsEntry) {
+  TemporaryConfigHome home;
+  struct Case {
+    PropertyList value;
+    std::string problem;  // empty: stored
+  };
+  const Case cases[] = {
+      {nestedArrays(512), ""},
+      {nestedArrays(513), "nested deeper than 512 levels"},
+      {PropertyList(Date{std::nan("")}), "date out of range (nan seconds from 2001)"},
+      {PropertyList(Date{1e17}), "date out of range (1e+17 seconds from 2001)"},
+      {PropertyList(PropertyList::Dictionary{{"when", PropertyList(Date{-HUGE_VAL})}}),
+       "date out of range (-inf seconds from 2001)"},
+  };
+  for (const Case& c : cases) {
+    auto suite = UserDefaults::suite("limits");
+    const fs::path file = suite->path();
+    suite->setObject(PropertyList(false), "optIn");
+    suite->setObject(PropertyList("old"), "value");
+    CapturedLog log;
+    suite->setObject(c.value, "value");
+    suite->setObject(PropertyList(1), "later");
+    std::optional<PropertyList> expected;
+    if (c.problem.empty()) {
+      expected = c.value;
+      EXPECT_TRUE(log.lines().empty());
+    } else {
+      EXPECT_EQ(log.lines(), std::vector<std::string>{"Settings value for \"value\" cannot be stored (" + c.problem +
+                                                      "); removed the entry"});
+    }
+    EXPECT_EQ(suite->objectForKey("value"), expected) << c.problem;
+    suite.reset();
+    auto reopened = UserDefaults::suite("limits");
+    EXPECT_EQ(reopened->objectForKey("value"), expected) << c.problem;
+    EXPECT_EQ(reopened->objectForKey("optIn"), PropertyList(false)) << c.problem;
+    EXPECT_EQ(reopened->objectForKey("later"), PropertyList(1)) << c.problem;
+    EXPECT_FALSE(fs::exists(file.string() + ".corrupt")) << c.problem;
+  }
+
+  // A file that holds such values anyway costs those entries only.
+  const fs::path file = home.path() / "pelmora-zava" / "written-elsewhere.plist";
+  std::string deep;
+  for (int i = 0; i < 513; ++i) deep.insert(0, "<array>") += "</array>";
+  std::ofstream(file) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>deep</key>" + deep +
+                             "<key>optIn</key><false/><key>far</key><date>+999999999-01-01T00:00:00Z</date></dict></plist>";
+  CapturedLog log;
+  auto suite = UserDefaults::suite("written-elsewhere");
+  EXPECT_EQ(suite->dictionaryRepresentation(), (PropertyList::Dictionary{{"optIn", PropertyList(false)}}));
+  const std::string leftOut = "Settings file " + file.string() + ": left out \"";
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{leftOut + "deep\", nested too deep or dated out of range",
+                                                   leftOut + "far\", nested too deep or dated out of range"}));
+  suite->setObject(PropertyList(2), "count");
+  EXPECT_EQ(storedIn(file), PropertyList(PropertyList::Dictionary{{"optIn", PropertyList(false)}, {"count", PropertyList(2)}}));
+  EXPECT_FALSE(fs::exists(file.string() + ".corrupt"));
+}
+
+TEST(UserDefaults, SettingsFileThatIsALinkIsWrittenThrough) {
+  TemporaryConfigHome home;
+  TemporaryDirectory elsewhere;
+  const fs::path folder = home.path() / "pelmora-zava";
+  fs::create_directories(folder);
+  fs::create_directories(home.path() / "shared");
+  const std::string before = *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"before", PropertyList(1)}}));
+  struct Case {
+    std::string suite;
+    fs::path link;    // as written in the link
+    fs::path target;  // where it leads
+    bool exists;
+  };
+  const Case cases[] = {
+      {"absolute", elsewhere.path() / "absolute.plist", elsewhere.path() / "absolute.plist", true},
+      {"relative", "../shared/relative.plist", home.path() / "shared" / "relative.plist", true},
+      {"chained", "absolute.plist", elsewhere.path() / "absolute.plist", true},
+      {"dangling", elsewhere.path() / "new.plist", elsewhere.path() / "new.plist", false},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = folder / (c.suite + ".plist");
+    fs::create_symlink(c.link, file);
+    if (c.exists && !fs::exists(c.target)) std::ofstream(c.target) << before;
+    auto suite = UserDefaults::suite(c.suite);
+    EXPECT_EQ(suite->objectForKey("before"), c.exists ? std::optional(PropertyList(1)) : std::nullopt) << c.suite;
+    suite->setObject(PropertyList(c.suite), "after");
+    EXPECT_TRUE(fs::is_symlink(file)) << c.suite;
+    EXPECT_EQ(fs::read_symlink(file), c.link) << c.suite;
+    auto stored = storedIn(c.target);
+    ASSERT_TRUE(stored && stored->dictionary()) << c.suite;
+    EXPECT_EQ(stored->dictionary()->at("after"), PropertyList(c.suite));
+    suite.reset();
+    EXPECT_EQ(UserDefaults::suite(c.suite)->objectForKey("after"), PropertyList(c.suite));
+  }
+  // Nothing is left beside the targets, and the locks stay beside the links.
+  EXPECT_EQ(fileNames(elsewhere.path()), (std::set<std::string>{"absolute.plist", "new.plist"}));
+  EXPECT_EQ(fileNames(home.path() / "shared"), std::set<std::string>{"relative.plist"});
+  EXPECT_TRUE(fs::exists(folder / "chained.plist.lock"));
+}
+
+TEST(UserDefaults, ChangeThatCouldNotBeSavedStaysUntilSaved) {
+  TemporaryConfigHome home;
+  auto suite = UserDefaults::suite("pending");
+  const fs::path file = suite->path();
+  suite->setObject(PropertyList(1), "x");
+  suite->setObject(PropertyList(2), "y");
+  const fs::path lock = file.string() + ".lock";
+  auto blockSaves = [&] {
+    fs::remove(lock);
+    fs::create_directory(lock);  // the lock cannot be taken
+  };
+  auto unblockSaves = [&] { fs::remove(lock); };
+
+  CapturedLog log;
+  blockSaves();
+  suite->setObject(PropertyList(3), "a");
+  suite->removeObject("x");
+  EXPECT_EQ(storedIn(file), PropertyList(PropertyList::Dictionary{{"x", PropertyList(1)}, {"y", PropertyList(2)}}));
+  EXPECT_EQ(log.lines(), std::vector<std::string>(2, "Could not save settings to " + file.string() + ": Is a directory"));
+  unblockSaves();
+  suite->setObject(PropertyList(4), "b");
+  const PropertyList::Dictionary expected{{"y", PropertyList(2)}, {"a", PropertyList(3)}, {"b", PropertyList(4)}};
+  EXPECT_EQ(storedIn(file), PropertyList(expected));
+  EXPECT_EQ(suite->dictionaryRepresentation(), expected);
+
+  // Saved by synchronize too, merged with what another process wrote meanwhile.
+  blockSaves();
+  suite->setObject(PropertyList(5), "c");
+  std::string other = *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(6)}}));
+  std::ofstream(file.string() + ".other") << other;
+  fs::rename(file.string() + ".other", file);
+  EXPECT_FALSE(suite->synchronize());
+  EXPECT_EQ(suite->dictionaryRepresentation(),
+            (PropertyList::Dictionary{{"theirs", PropertyList(6)}, {"c", PropertyList(5)}}));
+  unblockSaves();
+  EXPECT_TRUE(suite->synchronize());
+  EXPECT_EQ(storedIn(file), PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(6)}, {"c", PropertyList(5)}}));
+  log.clear();
+  suite.reset();
+  EXPECT_EQ(UserDefaults::suite("pending")->objectForKey("c"), PropertyList(5));
+  EXPECT_TRUE(log.lines().empty());
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 // Observers of a key are told of each write and removal of it, synchronously on
 // the writing thread, in the order they registered, never under the store's lock.
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,10 +57,12 @@ class UserDefaults {
 
   /// Adds to the registration domain, which is never persisted; a later registration of a key replaces it.
   void registerDefaults(const PropertyList::Dictionary& defaults);
-  /// Stores the user's value; no value removes the entry.
+  /// Stores the user's value; no value, or one the file cannot hold (nested too deep, a date out of
+  /// range), removes the entry.
   void setObject(std::optional<PropertyList> value, std::string_view key);
   void removeObject(std::string_view key);
-  /// Re-reads the file when another process changed it. False when it could not be read.
+  /// Re-reads the file when another process changed it, and saves the changes not saved yet.
+  /// False when the file could not be read or the changes not saved.
   bool synchronize();
 
   /// Registers an observer of one key, held weakly; `options` are KeyValueObservingOptions bits.
@@ -72,6 +76,10 @@ class UserDefaults {
  private:
   struct Stamp;
   class FileLock;
+  struct PendingChange {
+    std::optional<PropertyList> value;  // nothing: removed
+    std::uint64_t generation;
+  };
   UserDefaults(std::string name, std::filesystem::path path);
   static std::shared_ptr<UserDefaults> open(std::string name);
 
@@ -81,16 +89,22 @@ class UserDefaults {
   void deliver(Registration& registration, const KeyValueChange& change);
   void notifyPrior(const std::vector<std::shared_ptr<Registration>>& observers, std::string_view key);
   void change(std::string_view key, std::optional<PropertyList> value);
-  // Reads the file into user_; a file that cannot be parsed is moved aside. False (user_ unchanged) when
-  // the file exists but cannot be read. Needs mutex_.
+  // Reads the file into user_, with the pending changes over it; a file that cannot be parsed is moved
+  // aside, by the holder of the lock only. False (user_ unchanged) when the file exists but cannot be
+  // read. Needs mutex_; never waits for another process.
   bool load(const FileLock* lock);
-  bool save();
+  // Saves the pending changes under the lock, waiting for it a few seconds at most. Called without mutex_.
+  bool savePending();
+  // Removes temporary files that writers killed mid-write left behind.
+  void removeStaleTemporaryFiles() const;
 
   std::string name_;
   std::filesystem::path path_;
   mutable std::mutex mutex_;
   PropertyList::Dictionary registered_;
-  PropertyList::Dictionary user_;
+  PropertyList::Dictionary user_;                              // the file, with pending_ over it
+  std::map<std::string, PendingChange, std::less<>> pending_;  // changes not saved yet
+  std::uint64_t generation_ = 0;                               // of the latest change
   std::unique_ptr<Stamp> stamp_;  // the file as last read or written
   mutable std::mutex observersMutex_;
   std::vector<std::shared_ptr<Registration>> registrations_;  // registration order
