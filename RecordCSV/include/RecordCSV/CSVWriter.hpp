@@ -139,6 +139,8 @@ class CSVWriter {
   void endEncoding();
   /// The bytes of a memory writer, once `endEncoding()` has closed it.
   platform::Data data() const;
+  /// The bytes of `data()` decoded from the output's encoding into UTF-8, without the byte-order mark.
+  std::string text() const;
 
   /// Every row written into memory.
   template <RowRange Rows>
@@ -212,8 +214,6 @@ class CSVWriter {
   /// The end of the row: padding fields and the row delimiter, or an empty row.
   void appendRowEnd();
   void appendEmptyRow();
-  /// The whole output decoded with the settings' encoding.
-  std::string text() const;
 
   /// A delimiter's bytes; when one of its scalars cannot be encoded, the bytes before it and that scalar.
   struct Piece {

@@ -195,4 +195,126 @@ class DataDecoding : public detail::DecodingCase<detail::DataDecodingKind, platf
 /// How many decoded rows the decoder keeps: all of them, or only the latest one read.
 enum class DecodingBuffer { keepAll, sequential };
 
+// Encoding: how the record encoder turns values into field texts. A `custom` case hands
+// the value and the field's encoder to the caller's function, whose errors pass through unchanged.
+
+}  // namespace RecordCSV::Strategy
+
+namespace platform::coding {
+class Encoder;
+}  // namespace platform::coding
+
+namespace RecordCSV::Strategy {
+
+namespace detail {
+/// A strategy case, with the caller's function for the `custom` case.
+template <typename KindType, typename FunctionType>
+class EncodingCase {
+ public:
+  using Kind = KindType;
+  using Function = FunctionType;
+
+  Kind kind() const noexcept { return kind_; }
+  /// The caller's function; empty unless the case is `custom`.
+  const Function& function() const noexcept { return function_; }
+
+ protected:
+  explicit EncodingCase(Kind kind, Function function = {}) : kind_(kind), function_(std::move(function)) {}
+
+ private:
+  Kind kind_;
+  Function function_;
+};
+
+enum class NilEncodingKind { empty, custom };
+enum class BoolEncodingKind { deferredToString, numeric, custom };
+enum class DecimalEncodingKind { locale, custom };
+enum class DateEncodingKind { deferredToDate, secondsSince1970, millisecondsSince1970, iso8601, formatted, custom };
+enum class DataEncodingKind { deferredToData, base64, custom };
+}  // namespace detail
+
+/// What an absent value writes: an empty field, or whatever the caller's function encodes.
+class NilEncoding
+    : public detail::EncodingCase<detail::NilEncodingKind, std::function<void(platform::coding::Encoder&)>> {
+ public:
+  static NilEncoding empty() { return NilEncoding(Kind::empty); }
+  static NilEncoding custom(Function function) { return NilEncoding(Kind::custom, std::move(function)); }
+
+ private:
+  using EncodingCase::EncodingCase;
+};
+
+/// Booleans as "true"/"false", as "1"/"0", or by the caller.
+class BoolEncoding
+    : public detail::EncodingCase<detail::BoolEncodingKind, std::function<void(bool, platform::coding::Encoder&)>> {
+ public:
+  static BoolEncoding deferredToString() { return BoolEncoding(Kind::deferredToString); }
+  static BoolEncoding numeric() { return BoolEncoding(Kind::numeric); }
+  static BoolEncoding custom(Function function) { return BoolEncoding(Kind::custom, std::move(function)); }
+
+ private:
+  using EncodingCase::EncodingCase;
+};
+
+/// Decimal numbers in plain notation with a locale's separator ("." without one), or by the caller.
+class DecimalEncoding
+    : public detail::EncodingCase<detail::DecimalEncodingKind,
+                                  std::function<void(const platform::Decimal&, platform::coding::Encoder&)>> {
+ public:
+  static DecimalEncoding locale(std::optional<platform::Locale> locale = std::nullopt) {
+    return DecimalEncoding(std::move(locale));
+  }
+  static DecimalEncoding custom(Function function) { return DecimalEncoding(Kind::custom, std::move(function)); }
+
+  /// The locale of the `locale` case; absent means none.
+  const std::optional<platform::Locale>& localeValue() const noexcept { return locale_; }
+
+ private:
+  using EncodingCase::EncodingCase;
+  explicit DecimalEncoding(std::optional<platform::Locale> locale)
+      : EncodingCase(Kind::locale), locale_(std::move(locale)) {}
+  std::optional<platform::Locale> locale_;
+};
+
+/// How dates are written. A `formatted` formatter is shared with the caller, not copied.
+class DateEncoding
+    : public detail::EncodingCase<detail::DateEncodingKind,
+                                  std::function<void(const platform::Date&, platform::coding::Encoder&)>> {
+ public:
+  static DateEncoding deferredToDate() { return DateEncoding(Kind::deferredToDate); }
+  static DateEncoding secondsSince1970() { return DateEncoding(Kind::secondsSince1970); }
+  static DateEncoding millisecondsSince1970() { return DateEncoding(Kind::millisecondsSince1970); }
+  static DateEncoding iso8601() { return DateEncoding(Kind::iso8601); }
+  static DateEncoding formatted(std::shared_ptr<platform::DateFormatter> formatter) {
+    return DateEncoding(std::move(formatter));
+  }
+  static DateEncoding custom(Function function) { return DateEncoding(Kind::custom, std::move(function)); }
+
+  /// The formatter of the `formatted` case; null otherwise.
+  const std::shared_ptr<platform::DateFormatter>& formatter() const noexcept { return formatter_; }
+
+ private:
+  using EncodingCase::EncodingCase;
+  explicit DateEncoding(std::shared_ptr<platform::DateFormatter> formatter)
+      : EncodingCase(Kind::formatted), formatter_(std::move(formatter)) {}
+  std::shared_ptr<platform::DateFormatter> formatter_;
+};
+
+/// How data blobs are written: by the blob's own encoding (one element per byte), as Base64, or by the caller.
+class DataEncoding
+    : public detail::EncodingCase<detail::DataEncodingKind,
+                                  std::function<void(const platform::Data&, platform::coding::Encoder&)>> {
+ public:
+  static DataEncoding deferredToData() { return DataEncoding(Kind::deferredToData); }
+  static DataEncoding base64() { return DataEncoding(Kind::base64); }
+  static DataEncoding custom(Function function) { return DataEncoding(Kind::custom, std::move(function)); }
+
+ private:
+  using EncodingCase::EncodingCase;
+};
+
+/// When encoded fields reach the writer: at completion (`keepAll`), as soon as every field
+/// before them is written (`assembled`, with headers only), or row by row (`sequential`).
+enum class EncodingBuffer { keepAll, assembled, sequential };
+
 }  // namespace RecordCSV::Strategy

@@ -1,0 +1,96 @@
+#pragma once
+// Field texts that reached the encoder's sink before the writer could take them, by
+// (row, field) position. Built for in-order arrival: positions that come after every
+// stored one are appended to a sorted run whose texts share one arena; the few that
+// arrive out of order go to a sorted map. Memory grows with the fields stored, never
+// with the index values.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace RecordCSV {
+
+class ShadowEncoderBuffer {
+ public:
+  struct Position {
+    std::int64_t row = 0;
+    std::int64_t field = 0;
+    friend auto operator<=>(const Position&, const Position&) = default;
+  };
+  struct Field {
+    std::int64_t index = 0;
+    std::string text;
+  };
+
+  struct Entry {
+    Position position;
+    std::size_t offset;  // the text in the arena
+    std::size_t length;
+  };
+
+  /// Every stored field at once, in row-then-field order; the buffer is empty once made.
+  class Drained {
+   public:
+    /// The next position in order, or nothing at the end.
+    std::optional<Position> peek() const;
+    /// The next field; false at the end.
+    bool next(Position& position, std::string_view& text);
+
+   private:
+    friend class ShadowEncoderBuffer;
+    std::vector<Entry> entries_;
+    std::size_t entry_ = 0;
+    std::string arena_;
+    std::vector<std::pair<Position, std::string>> sparse_;
+    std::size_t sparseEntry_ = 0;
+  };
+
+  /// `expectedFields` is the room reserved per row, `reservedRows` the rows made room for.
+  ShadowEncoderBuffer(std::int64_t expectedFields, std::size_t reservedRows);
+
+  /// Puts a text at a position, replacing any text there.
+  void store(std::string_view text, Position position);
+  /// Removes the text at a position; whether there was one.
+  bool remove(Position position);
+  /// Removes and gives the text at a position.
+  std::optional<std::string> take(Position position);
+  /// Removes one row and gives its fields in ascending order.
+  std::vector<Field> takeRow(std::int64_t row);
+  /// Removes everything.
+  Drained drain();
+
+  bool empty() const noexcept { return active() == 0 && sparse_.empty(); }
+  /// The number of rows holding at least one field.
+  std::int64_t rowCount() const;
+  /// The number of fields stored for a row.
+  std::int64_t fieldCount(std::int64_t row) const;
+  std::optional<std::int64_t> highestRow() const;
+  std::optional<std::int64_t> highestField(std::int64_t row) const;
+
+ private:
+  std::size_t active() const noexcept { return entries_.size() - begin_; }
+  std::string_view textOf(const Entry& entry) const { return {arena_.data() + entry.offset, entry.length}; }
+  void setText(Entry& entry, std::string_view text);
+  /// The active entries of one row.
+  std::pair<std::size_t, std::size_t> rowRange(std::int64_t row) const;
+  /// Removes an active entry, keeping the distinct-row count right.
+  void eraseEntry(std::size_t i);
+  void resetWhenEmpty();
+
+  // The sorted run: entries_[begin_...]. Every position of `sparse_` lies before the last
+  // entry, removed ones included, so a position after it is always new.
+  std::vector<Entry> entries_;
+  std::size_t begin_ = 0;
+  std::string arena_;
+  std::int64_t activeRows_ = 0;  // distinct rows among the active entries
+  std::map<Position, std::string> sparse_;
+  std::size_t expectedFields_;
+};
+
+}  // namespace RecordCSV

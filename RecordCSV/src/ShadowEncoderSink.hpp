@@ -1,0 +1,67 @@
+#pragma once
+// The state of one encoding: the writer, the configuration and user information, the
+// header lookup and the buffer of fields that arrived before the writer could take them.
+// Every field text reaches the writer through `fieldValue`, when the buffering strategy
+// says. Releasing the sink completes the encoding and ignores any failure.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "RecordCSV/CSVEncoder.hpp"
+#include "RecordCSV/CSVReader.hpp"
+#include "RecordCSV/CSVWriter.hpp"
+#include "ShadowEncoderBuffer.hpp"
+#include "platform/coding/CodingKey.hpp"
+
+namespace RecordCSV {
+
+class ShadowEncoderSink {
+ public:
+  /// A gap wider than this many empty rows, or empty fields in a row of open width, is refused.
+  static constexpr std::int64_t paddingLimit = std::int64_t{1} << 20;
+
+  ShadowEncoderSink(std::unique_ptr<CSVWriter> writer, CSVEncoder::Configuration configuration,
+                    platform::coding::UserInfo userInfo);
+  ~ShadowEncoderSink();
+  ShadowEncoderSink(const ShadowEncoderSink&) = delete;
+  ShadowEncoderSink& operator=(const ShadowEncoderSink&) = delete;
+
+  const CSVEncoder::Configuration& configuration() const noexcept { return configuration_; }
+  const platform::coding::UserInfo& userInfo() const noexcept { return userInfo_; }
+  const CSVWriter& writer() const noexcept { return *writer_; }
+  /// The buffering strategy in effect: `assembled` without headers runs as `keepAll`.
+  Strategy::EncodingBuffer strategy() const noexcept { return strategy_; }
+  std::int64_t bufferedRowCount() const { return buffer_.rowCount(); }
+  std::int64_t bufferedFieldCount(std::int64_t row) const { return buffer_.fieldCount(row); }
+
+  /// The field a key names: its integer, else the position of the header with its text.
+  std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath);
+  /// Hands over the text of the field at (row, field).
+  void fieldValue(std::string_view text, std::int64_t row, std::int64_t field);
+  /// Writes what the buffer still holds, in row and field order, and ends the writer. Once
+  /// it has succeeded, later calls write nothing.
+  void completeEncoding();
+
+ private:
+  using Position = ShadowEncoderBuffer::Position;
+  /// Refuses negative positions and gaps wider than the padding limit, before anything changes.
+  void checkPosition(std::string_view text, Position position) const;
+  void assembled(std::string_view text, Position position);
+  void sequential(std::string_view text, Position position);
+  /// Writes `text` at `field` of the writer's row, after empty fields up to it.
+  void writePadded(std::int64_t field, std::string_view text);
+  bool isBeforeWriter(Position position) const {
+    return position < Position{writer_->rowIndex(), writer_->fieldIndex()};
+  }
+
+  std::unique_ptr<CSVWriter> writer_;
+  CSVEncoder::Configuration configuration_;
+  platform::coding::UserInfo userInfo_;
+  Strategy::EncodingBuffer strategy_;
+  ShadowEncoderBuffer buffer_;
+  std::optional<CSVReader::HeaderLookup> headerLookup_;
+};
+
+}  // namespace RecordCSV
