@@ -7,6 +7,8 @@ namespace CSV {
 BinaryReader::BinaryReader(std::shared_ptr<platform::InputStream> stream, Endian endian, bool closeOnDeinit,
                            std::size_t bufferSize, std::size_t codeUnitSize)
     : stream_(std::move(stream)), endian_(endian), closeOnDeinit_(closeOnDeinit), capacity_(bufferSize) {
+  // No stream at all (a file stream of an empty location) cannot be opened either.
+  if (!stream_) throw CSVError::cannotOpenFile();
   if (stream_->status() == platform::StreamStatus::notOpen) stream_->open();
   if (stream_->status() != platform::StreamStatus::open) throw CSVError::cannotOpenFile();
   buffer_ = std::make_unique<std::uint8_t[]>(capacity_);

@@ -200,6 +200,7 @@ TEST(CSVReader, ConstructionFailures) {
   EXPECT_EQ(thrownKind([&] { CSVReader reader(failingOpen); }), Kind::cannotOpenFile);
   EXPECT_EQ(failingOpen->closeCalls(), 0u);
   EXPECT_EQ(thrownKind([&] { CSVReader reader(streamOf("a", Script().failingOnRead(1))); }), Kind::cannotReadFile);
+  EXPECT_EQ(thrownKind([&] { CSVReader reader(platform::InputStream::withFile("")); }), Kind::cannotOpenFile);
   // A failure while the header row is read fails construction with that failure.
   EXPECT_EQ(thrownKind([&] { CSVReader reader(streamOf("name,ag", Script().readingAtMost(5).failingOnRead(2)), true); }),
             Kind::streamErrorHasOccurred);

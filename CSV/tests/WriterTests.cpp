@@ -27,6 +27,7 @@ TEST(CSVWriter, WritesRowsAndQuotesWhatNeedsIt) {
        "\"x,y\",\"say \"\"hi\"\"\",\"cr\r\",\"lf\n\",plain"},
       {{{"a,b", "c;d"}}, ";", CSVWriter::Newline::lf, "a,b;\"c;d\""},
       {{{"a", "b"}}, "::", CSVWriter::Newline::lf, "a::b"},
+      {{{"a", "b"}}, "", CSVWriter::Newline::lf, "ab"},
       {{{"a:", ":b", "a::b"}}, "::", CSVWriter::Newline::lf, "a::::b::\"a::b\""},
       {{{"", ""}, {"x"}}, ",", CSVWriter::Newline::lf, ",\nx"},
       {{{"a"}, {}, {"b"}}, ",", CSVWriter::Newline::lf, "a\nb"},
@@ -130,6 +131,7 @@ TEST(CSVWriter, OpensAndClosesTheStream) {
   auto failing = platform::ScriptedOutputStream::make(Script().failingToOpen());
   EXPECT_EQ(thrownKind([&] { CSVWriter writer(failing); }), Kind::cannotOpenFile);
   EXPECT_EQ(failing->closeCalls(), 0u);
+  EXPECT_EQ(thrownKind([&] { CSVWriter writer(platform::OutputStream::toFile("", false)); }), Kind::cannotOpenFile);
 
   auto stream = platform::ScriptedOutputStream::make();
   {
