@@ -27,7 +27,10 @@ TEST(RoundTrip, RowsWrittenWithWriteRowReadBackUnchanged) {
         for (std::size_t i = below(4); i > 0; --i) field += pieces[below(pieces.size())];
     }
     // Without a byte-order mark written, a leading U+FEFF or U+FFFE would read as one.
-    if (!rows.empty() && (rows[0][0].starts_with("\uFEFF") || rows[0][0].starts_with("\uFFFE"))) rows[0][0].insert(0, "a");
+    if (!rows.empty() && (rows[0][0].starts_with("\uFEFF") || rows[0][0].starts_with("\uFFFE"))) {
+      std::string prefixed = "a";
+      rows[0][0] = std::move(prefixed += rows[0][0]);
+    }
     const std::string delimiter = delimiters[below(delimiters.size())];
     const auto newline = round % 2 ? CSVWriter::Newline::lf : CSVWriter::Newline::crlf;
     const int form = round % 5;  // UTF-8, UTF-16 big and little, UTF-32 big and little
