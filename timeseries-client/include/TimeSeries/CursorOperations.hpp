@@ -192,7 +192,8 @@ std::optional<ElementOf<P>> maxBy(const P& cursor, F areInIncreasingOrder) {
 /// Among equal minima, the first.
 template <CursorPointer P, typename F>
 std::optional<ElementOf<P>> minBy(const P& cursor, F areInIncreasingOrder) {
-  return maxBy(cursor, [&](const auto& current, const auto& element) { return areInIncreasingOrder(element, current); });
+  return maxBy(cursor,
+               [&](const auto& current, const auto& element) { return areInIncreasingOrder(element, current); });
 }
 
 template <CursorPointer P>
