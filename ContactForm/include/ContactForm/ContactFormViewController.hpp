@@ -77,8 +77,9 @@ class ContactFormViewController : public platform::ui::ViewController, public pl
   void submitForm();
   /// Closes an empty form at once; otherwise asks first, in a sheet.
   void cancelForm();
-  void submitAction(const std::any& sender = {}) { (void)sender, submitForm(); }
-  void cancelAction(const std::any& sender = {}) { (void)sender, cancelForm(); }
+  /// The buttons' actions; the sender is not read.
+  void submitAction(const std::any& = {}) { submitForm(); }
+  void cancelAction(const std::any& = {}) { cancelForm(); }
 
   void textDidChange() override;
 
