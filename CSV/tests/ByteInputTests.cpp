@@ -15,7 +15,7 @@ using testing::streamOf;
 using testing::thrownKind;
 using namespace std::string_literals;
 
-TEST(CSVError, CasesAreNamedAndNumberedInOrder) {
+TEST(ModuleError, CasesAreNamedAndNumberedInOrder) {
   const std::vector<std::pair<CSVError, std::string>> cases = {
       {CSVError::streamErrorHasOccurred(platform::scriptedStreamError()), "streamErrorHasOccurred"},
       {CSVError::cannotOpenFile(), "cannotOpenFile"},

@@ -227,7 +227,7 @@ std::string utf16(const std::string& text, bool bigEndian) {
   return bytes;
 }
 
-TEST(ReaderDifferential, AgreesWithTheLiteralReader) {
+TEST(ReaderAgainstLiteralReader, AgreesWithTheLiteralReader) {
   const std::vector<std::string> pieces = {
       ",", ",", ";", "\t", "\"", "\"", "\"\"", "\r", "\n", "\n", "\r\n", " ", " ", "a", "bc", "xyz", "0123456789",
       "\u00E9", "\u20AC", "\U0001F600", "\u00A0", "\u2003", "\xFF", "\xC3", "\xE2\x82", "\xED\xA0\x80",

@@ -21,7 +21,7 @@ Rows readAll(CSVReader& reader) {
   return rows;
 }
 
-TEST(CSVReader, SplitsRowsAndFieldsFromTextAndFromBytesInAnyPieces) {
+TEST(DelimitedTextReader, SplitsRowsAndFieldsFromTextAndFromBytesInAnyPieces) {
   struct Case {
     std::string input;
     Rows rows;
@@ -75,7 +75,7 @@ TEST(CSVReader, SplitsRowsAndFieldsFromTextAndFromBytesInAnyPieces) {
   }
 }
 
-TEST(CSVReader, HeaderRowAndLookupByName) {
+TEST(DelimitedTextReader, HeaderRowAndLookupByName) {
   CSVReader reader("name,age,name\nAnn,42,Bob\nCid\n", true);
   ASSERT_TRUE(reader.headerRow());
   EXPECT_EQ(*reader.headerRow(), (CSVReader::Row{"name", "age", "name"}));
@@ -99,7 +99,7 @@ TEST(CSVReader, HeaderRowAndLookupByName) {
   EXPECT_FALSE(onlyHeader.next());
 }
 
-TEST(CSVReader, DelimiterIsNeverWhiteSpace) {
+TEST(DelimitedTextReader, DelimiterIsNeverWhiteSpace) {
   platform::CharacterSet given{U' ', U';', U'\u2003', U'\u2004'};
   given.insert(0x2000, 0x200A);
   CSVReader reader("x", false, true, U'\u2005', given);
@@ -114,13 +114,13 @@ TEST(CSVReader, DelimiterIsNeverWhiteSpace) {
   EXPECT_TRUE(tabs.configuration().whitespaces.contains(U'\u00A0'));
 }
 
-TEST(CSVReader, TextInputReadsIllFormedBytesAsReplacementAndKeepsAMark) {
+TEST(DelimitedTextReader, TextInputReadsIllFormedBytesAsReplacementAndKeepsAMark) {
   CSVReader reader("\xEF\xBB\xBF" "a,\xFF\xC3\n\xE2\x82,b");
   EXPECT_EQ(readAll(reader), (Rows{{"\uFEFF" "a", "\uFFFD\uFFFD"}, {"\uFFFD\uFFFD", "b"}}));
   EXPECT_FALSE(reader.error());
 }
 
-TEST(CSVReader, EachEncodingFindsOnlyAMarkOfItsOwnWidth) {
+TEST(DelimitedTextReader, EachEncodingFindsOnlyAMarkOfItsOwnWidth) {
   struct Case {
     std::string bytes;
     int width;
@@ -164,7 +164,7 @@ TEST(CSVReader, EachEncodingFindsOnlyAMarkOfItsOwnWidth) {
   }
 }
 
-TEST(CSVReader, StopsAtTheFirstInputFailure) {
+TEST(DelimitedTextReader, StopsAtTheFirstInputFailure) {
   using Script = platform::InputStreamScript;
   // A failing read ends the row at hand; nothing after it comes back as a row.
   CSVReader reader(streamOf("a,b\nc,dd,e\nf\n", Script().readingAtMost(6).failingOnRead(2)));
@@ -194,7 +194,7 @@ TEST(CSVReader, StopsAtTheFirstInputFailure) {
   EXPECT_FALSE(afterCR.next());
 }
 
-TEST(CSVReader, ConstructionFailures) {
+TEST(DelimitedTextReader, ConstructionFailures) {
   using Script = platform::InputStreamScript;
   auto failingOpen = streamOf("a", Script().failingToOpen());
   EXPECT_EQ(thrownKind([&] { CSVReader reader(failingOpen); }), Kind::cannotOpenFile);
@@ -208,7 +208,7 @@ TEST(CSVReader, ConstructionFailures) {
   EXPECT_EQ(thrownKind([&] { CSVReader reader(streamOf("\xFF"), true); }), Kind::unicodeDecoding);
 }
 
-TEST(CSVReader, ReleasingTheReaderClosesTheStream) {
+TEST(DelimitedTextReader, ReleasingTheReaderClosesTheStream) {
   auto stream = streamOf("a\nb\n");
   {
     CSVReader reader(stream);

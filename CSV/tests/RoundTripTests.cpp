@@ -12,7 +12,7 @@ namespace {
 
 using Rows = std::vector<CSVReader::Row>;
 
-TEST(RoundTrip, RowsWrittenWithWriteRowReadBackUnchanged) {
+TEST(WriterReaderRoundTrip, RowsWrittenWithWriteRowReadBackUnchanged) {
   const std::vector<std::string> pieces = {
       "a", "bc", " ", "  ", "\"", "\"\"", ",", ";", "\t", "|", "\r", "\n", "\r\n", "\u00E9", "\u2003", "\U0001F600",
       "\uFEFF", "\uFFFE", "0"};

@@ -63,7 +63,7 @@ T decodeField(const std::string& field, const CSVRowDecoder& decoder = {}) {
   return decoder.decode<Single<T>>(reader).value;
 }
 
-TEST(CSVRowDecoder, DecodesARowByHeaderName) {
+TEST(RowDecoder, DecodesARowByHeaderName) {
   CSVReader reader = readerAtFirstRow("name,age,email\nAnn,42,\nBob,7\nCid,x,c@d");
   const CSVRowDecoder decoder;
   EXPECT_EQ(decoder.decode<Person>(reader), (Person{"Ann", 42, std::nullopt}));
@@ -78,7 +78,7 @@ TEST(CSVRowDecoder, DecodesARowByHeaderName) {
       << "no current row";
 }
 
-TEST(CSVRowDecoder, MissingAndEmptyFields) {
+TEST(RowDecoder, MissingAndEmptyFields) {
   const CSVRowDecoder decoder;
   CSVReader noEmail = readerAtFirstRow("name,age\nAnn,42");
   EXPECT_EQ(decoder.decode<Person>(noEmail), (Person{"Ann", 42, std::nullopt}));
@@ -93,7 +93,7 @@ TEST(CSVRowDecoder, MissingAndEmptyFields) {
   EXPECT_EQ(failure([&] { decoder.decode<Person>(noHeader); }).substr(0, 12), "keyNotFound|");
 }
 
-TEST(CSVRowDecoder, ConvertsEachPrimitiveWhole) {
+TEST(RowDecoder, ConvertsEachPrimitiveWhole) {
   EXPECT_TRUE(decodeField<bool>("true"));
   EXPECT_FALSE(decodeField<bool>("false"));
   EXPECT_EQ(failure([] { decodeField<bool>("TRUE"); }), "typeMismatch|Expected to decode Bool but found TRUE instead.|1");
@@ -122,7 +122,7 @@ TEST(CSVRowDecoder, ConvertsEachPrimitiveWhole) {
   EXPECT_EQ(failure([] { decodeField<float>("1e"); }), "typeMismatch|Expected to decode Float but found 1e instead.|1");
 }
 
-TEST(CSVRowDecoder, DatesByStrategy) {
+TEST(RowDecoder, DatesByStrategy) {
   using DateDecoding = CSVRowDecoder::DateDecoding;
   CSVRowDecoder decoder;
   EXPECT_EQ(decodeField<platform::Date>("60.5", decoder).timeIntervalSinceReferenceDate, 60.5);
@@ -164,7 +164,7 @@ TEST(CSVRowDecoder, DatesByStrategy) {
   EXPECT_THROW(decodeField<platform::Date>("later", decoder), std::runtime_error);
 }
 
-TEST(CSVRowDecoder, BytesURLsDecimalsAndCustomStrategies) {
+TEST(RowDecoder, BytesURLsDecimalsAndCustomStrategies) {
   CSVRowDecoder decoder;
   EXPECT_EQ(decodeField<platform::Data>("aGk=", decoder), platform::Data::fromString("hi"));
   for (const char* bad : {"aGk= ", "aG\nk=", "aGk", "a-k="})
@@ -218,7 +218,7 @@ struct Positions {
   }
 };
 
-TEST(CSVRowDecoder, KeysByPositionAndAllKeysInHeaderOrder) {
+TEST(RowDecoder, KeysByPositionAndAllKeysInHeaderOrder) {
   CSVReader reader = readerAtFirstRow("third,other,first\na,b,c");
   EXPECT_EQ(CSVRowDecoder().decode<Positions>(reader).second, "b");
 }
@@ -270,7 +270,7 @@ struct Code {
   }
 };
 
-TEST(CSVRowDecoder, NestingIsRefusedAndSingleValuesNeedARowField) {
+TEST(RowDecoder, NestingIsRefusedAndSingleValuesNeedARowField) {
   CSVReader contacts = readerAtFirstRow("name,age,person,city\nAnn,42,yes,Oslo\nAnn,42,,Oslo");
   const CSVRowDecoder decoder;
   const Contact contact = decoder.decode<Contact>(contacts);
@@ -291,7 +291,7 @@ TEST(CSVRowDecoder, NestingIsRefusedAndSingleValuesNeedARowField) {
   EXPECT_EQ(failure([&] { decoder.decode<Endless>(endless); }), "dataCorrupted|CSV does not support nested values|64");
 }
 
-TEST(CSVRowDecoder, CustomNilStrategyAndUserInfo) {
+TEST(RowDecoder, CustomNilStrategyAndUserInfo) {
   CSVRowDecoder decoder;
   decoder.nilDecodingStrategy = CSVRowDecoder::NilDecoding::Custom{[](const std::string& text) { return text == "NULL"; }};
   EXPECT_EQ(decodeField<Code>("A7", decoder).text, "A7");

@@ -13,7 +13,7 @@ using namespace std::string_literals;
 
 std::string written(const platform::ScriptedOutputStream& stream) { return std::string(stream.written().view()); }
 
-TEST(CSVWriter, WritesRowsAndQuotesWhatNeedsIt) {
+TEST(DelimitedTextWriter, WritesRowsAndQuotesWhatNeedsIt) {
   struct Case {
     std::vector<std::vector<std::string>> rows;
     std::string delimiter;
@@ -44,7 +44,7 @@ TEST(CSVWriter, WritesRowsAndQuotesWhatNeedsIt) {
   }
 }
 
-TEST(CSVWriter, ForcedQuotesAndTheEmptyOnlyFieldOfWriteRow) {
+TEST(DelimitedTextWriter, ForcedQuotesAndTheEmptyOnlyFieldOfWriteRow) {
   auto stream = platform::ScriptedOutputStream::make();
   CSVWriter writer(stream);
   EXPECT_TRUE(writer.isFirstRow());
@@ -58,7 +58,7 @@ TEST(CSVWriter, ForcedQuotesAndTheEmptyOnlyFieldOfWriteRow) {
   EXPECT_EQ(written(*stream), "\"\",\"a\"\nb,,\"c\"\n\"\"\n,\nz");
 }
 
-TEST(CSVWriter, EncodingFormsWriteEachUnitOnItsOwn) {
+TEST(DelimitedTextWriter, EncodingFormsWriteEachUnitOnItsOwn) {
   struct Case {
     int width;
     Endian endian;
@@ -84,7 +84,7 @@ TEST(CSVWriter, EncodingFormsWriteEachUnitOnItsOwn) {
   }
 }
 
-TEST(CSVWriter, FailedWritesLeaveTheFlagsWhereTheyGot) {
+TEST(DelimitedTextWriter, FailedWritesLeaveTheFlagsWhereTheyGot) {
   {  // the newline fails: the next field writes it again
     auto stream = platform::ScriptedOutputStream::make(Script().takingNothingOnWrites({2}));
     CSVWriter writer(stream);
@@ -127,7 +127,7 @@ TEST(CSVWriter, FailedWritesLeaveTheFlagsWhereTheyGot) {
   }
 }
 
-TEST(CSVWriter, OpensAndClosesTheStream) {
+TEST(DelimitedTextWriter, OpensAndClosesTheStream) {
   auto failing = platform::ScriptedOutputStream::make(Script().failingToOpen());
   EXPECT_EQ(thrownKind([&] { CSVWriter writer(failing); }), Kind::cannotOpenFile);
   EXPECT_EQ(failing->closeCalls(), 0u);
