@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ReaderErrors.hpp"
+#include "Scan.hpp"
 #include "RecordCSV/UTF8Source.hpp"
 #include "platform/core/Unicode.hpp"
 
@@ -65,11 +66,8 @@ class DecodingSource final : public UTF8Source {
         continue;
       }
       const std::string_view block(reinterpret_cast<const char*>(cursor_), static_cast<std::size_t>(blockEnd_ - cursor_));
-      std::size_t valid = 0;
-      if (kind_ == Kind::ascii)
-        while (valid < block.size() && cursor_[valid] < 0x80) ++valid;
-      else
-        valid = platform::wellFormedUTF8End(block, 0, block.size());
+      const std::size_t valid = kind_ == Kind::ascii ? scan::asciiEnd(cursor_, 0, block.size())
+                                                     : scan::wellFormedUTF8End(block, 0, block.size());
       text_.append(block.data(), valid);
       cursor_ += valid;
       if (cursor_ == blockEnd_) continue;

@@ -4,19 +4,12 @@
 
 #include "MemorySources.hpp"
 #include "ReaderErrors.hpp"
-#include "platform/core/Unicode.hpp"
+#include "Scan.hpp"
 
 namespace RecordCSV {
 namespace {
 
 constexpr std::size_t validationBlock = std::size_t{1} << 16;
-
-/// Where the ASCII from `from` on ends, scanning no further than `limit`.
-std::size_t asciiEnd(const unsigned char* s, std::size_t from, std::size_t limit) {
-  std::size_t i = from;
-  while (i < limit && s[i] < 0x80) ++i;
-  return i;
-}
 
 class TextSource final : public UTF8Source {
  public:
@@ -53,8 +46,8 @@ class CheckedBytesSource final : public UTF8Source {
     if (checked_ == bytes_.size()) return false;
     const std::size_t limit = std::min(bytes_.size(), checked_ + validationBlock);
     const std::size_t end =
-        asciiOnly_ ? asciiEnd(bytes_.data(), checked_, limit)
-                   : platform::wellFormedUTF8End(
+        asciiOnly_ ? scan::asciiEnd(bytes_.data(), checked_, limit)
+                   : scan::wellFormedUTF8End(
                          std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()), checked_, limit);
     if (end == checked_) {
       if (asciiOnly_) throw ReaderErrors::notASCII(bytes_[end]);

@@ -82,9 +82,11 @@ class Parser {
   void setUpScan();
   Step stepScanned(std::int64_t rowIndex);
   bool scanUnescaped(std::int64_t rowIndex);
-  /// Unescaped fields that end inside the text at a field delimiter or a one-scalar row
-  /// delimiter; stops at a field start that needs more. True when the row ended.
-  bool scanPlainFields(FieldTable& table);
+  /// Where scanFields stopped: the row ended, or `pos_` is at a field's start, inside an
+  /// escaped field (the text before it appended), or right after one's closing quote.
+  enum class Scanned { rowEnded, fieldStart, insideEscapedField, afterEscapedField };
+  /// Fields that end inside the text at a field delimiter or a one-scalar row delimiter.
+  Scanned scanFields(FieldTable& table);
   // Stop bits of the text from `base` to `end`; emptied by every refill.
   struct Window {
     std::size_t base = 0;

@@ -30,13 +30,15 @@ void Parser::setUpScan() {
 }
 
 Parser::Step Parser::stepScanned(std::int64_t rowIndex) {
-  if (scanPlainFields(*table_)) return Step::rowEnded;
+  auto step = [](bool rowEnded) { return rowEnded ? Step::rowEnded : Step::fields; };
+  switch (scanFields(*table_)) {
+    case Scanned::rowEnded: return Step::rowEnded;
+    case Scanned::insideEscapedField: return step(parseEscaped(rowIndex));
+    case Scanned::afterEscapedField: return step(closeEscaped(scalarAt(pos_), rowIndex));
+    case Scanned::fieldStart: break;
+  }
   if (pos_ == size_) return Step::fields;
   const int b = static_cast<unsigned char>(data_[pos_]);
-  if (b == quoteByte_) {
-    ++pos_;
-    return parseEscaped(rowIndex) ? Step::rowEnded : Step::fields;
-  }
   if (b == '\r') {
     if (const std::size_t row = rowMatch({U'\r', 1})) {
       pos_ += row;
@@ -44,23 +46,62 @@ Parser::Step Parser::stepScanned(std::int64_t rowIndex) {
       return Step::rowEnded;
     }
   }
-  return scanUnescaped(rowIndex) ? Step::rowEnded : Step::fields;
+  return step(scanUnescaped(rowIndex));
 }
 
-bool Parser::scanPlainFields(FieldTable& table) {
+Parser::Scanned Parser::scanFields(FieldTable& table) {
   // Locals, not members: the table's copies could otherwise alias them and force reloads.
   const char* const text = data_;
   const std::size_t size = size_;
   const int fieldByte = fieldByte_;
+  const int quoteByte = quoteByte_;
   const bool lineFeedEndsRow = lineFeedEndsRow_;
   std::size_t pos = pos_;
   Window window = window_;
-  bool rowEnded = false;
+  Scanned result = Scanned::fieldStart;
   for (;;) {
-    // A stop right at the field's start makes it empty, or needs the byte engine.
-    const std::size_t stop = nextStop(window, text, size, pos);
+    // A stop right at the field's start makes it empty, escaped, or needs the byte engine.
+    std::size_t stop = nextStop(window, text, size, pos);
     if (stop == size) break;  // the field may go on in the next block
-    const int c = static_cast<unsigned char>(text[stop]);
+    int c = static_cast<unsigned char>(text[stop]);
+    if (c == quoteByte && stop == pos) {
+      // An escaped field: its text runs from quote to quote, a doubled quote standing for one.
+      std::size_t run = pos + 1;
+      std::size_t from = run;
+      for (;;) {
+        stop = nextStop(window, text, size, from);
+        if (stop + 1 >= size) break;  // what follows the quote is not here yet
+        if (static_cast<unsigned char>(text[stop]) != quoteByte) {
+          from = stop + 1;
+          continue;
+        }
+        if (static_cast<unsigned char>(text[stop + 1]) != quoteByte) break;
+        table.append(text + run, stop + 1 - run);
+        run = from = stop + 2;
+      }
+      if (stop + 1 >= size) {
+        pos = run;
+        result = Scanned::insideEscapedField;
+        break;
+      }
+      // Closed: only a delimiter may follow, and a CR or anything else is the byte engine's to judge.
+      table.append(text + run, stop - run);
+      pos = stop + 1;
+      c = static_cast<unsigned char>(text[pos]);
+      if (c == fieldByte) {
+        table.endField();
+        ++pos;
+        continue;
+      }
+      if (c == '\n' && lineFeedEndsRow) {
+        table.endField();
+        ++pos;
+        result = Scanned::rowEnded;
+      } else {
+        result = Scanned::afterEscapedField;
+      }
+      break;
+    }
     if (c == fieldByte) {
       table.appendField(text + pos, stop - pos, size - pos);
       pos = stop + 1;
@@ -69,13 +110,13 @@ bool Parser::scanPlainFields(FieldTable& table) {
     if (c == '\n' && lineFeedEndsRow) {
       table.appendField(text + pos, stop - pos, size - pos);
       pos = stop + 1;
-      rowEnded = true;
+      result = Scanned::rowEnded;
     }
-    break;  // a quote or a CR: the field starts again in the byte engine
+    break;  // a quote inside the field or a CR: the field starts again in the byte engine
   }
   pos_ = pos;
   window_ = window;
-  return rowEnded;
+  return result;
 }
 
 bool Parser::scanUnescaped(std::int64_t rowIndex) {

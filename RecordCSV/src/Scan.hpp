@@ -41,6 +41,13 @@ void pinKernel(std::optional<Kernel> kernel);
 /// The classifier of a kernel; null for the byte engine.
 Classify classifier(Kernel kernel);
 
+/// Where the ASCII bytes from `from` on end, at most at `limit`; by the active kernel.
+std::size_t asciiEnd(const unsigned char* bytes, std::size_t from, std::size_t limit);
+/// Where the well-formed UTF-8 of `text` from `from` on ends: the start of the first bad
+/// sequence, or the end of the last sequence that starts before `limit` (which may lie past
+/// it). Runs of ASCII are skipped by the active kernel.
+std::size_t wellFormedUTF8End(std::string_view text, std::size_t from, std::size_t limit);
+
 /// Bits of the stop bytes among the first `count` (below 64) bytes of `bytes`.
 inline std::uint64_t classifyTail(const char* bytes, std::size_t count, const StopBytes& stops) {
   std::uint64_t bits = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Scan.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV::scan {
 namespace {
@@ -29,6 +30,30 @@ TEST(Scan, EveryKernelFindsTheStopBytesOfABlock) {
             << "kernel " << static_cast<int>(kernel) << " stops " << ::testing::PrintToString(stops);
       }
     }
+  }
+}
+
+TEST(Scan, EveryKernelEndsUTF8WhereTheByteByByteCheckDoes) {
+  // Long ASCII runs, so that every vector width is used, broken by good and bad sequences.
+  const std::vector<std::string> pieces = {std::string(37, 'a'), std::string(5, 'b'), "\u00E9", "\U0001F600",
+                                           "\xE2\x82\xAC", "\xC3", "\xED\xA0\x80", "\xFF", "\x7F"};
+  std::mt19937 random(8);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    const std::size_t from = text.empty() ? 0 : random() % text.size();
+    const std::size_t limit = from + random() % (text.size() - from + 1);
+    const std::size_t expected = platform::wellFormedUTF8End(text, from, limit);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t ascii = from;
+    while (ascii < limit && bytes[ascii] < 0x80) ++ascii;
+    for (const Kernel kernel : availableKernels()) {
+      pinKernel(kernel);
+      EXPECT_EQ(wellFormedUTF8End(text, from, limit), expected) << ::testing::PrintToString(text) << " " << from;
+      EXPECT_EQ(asciiEnd(bytes, from, limit), ascii) << ::testing::PrintToString(text) << " " << from;
+    }
+    pinKernel(std::nullopt);
   }
 }
 
