@@ -215,6 +215,7 @@ TEST(DelimitedTextReader, ReleasingTheReaderClosesTheStream) {
     CSVReader moved(std::move(reader));
     EXPECT_EQ(moved.next(), (CSVReader::Row{"a"}));
     EXPECT_EQ(stream->closeCalls(), 0u);
+    EXPECT_EQ(stream->requestedLengths(), (std::vector<std::size_t>{65535})) << "one buffer of 65,535 bytes";
   }
   EXPECT_EQ(stream->closeCalls(), 1u);
 }
