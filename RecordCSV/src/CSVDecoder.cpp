@@ -42,7 +42,7 @@ void CSVDecoder::withDecoder(ShadowDecoderSource& source, std::optional<std::int
                              platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
   platform::coding::CodingPath path;
   if (row) path.push_back(platform::coding::CodingKey(IndexKey(*row)));
-  ShadowDecoder decoder(source, std::move(path));
+  ShadowDecoder decoder(source, std::move(path), true);
   decode(decoder);
 }
 

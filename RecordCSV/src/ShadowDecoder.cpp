@@ -34,24 +34,24 @@ platform::coding::CodingPath ValueSite::codingPath() const {
 }
 
 ShadowDecoder::SingleValueContainer::SingleValueContainer(const ShadowDecoder& decoder)
-    : source_(&decoder.source()), codingPath_(decoder.codingPath()) {
-  switch (codingPath_.size()) {
+    : source_(&decoder.source()), path_(decoder) {
+  switch (codingPath().size()) {
     case 0: focus_ = ValueFocus::file(); return;
     case 1:
     case 2: {
-      const std::optional<std::int64_t> row = codingPath_[0].intValue();
+      const std::optional<std::int64_t> row = codingPath()[0].intValue();
       if (!row)
         throw invalidPathError("The coding key identifying a CSV row couldn't be transformed into an integer value.",
                                "The provided coding key identifying a CSV row must implement `intValue`.",
-                               codingPath_, &codingPath_[0]);
-      focus_ = codingPath_.size() == 1
+                               codingPath(), &codingPath()[0]);
+      focus_ = codingPath().size() == 1
                    ? ValueFocus::ofRow(*row)
-                   : ValueFocus::ofField(*row, source_->fieldIndex(codingPath_[1], codingPath_));
+                   : ValueFocus::ofField(*row, source_->fieldIndex(codingPath()[1], codingPath()));
       return;
     }
     default:
       throw invalidPathError("A CSV doesn't support more than two nested decoding containers.",
-                             "Don't ask for a single value encoding container on this coding path.", codingPath_);
+                             "Don't ask for a single value encoding container on this coding path.", codingPath());
   }
 }
 

@@ -22,9 +22,18 @@ class ShadowDecoder final : public platform::coding::Decoder {
   class UnkeyedContainer;
   class SingleValueContainer;
 
-  ShadowDecoder(Source& source, CodingPath codingPath) : source_(&source), codingPath_(std::move(codingPath)) {}
+  /// `lendsPath`: the decoder lives as long as any container made from it, as the decoders that
+  /// the decoding hands to a type for one call do, so containers may refer to its path.
+  ShadowDecoder(Source& source, CodingPath codingPath, bool lendsPath = false)
+      : source_(&source), codingPath_(std::move(codingPath)), lendsPath_(lendsPath) {}
+  /// A lending decoder for `parent` followed by `key`.
+  ShadowDecoder(Source& source, const CodingPath& parent, CodingKey key)
+      : source_(&source), codingPath_(parent), lendsPath_(true) {
+    codingPath_.push_back(std::move(key));
+  }
 
   Source& source() const noexcept { return *source_; }
+  bool lendsPath() const noexcept { return lendsPath_; }
   const CodingPath& codingPath() const override { return codingPath_; }
   const platform::coding::UserInfo& userInfo() const override { return source_->userInfo(); }
 
@@ -35,6 +44,25 @@ class ShadowDecoder final : public platform::coding::Decoder {
  private:
   Source* source_;
   CodingPath codingPath_;
+  bool lendsPath_;
+};
+
+/// A container's coding path: its decoder's when the decoder lends it, else a copy of its own.
+class ContainerPath {
+ public:
+  explicit ContainerPath(const ShadowDecoder& decoder) {
+    if (decoder.lendsPath())
+      borrowed_ = &decoder.codingPath();
+    else
+      own_ = decoder.codingPath();
+  }
+  explicit ContainerPath(platform::coding::CodingPath own) : own_(std::move(own)) {}
+
+  const platform::coding::CodingPath& get() const noexcept { return own_ ? *own_ : *borrowed_; }
+
+ private:
+  const platform::coding::CodingPath* borrowed_ = nullptr;
+  std::optional<platform::coding::CodingPath> own_;
 };
 
 /// The decoder's invalidPath error; its user information names the coding path and, when given, a key.
@@ -97,14 +125,17 @@ class ShadowDecoder::KeyedContainer final : public platform::coding::KeyedDecodi
   explicit KeyedContainer(const ShadowDecoder& decoder);
   /// The row `row`, unchecked.
   KeyedContainer(Source& source, CodingPath codingPath, std::int64_t row)
-      : source_(&source), codingPath_(std::move(codingPath)), row_(row) {}
+      : source_(&source), path_(std::move(codingPath)), row_(row) {}
 
-  const CodingPath& codingPath() const override { return codingPath_; }
+  const CodingPath& codingPath() const override { return path_.get(); }
   void allKeys(platform::coding::KeyCollector& collector) override;
   bool contains(const CodingKey& key) override;
   bool decodeNil(const CodingKey& key) override;
   bool decodeBool(const CodingKey& key) override { return ShadowValues::decodeBool(fieldSite(key)); }
-  std::string decodeString(const CodingKey& key) override { return ShadowValues::decodeString(fieldSite(key)); }
+  std::string decodeString(const CodingKey& key) override {
+    if (row_) return std::string(source_->field(*row_, source_->fieldIndex(key, codingPath())));
+    return ShadowValues::decodeString(fieldSite(key));
+  }
   double decodeDouble(const CodingKey& key) override { return ShadowValues::decodeDouble(fieldSite(key)); }
   float decodeFloat(const CodingKey& key) override { return ShadowValues::decodeFloat(fieldSite(key)); }
   std::int8_t decodeInt8(const CodingKey& key) override { return integer<std::int8_t>(key); }
@@ -139,7 +170,7 @@ class ShadowDecoder::KeyedContainer final : public platform::coding::KeyedDecodi
   CodingPath rowPath(const CodingKey& key, std::int64_t& row) const;
 
   Source* source_;
-  CodingPath codingPath_;
+  ContainerPath path_;
   std::optional<std::int64_t> row_;  // absent: the whole input
 };
 
@@ -149,9 +180,9 @@ class ShadowDecoder::UnkeyedContainer final : public platform::coding::UnkeyedDe
   explicit UnkeyedContainer(const ShadowDecoder& decoder);
   /// The fields of row `row`, unchecked.
   UnkeyedContainer(Source& source, CodingPath codingPath, std::int64_t row)
-      : source_(&source), codingPath_(std::move(codingPath)), row_(row) {}
+      : source_(&source), path_(std::move(codingPath)), row_(row) {}
 
-  const CodingPath& codingPath() const override { return codingPath_; }
+  const CodingPath& codingPath() const override { return path_.get(); }
   std::optional<std::int64_t> count() override;
   bool isAtEnd() override;
   std::int64_t currentIndex() const override { return currentIndex_; }
@@ -194,7 +225,7 @@ class ShadowDecoder::UnkeyedContainer final : public platform::coding::UnkeyedDe
   CodingPath takeRowPath(std::int64_t& row);
 
   Source* source_;
-  CodingPath codingPath_;
+  ContainerPath path_;
   std::optional<std::int64_t> row_;  // absent: the whole input
   std::int64_t currentIndex_ = 0;
 };
@@ -204,7 +235,7 @@ class ShadowDecoder::SingleValueContainer final : public platform::coding::Singl
   /// Focus by the path's length: the whole input, a row, or a field.
   explicit SingleValueContainer(const ShadowDecoder& decoder);
 
-  const CodingPath& codingPath() const override { return codingPath_; }
+  const CodingPath& codingPath() const override { return path_.get(); }
   bool decodeNil() override { return ShadowValues::decodeNil(site()); }
   bool decodeBool() override { return ShadowValues::decodeBool(site()); }
   std::string decodeString() override { return ShadowValues::decodeString(site()); }
@@ -227,10 +258,10 @@ class ShadowDecoder::SingleValueContainer final : public platform::coding::Singl
   }
 
  private:
-  ValueSite site() const { return ValueSite{*source_, focus_, codingPath_}; }
+  ValueSite site() const { return ValueSite{*source_, focus_, path_.get()}; }
 
   Source* source_;
-  CodingPath codingPath_;
+  ContainerPath path_;
   ValueFocus focus_;
 };
 

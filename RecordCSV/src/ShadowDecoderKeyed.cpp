@@ -22,11 +22,11 @@ CSVDecoderError tooDeep(const CodingPath& path, const CodingKey& key) {
 }  // namespace
 
 ShadowDecoder::KeyedContainer::KeyedContainer(const ShadowDecoder& decoder)
-    : source_(&decoder.source()), codingPath_(decoder.codingPath()) {
-  if (codingPath_.empty()) return;
-  if (codingPath_.size() > 1) throw tooDeep(codingPath_, codingPath_.back());
-  row_ = codingPath_[0].intValue();
-  if (!row_) throw rowKeyWithoutInteger(codingPath_, codingPath_[0]);
+    : source_(&decoder.source()), path_(decoder) {
+  if (codingPath().empty()) return;
+  if (codingPath().size() > 1) throw tooDeep(codingPath(), codingPath().back());
+  row_ = codingPath()[0].intValue();
+  if (!row_) throw rowKeyWithoutInteger(codingPath(), codingPath()[0]);
 }
 
 void ShadowDecoder::KeyedContainer::allKeys(platform::coding::KeyCollector& collector) {
@@ -53,29 +53,29 @@ bool ShadowDecoder::KeyedContainer::contains(const CodingKey& key) {
 bool ShadowDecoder::KeyedContainer::decodeNil(const CodingKey& key) { return ShadowValues::decodeNil(fieldSite(key)); }
 
 ValueSite ShadowDecoder::KeyedContainer::fieldSite(const CodingKey& key) {
-  if (row_) return ValueSite{*source_, ValueFocus::ofField(*row_, source_->fieldIndex(key, codingPath_)), codingPath_, &key};
+  if (row_) return ValueSite{*source_, ValueFocus::ofField(*row_, source_->fieldIndex(key, codingPath())), codingPath(), &key};
   const std::optional<std::int64_t> row = key.intValue();
-  if (!row) throw rowKeyWithoutInteger(codingPath_.appending(key), key);
+  if (!row) throw rowKeyWithoutInteger(codingPath().appending(key), key);
   // A row of the input is a plain value only when it has a single field.
   if (source_->expectedFieldCount() != 1)
     throw invalidPathError("A nested container is needed to decode CSV row values",
-                           "Request a nested container instead of trying to decode a value directly.", codingPath_);
-  return ValueSite{*source_, ValueFocus::ofField(*row, 0), codingPath_, &key}.withIndex(0);
+                           "Request a nested container instead of trying to decode a value directly.", codingPath());
+  return ValueSite{*source_, ValueFocus::ofField(*row, 0), codingPath(), &key}.withIndex(0);
 }
 
 void ShadowDecoder::KeyedContainer::withDecoder(const CodingKey& key,
                                                 platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
-  ShadowDecoder decoder(*source_, codingPath_.appending(key));
+  ShadowDecoder decoder(*source_, codingPath(), key);
   decode(decoder);
 }
 
 CodingPath ShadowDecoder::KeyedContainer::rowPath(const CodingKey& key, std::int64_t& row) const {
-  if (row_) throw tooDeep(codingPath_, key);
+  if (row_) throw tooDeep(codingPath(), key);
   const std::optional<std::int64_t> index = key.intValue();
-  if (!index) throw rowKeyWithoutInteger(codingPath_.appending(key), key);
+  if (!index) throw rowKeyWithoutInteger(codingPath().appending(key), key);
   row = *index;
   // The row is named by its position, whatever key the caller used.
-  return codingPath_.appending(CodingKey(IndexKey(row)));
+  return codingPath().appending(CodingKey(IndexKey(row)));
 }
 
 platform::coding::KeyedDecodingBox ShadowDecoder::KeyedContainer::nestedContainer(const CodingKey& key) {
@@ -91,8 +91,8 @@ platform::coding::UnkeyedDecodingBox ShadowDecoder::KeyedContainer::nestedUnkeye
 }
 
 std::unique_ptr<platform::coding::Decoder> ShadowDecoder::KeyedContainer::superDecoder() {
-  if (row_) throw tooDeep(codingPath_, CodingKey(NameKey{0, "super"}));
-  return std::make_unique<ShadowDecoder>(*source_, codingPath_.appending(CodingKey(IndexKey(0))));
+  if (row_) throw tooDeep(codingPath(), CodingKey(NameKey{0, "super"}));
+  return std::make_unique<ShadowDecoder>(*source_, codingPath().appending(CodingKey(IndexKey(0))));
 }
 
 std::unique_ptr<platform::coding::Decoder> ShadowDecoder::KeyedContainer::superDecoder(const CodingKey& key) {

@@ -119,18 +119,16 @@ std::int64_t ShadowDecoderSource::expectedFieldCount() noexcept {
 
 std::optional<std::int64_t> ShadowDecoderSource::resolvedName(std::string_view name) noexcept {
   const std::size_t size = resolved_.size();
-  for (std::size_t tried = 0; tried < size; ++tried) {
-    const std::size_t i = (nextResolved_ + tried) % size;
+  if (nextResolved_ < size && resolved_[nextResolved_].name == name) return resolved_[nextResolved_++].index;
+  for (std::size_t i = 0; i < size; ++i)
     if (resolved_[i].name == name) {
-      nextResolved_ = i + 1 == size ? 0 : i + 1;
+      nextResolved_ = i + 1;
       return resolved_[i].index;
     }
-  }
   return std::nullopt;
 }
 
-std::int64_t ShadowDecoderSource::fieldIndex(const CodingKey& key, const CodingPath& path) {
-  if (const std::optional<std::int64_t> index = key.intValue()) return *index;
+std::int64_t ShadowDecoderSource::fieldIndexByName(const CodingKey& key, const CodingPath& path) {
   const std::string_view name = key.stringValue();
   if (const std::optional<std::int64_t> index = resolvedName(name)) return *index;
   if (!headerLookup_) {
@@ -172,7 +170,7 @@ ShadowDecoderBuffer::Row ShadowDecoderSource::rowSequentially(std::int64_t row, 
   return *stored;
 }
 
-std::string_view ShadowDecoderSource::field(std::int64_t row, std::int64_t field) {
+std::string_view ShadowDecoderSource::fieldReadingForward(std::int64_t row, std::int64_t field) {
   if (row < 0) throw rowOutOfBounds(rowsRead(), row);
   const ShadowDecoderBuffer::Row stored = buffer_.strategy() == Strategy::DecodingBuffer::keepAll
                                               ? rowKeepingAll(row, field)

@@ -33,6 +33,12 @@ class ShadowDecoderBuffer {
   explicit ShadowDecoderBuffer(Strategy::DecodingBuffer strategy) : strategy_(strategy) {}
 
   Strategy::DecodingBuffer strategy() const noexcept { return strategy_; }
+  /// The text of a stored field, if the row is stored and has the field.
+  std::optional<std::string_view> storedField(std::int64_t row, std::int64_t field) const noexcept {
+    if (row < first_ || row - first_ >= count_ || field < 0 || static_cast<std::uint64_t>(field) >= width_)
+      return std::nullopt;
+    return rows_.field(static_cast<std::size_t>(row - first_) * width_ + static_cast<std::size_t>(field));
+  }
   /// The row stored under `index`, if any.
   std::optional<Row> fetch(std::int64_t index) const noexcept {
     if (index < first_ || index - first_ >= count_) return std::nullopt;
@@ -70,20 +76,35 @@ class ShadowDecoderSource {
   std::int64_t expectedFieldCount() noexcept;
 
   /// The column of a key: its integer, else the header it names. `path` goes into the errors.
-  std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& path);
+  std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& path) {
+    if (const std::optional<std::int64_t> index = key.intValue()) return *index;
+    // A record type asks for the same names in the same order on every row.
+    if (nextResolved_ == resolved_.size()) nextResolved_ = 0;
+    if (nextResolved_ < resolved_.size() && resolved_[nextResolved_].name == key.stringValue())
+      return resolved_[nextResolved_++].index;
+    return fieldIndexByName(key, path);
+  }
   /// Whether a name stands among the headers, compared as canonically equivalent texts.
   bool hasHeader(std::string_view name);
 
   /// The text of field `field` of row `row`, reading forward as needed; a view valid until the next read.
-  std::string_view field(std::int64_t row, std::int64_t field);
+  std::string_view field(std::int64_t row, std::int64_t field) {
+    // Rows already read are answered at once: every one under `keepAll`, the latest under `sequential`.
+    const std::int64_t read = rowsRead();
+    if (row < read && (row == read - 1 || buffer_.strategy() == Strategy::DecodingBuffer::keepAll))
+      if (const std::optional<std::string_view> text = buffer_.storedField(row, field)) return *text;
+    return fieldReadingForward(row, field);
+  }
 
  private:
+  std::string_view fieldReadingForward(std::int64_t row, std::int64_t field);
   ShadowDecoderBuffer::Row rowKeepingAll(std::int64_t row, std::int64_t field);
   ShadowDecoderBuffer::Row rowSequentially(std::int64_t row, std::int64_t field);
   /// Reads forward to row `row`, storing the rows on the way when `storeAll`; throws the
   /// out-of-bounds error when the input ends first.
   void readTo(std::int64_t row, bool storeAll);
   std::optional<std::int64_t> resolvedName(std::string_view name) noexcept;
+  std::int64_t fieldIndexByName(const platform::coding::CodingKey& key, const platform::coding::CodingPath& path);
 
   CSVReader reader_;
   ShadowDecoderBuffer buffer_;
@@ -91,8 +112,7 @@ class ShadowDecoderSource {
   platform::coding::UserInfo userInfo_;
   std::vector<std::string> headers_;
   std::optional<CSVReader::HeaderLookup> headerLookup_;
-  // Names already looked up; a record type asks for the same few names in the same order on
-  // every row, so the next one is usually the one after the last hit.
+  // Names already looked up; the next one asked for is usually the one after the last hit.
   struct Resolved {
     std::string name;
     std::int64_t index;

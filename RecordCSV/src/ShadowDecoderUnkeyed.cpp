@@ -17,14 +17,14 @@ CSVDecoderError nestingTooDeep(const CodingPath& path) {
 }  // namespace
 
 ShadowDecoder::UnkeyedContainer::UnkeyedContainer(const ShadowDecoder& decoder)
-    : source_(&decoder.source()), codingPath_(decoder.codingPath()) {
-  if (codingPath_.empty()) return;
-  if (codingPath_.size() > 1) throw nestingTooDeep(codingPath_);
-  row_ = codingPath_[0].intValue();
+    : source_(&decoder.source()), path_(decoder) {
+  if (codingPath().empty()) return;
+  if (codingPath().size() > 1) throw nestingTooDeep(codingPath());
+  row_ = codingPath()[0].intValue();
   if (!row_)
     throw invalidPathError("The coding key identifying a CSV row couldn't be transformed into an integer value.",
-                           "The provided coding key identifying a CSV row must implement `intValue`.", codingPath_,
-                           &codingPath_[0]);
+                           "The provided coding key identifying a CSV row must implement `intValue`.", codingPath(),
+                           &codingPath()[0]);
 }
 
 std::optional<std::int64_t> ShadowDecoder::UnkeyedContainer::count() {
@@ -46,12 +46,12 @@ bool ShadowDecoder::UnkeyedContainer::isAtEnd() {
 
 ValueSite ShadowDecoder::UnkeyedContainer::elementSite() {
   const ValueSite element{*source_, ValueFocus::ofField(row_.value_or(currentIndex_), row_ ? currentIndex_ : 0),
-                          codingPath_};
+                          codingPath()};
   if (row_) return element.withIndex(currentIndex_);
   // A row of the input is a plain value only when it has a single field.
   if (source_->expectedFieldCount() != 1)
     throw invalidPathError("A nested container is needed to decode at this coding path.",
-                           "Request a nested container instead of trying to decode a value directly.", codingPath_);
+                           "Request a nested container instead of trying to decode a value directly.", codingPath());
   return element.withIndex(currentIndex_).withIndex(0);
 }
 
@@ -62,15 +62,15 @@ bool ShadowDecoder::UnkeyedContainer::decodeNil() {
 }
 
 void ShadowDecoder::UnkeyedContainer::withDecoder(platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
-  ShadowDecoder decoder(*source_, codingPath_.appending(CodingKey(IndexKey(currentIndex_))));
+  ShadowDecoder decoder(*source_, codingPath(), CodingKey(IndexKey(currentIndex_)));
   decode(decoder);
   ++currentIndex_;
 }
 
 CodingPath ShadowDecoder::UnkeyedContainer::takeRowPath(std::int64_t& row) {
-  if (row_) throw nestingTooDeep(codingPath_);
+  if (row_) throw nestingTooDeep(codingPath());
   row = currentIndex_++;
-  return codingPath_.appending(CodingKey(IndexKey(row)));
+  return codingPath().appending(CodingKey(IndexKey(row)));
 }
 
 platform::coding::KeyedDecodingBox ShadowDecoder::UnkeyedContainer::nestedContainer() {

@@ -25,19 +25,21 @@ CSVDecoderError nestedContainerRequired(const CodingPath& path) {
                           "Request a nested container instead of trying to decode the value directly.", path);
 }
 
-/// The focused field's text: a field, the one field of a row, or the one field of a one-row input.
-std::string_view focusedText(const ValueSite& site) {
+/// The text of a row or of the whole input, which stand for their one field.
+std::string_view onlyFieldText(const ValueSite& site) {
   ShadowDecoderSource& source = site.source;
-  switch (site.focus.kind) {
-    case ValueFocus::Kind::field: return source.field(site.focus.row, site.focus.field);
-    case ValueFocus::Kind::row:
-      if (source.expectedFieldCount() != 1) throw nestedContainerRequired(site.codingPath());
-      return source.field(site.focus.row, 0);
-    case ValueFocus::Kind::file:
-      if (!source.isPastEnd(1) || source.expectedFieldCount() != 1) throw nestedContainerRequired(site.codingPath());
-      return source.field(0, 0);
+  if (site.focus.kind == ValueFocus::Kind::row) {
+    if (source.expectedFieldCount() != 1) throw nestedContainerRequired(site.codingPath());
+    return source.field(site.focus.row, 0);
   }
-  return {};
+  if (!source.isPastEnd(1) || source.expectedFieldCount() != 1) throw nestedContainerRequired(site.codingPath());
+  return source.field(0, 0);
+}
+
+/// The focused text: a field, the one field of a row, or the one field of a one-row input.
+inline std::string_view focusedText(const ValueSite& site) {
+  if (site.focus.kind == ValueFocus::Kind::field) return site.source.field(site.focus.row, site.focus.field);
+  return onlyFieldText(site);
 }
 
 [[noreturn]] void throwTypeMismatch(const ValueSite& site, std::string_view text, std::string_view type) {
@@ -258,7 +260,7 @@ platform::URL ShadowValues::decodeURL(const ValueSite& site) {
 
 void ShadowValues::withDecoder(const ValueSite& site,
                                platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
-  ShadowDecoder decoder(site.source, site.codingPath());
+  ShadowDecoder decoder(site.source, site.codingPath(), true);
   decode(decoder);
 }
 

@@ -23,7 +23,7 @@
 #include "RecordCSV/CSVError.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/Strategy.hpp"
-#include "platform/coding/Decoder.hpp"
+#include "platform/coding/Codable.hpp"
 #include "platform/core/Data.hpp"
 #include "platform/io/InputStream.hpp"
 
