@@ -46,7 +46,10 @@ TimeSeriesClient::TimeSeriesClient(Passkey, std::string url, TimeSeriesOptions o
       options_(std::move(options)),
       additionalHeaders_(std::move(additionalHeaders)),
       transport_(std::move(transport)),
+      queryAPI_(*this),
       deleteAPI_(*this) {}
+
+std::shared_ptr<QueryAPI> TimeSeriesClient::queryAPI() { return {shared_from_this(), &queryAPI_}; }
 
 std::shared_ptr<DeleteAPI> TimeSeriesClient::deleteAPI() { return {shared_from_this(), &deleteAPI_}; }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "TimeSeries/DeleteAPI.hpp"
+#include "TimeSeries/QueryAPI.hpp"
 #include "TimeSeries/TimeSeriesError.hpp"
 #include "platform/concurrency/Executor.hpp"
 #include "platform/core/Data.hpp"
@@ -56,6 +57,8 @@ class TimeSeriesClient : public std::enable_shared_from_this<TimeSeriesClient> {
   const platform::HTTPHeaderFields& additionalHeaders() const noexcept { return additionalHeaders_; }
 
   /// The same object every time.
+  std::shared_ptr<QueryAPI> queryAPI();
+  /// The same object every time.
   std::shared_ptr<DeleteAPI> deleteAPI();
 
   /// POSTs the body to the address; components that give no http or https URL with a
@@ -71,6 +74,7 @@ class TimeSeriesClient : public std::enable_shared_from_this<TimeSeriesClient> {
   TimeSeriesOptions options_;
   platform::HTTPHeaderFields additionalHeaders_;
   std::shared_ptr<platform::HTTPTransport> transport_;
+  QueryAPI queryAPI_;
   DeleteAPI deleteAPI_;
 };
 

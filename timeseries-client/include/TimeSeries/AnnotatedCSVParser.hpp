@@ -1,0 +1,57 @@
+#pragma once
+// Reads an annotated CSV query answer row by row: annotation rows describe each table's
+// columns, a header row names them, and every data row becomes a record of typed values.
+// The server's error table becomes TimeSeriesError::queryException. One thread at a time.
+//
+// Failures are thrown as TimeSeriesError and do not end the parse (the next call goes on
+// with the next row), except a failure to read the answer itself, which every later call
+// reports again. A row that would be read past its end, or past the table's columns,
+// fails instead of being guessed at.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CSV/CSVReader.hpp"
+#include "TimeSeries/OpenISO8601DateFormatter.hpp"
+#include "TimeSeries/QueryResults.hpp"
+#include "TimeSeries/TimeSeriesError.hpp"
+#include "platform/core/Data.hpp"
+
+namespace TimeSeries {
+
+class AnnotatedCSVParser {
+ public:
+  /// Takes the answer's bytes; throws the CSV reader's construction error.
+  explicit AnnotatedCSVParser(platform::Data data);
+
+  /// The next record with the table it belongs to, or nothing at the end of the answer.
+  std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> next();
+
+  /// Exactly what strtod reads in the C locale from the whole text (decimal or hexadecimal,
+  /// exponent, infinity and NaN forms); nothing for the empty text, leading white space or
+  /// anything left over.
+  static std::optional<double> parseDouble(std::string_view text) noexcept;
+  /// An optional sign, then "yes", "true" or a non-zero digit first, as the platform reads booleans.
+  static bool parseBoolean(std::string_view text) noexcept;
+
+ private:
+  enum class ParsingState { normal, error };
+
+  void fail(std::string what) const;
+  ResultRecord record(const CSV::CSVReader::Row& row) const;
+
+  CSV::CSVReader csv_;
+  ParsingState state_ = ParsingState::normal;
+  std::shared_ptr<ResultTable> table_;
+  bool startNewTable_ = true;
+  std::vector<std::string> groups_;
+  std::shared_ptr<const DateFormatting> customDates_;
+  std::optional<TimeSeriesError> readFailure_;
+  std::int64_t rowNumber_ = 0;
+  std::int64_t groupsRowNumber_ = 0;
+};
+
+}  // namespace TimeSeries

@@ -1,0 +1,58 @@
+#pragma once
+// What a query answer is read into: tables described by their columns, and records that
+// map column names to typed values. A record holds no reference to its table.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/core/Data.hpp"
+#include "platform/core/Date.hpp"
+
+namespace TimeSeries {
+
+class ResultColumn {
+ public:
+  ResultColumn(std::int64_t index, std::string dataType) : index_(index), dataType_(std::move(dataType)) {}
+
+  std::int64_t index() const noexcept { return index_; }
+  const std::string& dataType() const noexcept { return dataType_; }
+
+  std::string name;
+  /// Whether the column belongs to the table's group key.
+  bool group = false;
+  /// What an empty cell stands for.
+  std::string defaultValue;
+
+ private:
+  std::int64_t index_;
+  std::string dataType_;
+};
+
+class ResultTable {
+ public:
+  std::vector<ResultColumn> columns;
+};
+
+class ResultRecord {
+ public:
+  using Value = std::variant<bool, std::uint64_t, std::int64_t, double, std::string, platform::Date, platform::Data>;
+  using Values = std::map<std::string, Value>;
+
+  explicit ResultRecord(Values values) : values_(std::move(values)) {}
+
+  /// A column whose cell has no value has no entry.
+  const Values& values() const noexcept { return values_; }
+
+  /// Numbers equal by value across the three number kinds, exactly; a boolean equals only a
+  /// boolean; texts, dates and bytes by content.
+  static bool equal(const Value& a, const Value& b) noexcept;
+  friend bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept;
+
+ private:
+  Values values_;
+};
+
+}  // namespace TimeSeries

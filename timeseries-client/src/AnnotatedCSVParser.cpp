@@ -1,0 +1,238 @@
+#include "TimeSeries/AnnotatedCSVParser.hpp"
+
+#include <locale.h>
+
+#include <cctype>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <type_traits>
+
+#include "TimeSeries/CodableHelper.hpp"
+#include "platform/core/Base64.hpp"
+#include "platform/io/InputStream.hpp"
+
+namespace TimeSeries {
+namespace {
+
+using Value = ResultRecord::Value;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// Decimal digits, after a "-" when `Integer` is signed, filling the whole text.
+template <typename Integer>
+std::optional<Integer> wholeNumber(std::string_view text) {
+  const std::size_t first = std::is_signed_v<Integer> && text.starts_with('-') ? 1 : 0;
+  if (text.size() <= first || !isDigit(text[first])) return std::nullopt;
+  Integer value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Optional "+" or "-", then decimal digits, within 64 bits.
+std::optional<std::int64_t> parseSigned(std::string_view text) {
+  if (text.starts_with('+')) {
+    text.remove_prefix(1);
+    if (text.starts_with('-')) return std::nullopt;
+  }
+  return wholeNumber<std::int64_t>(text);
+}
+
+// Optional "+", then decimal digits; "-" only before a zero.
+std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
+  if (text.starts_with('+')) return wholeNumber<std::uint64_t>(text.substr(1));
+  if (text.starts_with('-')) {
+    const std::optional<std::uint64_t> magnitude = wholeNumber<std::uint64_t>(text.substr(1));
+    if (magnitude == 0u) return 0u;
+    return std::nullopt;
+  }
+  return wholeNumber<std::uint64_t>(text);
+}
+
+// The C locale's strtod for the rare texts that std::from_chars leaves to it (out of range).
+double strtodInCLocale(std::string_view text) {
+  static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  const std::string terminated(text);
+  return ::strtod_l(terminated.c_str(), nullptr, c);
+}
+
+std::string valuesText(std::int64_t row, std::string_view what, std::size_t count, std::string_view noun,
+                       std::size_t columns) {
+  return "Unable to parse CSV response. Row " + std::to_string(row) + " (" + std::string(what) + ") has " +
+         std::to_string(count) + " " + std::string(noun) + ", but the table has " + std::to_string(columns) +
+         " columns.";
+}
+
+}  // namespace
+
+AnnotatedCSVParser::AnnotatedCSVParser(platform::Data data)
+    : csv_(platform::InputStream::withData(std::move(data)), false, false, U','),
+      customDates_(CodableHelper::customDateFormatter()) {}
+
+std::optional<double> AnnotatedCSVParser::parseDouble(std::string_view text) noexcept {
+  if (text.empty() || isSpace(text.front())) return std::nullopt;
+  std::string_view rest = text;
+  const bool negative = rest.front() == '-';
+  if (rest.front() == '-' || rest.front() == '+') rest.remove_prefix(1);
+  if (rest.empty() || rest.front() == '-' || rest.front() == '+') return std::nullopt;
+  std::chars_format format = std::chars_format::general;
+  if (rest.size() > 1 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+    // "0x" alone reads as 0 followed by an "x" left over.
+    rest.remove_prefix(2);
+    format = std::chars_format::hex;
+    // Only digits or a point may follow: "0xinf" is 0 with "xinf" left over.
+    if (rest.empty() || !(std::isxdigit(static_cast<unsigned char>(rest.front())) || rest.front() == '.'))
+      return std::nullopt;
+  }
+  double value = 0;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value, format);
+  if (end != rest.data() + rest.size()) return std::nullopt;
+  if (error == std::errc::result_out_of_range) return strtodInCLocale(text);
+  if (error != std::errc()) return std::nullopt;
+  return negative ? -value : value;
+}
+
+bool AnnotatedCSVParser::parseBoolean(std::string_view text) noexcept {
+  std::size_t i = 0;
+  while (i < text.size() && isSpace(text[i])) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  while (i < text.size() && text[i] == '0') ++i;
+  if (i == text.size()) return false;
+  const char c = text[i];
+  return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+}
+
+void AnnotatedCSVParser::fail(std::string what) const { throw TimeSeriesError::generic(std::move(what)); }
+
+std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCSVParser::next() {
+  if (readFailure_) throw *readFailure_;
+  while (true) {
+    const std::optional<CSV::CSVReader::Row>& read = csv_.next();
+    if (const auto& error = csv_.error()) {
+      // A cut row is never read as if it were whole.
+      readFailure_ = TimeSeriesError::cause(std::make_exception_ptr(*error));
+      throw *readFailure_;
+    }
+    if (!read) return std::nullopt;
+    const CSV::CSVReader::Row& row = *read;
+    ++rowNumber_;
+    if (row.size() < 2) continue;
+    if (row.size() >= 3 && row[1] == "error" && row[2] == "reference") {
+      state_ = ParsingState::error;
+      continue;
+    }
+    if (state_ == ParsingState::error) {
+      if (row.size() < 3)
+        fail("Unable to parse CSV response. Row " + std::to_string(rowNumber_) + " (error) has no reference.");
+      const std::optional<std::int64_t> reference = parseSigned(row[2]);
+      throw TimeSeriesError::queryException(reference.value_or(0), row[1]);
+    }
+
+    const std::string& annotation = row[0];
+    const bool isAnnotation = annotation == "#datatype" || annotation == "#group" || annotation == "#default";
+    if (isAnnotation && startNewTable_) {
+      table_ = std::make_shared<ResultTable>();
+      groups_.clear();
+      startNewTable_ = false;
+    }
+    if (!table_) fail("Unable to parse CSV response. ResultTable definition was not found.");
+
+    std::vector<ResultColumn>& columns = table_->columns;
+    const std::size_t values = row.size() - 1;
+    if (annotation == "#datatype") {
+      for (std::size_t k = 0; k < values; ++k) columns.emplace_back(static_cast<std::int64_t>(k), row[k + 1]);
+    } else if (annotation == "#group") {
+      groups_.assign(row.begin() + 1, row.end());
+      groupsRowNumber_ = rowNumber_;
+    } else if (annotation == "#default") {
+      if (values > columns.size()) fail(valuesText(rowNumber_, "#default", values, "values", columns.size()));
+      for (std::size_t k = 0; k < values; ++k) columns[k].defaultValue = row[k + 1];
+    } else if (!startNewTable_) {
+      if (groups_.size() > columns.size())
+        fail(valuesText(groupsRowNumber_, "#group", groups_.size(), "values", columns.size()));
+      if (values > columns.size()) fail(valuesText(rowNumber_, "header", values, "names", columns.size()));
+      startNewTable_ = true;
+      for (std::size_t k = 0; k < groups_.size(); ++k) columns[k].group = parseBoolean(groups_[k]);
+      for (std::size_t k = 0; k < values; ++k) columns[k].name = row[k + 1];
+    } else {
+      if (values < columns.size()) fail(valuesText(rowNumber_, "data", values, "values", columns.size()));
+      return std::pair{table_, record(row)};
+    }
+  }
+}
+
+ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) const {
+  ResultRecord::Values values;
+  for (const ResultColumn& column : table_->columns) {
+    const std::string& cell = row[static_cast<std::size_t>(column.index()) + 1];
+    const std::string& text = cell.empty() ? column.defaultValue : cell;
+    const std::string& type = column.dataType();
+    std::optional<Value> value;
+    if (type == "string") {
+      value = text;
+    } else if (type == "boolean") {
+      value = parseBoolean(text);
+    } else if (type == "long" || type == "duration") {
+      if (auto number = parseSigned(text)) value = *number;
+    } else if (type == "unsignedLong") {
+      if (auto number = parseUnsigned(text)) value = *number;
+    } else if (type == "double") {
+      if (auto number = parseDouble(text)) value = *number;
+    } else if (type == "dateTime:RFC3339" || type == "dateTime:RFC3339Nano") {
+      if (auto date = customDates_ ? customDates_->date(text) : OpenISO8601DateFormatter::parse(text)) value = *date;
+    } else if (type == "base64Binary") {
+      if (auto bytes = platform::base64Decoded(text, platform::Base64Decoding::strict)) value = std::move(*bytes);
+    } else {
+      value = text;
+    }
+    if (value)
+      values.insert_or_assign(column.name, std::move(*value));
+    else
+      values.erase(column.name);
+  }
+  return ResultRecord(std::move(values));
+}
+
+bool ResultRecord::equal(const Value& a, const Value& b) noexcept {
+  const auto number = [](const Value& v) {
+    return std::holds_alternative<std::uint64_t>(v) || std::holds_alternative<std::int64_t>(v) ||
+           std::holds_alternative<double>(v);
+  };
+  if (!number(a) || !number(b)) return a == b;
+  // Exactly: a double equals an integer only when it is that whole number.
+  const auto asDouble = [](double d, const Value& integer) {
+    if (std::isnan(d) || std::trunc(d) != d) return false;
+    if (const auto* u = std::get_if<std::uint64_t>(&integer))
+      return d >= 0 && d < 18446744073709551616.0 && static_cast<std::uint64_t>(d) == *u;
+    const auto i = std::get<std::int64_t>(integer);
+    return d >= -9223372036854775808.0 && d < 9223372036854775808.0 && static_cast<std::int64_t>(d) == i;
+  };
+  if (const auto* d = std::get_if<double>(&a)) {
+    if (const auto* e = std::get_if<double>(&b)) return *d == *e;
+    return asDouble(*d, b);
+  }
+  if (const auto* d = std::get_if<double>(&b)) return asDouble(*d, a);
+  const auto signedOf = [](const Value& v) -> std::optional<std::int64_t> {
+    if (const auto* i = std::get_if<std::int64_t>(&v)) return *i;
+    return std::nullopt;
+  };
+  const auto sa = signedOf(a), sb = signedOf(b);
+  if (sa && sb) return *sa == *sb;
+  const std::uint64_t ua = sa ? 0 : std::get<std::uint64_t>(a), ub = sb ? 0 : std::get<std::uint64_t>(b);
+  if (sa) return *sa >= 0 && static_cast<std::uint64_t>(*sa) == ub;
+  if (sb) return *sb >= 0 && static_cast<std::uint64_t>(*sb) == ua;
+  return ua == ub;
+}
+
+bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept {
+  if (a.values_.size() != b.values_.size()) return false;
+  for (auto left = a.values_.begin(), right = b.values_.begin(); left != a.values_.end(); ++left, ++right)
+    if (left->first != right->first || !ResultRecord::equal(left->second, right->second)) return false;
+  return true;
+}
+
+}  // namespace TimeSeries

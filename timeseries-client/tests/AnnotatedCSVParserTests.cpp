@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+#include <locale.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "TimeSeries/AnnotatedCSVParser.hpp"
+#include "TimeSeries/CursorOperations.hpp"
+#include "TimeSeries/QueryAPI.hpp"
+
+namespace TimeSeries {
+namespace {
+
+using Value = ResultRecord::Value;
+using Values = ResultRecord::Values;
+
+// Every record of an answer, or the failures met, as "fail: <text>" entries in order.
+struct Parsed {
+  std::vector<Values> records;
+  std::vector<std::string> failures;
+  std::shared_ptr<ResultTable> lastTable;
+};
+
+Parsed parse(const std::string& answer, int maxFailures = 5) {
+  AnnotatedCSVParser parser(platform::Data::fromString(answer));
+  Parsed parsed;
+  while (true) {
+    try {
+      auto next = parser.next();
+      if (!next) return parsed;
+      parsed.lastTable = next->first;
+      parsed.records.push_back(next->second.values());
+    } catch (const TimeSeriesError& error) {
+      parsed.failures.push_back(error.what());
+      if (static_cast<int>(parsed.failures.size()) >= maxFailures) return parsed;
+    }
+  }
+}
+
+platform::Date utc(double secondsSince1970) { return platform::Date::fromTimeIntervalSince1970(secondsSince1970); }
+
+TEST(AnnotatedCSVParser, TablesColumnsAndTypedCells) {
+  const std::string answer =
+      "#datatype,string,long,boolean,string,dateTime:RFC3339,dateTime:RFC3339Nano,double\r\n"
+      "#group,false,false,true,true\r\n"
+      "#default,_result,0,,,,,\r\n"
+      ",result,table,flag,_measurement,_time,_stop,_value\r\n"
+      ",,,,cpu,2024-05-01T12:00:00Z,2024-05-01T12:00:00.123456789Z,1.5\r\n"
+      ",mine,3,t,,bad,2024-05-01T12:00:00+02:00,x\r\n"
+      "\r\n"
+      "#datatype,string,unsignedLong,base64Binary,duration,custom\r\n"
+      "#group,false,false\r\n"
+      "#default,,,,,\r\n"
+      ",result,count,blob,span,other\r\n"
+      ",r,+42,aGk=,-5,anything\r\n"
+      ",r,-0,aG k=,,\r\n";
+  const Parsed parsed = parse(answer);
+  EXPECT_TRUE(parsed.failures.empty()) << parsed.failures[0];
+  ASSERT_EQ(parsed.records.size(), 4u);
+  EXPECT_EQ(parsed.records[0], (Values{{"result", std::string("_result")},
+                                       {"table", std::int64_t(0)},
+                                       {"flag", false},
+                                       {"_measurement", std::string("cpu")},
+                                       {"_time", utc(1714564800)},
+                                       {"_stop", utc(1714564800.123)},
+                                       {"_value", 1.5}}));
+  EXPECT_EQ(parsed.records[1], (Values{{"result", std::string("mine")},
+                                       {"table", std::int64_t(3)},
+                                       {"flag", true},
+                                       {"_measurement", std::string()},
+                                       {"_stop", utc(1714557600)}}));
+  EXPECT_EQ(parsed.records[2], (Values{{"result", std::string("r")},
+                                       {"count", std::uint64_t(42)},
+                                       {"blob", platform::Data::fromString("hi")},
+                                       {"span", std::int64_t(-5)},
+                                       {"other", std::string("anything")}}));
+  EXPECT_EQ(parsed.records[3],
+            (Values{{"result", std::string("r")}, {"count", std::uint64_t(0)}, {"other", std::string()}}));
+  const std::vector<ResultColumn>& columns = parsed.lastTable->columns;
+  ASSERT_EQ(columns.size(), 5u);
+  EXPECT_EQ(columns[1].name, "count");
+  EXPECT_EQ(columns[1].dataType(), "unsignedLong");
+  EXPECT_EQ(columns[4].index(), 4);
+  EXPECT_FALSE(columns[2].group);
+}
+
+TEST(AnnotatedCSVParser, GroupFlagsWaitForTheHeaderRow) {
+  AnnotatedCSVParser parser(platform::Data::fromString(
+      "#datatype,string,long\n#group,true,false\n,a,b\n,x,1\n#datatype,string\n#group,yes\n,c\n,y\n"));
+  auto first = parser.next();
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(first->first->columns[0].group);
+  EXPECT_FALSE(first->first->columns[1].group);
+  auto second = parser.next();
+  ASSERT_TRUE(second);
+  EXPECT_NE(second->first, first->first);
+  EXPECT_TRUE(second->first->columns[0].group);
+  EXPECT_EQ(first->first->columns.size(), 2u);  // the first table is left as it was
+  EXPECT_FALSE(parser.next());
+  EXPECT_FALSE(parser.next());
+}
+
+TEST(AnnotatedCSVParser, FailuresAndTheErrorTable) {
+  const char* notFound = "Unable to parse CSV response. ResultTable definition was not found.";
+  struct Case {
+    const char* name;
+    std::string answer;
+    std::vector<std::string> failures;
+    std::size_t records;
+  };
+  const Case cases[] = {
+      {"empty", "", {}, 0},
+      {"blank lines", "\n\n\r\n", {}, 0},
+      {"a data row first", ",a,b\n,1,2\n", {notFound, notFound}, 0},
+      {"error table",
+       "#datatype,string,long\n#group,true,true\n#default,,\n,error,reference\n,failed to execute query,897\n",
+       {"(897) Reason: failed to execute query"},
+       0},
+      {"empty reference", ",error,reference\n,boom,\n,again,x1\n", {"(0) Reason: boom", "(0) Reason: again"}, 0},
+      {"error header last", "#datatype,string\n,a\n,error,reference\n", {}, 0},
+      {"a data row that announces an error",
+       "#datatype,string,string\n,a,b\n,x,y\n,error,reference\n,oops,12\n",
+       {"(12) Reason: oops"},
+       1},
+      {"failures do not end the parse", ",x,y\n#datatype,long\n,n\n,7\n", {notFound}, 1},
+      {"short data row",
+       "#datatype,long,long\n,a,b\n,1\n,1,2\n",
+       {"Unable to parse CSV response. Row 3 (data) has 1 values, but the table has 2 columns."},
+       1},
+      {"long default row",
+       "#datatype,long\n#default,1,2\n,a\n,\n",
+       {"Unable to parse CSV response. Row 2 (#default) has 2 values, but the table has 1 columns."},
+       1},
+      {"default before datatype",
+       "#default,1\n#datatype,long\n,a\n,\n",
+       {"Unable to parse CSV response. Row 1 (#default) has 1 values, but the table has 0 columns."},
+       1},
+      {"long header row",
+       "#datatype,long\n,a,b\n,1\n",
+       {"Unable to parse CSV response. Row 2 (header) has 2 names, but the table has 1 columns."},
+       0},
+      {"long group row",
+       "#datatype,long\n#group,true,true\n,a\n",
+       {"Unable to parse CSV response. Row 2 (#group) has 2 values, but the table has 1 columns."},
+       0},
+      {"error row without reference",
+       ",error,reference\n,only a message\n",
+       {"Unable to parse CSV response. Row 2 (error) has no reference."},
+       0},
+  };
+  for (const Case& c : cases) {
+    const Parsed parsed = parse(c.answer);
+    EXPECT_EQ(parsed.failures, c.failures) << c.name;
+    EXPECT_EQ(parsed.records.size(), c.records) << c.name;
+  }
+}
+
+// A failure to read the answer is reported on that call and every later one, and the row it
+// cut short never becomes a record.
+TEST(AnnotatedCSVParser, AReadFailureIsReportedAgain) {
+  AnnotatedCSVParser parser(platform::Data::fromString("#datatype,string\n,a\n,ok\n,bro\xff\xfeken\n,later\n"));
+  auto first = parser.next();
+  ASSERT_TRUE(first);
+  for (int call = 0; call < 2; ++call) {
+    try {
+      parser.next();
+      ADD_FAILURE() << "the read failure was not reported";
+    } catch (const TimeSeriesError& error) {
+      EXPECT_EQ(error.kind(), TimeSeriesError::Kind::cause);
+      EXPECT_TRUE(std::string(error.what()).starts_with("Reason: ")) << error.what();
+    }
+  }
+}
+
+TEST(AnnotatedCSVParser, NumbersAndBooleans) {
+  const std::string answer =
+      "#datatype,long,unsignedLong,double,boolean\n,l,u,d,b\n"
+      ",+5,+5,1e3,yes\n"
+      ",-9223372036854775808,18446744073709551615,0x1p4,  -007\n"
+      ",9223372036854775808,18446744073709551616, 1,0\n"
+      ",--5,-0000,1x,+t\n"
+      ",5 ,-1,-inf,false\n";
+  const Parsed parsed = parse(answer);
+  ASSERT_EQ(parsed.records.size(), 5u);
+  EXPECT_EQ(parsed.records[0], (Values{{"l", std::int64_t(5)}, {"u", std::uint64_t(5)}, {"d", 1000.0}, {"b", true}}));
+  EXPECT_EQ(parsed.records[1], (Values{{"l", std::numeric_limits<std::int64_t>::min()},
+                                       {"u", std::numeric_limits<std::uint64_t>::max()},
+                                       {"d", 16.0},
+                                       {"b", true}}));
+  EXPECT_EQ(parsed.records[2], (Values{{"b", false}}));
+  EXPECT_EQ(parsed.records[3], (Values{{"u", std::uint64_t(0)}, {"b", true}}));
+  EXPECT_EQ(parsed.records[4], (Values{{"d", -std::numeric_limits<double>::infinity()}, {"b", false}}));
+}
+
+// Texts made of the characters that matter to number reading, each read both ways.
+TEST(AnnotatedCSVParser, DoublesReadExactlyAsStrtodReadsThem) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  const std::string alphabet = "0123456789+-.eEpPxXaAfFiInNtTyY() \t";
+  std::mt19937 random(20240501);
+  const std::vector<std::string> fixed = {"1e400",
+                                          "-1e400",
+                                          "1e-400",
+                                          "4.9406564584124654e-324",
+                                          "2.2250738585072011e-308",
+                                          "0x1.fffffffffffffp1023",
+                                          "0x1p-1075",
+                                          "0x",
+                                          "0x.8",
+                                          "0xp1",
+                                          "nan(123)",
+                                          "-nan",
+                                          "infinity",
+                                          "INF",
+                                          "+.5",
+                                          ".",
+                                          "-",
+                                          "1e",
+                                          "1e+",
+                                          "00"};
+  for (int i = 0; i < 200000; ++i) {
+    std::string text;
+    if (i < static_cast<int>(fixed.size())) {
+      text = fixed[static_cast<std::size_t>(i)];
+    } else {
+      const std::size_t length = random() % 10;
+      for (std::size_t j = 0; j < length; ++j) text += alphabet[random() % alphabet.size()];
+    }
+    char* end = nullptr;
+    const double expected = strtod_l(text.c_str(), &end, c);
+    const bool whole =
+        !text.empty() && end == text.c_str() + text.size() && !std::isspace(static_cast<unsigned char>(text[0]));
+    const std::optional<double> read = AnnotatedCSVParser::parseDouble(text);
+    ASSERT_EQ(read.has_value(), whole) << '"' << text << '"';
+    if (!read) continue;
+    std::uint64_t a, b;
+    std::memcpy(&a, &*read, sizeof a);
+    std::memcpy(&b, &expected, sizeof b);
+    if (std::isnan(expected))
+      ASSERT_TRUE(std::isnan(*read) && std::signbit(*read) == std::signbit(expected)) << text;
+    else
+      ASSERT_EQ(a, b) << '"' << text << '"';
+  }
+}
+
+TEST(ResultRecord, EqualityAcrossNumberKinds) {
+  const double twoTo63 = 9223372036854775808.0, twoTo64 = 18446744073709551616.0;
+  struct Case {
+    Value a, b;
+    bool equal;
+  };
+  const Case cases[] = {
+      {std::uint64_t(1), std::int64_t(1), true},
+      {std::int64_t(1), 1.0, true},
+      {std::uint64_t(1), 1.0, true},
+      {std::int64_t(-1), std::uint64_t(std::numeric_limits<std::uint64_t>::max()), false},
+      {std::int64_t(std::numeric_limits<std::int64_t>::max()), twoTo63, false},
+      {std::int64_t(std::numeric_limits<std::int64_t>::min()), -twoTo63, true},
+      {std::uint64_t(std::numeric_limits<std::uint64_t>::max()), twoTo64, false},
+      {std::uint64_t(9007199254740993u), 9007199254740992.0, false},
+      {1.5, std::int64_t(1), false},
+      {std::nan(""), std::nan(""), false},
+      {true, std::int64_t(1), false},
+      {true, true, true},
+      {std::string("1"), std::int64_t(1), false},
+      {platform::Data::fromString("a"), platform::Data::fromString("a"), true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ResultRecord::equal(c.a, c.b), c.equal) << c.a.index() << " " << c.b.index();
+    EXPECT_EQ(ResultRecord::equal(c.b, c.a), c.equal);
+  }
+  EXPECT_EQ(ResultRecord({{"a", std::int64_t(2)}}), ResultRecord({{"a", 2.0}}));
+  EXPECT_NE(ResultRecord({{"a", std::int64_t(2)}}), ResultRecord({{"b", std::int64_t(2)}}));
+}
+
+}  // namespace
+}  // namespace TimeSeries
