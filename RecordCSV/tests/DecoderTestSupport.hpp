@@ -130,3 +130,41 @@ inline std::string path(std::initializer_list<std::string> keys) {
 }
 
 }  // namespace RecordCSV::testing
+
+namespace RecordCSV::testing {
+
+/// Runs a test's body with the decoder of the whole input.
+struct Probe {
+  static inline std::function<void(platform::coding::Decoder&)> body;
+  static Probe decode(platform::coding::Decoder& decoder) {
+    body(decoder);
+    return {};
+  }
+};
+
+inline void withTopDecoder(const CSVDecoder& decoder, std::string text,
+                           std::function<void(platform::coding::Decoder&)> body) {
+  Probe::body = std::move(body);
+  (void)decoder.decode<Probe>(std::move(text));
+  Probe::body = nullptr;
+}
+
+/// A key of any text or integer.
+struct AnyKey {
+  std::string text;
+  std::optional<std::int64_t> number;
+
+  static AnyKey of(std::int64_t value) { return {std::to_string(value), value}; }
+  static AnyKey of(std::string name) { return {std::move(name), std::nullopt}; }
+  std::string_view stringValue() const { return text; }
+  std::optional<std::int64_t> intValue() const { return number; }
+  static std::optional<AnyKey> fromString(std::string_view value) { return AnyKey{std::string(value), std::nullopt}; }
+  static std::optional<AnyKey> fromInt(std::int64_t value) { return of(value); }
+  friend bool operator==(const AnyKey&, const AnyKey&) = default;
+};
+
+/// A key of names only; it accepts "a" and "c".
+enum class NameOnlyKey { a, c };
+constexpr std::array<std::string_view, 2> codingKeyNames(NameOnlyKey) { return {"a", "c"}; }
+
+}  // namespace RecordCSV::testing
