@@ -4,9 +4,13 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <unordered_map>
 
+#include "QVExtensions/ParallelRanges.hpp"
+#include "platform/text/CanonicalText.hpp"
 #include "platform/text/Regex.hpp"
 
 namespace QVExtensions {
@@ -116,6 +120,19 @@ struct RecentKeys {
   }
 };
 
+// A sort key with its first bytes as integers, so that most comparisons need no memcmp.
+struct SortEntry {
+  std::array<std::uint64_t, 3> prefix;
+  std::uint32_t index;
+};
+
+std::array<std::uint64_t, 3> keyPrefix(const std::string& key) {
+  std::array<std::uint64_t, 3> prefix{};
+  for (std::size_t i = 0; i < 24 && i < key.size(); ++i)
+    prefix[i / 8] |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * (i % 8));
+  return prefix;
+}
+
 }  // namespace
 
 // Through the keys rather than the collator's own comparison: for some locales the two disagree,
@@ -135,6 +152,42 @@ NaturalOrderKey::NaturalOrderKey(std::string_view text, const platform::Locale& 
 
 void sortByNaturalOrder(std::vector<std::string>& texts) {
   sortByNaturalOrder(texts, [](const std::string& text) -> const std::string& { return text; });
+}
+
+// Keys hold the text's code units after the collation levels, so equal keys mean equal (canonical)
+// texts: sorting by key, then position, puts each text's occurrences together, first one first.
+std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
+                                                        const std::function<std::string_view(std::size_t)>& text) {
+  const platform::Locale locale = platform::Locale::current();
+  std::vector<NaturalOrderKey> keys(count);
+  std::vector<SortEntry> entries(count);
+  parallelRanges(count, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      const std::string_view name = text(i);
+      keys[i] = platform::isCanonical(name) ? NaturalOrderKey(name, locale)
+                                            : NaturalOrderKey(platform::canonicalText(name), locale);
+      entries[i] = {keyPrefix(keys[i].bytes()), static_cast<std::uint32_t>(i)};
+    }
+  });
+  auto less = [&](const SortEntry& a, const SortEntry& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (int order = keys[a.index].bytes().compare(keys[b.index].bytes())) return order < 0;
+    return a.index < b.index;
+  };
+  if (!std::is_sorted(entries.begin(), entries.end(), less)) std::sort(entries.begin(), entries.end(), less);
+
+  std::vector<std::size_t> unique;
+  unique.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0 && entries[i].prefix == entries[i - 1].prefix && keys[entries[i].index] == keys[entries[i - 1].index])
+      continue;
+    unique.push_back(entries[i].index);
+  }
+  return unique;
+}
+
+std::vector<std::string> naturallySortedUnique(std::vector<std::string> texts) {
+  return naturallySortedUnique(std::move(texts), [](const std::string& text) -> const std::string& { return text; });
 }
 
 }  // namespace QVExtensions

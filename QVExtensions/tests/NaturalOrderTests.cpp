@@ -4,6 +4,7 @@
 #include <random>
 
 #include "QVExtensions/NaturalOrder.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace QVExtensions {
 namespace {
@@ -107,6 +108,35 @@ TEST(NaturalOrder, ProjectedSortIsStable) {
   std::vector<int> tags;
   for (const Item& item : items) tags.push_back(item.tag);
   EXPECT_EQ(tags, (std::vector<int>{2, 4, 1, 3, 0}));
+}
+
+// One entry per canonically equal text, the first; checked against a plain sort and scan on
+// lists large enough to be keyed on several threads.
+TEST(NaturalOrder, SortedUniqueKeepsTheFirstOfEqualTexts) {
+  struct Item {
+    std::string name;
+    int tag;
+  };
+  std::vector<Item> items = {{"file 10", 0}, {"Caf\xC3\xA9", 1}, {"file 9", 2}, {"Cafe\xCC\x81", 3}, {"file 9", 4}, {"", 5}};
+  std::vector<int> tags;
+  for (const Item& item : naturallySortedUnique(items, &Item::name)) tags.push_back(item.tag);
+  EXPECT_EQ(tags, (std::vector<int>{5, 1, 2, 0}));
+  EXPECT_TRUE(naturallySortedUnique(std::vector<std::string>{}).empty());
+
+  std::mt19937 random(18);
+  const char* parts[] = {"a", "B", "7", "10", " ", "\xC3\xA9", "e\xCC\x81", "x"};
+  for (std::size_t count : {100u, 20000u}) {
+    std::vector<std::string> texts(count);
+    for (std::string& text : texts)
+      for (int i = 0, n = static_cast<int>(random() % 4); i < n; ++i) text += parts[random() % std::size(parts)];
+    std::vector<std::string> expected = texts;
+    for (std::string& text : expected) text = platform::canonicalText(text);
+    sortByNaturalOrder(expected);
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    std::vector<std::string> unique = naturallySortedUnique(texts);
+    for (std::string& text : unique) text = platform::canonicalText(text);
+    EXPECT_EQ(unique, expected) << count;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "DecodeCache.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
-#include "QVExtensions/StringExtensions.hpp"
+#include "Ravelin/FilenameHeader.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/io/FileData.hpp"
 #include "platform/io/FileType.hpp"
@@ -86,15 +86,7 @@ void AsyncImporter::selectFilenameHeader() {
 }
 
 std::optional<std::string> AsyncImporter::chooseFilenameHeader(const std::vector<std::string>& headers) {
-  if (headers.empty()) return std::nullopt;
-  for (const std::string& header : headers) {
-    if (QVExtensions::matchesRegex(header, R"(^(?:[\w \-]*[Ff]ile ?|[\w \-]*[Ii]mage ?)?[Nn]ame$)")) {
-      platform::log("Setting header from regex: " + header);
-      return header;
-    }
-  }
-  platform::log("Setting header from first column: " + headers.front());
-  return headers.front();
+  return Ravelin::chooseFilenameHeader(headers);
 }
 
 std::string AsyncImporter::plainTextFromRTF(const platform::Data& data) { return platform::RichText::plainText(data); }

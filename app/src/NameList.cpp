@@ -1,27 +1,15 @@
-#include <algorithm>
-#include <array>
-#include <cstdint>
-
 #include "DatasourceContext.hpp"
-#include "Parallel.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
 #include "QVExtensions/NaturalOrder.hpp"
-#include "QVExtensions/StringExtensions.hpp"
+#include "QVExtensions/ParallelRanges.hpp"
 #include "QVExtensions/URLExtensions.hpp"
+#include "Ravelin/ProcessName.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/core/Unicode.hpp"
-#include "platform/text/CharacterSet.hpp"
-#include "platform/text/Characters.hpp"
-#include "platform/text/Locale.hpp"
 
 namespace Pelmora_Zava {
 namespace {
-
-const platform::CharacterSet& illegalCharacters() {
-  static const platform::CharacterSet set{U':', U'/', U'\\', U'.'};
-  return set;
-}
 
 // The whole record, fields in column order joined by single spaces.
 std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
@@ -36,51 +24,6 @@ std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
 std::optional<std::string> datasourceName(const std::optional<std::filesystem::path>& file) {
   if (!file) return std::nullopt;
   return QVExtensions::baseName(*file);
-}
-
-// A sort key with its first bytes as integers, so that most comparisons need no memcmp.
-struct SortEntry {
-  std::array<std::uint64_t, 3> prefix;
-  std::uint32_t index;
-};
-
-std::array<std::uint64_t, 3> keyPrefix(const std::string& key) {
-  std::array<std::uint64_t, 3> prefix{};
-  for (std::size_t i = 0; i < 24 && i < key.size(); ++i)
-    prefix[i / 8] |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * (i % 8));
-  return prefix;
-}
-
-// The records in natural order of their processed names, one per name: of records whose
-// names are canonically equal, the first in `working` order. Equal names have equal keys,
-// so sorting by key (then position) puts each name's records together, first one first.
-AsyncImporter::FilenameList naturallySortedUniqueNames(AsyncImporter::FilenameList working) {
-  const platform::Locale locale = platform::Locale::current();
-  std::vector<QVExtensions::NaturalOrderKey> keys(working.size());
-  std::vector<SortEntry> entries(working.size());
-  parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) {
-      const std::string& name = working[i]->processedName();
-      keys[i] = platform::isCanonical(name) ? QVExtensions::NaturalOrderKey(name, locale)
-                                            : QVExtensions::NaturalOrderKey(platform::canonicalText(name), locale);
-      entries[i] = {keyPrefix(keys[i].bytes()), static_cast<std::uint32_t>(i)};
-    }
-  });
-  auto less = [&](const SortEntry& a, const SortEntry& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (int order = keys[a.index].bytes().compare(keys[b.index].bytes())) return order < 0;
-    return a.index < b.index;
-  };
-  if (!std::is_sorted(entries.begin(), entries.end(), less)) std::sort(entries.begin(), entries.end(), less);
-
-  AsyncImporter::FilenameList unique;
-  unique.reserve(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (i > 0 && entries[i].prefix == entries[i - 1].prefix && keys[entries[i].index] == keys[entries[i - 1].index])
-      continue;
-    unique.push_back(std::move(working[entries[i].index]));
-  }
-  return unique;
 }
 
 }  // namespace
@@ -116,7 +59,7 @@ void AsyncImporter::parseFilenames() {
   if (header && !view.headers().empty()) column = view.lookup().find(*header);
   auto table = std::make_shared<const DatasourceContext>(view, datasourceName(dataFile_));
   FilenameList names(view.size());
-  parallelRanges(view.size(), [&](std::size_t begin, std::size_t end) {
+  QVExtensions::parallelRanges(view.size(), [&](std::size_t begin, std::size_t end) {
     // The records of one range share a reference count of their own, so that threads do not
     // contend for the table's.
     auto holder = std::make_shared<std::shared_ptr<const DatasourceContext>>(table);
@@ -137,25 +80,17 @@ void AsyncImporter::combineFilenames() {
   working.reserve(datasourceFilenames_.size() + manualFilenames_.size());
   working.insert(working.end(), datasourceFilenames_.begin(), datasourceFilenames_.end());
   working.insert(working.end(), manualFilenames_.begin(), manualFilenames_.end());
-  parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
+  QVExtensions::parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) processFilename(*working[i]);
   });
 
-  setFileNames(naturallySortedUniqueNames(std::move(working)));
+  setFileNames(QVExtensions::naturallySortedUnique(
+      std::move(working), [](const std::shared_ptr<Filename>& name) -> const std::string& { return name->processedName(); }));
   platform::log("There are now " + std::to_string(fileNames_.size()) + " total filenames");
 }
 
 std::string AsyncImporter::processName(std::string_view name) const {
-  std::string text = importConfig_.trimWhitespace ? QVExtensions::trimmed(name) : std::string(name);
-  if (exportConfig_.trimStart > 0)
-    text.erase(0, platform::offsetAfterCharacters(text, static_cast<std::size_t>(exportConfig_.trimStart)));
-  if (exportConfig_.trimEnd > 0)
-    text.erase(platform::offsetBeforeLastCharacters(text, static_cast<std::size_t>(exportConfig_.trimEnd)));
-  Ravelin::transform(exportConfig_.filenameTransformation, text);
-  Ravelin::replace(exportConfig_.replaceWhiteSpace, text, platform::CharacterSet::whitespacesAndNewlines());
-  Ravelin::replace(exportConfig_.replaceIllegalChars, text, illegalCharacters());
-  if (const std::int64_t width = exportConfig_.padWidth(); width > 0) QVExtensions::padNumbers(text, width, "0");
-  return text;
+  return Ravelin::processName(name, importConfig_, exportConfig_);
 }
 
 void AsyncImporter::processFilename(Filename& record) const {

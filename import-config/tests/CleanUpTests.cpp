@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "Ravelin/CSVExportConfig.hpp"
+#include "Ravelin/ProcessName.hpp"
 #include "platform/text/Locale.hpp"
 
 namespace Ravelin {
@@ -132,6 +133,43 @@ TEST(CleanUp, ListFormKeepsOrderAndDuplicates) {
   config.filenameTransformation = TextTransformation::uppercase;
   EXPECT_TRUE(config.cleanedNames({}).empty());
   EXPECT_EQ(config.cleanedNames({"b", "a.", "b"}), (std::vector<std::string>{"B", "A_", "B"}));
+}
+
+// The importers' order: white-space trimming (an import setting) and the trims come first, padding last.
+TEST(CleanUp, ImporterNameProcessing) {
+  struct Case {
+    const char* what;
+    bool trimWhitespace;
+    void (*change)(CSVExportConfig&);
+    const char* name;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"trim then pad", true, [](auto& c) { c.padDigits = 3, c.trimStart = 1; }, "7a", "a"},
+      {"pad after trims", true, [](auto& c) { c.padDigits = 3, c.trimEnd = 1; }, "a7bc", "a007b"},
+      {"white space trimmed", true, [](auto& c) { c.replaceWhiteSpace = TextReplacement::underscore; }, " Jane Doe ",
+       "Jane_Doe"},
+      {"white space kept", false, [](auto& c) { c.replaceWhiteSpace = TextReplacement::underscore; }, " Jane Doe ",
+       "_Jane_Doe_"},
+      {"newlines are not trimmed", true, [](auto& c) { c.replaceWhiteSpace = TextReplacement::underscore; },
+       " Jane Doe \n", "Jane_Doe__"},
+      {"case before replacement", true, [](auto& c) {
+         c.filenameTransformation = TextTransformation::uppercase, c.replaceIllegalChars = TextReplacement::remove;
+       }, "a.b/c:d\\e", "ABCDE"},
+      {"bad numbers count as none", true, [](auto& c) {
+         c.trimStart = -4, c.trimEnd = std::numeric_limits<std::int64_t>::min();
+         c.padDigits = std::numeric_limits<float>::quiet_NaN();
+       }, "a7", "a7"},
+      {"infinite width", true, [](auto& c) { c.padDigits = std::numeric_limits<float>::infinity(); }, "a7", "a7"},
+  };
+  platform::Locale::Pin pin{platform::Locale::root()};
+  for (const Case& c : cases) {
+    CSVImportConfig importConfig;
+    importConfig.trimWhitespace = c.trimWhitespace;
+    CSVExportConfig exportConfig;
+    c.change(exportConfig);
+    EXPECT_EQ(processName(c.name, importConfig, exportConfig), c.expected) << c.what;
+  }
 }
 
 }  // namespace

@@ -63,4 +63,24 @@ void sortByNaturalOrder(std::vector<T>& items, Projection project) {
 /// Sorts texts in increasing natural order.
 void sortByNaturalOrder(std::vector<std::string>& texts);
 
+/// The positions 0..<count in increasing natural order of `text(position)`, one position per
+/// text: of canonically equal texts, only the lowest position is kept. Large lists are keyed
+/// on several threads, so `text` must be safe to call from any thread.
+std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
+                                                        const std::function<std::string_view(std::size_t)>& text);
+
+/// The items in increasing natural order of `project(item)`, the first of canonically equal ones kept.
+template <typename T, typename Projection>
+std::vector<T> naturallySortedUnique(std::vector<T> items, Projection project) {
+  const std::vector<std::size_t> order = naturallySortedUniquePositions(
+      items.size(), [&](std::size_t i) -> std::string_view { return std::invoke(project, items[i]); });
+  std::vector<T> unique;
+  unique.reserve(order.size());
+  for (std::size_t i : order) unique.push_back(std::move(items[i]));
+  return unique;
+}
+
+/// Texts in increasing natural order, one of each canonically equal group (the first).
+std::vector<std::string> naturallySortedUnique(std::vector<std::string> texts);
+
 }  // namespace QVExtensions

@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Parallel.hpp"
+#include "QVExtensions/ParallelRanges.hpp"
 
-namespace Pelmora_Zava {
+namespace QVExtensions {
 namespace {
 
 TEST(ParallelRanges, EveryIndexOnceAndFailuresComeBack) {
@@ -31,4 +31,4 @@ TEST(ParallelRanges, EveryIndexOnceAndFailuresComeBack) {
 }
 
 }  // namespace
-}  // namespace Pelmora_Zava
+}  // namespace QVExtensions

@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <functional>
 
-namespace Pelmora_Zava {
+namespace QVExtensions {
 
 /// Calls `work(begin, end)` on disjoint ranges covering [0, count) and returns when all are done.
 /// The first exception a range throws is rethrown here.
 void parallelRanges(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work);
 
-}  // namespace Pelmora_Zava
+}  // namespace QVExtensions

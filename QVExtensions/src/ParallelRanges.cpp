@@ -1,4 +1,4 @@
-#include "Parallel.hpp"
+#include "QVExtensions/ParallelRanges.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace Pelmora_Zava {
+namespace QVExtensions {
 namespace {
 
 constexpr std::size_t kMinimumPerRange = 4096;
@@ -134,4 +134,4 @@ void parallelRanges(std::size_t count, const std::function<void(std::size_t, std
   workers.run(ranges, [&](std::size_t r) { work(r * step, std::min(count, (r + 1) * step)); });
 }
 
-}  // namespace Pelmora_Zava
+}  // namespace QVExtensions
