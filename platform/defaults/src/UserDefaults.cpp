@@ -18,6 +18,7 @@
 
 #include "platform/core/Log.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
+#include "platform/io/FileData.hpp"
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -128,42 +129,18 @@ int readFile(const fs::path& path, std::string& text, struct stat& info) {
   return error;
 }
 
-bool writeAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    ssize_t count = ::write(fd, text.data(), text.size());
-    if (count < 0 && errno == EINTR) continue;
-    if (count == 0) errno = EIO;
-    if (count <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(count));
-  }
-  return true;
-}
-
-// Replaces `file` so that readers see the old or the new contents whole, and the new ones survive a crash
-// once this returns true. The temporary file is "<file>.XXXXXX" beside it, so the rename never crosses devices.
-bool writeFileAtomically(const fs::path& file, std::string_view text, std::string& error) {
-  std::string temporary = file.string() + ".XXXXXX";
-  int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
+// The system's reason alone, as the rest of the log lines give it.
+bool writeSettingsFile(const fs::path& file, const std::string& text, std::string& error) {
+  try {
+    writeFileAtomically(file, Data::fromString(text), 0600);
+    return true;
+  } catch (const Error& failure) {
+    error = failure.userInfo().get<std::string>("NSUnderlyingError").value_or(failure.description());
     return false;
   }
-  bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || ::rename(temporary.c_str(), file.c_str()) != 0) {
-    error = std::strerror(errno);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself must reach the disk before the change counts as stored.
-  int folder = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
-  return true;
 }
 
+// The general atomic write names its temporary file "<file>.XXXXXX", beside the file.
 bool isTemporaryFileOf(const std::string& name, const std::string& file) {
   constexpr std::size_t randomLength = 6;  // mkostemp's XXXXXX
   if (name.size() != file.size() + 1 + randomLength || !name.starts_with(file) || name[file.size()] != '.')
@@ -431,7 +408,7 @@ bool UserDefaults::savePending() {
       error = "the file could not be read first";
     }
   }
-  if (text && writeFileAtomically(resolvedFile(path_), *text, error)) {
+  if (text && writeSettingsFile(resolvedFile(path_), *text, error)) {
     std::lock_guard guard(mutex_);
     *stamp_ = Stamp::of(path_);
     std::erase_if(pending_, [saving](const auto& entry) { return entry.second.generation <= saving; });

@@ -69,7 +69,8 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
   const std::filesystem::path target = writeTarget(file);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  // "<target>.XXXXXX": the settings store knows its stale temporary files by this name.
+  std::string temporary = target.string() + ".XXXXXX";
   Descriptor descriptor{::mkostemp(temporary.data(), O_CLOEXEC)};
   if (descriptor.value < 0) throw unwritableFileError(file, errno);
 
