@@ -1,5 +1,6 @@
 #include "QVExtensions/StringReplacement.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/core/Unicode.hpp"
@@ -22,8 +23,9 @@ class UTF16Cursor {
   explicit UTF16Cursor(std::string_view text) : text_(text) {}
   std::size_t byteOffset(std::size_t unit) {
     while (unit_ < unit && byte_ < text_.size()) {
-      const auto lead = static_cast<unsigned char>(text_[byte_]);
-      const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      // Counted as the engine's conversion counts: each byte of an ill-formed sequence is one U+FFFD.
+      const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data()) + byte_;
+      const std::size_t length = std::max<std::size_t>(1, platform::wellFormedUTF8Length(bytes, text_.size() - byte_));
       byte_ += length;
       unit_ += length == 4 ? 2 : 1;
     }

@@ -47,6 +47,9 @@ TEST(DataHelpers, PairwiseReplacement) {
       {{"😀-a-b"}, "-", {"+"}, CompareOptions::literal, UTF16Range{3, 2}, {"😀-a+b"}},
       {{"a.b", "c.d"}, ".", {"", ""}, CompareOptions::literal, std::nullopt, {"ab", "cd"}},
       {{"a-b"}, "", {"+"}, CompareOptions::none, std::nullopt, {"a-b"}},
+      // An ill-formed byte is one unit to the engine, so matches after it are found where they are.
+      {{"\x80" "abc", "ab\xFF" "A", "\xC3"}, "a", {"X", "Y", "Z"}, CompareOptions::caseInsensitive, std::nullopt,
+       {"\x80" "Xbc", "Yb\xFF" "Y", "\xC3"}},
       {{}, "-", {}, CompareOptions::none, std::nullopt, {}},
   };
   for (const Case& c : cases)
