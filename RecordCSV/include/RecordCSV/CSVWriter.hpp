@@ -142,9 +142,16 @@ class CSVWriter {
   /// The bytes of `data()` decoded from the output's encoding into UTF-8, without the byte-order mark.
   std::string text() const;
 
+  // Overloads rather than default arguments: clang cannot use Configuration's member
+  // initialisers inside the class that encloses it.
+
   /// Every row written into memory.
   template <RowRange Rows>
-  static platform::Data serialize(const Rows& rows, Configuration configuration = {}) {
+  static platform::Data serialize(const Rows& rows) {
+    return serialize(rows, Configuration());
+  }
+  template <RowRange Rows>
+  static platform::Data serialize(const Rows& rows, Configuration configuration) {
     CSVWriter writer(std::move(configuration));
     writer.writeRows(rows);
     return writer.data();
@@ -155,7 +162,11 @@ class CSVWriter {
   }
   /// Every row written into memory, decoded back into text with the configured encoding.
   template <RowRange Rows>
-  static std::string serializeToString(const Rows& rows, Configuration configuration = {}) {
+  static std::string serializeToString(const Rows& rows) {
+    return serializeToString(rows, Configuration());
+  }
+  template <RowRange Rows>
+  static std::string serializeToString(const Rows& rows, Configuration configuration) {
     CSVWriter writer(std::move(configuration));
     writer.writeRows(rows);
     return writer.text();
@@ -166,8 +177,12 @@ class CSVWriter {
   }
   /// Every row written into a file.
   template <RowRange Rows>
+  static void serialize(const Rows& rows, const std::filesystem::path& fileURL, bool append) {
+    serialize(rows, fileURL, append, Configuration());
+  }
+  template <RowRange Rows>
   static void serialize(const Rows& rows, const std::filesystem::path& fileURL, bool append,
-                        Configuration configuration = {}) {
+                        Configuration configuration) {
     CSVWriter writer(fileURL, append, std::move(configuration));
     writer.writeRows(rows);
   }
