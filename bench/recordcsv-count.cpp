@@ -1,6 +1,7 @@
 // recordcsv-count: reads a file as a data blob (or, with --stream, as a stream; FILE "-" is
 // standard input) into a CSV file view and prints how many data rows and fields it holds,
-// or, with --json, the header and rows as JSON arrays.
+// or, with --json, the header and rows as JSON arrays. With --rows it reads row by row into
+// one field table instead, keeping nothing.
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -11,6 +12,7 @@
 #include <iostream>
 
 #include "RecordCSV/CSVReader.hpp"
+#include "RecordCSV/FieldTable.hpp"
 
 namespace {
 
@@ -29,6 +31,27 @@ void printJSON(const std::vector<std::string>& fields) {
   std::cout << nlohmann::json(fields).dump() << '\n';
 }
 
+void printCounts(std::size_t rows, std::size_t fields) { std::cout << "rows=" << rows << " fields=" << fields << '\n'; }
+
+/// Reads every row into the same field table; a row's fields are gone when the next is read.
+void readRowByRow(RecordCSV::CSVReader reader, bool json) {
+  if (json && !reader.headers().empty()) printJSON(reader.headers());
+  RecordCSV::FieldTable row;
+  std::size_t rows = 0;
+  std::size_t fields = 0;
+  while (reader.readRow(row)) {
+    ++rows;
+    fields += row.fieldCount();
+    if (json) {
+      std::vector<std::string> texts;
+      for (std::size_t i = 0; i < row.fieldCount(); ++i) texts.emplace_back(row.field(i));
+      printJSON(texts);
+    }
+    row.clear();
+  }
+  if (!json) printCounts(rows, fields);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +62,7 @@ int main(int argc, char** argv) {
   bool presample = false;
   bool json = false;
   bool stream = false;
+  bool byRow = false;
   std::string path;
   app.add_option("--header", header, "Where the header row is")->check(CLI::IsMember({"none", "first"}));
   app.add_option("--delimiter", delimiter, "The field delimiter");
@@ -46,6 +70,7 @@ int main(int argc, char** argv) {
   app.add_flag("--presample", presample, "Convert the whole file in one piece");
   app.add_flag("--json", json, "Print the header and rows as JSON arrays");
   app.add_flag("--stream", stream, "Read the file as a stream while parsing");
+  app.add_flag("--rows", byRow, "Read row by row into one field table, keeping nothing");
   app.add_option("FILE", path, "The CSV file, or - for standard input")->required();
   CLI11_PARSE(app, argc, argv);
 
@@ -70,6 +95,13 @@ int main(int argc, char** argv) {
   }
   try {
     using RecordCSV::CSVReader;
+    if (byRow) {
+      readRowByRow(path == "-" ? CSVReader::initWithInputStream(platform::InputStream::standardInput(), configuration)
+                   : stream    ? CSVReader::initWithURL(std::filesystem::path(path), configuration)
+                               : CSVReader::initWithData(std::move(*data), configuration),
+                   json);
+      return 0;
+    }
     const CSVReader::FileView file =
         path == "-" ? CSVReader::decode(platform::InputStream::standardInput(), configuration)
         : stream    ? CSVReader::decode(std::filesystem::path(path), configuration)
@@ -78,8 +110,7 @@ int main(int argc, char** argv) {
       if (!file.headers().empty()) printJSON(file.headers());
       for (const RecordCSV::CSVReader::Row& row : file) printJSON(row.toVector());
     } else {
-      const std::size_t fields = file.empty() ? 0 : file.size() * file[0].size();
-      std::cout << "rows=" << file.size() << " fields=" << fields << '\n';
+      printCounts(file.size(), file.empty() ? 0 : file.size() * file[0].size());
     }
   } catch (const platform::Error& error) {
     std::cerr << error.failureReason().value_or(error.description()) << '\n'

@@ -17,6 +17,11 @@ if(PZ_TESTS)
     PASS_REGULAR_EXPRESSION "^\\[\"name\",\"size\"\\]\n\\[\"a, b.jpg\",\"12\"\\]\n\\[\"c.jpg\",\"7\"\\]\n$")
   add_test(NAME recordcsv-count.no-header COMMAND recordcsv-count --header none --delimiter . ${data}/roster-small.csv)
   set_tests_properties(recordcsv-count.no-header PROPERTIES WILL_FAIL TRUE)
+  add_test(NAME recordcsv-count.rows COMMAND recordcsv-count --rows ${data}/roster-small.csv)
+  set_tests_properties(recordcsv-count.rows PROPERTIES PASS_REGULAR_EXPRESSION "^rows=2 fields=4\n$")
+  add_test(NAME recordcsv-count.rows-json COMMAND recordcsv-count --rows --stream --json ${data}/roster-small.csv)
+  set_tests_properties(recordcsv-count.rows-json PROPERTIES
+    PASS_REGULAR_EXPRESSION "^\\[\"name\",\"size\"\\]\n\\[\"a, b.jpg\",\"12\"\\]\n\\[\"c.jpg\",\"7\"\\]\n$")
   add_test(NAME recordcsv-count.stream COMMAND recordcsv-count --stream ${data}/roster-small.csv)
   set_tests_properties(recordcsv-count.stream PROPERTIES PASS_REGULAR_EXPRESSION "^rows=2 fields=4\n$")
   add_test(NAME recordcsv-count.standard-input
