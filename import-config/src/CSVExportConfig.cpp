@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "QVExtensions/ParallelRanges.hpp"
 #include "QVExtensions/StringExtensions.hpp"
 #include "platform/text/Characters.hpp"
 
@@ -29,9 +30,10 @@ std::string CSVExportConfig::cleaned(std::string_view name) const {
 }
 
 std::vector<std::string> CSVExportConfig::cleanedNames(const std::vector<std::string>& names) const {
-  std::vector<std::string> result;
-  result.reserve(names.size());
-  for (const std::string& name : names) result.push_back(cleaned(name));
+  std::vector<std::string> result(names.size());
+  QVExtensions::parallelRanges(names.size(), [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) result[i] = cleaned(names[i]);
+  });
   return result;
 }
 
