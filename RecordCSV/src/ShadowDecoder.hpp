@@ -27,8 +27,9 @@ class ShadowDecoder final : public platform::coding::Decoder {
   ShadowDecoder(Source& source, CodingPath codingPath, bool lendsPath = false)
       : source_(&source), codingPath_(std::move(codingPath)), lendsPath_(lendsPath) {}
   /// A lending decoder for `parent` followed by `key`.
-  ShadowDecoder(Source& source, const CodingPath& parent, CodingKey key)
-      : source_(&source), codingPath_(parent), lendsPath_(true) {
+  ShadowDecoder(Source& source, const CodingPath& parent, CodingKey key) : source_(&source), lendsPath_(true) {
+    // Key by key: a whole copy would copy the path's unused inline keys too.
+    for (const CodingKey& step : parent) codingPath_.push_back(step);
     codingPath_.push_back(std::move(key));
   }
 
