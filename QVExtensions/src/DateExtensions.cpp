@@ -3,6 +3,8 @@
 #include <unicode/calendar.h>
 #include <unicode/timezone.h>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -34,9 +36,28 @@ std::int64_t difference(platform::Date end, platform::Date start, UCalendarDateF
   const std::unique_ptr<icu::Calendar> calendar = userCalendar();
   if (!calendar) return 0;
   UErrorCode status = U_ZERO_ERROR;
+  const UDate target = end.timeIntervalSince1970() * 1000.0;
+  if (!std::isfinite(target) || !std::isfinite(start.timeIntervalSinceReferenceDate)) return 0;
   calendar->setTime(start.timeIntervalSince1970() * 1000.0, status);
-  const std::int32_t value = calendar->fieldDifference(end.timeIntervalSince1970() * 1000.0, field, status);
-  return U_FAILURE(status) ? 0 : value;
+  // The calendar counts at most 2^31 - 1 units at a time (a lifetime in seconds is more): step
+  // towards the end by that many while it cannot count the rest.
+  constexpr std::int32_t step = std::numeric_limits<std::int32_t>::max();
+  std::int64_t counted = 0;
+  for (;;) {
+    const UDate from = calendar->getTime(status);
+    const std::int32_t value = calendar->fieldDifference(target, field, status);
+    if (U_SUCCESS(status)) return counted + value;
+    if (status != U_ILLEGAL_ARGUMENT_ERROR || from == target) return 0;
+    status = U_ZERO_ERROR;
+    const std::int32_t towards = from < target ? step : -step;
+    calendar->setTime(from, status);
+    calendar->add(field, towards, status);
+    // A step that overshoots, or stalls at the calendar's limits, leaves nothing to count.
+    const UDate reached = calendar->getTime(status);
+    if (U_FAILURE(status) || !(towards > 0 ? from < reached && reached <= target : target <= reached && reached < from))
+      return 0;
+    counted += towards;
+  }
 }
 
 }  // namespace

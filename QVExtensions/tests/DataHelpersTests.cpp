@@ -104,6 +104,14 @@ TEST(DataHelpers, DateDifferencesInWholeCalendarUnits) {
   const platform::Date april1{march31.timeIntervalSinceReferenceDate + 23 * 3600};
   EXPECT_EQ(days(april1, march31), 1);
   EXPECT_EQ(hours(april1, march31), 23);
+  // Counts beyond 32 bits: a lifetime in seconds, and far-apart dates in minutes.
+  const platform::Date century{start.timeIntervalSinceReferenceDate + 100 * 365.25 * 86400};
+  EXPECT_EQ(seconds(century, start), 3'155'760'000);
+  EXPECT_EQ(seconds(start, century), -3'155'760'000);
+  const platform::Date farOff{start.timeIntervalSinceReferenceDate + 5000 * 365.25 * 86400};
+  EXPECT_EQ(minutes(farOff, start), 2'629'800'000);
+  EXPECT_EQ(days(farOff, start), 1'826'250);
+  EXPECT_EQ(seconds(platform::Date{1e16}, start), 0);  // beyond the calendar's reach
 }
 
 TEST(DataHelpers, StringForNowFollowsTheFormatter) {
