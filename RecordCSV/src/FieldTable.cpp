@@ -38,8 +38,15 @@ void FieldTable::truncate(std::size_t fields, std::size_t bytes) {
   size_ = bytes;
   fieldStart_ = bytes;
   const std::size_t chunksNeeded = (fields + chunkSize - 1) >> chunkBits;
-  while (chunks_.size() > chunksNeeded) chunks_.pop_back();
-  if (!chunks_.empty()) chunks_.back().ends.resize(fields - ((chunks_.size() - 1) << chunkBits));
+  // The chunk that the next field starts keeps its room, so that a table cleared after
+  // every row allocates nothing; it starts where the kept text ends.
+  const bool keepNext = fields % chunkSize == 0 && chunks_.size() > chunksNeeded;
+  while (chunks_.size() > chunksNeeded + (keepNext ? 1 : 0)) chunks_.pop_back();
+  if (keepNext) {
+    chunks_.back().base = bytes;
+    chunks_.back().ends.clear();
+  }
+  if (chunksNeeded > 0) chunks_[chunksNeeded - 1].ends.resize(fields - ((chunksNeeded - 1) << chunkBits));
 }
 
 }  // namespace RecordCSV
