@@ -1,10 +1,12 @@
 // The decoder's configuration, its entry points over every input, and the lazy decoder.
 
 #include <fstream>
+#include <thread>
 
 #include "DecoderTestSupport.hpp"
 #include "platform/io/InputStream.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
+#include "platform/text/DateFormatter.hpp"
 
 namespace RecordCSV {
 namespace {
@@ -157,6 +159,48 @@ TEST(Decoder, UserInfoReachesEveryDecoderThroughTheGetter) {
   EXPECT_EQ(counting.decode<Probe>(std::string("x")).seen, "from override");
   EXPECT_EQ(counting.lazy(std::string("x")).decode<Probe>().seen, "from override");
   EXPECT_EQ(counting.reads, 2);
+}
+
+/// The date in column `Column` of a row.
+template <std::int64_t Column>
+struct Stamp {
+  platform::Date date;
+  static Stamp decode(platform::coding::Decoder& decoder) {
+    return {decoder.container<testing::AnyKey>().decode<platform::Date>(testing::AnyKey::of(Column))};
+  }
+  friend bool operator==(const Stamp&, const Stamp&) = default;
+};
+
+TEST(Decoder, SharedFormattersFromManyThreads) {
+  std::string text;
+  for (int day = 10; day <= 28; ++day) {
+    const std::string dd = std::to_string(day);
+    text += "2021-02-" + dd + "T10:20:30.400Z,\"" + dd + ".02.2021 10:20:30\"\n";
+  }
+  const CSVDecoder iso([](CSVDecoder::Configuration& c) { c.dateStrategy = Strategy::DateDecoding::iso8601(); });
+  const CSVDecoder local([](CSVDecoder::Configuration& c) {
+    c.dateStrategy = Strategy::DateDecoding::formatted(std::make_shared<platform::DateFormatter>(
+        platform::DateFormatter::Configuration{"dd.MM.yyyy HH:mm:ss", platform::Locale("en_US_POSIX"), "GMT"}));
+  });
+  const std::vector<Stamp<0>> isoDates = iso.decode<std::vector<Stamp<0>>>(text);
+  const std::vector<Stamp<1>> localDates = local.decode<std::vector<Stamp<1>>>(text);
+  ASSERT_EQ(isoDates.size(), 19u);
+  EXPECT_EQ(isoDates[0].date, platform::Date::fromTimeIntervalSince1970(1612952430.4));
+  EXPECT_EQ(localDates[0].date, platform::Date::fromTimeIntervalSince1970(1612952430));
+
+  // Copies of a decoder share its formatter; the process's ISO 8601 formatter is shared by all.
+  std::vector<std::thread> threads;
+  std::vector<int> same(8, 0);  // not vector<bool>: its elements share bytes
+  for (std::size_t t = 0; t < same.size(); ++t)
+    threads.emplace_back([&, t] {
+      bool all = true;
+      for (int round = 0; round < 10; ++round)
+        all = all && (t % 2 ? local.decode<std::vector<Stamp<1>>>(text) == localDates
+                            : iso.decode<std::vector<Stamp<0>>>(text) == isoDates);
+      same[t] = all ? 1 : 0;
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(same, std::vector<int>(8, 1));
 }
 
 /// The row's position as its decoder's path gives it.
