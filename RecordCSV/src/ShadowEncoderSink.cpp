@@ -1,5 +1,6 @@
 #include "ShadowEncoderSink.hpp"
 
+#include <algorithm>
 #include <string>
 
 namespace RecordCSV {
@@ -83,14 +84,27 @@ ShadowEncoderSink::~ShadowEncoderSink() {
 std::int64_t ShadowEncoderSink::fieldIndex(const platform::coding::CodingKey& key,
                                            const platform::coding::CodingPath& codingPath) {
   if (const std::optional<std::int64_t> index = key.intValue()) return *index;
+  const std::string_view name = key.stringValue();
+  if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == name)
+    return resolvedNames_[nextName_++].index;
   if (!headerLookup_) {
     const std::vector<std::string>& headers = configuration_.writerConfiguration.headers;
     if (headers.empty()) throw noHeadersError(codingPath, key);
     headerLookup_ = CSVEncoder::makeHeaderLookup(headers);
   }
-  if (const std::optional<std::size_t> index = headerLookup_->find(key.stringValue()))
-    return static_cast<std::int64_t>(*index);
-  throw unmatchedKeyError(codingPath, key);
+  const std::optional<std::size_t> found = headerLookup_->find(name);
+  if (!found) throw unmatchedKeyError(codingPath, key);
+  const auto index = static_cast<std::int64_t>(*found);
+  const auto known = std::find_if(resolvedNames_.begin(), resolvedNames_.end(),
+                                  [name](const ResolvedName& resolved) { return resolved.text == name; });
+  if (known != resolvedNames_.end()) {
+    nextName_ = static_cast<std::size_t>(known - resolvedNames_.begin()) + 1;
+  } else if (resolvedNames_.size() < maximumResolvedNames) {
+    resolvedNames_.push_back({std::string(name), index});
+    nextName_ = resolvedNames_.size();
+  }
+  if (nextName_ == resolvedNames_.size()) nextName_ = 0;
+  return index;
 }
 
 void ShadowEncoderSink::checkPosition(std::string_view text, Position position) const {
@@ -111,7 +125,8 @@ void ShadowEncoderSink::checkPosition(std::string_view text, Position position) 
 
 void ShadowEncoderSink::fieldValue(std::string_view text, std::int64_t row, std::int64_t field) {
   const Position position{row, field};
-  checkPosition(text, position);
+  // A field at the writer's position needs no padding: only other positions are checked.
+  if (row != writer_->rowIndex() || field != writer_->fieldIndex()) checkPosition(text, position);
   switch (strategy_) {
     case Strategy::EncodingBuffer::keepAll: return buffer_.store(text, position);
     case Strategy::EncodingBuffer::assembled: return assembled(text, position);

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "RecordCSV/CSVEncoder.hpp"
 #include "RecordCSV/CSVReader.hpp"
@@ -21,6 +23,8 @@ class ShadowEncoderSink {
  public:
   /// A gap wider than this many empty rows, or empty fields in a row of open width, is refused.
   static constexpr std::int64_t paddingLimit = std::int64_t{1} << 20;
+  /// Names remembered for their order; beyond these, names are looked up by hash each time.
+  static constexpr std::size_t maximumResolvedNames = 256;
 
   ShadowEncoderSink(std::unique_ptr<CSVWriter> writer, CSVEncoder::Configuration configuration,
                     platform::coding::UserInfo userInfo);
@@ -62,6 +66,14 @@ class ShadowEncoderSink {
   Strategy::EncodingBuffer strategy_;
   ShadowEncoderBuffer buffer_;
   std::optional<CSVReader::HeaderLookup> headerLookup_;
+  // Names already resolved, in the order they were first asked for. Records ask for the same
+  // names in the same order row after row, so the name after the last one asked is tried first.
+  struct ResolvedName {
+    std::string text;
+    std::int64_t index;
+  };
+  std::vector<ResolvedName> resolvedNames_;
+  std::size_t nextName_ = 0;
 };
 
 }  // namespace RecordCSV

@@ -1,5 +1,6 @@
 // Peer for record-decode: reads a roster file whole, decodes every row into a typed
-// student record by header name and prints "rows=R".
+// student record by header name and prints "rows=R"; with --encode OUT it then writes the
+// records back into OUT with their header row.
 use serde_derive::{Deserialize, Serialize};
 use std::env;
 use std::process;
@@ -28,15 +29,27 @@ fn fail(message: impl std::fmt::Display) -> ! {
 }
 
 fn main() {
-    let path = env::args().nth(1).unwrap_or_else(|| {
-        eprintln!("usage: rust-serde-roster FILE");
-        process::exit(2);
-    });
+    let args: Vec<String> = env::args().skip(1).collect();
+    let (path, output) = match args.as_slice() {
+        [path] => (path.clone(), None),
+        [flag, output, path] if flag == "--encode" => (path.clone(), Some(output.clone())),
+        _ => {
+            eprintln!("usage: rust-serde-roster [--encode OUT] FILE");
+            process::exit(2);
+        }
+    };
     let data = std::fs::read(&path).unwrap_or_else(|e| fail(e));
     let mut reader = csv::ReaderBuilder::new().has_headers(true).from_reader(&data[..]);
     let students: Vec<Student> = reader
         .deserialize()
         .collect::<Result<_, _>>()
         .unwrap_or_else(|e| fail(e));
+    if let Some(output) = output {
+        let mut writer = csv::Writer::from_path(&output).unwrap_or_else(|e| fail(e));
+        for student in &students {
+            writer.serialize(student).unwrap_or_else(|e| fail(e));
+        }
+        writer.flush().unwrap_or_else(|e| fail(e));
+    }
     println!("rows={}", students.len());
 }

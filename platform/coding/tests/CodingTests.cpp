@@ -263,6 +263,14 @@ TEST(Coding, KeysEraseAndDescribeThemselves) {
   EXPECT_EQ(path.size(), 6u);
   EXPECT_EQ(path[5].intValue(), 5);
   EXPECT_EQ(copy.appending(path[3]).appending(path[4]).appending(path[5]), path);
+  CodingPath moved = std::move(copy);
+  EXPECT_TRUE(copy.empty());
+  EXPECT_EQ(moved.size(), 3u);
+  moved = path;
+  EXPECT_EQ(moved, path);
+  moved = CodingPath{CodingKey(Column::first)};
+  EXPECT_EQ(moved.size(), 1u);
+  EXPECT_EQ(moved.back().stringValue(), "first");
   EXPECT_EQ(CodingPath({CodingKey(Column::first)}).description(), "[Column(stringValue: \"first\", intValue: 0)]");
   std::int64_t sum = 0;
   for (const CodingKey& key : path) sum += *key.intValue();

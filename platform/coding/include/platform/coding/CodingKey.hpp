@@ -5,6 +5,7 @@
 // its cases through `codingKeyNames`). Erasing a key copies its text unless it is a
 // name of an enum key, which lives for the whole program.
 
+#include <algorithm>
 #include <any>
 #include <array>
 #include <concepts>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -155,22 +157,53 @@ class CodingPath {
  public:
   static constexpr std::size_t inlineCapacity = 4;
 
-  CodingPath() = default;
+  CodingPath() noexcept {}
   CodingPath(std::initializer_list<CodingKey> keys) {
     for (const CodingKey& key : keys) push_back(key);
   }
+  // Only the keys in use are made, copied or moved: paths are copied for every row and field.
+  CodingPath(const CodingPath& other) : overflow_(other.overflow_) {
+    try {
+      for (; size_ < std::min(other.size_, inlineCapacity); ++size_) ::new (raw(size_)) CodingKey(*other.slot(size_));
+    } catch (...) {
+      clear();
+      throw;
+    }
+    size_ = other.size_;
+  }
+  CodingPath(CodingPath&& other) noexcept : overflow_(std::move(other.overflow_)) {
+    for (; size_ < std::min(other.size_, inlineCapacity); ++size_)
+      ::new (raw(size_)) CodingKey(std::move(*other.slot(size_)));
+    size_ = other.size_;
+    other.clear();
+  }
+  CodingPath& operator=(const CodingPath& other) {
+    if (this != &other) *this = CodingPath(other);
+    return *this;
+  }
+  CodingPath& operator=(CodingPath&& other) noexcept {
+    if (this == &other) return *this;
+    clear();
+    for (; size_ < std::min(other.size_, inlineCapacity); ++size_)
+      ::new (raw(size_)) CodingKey(std::move(*other.slot(size_)));
+    overflow_ = std::move(other.overflow_);
+    size_ = other.size_;
+    other.clear();
+    return *this;
+  }
+  ~CodingPath() { clear(); }
 
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
   const CodingKey& operator[](std::size_t i) const noexcept {
-    return i < inlineCapacity ? inline_[i] : overflow_[i - inlineCapacity];
+    return i < inlineCapacity ? *slot(i) : overflow_[i - inlineCapacity];
   }
   const CodingKey& front() const noexcept { return (*this)[0]; }
   const CodingKey& back() const noexcept { return (*this)[size_ - 1]; }
 
   void push_back(CodingKey key) {
     if (size_ < inlineCapacity)
-      inline_[size_] = std::move(key);
+      ::new (raw(size_)) CodingKey(std::move(key));
     else
       overflow_.push_back(std::move(key));
     ++size_;
@@ -178,9 +211,14 @@ class CodingPath {
   void pop_back() noexcept {
     --size_;
     if (size_ < inlineCapacity)
-      inline_[size_] = CodingKey();
+      slot(size_)->~CodingKey();
     else
       overflow_.pop_back();
+  }
+  void clear() noexcept {
+    for (std::size_t i = 0; i < std::min(size_, inlineCapacity); ++i) slot(i)->~CodingKey();
+    overflow_.clear();
+    size_ = 0;
   }
   /// A copy of this path followed by `key`.
   CodingPath appending(CodingKey key) const {
@@ -214,7 +252,14 @@ class CodingPath {
   friend bool operator==(const CodingPath& left, const CodingPath& right) noexcept;
 
  private:
-  std::array<CodingKey, inlineCapacity> inline_;
+  void* raw(std::size_t i) noexcept { return storage_ + i * sizeof(CodingKey); }
+  CodingKey* slot(std::size_t i) noexcept { return std::launder(static_cast<CodingKey*>(raw(i))); }
+  const CodingKey* slot(std::size_t i) const noexcept {
+    return std::launder(reinterpret_cast<const CodingKey*>(storage_ + i * sizeof(CodingKey)));
+  }
+
+  // The first keys live here, constructed only while in use.
+  alignas(CodingKey) std::byte storage_[inlineCapacity * sizeof(CodingKey)];
   std::vector<CodingKey> overflow_;
   std::size_t size_ = 0;
 };
