@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <clocale>
@@ -158,6 +159,7 @@ std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCS
       startNewTable_ = true;
       for (std::size_t k = 0; k < groups_.size(); ++k) columns[k].group = parseBoolean(groups_[k]);
       for (std::size_t k = 0; k < values; ++k) columns[k].name = row[k + 1];
+      settleColumns();
     } else {
       if (values < columns.size()) fail(valuesText(rowNumber_, "data", values, "values", columns.size()));
       return std::pair{table_, record(row)};
@@ -165,36 +167,85 @@ std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCS
   }
 }
 
+void AnnotatedCSVParser::settleColumns() {
+  const std::vector<ResultColumn>& columns = table_->columns;
+  kinds_.clear();
+  namesRepeat_ = false;
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const std::string& type = columns[k].dataType();
+    CellKind kind = CellKind::text;
+    if (type == "boolean")
+      kind = CellKind::boolean;
+    else if (type == "long" || type == "duration")
+      kind = CellKind::signedInteger;
+    else if (type == "unsignedLong")
+      kind = CellKind::unsignedInteger;
+    else if (type == "double")
+      kind = CellKind::floatingPoint;
+    else if (type == "dateTime:RFC3339" || type == "dateTime:RFC3339Nano")
+      kind = CellKind::date;
+    else if (type == "base64Binary")
+      kind = CellKind::bytes;
+    kinds_.push_back(kind);
+    for (std::size_t j = 0; j < k; ++j) namesRepeat_ = namesRepeat_ || columns[j].name == columns[k].name;
+  }
+}
+
 ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) const {
+  const std::vector<ResultColumn>& columns = table_->columns;
   ResultRecord::Values values;
-  for (const ResultColumn& column : table_->columns) {
+  values.reserve(columns.size());
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const ResultColumn& column = columns[k];
     const std::string& cell = row[static_cast<std::size_t>(column.index()) + 1];
     const std::string& text = cell.empty() ? column.defaultValue : cell;
-    const std::string& type = column.dataType();
     std::optional<Value> value;
-    if (type == "string") {
-      value = text;
-    } else if (type == "boolean") {
-      value = parseBoolean(text);
-    } else if (type == "long" || type == "duration") {
-      if (auto number = parseSigned(text)) value = *number;
-    } else if (type == "unsignedLong") {
-      if (auto number = parseUnsigned(text)) value = *number;
-    } else if (type == "double") {
-      if (auto number = parseDouble(text)) value = *number;
-    } else if (type == "dateTime:RFC3339" || type == "dateTime:RFC3339Nano") {
-      if (auto date = customDates_ ? customDates_->date(text) : OpenISO8601DateFormatter::parse(text)) value = *date;
-    } else if (type == "base64Binary") {
-      if (auto bytes = platform::base64Decoded(text, platform::Base64Decoding::strict)) value = std::move(*bytes);
-    } else {
-      value = text;
+    switch (kinds_[k]) {
+      case CellKind::text:
+        value.emplace(std::in_place_type<std::string>, text);
+        break;
+      case CellKind::boolean:
+        value = parseBoolean(text);
+        break;
+      case CellKind::signedInteger:
+        if (auto number = parseSigned(text)) value = *number;
+        break;
+      case CellKind::unsignedInteger:
+        if (auto number = parseUnsigned(text)) value = *number;
+        break;
+      case CellKind::floatingPoint:
+        if (auto number = parseDouble(text)) value = *number;
+        break;
+      case CellKind::date:
+        if (auto date = customDates_ ? customDates_->date(text) : OpenISO8601DateFormatter::parse(text)) value = *date;
+        break;
+      case CellKind::bytes:
+        if (auto bytes = platform::base64Decoded(text, platform::Base64Decoding::strict)) value = std::move(*bytes);
+        break;
     }
-    if (value)
-      values.insert_or_assign(column.name, std::move(*value));
-    else
-      values.erase(column.name);
+    if (!namesRepeat_) {
+      if (value) values.emplace_back(column.name, std::move(*value));
+      continue;
+    }
+    // A later column of the same name replaces the earlier one's entry, or removes it.
+    auto earlier =
+        std::find_if(values.begin(), values.end(), [&](const auto& entry) { return entry.first == column.name; });
+    if (earlier != values.end()) {
+      if (value)
+        earlier->second = std::move(*value);
+      else
+        values.erase(earlier);
+    } else if (value) {
+      values.emplace_back(column.name, std::move(*value));
+    }
   }
   return ResultRecord(std::move(values));
+}
+
+const ResultRecord::Value* ResultRecord::value(std::string_view name) const noexcept {
+  for (const auto& [key, value] : values_)
+    if (key == name) return &value;
+  return nullptr;
 }
 
 bool ResultRecord::equal(const Value& a, const Value& b) noexcept {
@@ -230,8 +281,10 @@ bool ResultRecord::equal(const Value& a, const Value& b) noexcept {
 
 bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept {
   if (a.values_.size() != b.values_.size()) return false;
-  for (auto left = a.values_.begin(), right = b.values_.begin(); left != a.values_.end(); ++left, ++right)
-    if (left->first != right->first || !ResultRecord::equal(left->second, right->second)) return false;
+  for (const auto& [name, value] : a.values_) {
+    const ResultRecord::Value* other = b.value(name);
+    if (!other || !ResultRecord::equal(value, *other)) return false;
+  }
   return true;
 }
 

@@ -10,6 +10,12 @@
 #include "TimeSeries/QueryAPI.hpp"
 
 namespace TimeSeries {
+
+// Names and value kinds, for failure messages.
+void PrintTo(const ResultRecord& record, std::ostream* out) {
+  for (const auto& [name, value] : record.values()) *out << name << ":" << value.index() << " ";
+}
+
 namespace {
 
 using Value = ResultRecord::Value;
@@ -17,7 +23,7 @@ using Values = ResultRecord::Values;
 
 // Every record of an answer, or the failures met, as "fail: <text>" entries in order.
 struct Parsed {
-  std::vector<Values> records;
+  std::vector<ResultRecord> records;
   std::vector<std::string> failures;
   std::shared_ptr<ResultTable> lastTable;
 };
@@ -30,7 +36,7 @@ Parsed parse(const std::string& answer, int maxFailures = 5) {
       auto next = parser.next();
       if (!next) return parsed;
       parsed.lastTable = next->first;
-      parsed.records.push_back(next->second.values());
+      parsed.records.push_back(std::move(next->second));
     } catch (const TimeSeriesError& error) {
       parsed.failures.push_back(error.what());
       if (static_cast<int>(parsed.failures.size()) >= maxFailures) return parsed;
@@ -58,31 +64,40 @@ TEST(AnnotatedCSVParser, TablesColumnsAndTypedCells) {
   const Parsed parsed = parse(answer);
   EXPECT_TRUE(parsed.failures.empty()) << parsed.failures[0];
   ASSERT_EQ(parsed.records.size(), 4u);
-  EXPECT_EQ(parsed.records[0], (Values{{"result", std::string("_result")},
-                                       {"table", std::int64_t(0)},
-                                       {"flag", false},
-                                       {"_measurement", std::string("cpu")},
-                                       {"_time", utc(1714564800)},
-                                       {"_stop", utc(1714564800.123)},
-                                       {"_value", 1.5}}));
-  EXPECT_EQ(parsed.records[1], (Values{{"result", std::string("mine")},
-                                       {"table", std::int64_t(3)},
-                                       {"flag", true},
-                                       {"_measurement", std::string()},
-                                       {"_stop", utc(1714557600)}}));
-  EXPECT_EQ(parsed.records[2], (Values{{"result", std::string("r")},
-                                       {"count", std::uint64_t(42)},
-                                       {"blob", platform::Data::fromString("hi")},
-                                       {"span", std::int64_t(-5)},
-                                       {"other", std::string("anything")}}));
+  EXPECT_EQ(parsed.records[0], ResultRecord(Values{{"result", std::string("_result")},
+                                                   {"table", std::int64_t(0)},
+                                                   {"flag", false},
+                                                   {"_measurement", std::string("cpu")},
+                                                   {"_time", utc(1714564800)},
+                                                   {"_stop", utc(1714564800.123)},
+                                                   {"_value", 1.5}}));
+  EXPECT_EQ(parsed.records[1], ResultRecord(Values{{"result", std::string("mine")},
+                                                   {"table", std::int64_t(3)},
+                                                   {"flag", true},
+                                                   {"_measurement", std::string()},
+                                                   {"_stop", utc(1714557600)}}));
+  EXPECT_EQ(parsed.records[2], ResultRecord(Values{{"result", std::string("r")},
+                                                   {"count", std::uint64_t(42)},
+                                                   {"blob", platform::Data::fromString("hi")},
+                                                   {"span", std::int64_t(-5)},
+                                                   {"other", std::string("anything")}}));
   EXPECT_EQ(parsed.records[3],
-            (Values{{"result", std::string("r")}, {"count", std::uint64_t(0)}, {"other", std::string()}}));
+            ResultRecord(Values{{"result", std::string("r")}, {"count", std::uint64_t(0)}, {"other", std::string()}}));
   const std::vector<ResultColumn>& columns = parsed.lastTable->columns;
   ASSERT_EQ(columns.size(), 5u);
   EXPECT_EQ(columns[1].name, "count");
   EXPECT_EQ(columns[1].dataType(), "unsignedLong");
   EXPECT_EQ(columns[4].index(), 4);
   EXPECT_FALSE(columns[2].group);
+}
+
+// A later column of the same name replaces the earlier one's value, or removes it.
+TEST(AnnotatedCSVParser, ColumnsThatShareAName) {
+  const Parsed parsed = parse("#datatype,long,long,string\n,a,a,b\n,1,2,x\n,1,,y\n");
+  ASSERT_EQ(parsed.records.size(), 2u);
+  EXPECT_EQ(parsed.records[0], ResultRecord(Values{{"a", std::int64_t(2)}, {"b", std::string("x")}}));
+  EXPECT_EQ(parsed.records[1], ResultRecord(Values{{"b", std::string("y")}}));
+  EXPECT_EQ(parsed.records[0].values().size(), 2u);
 }
 
 TEST(AnnotatedCSVParser, GroupFlagsWaitForTheHeaderRow) {
@@ -183,14 +198,15 @@ TEST(AnnotatedCSVParser, NumbersAndBooleans) {
       ",5 ,-1,-inf,false\n";
   const Parsed parsed = parse(answer);
   ASSERT_EQ(parsed.records.size(), 5u);
-  EXPECT_EQ(parsed.records[0], (Values{{"l", std::int64_t(5)}, {"u", std::uint64_t(5)}, {"d", 1000.0}, {"b", true}}));
-  EXPECT_EQ(parsed.records[1], (Values{{"l", std::numeric_limits<std::int64_t>::min()},
-                                       {"u", std::numeric_limits<std::uint64_t>::max()},
-                                       {"d", 16.0},
-                                       {"b", true}}));
-  EXPECT_EQ(parsed.records[2], (Values{{"b", false}}));
-  EXPECT_EQ(parsed.records[3], (Values{{"u", std::uint64_t(0)}, {"b", true}}));
-  EXPECT_EQ(parsed.records[4], (Values{{"d", -std::numeric_limits<double>::infinity()}, {"b", false}}));
+  EXPECT_EQ(parsed.records[0],
+            ResultRecord(Values{{"l", std::int64_t(5)}, {"u", std::uint64_t(5)}, {"d", 1000.0}, {"b", true}}));
+  EXPECT_EQ(parsed.records[1], ResultRecord(Values{{"l", std::numeric_limits<std::int64_t>::min()},
+                                                   {"u", std::numeric_limits<std::uint64_t>::max()},
+                                                   {"d", 16.0},
+                                                   {"b", true}}));
+  EXPECT_EQ(parsed.records[2], ResultRecord(Values{{"b", false}}));
+  EXPECT_EQ(parsed.records[3], ResultRecord(Values{{"u", std::uint64_t(0)}, {"b", true}}));
+  EXPECT_EQ(parsed.records[4], ResultRecord(Values{{"d", -std::numeric_limits<double>::infinity()}, {"b", false}}));
 }
 
 // Texts made of the characters that matter to number reading, each read both ways.

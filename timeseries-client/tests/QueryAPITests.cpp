@@ -64,8 +64,8 @@ TEST_F(QueryAPITest, RecordsComeThroughTheCursor) {
   ASSERT_TRUE(outcome.isSuccess()) << outcome.error().what();
   const auto records = collectArray(outcome.value());
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].values().at("_value"), ResultRecord::Value(2.0));
-  EXPECT_EQ(records[0].values().at("result"), ResultRecord::Value(std::string("_result")));
+  EXPECT_EQ(*records[1].value("_value"), ResultRecord::Value(2.0));
+  EXPECT_EQ(*records[0].value("result"), ResultRecord::Value(std::string("_result")));
 
   const auto request = server.requests().back();
   EXPECT_EQ(request.target, "/api/v2/query?org=other%20org");

@@ -39,8 +39,10 @@ class AnnotatedCSVParser {
 
  private:
   enum class ParsingState { normal, error };
+  enum class CellKind { text, boolean, signedInteger, unsignedInteger, floatingPoint, date, bytes };
 
   void fail(std::string what) const;
+  void settleColumns();
   ResultRecord record(const CSV::CSVReader::Row& row) const;
 
   CSV::CSVReader csv_;
@@ -48,6 +50,9 @@ class AnnotatedCSVParser {
   std::shared_ptr<ResultTable> table_;
   bool startNewTable_ = true;
   std::vector<std::string> groups_;
+  // Fixed at each header row: how each column's cells read, and whether two columns share a name.
+  std::vector<CellKind> kinds_;
+  bool namesRepeat_ = false;
   std::shared_ptr<const DateFormatting> customDates_;
   std::optional<TimeSeriesError> readFailure_;
   std::int64_t rowNumber_ = 0;

@@ -3,8 +3,8 @@
 // map column names to typed values. A record holds no reference to its table.
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -39,16 +39,20 @@ class ResultTable {
 class ResultRecord {
  public:
   using Value = std::variant<bool, std::uint64_t, std::int64_t, double, std::string, platform::Date, platform::Data>;
-  using Values = std::map<std::string, Value>;
+  /// Column name and value, in column order; each name once.
+  using Values = std::vector<std::pair<std::string, Value>>;
 
   explicit ResultRecord(Values values) : values_(std::move(values)) {}
 
   /// A column whose cell has no value has no entry.
   const Values& values() const noexcept { return values_; }
+  /// The value under `name`, or null.
+  const Value* value(std::string_view name) const noexcept;
 
   /// Numbers equal by value across the three number kinds, exactly; a boolean equals only a
   /// boolean; texts, dates and bytes by content.
   static bool equal(const Value& a, const Value& b) noexcept;
+  /// The same names with equal values, in any order.
   friend bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept;
 
  private:
