@@ -25,7 +25,7 @@ platform::Data PropertyListCoder::serialize(const platform::PropertyList& value)
   if (outputFormat == Format::binary) {
     if (std::optional<platform::Data> bytes = platform::PropertyListBinary::write(value)) return *bytes;
     throw PropertyListCodingError("The data couldn’t be written because it isn’t in the correct format.",
-                                  "The value holds a date or a nesting the binary format cannot carry.");
+                                  "The value holds a date, a nesting or a text with a NUL that the binary format cannot carry.");
   }
   std::string reason;
   if (std::optional<std::string> text = platform::PropertyListXML::write(value, &reason))

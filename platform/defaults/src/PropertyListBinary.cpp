@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -17,6 +18,25 @@ using Plist = std::unique_ptr<void, PlistDeleter>;
 
 // Nesting deeper than the XML reader accepts is refused here too.
 constexpr int maximumDepth = 512;
+
+// The date as the format holds it. libplist hands dates out only as 32-bit seconds and a
+// fraction without its sign, which misreads dates before 2001 and beyond 68 years; the
+// node's own binary form carries the double (0x33, then 8 bytes big-endian, at offset 8).
+std::optional<double> exactDate(plist_t node) {
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(node, &bytes, &length);
+  std::optional<double> seconds;
+  if (bytes && length >= 17 && static_cast<unsigned char>(bytes[8]) == 0x33) {
+    std::uint64_t bits = 0;
+    for (int i = 9; i < 17; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[i]);
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    seconds = value;
+  }
+  plist_to_bin_free(bytes);
+  return seconds;
+}
 
 std::optional<PropertyList> fromNode(plist_t node, int depth) {
   if (!node || depth > maximumDepth) return std::nullopt;
@@ -54,10 +74,8 @@ std::optional<PropertyList> fromNode(plist_t node, int depth) {
       return value;
     }
     case PLIST_DATE: {
-      std::int32_t seconds = 0;
-      std::int32_t microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      return PropertyList(Date{seconds + microseconds / 1e6});
+      if (std::optional<double> seconds = exactDate(node)) return PropertyList(Date{*seconds});
+      return std::nullopt;
     }
     case PLIST_ARRAY: {
       PropertyList::Array items;
@@ -112,6 +130,8 @@ plist_t toNode(const PropertyList& value, int depth) {
     case PropertyList::Kind::real:
       return plist_new_real(*value.real());
     case PropertyList::Kind::string:
+      // libplist takes texts up to their first NUL: one holding a NUL would be cut short.
+      if (value.string()->find('\0') != std::string::npos) return nullptr;
       return plist_new_string(value.string()->c_str());
     case PropertyList::Kind::data:
       return plist_new_data(reinterpret_cast<const char*>(value.data()->data()), value.data()->size());
@@ -135,6 +155,7 @@ plist_t toNode(const PropertyList& value, int depth) {
     case PropertyList::Kind::dictionary: {
       Plist dictionary(plist_new_dict());
       for (const auto& [key, item] : *value.dictionary()) {
+        if (key.find('\0') != std::string::npos) return nullptr;
         plist_t node = toNode(item, depth + 1);
         if (!node) return nullptr;
         plist_dict_set_item(dictionary.get(), key.c_str(), node);

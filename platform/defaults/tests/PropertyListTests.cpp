@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "NestedArrays.hpp"
 
 #include "platform/core/Base64.hpp"
+#include "platform/defaults/PropertyListBinary.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
 
 namespace platform {
@@ -206,6 +208,41 @@ TEST(PropertyListXML, WritesTheUsualLayout) {
             "\t<integer>12</integer>\n"
             "</dict>\n"
             "</plist>\n");
+}
+
+// A binary property list of one date, as other writers make it: the header, the date object
+// (0x33 and a big-endian double), a one-entry offset table and the trailer.
+Data binaryDate(double seconds) {
+  std::string bytes = "bplist00\x33";
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &seconds, sizeof bits);
+  for (int shift = 56; shift >= 0; shift -= 8) bytes += static_cast<char>(bits >> shift);
+  bytes += '\x08';
+  bytes += std::string(6, '\0') + "\x01\x01";
+  for (std::uint64_t field : {std::uint64_t{1}, std::uint64_t{0}, std::uint64_t{17}})
+    for (int shift = 56; shift >= 0; shift -= 8) bytes += static_cast<char>(field >> shift);
+  return Data::fromString(bytes);
+}
+
+TEST(PropertyListBinary, DatesAndTextsAreKeptOrRefused) {
+  // Before the reference date the fraction counts backwards: -1.5 is not -0.5.
+  for (double seconds : {0.0, 12.5, -0.25, -1.5, -347155200.5, 2147483647.0, -2147483648.0}) {
+    const std::optional<Data> bytes = PropertyListBinary::write(PropertyList::Array{Date{seconds}});
+    ASSERT_TRUE(bytes) << seconds;
+    const std::optional<PropertyList> read = PropertyListBinary::read(*bytes);
+    ASSERT_TRUE(read && read->array() && read->array()->at(0).date()) << seconds;
+    EXPECT_EQ(read->array()->at(0).date()->timeIntervalSinceReferenceDate, seconds);
+  }
+  // Dates of other writers that lie beyond the 32-bit seconds are read as they are.
+  for (double seconds : {-3187296000.0, 4102444800.0, -0.5}) {
+    const std::optional<PropertyList> read = PropertyListBinary::read(binaryDate(seconds));
+    ASSERT_TRUE(read && read->date()) << seconds;
+    EXPECT_EQ(read->date()->timeIntervalSinceReferenceDate, seconds);
+  }
+  // The format's writer ends a text at a NUL: such a text is refused, not cut short.
+  EXPECT_FALSE(PropertyListBinary::write(PropertyList(std::string("a\0b", 3))));
+  EXPECT_FALSE(PropertyListBinary::write(PropertyList::Dictionary{{std::string("k\0x", 3), 1}}));
+  EXPECT_TRUE(PropertyListBinary::write(PropertyList::Dictionary{{"k", "Zoë"}}));
 }
 
 TEST(Base64, EncodesAndDecodes) {

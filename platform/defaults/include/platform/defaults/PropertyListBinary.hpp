@@ -1,7 +1,8 @@
 #pragma once
 // The binary property-list file format, through libplist. Integers above the signed
 // 64-bit range cannot be told from negative ones in this format's reader and come back
-// negative; dates keep whole microseconds within about 68 years of 2001.
+// negative; dates are read as they are, and written with whole microseconds within about
+// 68 years of 2001.
 
 #include <optional>
 
@@ -15,7 +16,8 @@ struct PropertyListBinary {
   static bool isBinary(const Data& bytes);
   /// The root value, or nothing when the bytes are no binary property list.
   static std::optional<PropertyList> read(const Data& bytes);
-  /// Nothing when the value nests too deep or holds a date the format cannot carry.
+  /// Nothing when the value nests too deep, or holds a date the format cannot carry or a
+  /// text (or key) with a NUL, which libplist would cut short.
   static std::optional<Data> write(const PropertyList& root);
 };
 
