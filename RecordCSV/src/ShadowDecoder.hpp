@@ -35,6 +35,11 @@ class ShadowDecoder final : public platform::coding::Decoder {
 
   Source& source() const noexcept { return *source_; }
   bool lendsPath() const noexcept { return lendsPath_; }
+  /// The decoder of a sibling: the last key replaced.
+  void replaceLastKey(CodingKey key) {
+    codingPath_.pop_back();
+    codingPath_.push_back(std::move(key));
+  }
   const CodingPath& codingPath() const override { return codingPath_; }
   const platform::coding::UserInfo& userInfo() const override { return source_->userInfo(); }
 
@@ -229,6 +234,10 @@ class ShadowDecoder::UnkeyedContainer final : public platform::coding::UnkeyedDe
   ContainerPath path_;
   std::optional<std::int64_t> row_;  // absent: the whole input
   std::int64_t currentIndex_ = 0;
+  // The elements' decoder, made once and moved from element to element; a decoding that comes
+  // back to this container while it is in use gets a decoder of its own.
+  std::unique_ptr<ShadowDecoder> elementDecoder_;
+  bool elementDecoderInUse_ = false;
 };
 
 class ShadowDecoder::SingleValueContainer final : public platform::coding::SingleValueDecodingContainerBase {

@@ -62,8 +62,22 @@ bool ShadowDecoder::UnkeyedContainer::decodeNil() {
 }
 
 void ShadowDecoder::UnkeyedContainer::withDecoder(platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
-  ShadowDecoder decoder(*source_, codingPath(), CodingKey(IndexKey(currentIndex_)));
-  decode(decoder);
+  CodingKey element{IndexKey(currentIndex_)};
+  if (elementDecoderInUse_) {
+    ShadowDecoder decoder(*source_, codingPath(), std::move(element));
+    decode(decoder);
+  } else {
+    if (elementDecoder_)
+      elementDecoder_->replaceLastKey(std::move(element));
+    else
+      elementDecoder_ = std::make_unique<ShadowDecoder>(*source_, codingPath(), std::move(element));
+    elementDecoderInUse_ = true;
+    struct Release {
+      bool& inUse;
+      ~Release() { inUse = false; }
+    } release{elementDecoderInUse_};
+    decode(*elementDecoder_);
+  }
   ++currentIndex_;
 }
 
