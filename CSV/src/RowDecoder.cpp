@@ -34,6 +34,9 @@ template <typename... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Clang 14, which builds the fuzz targets, cannot deduce an aggregate's arguments by itself.
+template <typename... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 }  // namespace
 
