@@ -401,7 +401,7 @@ DateParse parseDateText(std::string_view text, Date& date) {
       !number(2, 2, second))
     return DateParse::malformed;
   if (negative) year = -year;
-  if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 60) return DateParse::malformed;
+  if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return DateParse::malformed;
   if (day > daysInMonth(year, static_cast<unsigned>(month))) return DateParse::malformed;
   std::string_view fraction;
   if (i < text.size() && text[i] == '.') {

@@ -92,7 +92,9 @@ TEST(PropertyListXML, DateTexts) {
                           "2001-01-01T24:00:00Z", "2001-01-01T00:00:00Zx", "999999999999-01-01T00:00:00Z",
                           "-999999999999-12-31T23:59:59Z", "2023-02-31T00:00:00Z", "2023-02-29T00:00:00Z",
                           "1900-02-29T00:00:00Z", "2023-04-31T12:00:00Z", "2023-00-10T00:00:00Z",
-                          "2023-01-00T00:00:00Z", "+285428782-11-12T07:36:32Z"})
+                          "2023-01-00T00:00:00Z", "+285428782-11-12T07:36:32Z",
+                          // No second 60: it would read as the first second of the next day.
+                          "2023-01-01T23:59:60Z", "2016-12-31T23:59:60Z", "2001-01-01T00:00:61Z"})
     EXPECT_FALSE(PropertyListXML::parseDate(bad)) << bad;
   for (const char* leapDay : {"2024-02-29T00:00:00Z", "2000-02-29T00:00:00Z", "-0004-02-29T00:00:00Z"})
     EXPECT_TRUE(PropertyListXML::parseDate(leapDay)) << leapDay;
