@@ -26,6 +26,19 @@ const platform::Regex& unfinishedTagPattern() {
   return pattern;
 }
 
+// Whether `tail` (a lead byte and fewer continuation bytes than it needs) can still become a
+// character: bytes that begin none (C0, C1, F5-FF) or a second byte out of its lead's range are
+// ill-formed already.
+bool canBeCompleted(std::string_view tail) {
+  const auto lead = static_cast<unsigned char>(tail[0]);
+  if (lead < 0xC2 || lead > 0xF4) return false;
+  if (tail.size() < 2) return true;
+  const auto second = static_cast<unsigned char>(tail[1]);
+  const unsigned char lowest = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char highest = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  return second >= lowest && second <= highest;
+}
+
 // Where the text's last whole character ends: a character cut short by the read is not
 // ill-formed yet, only unfinished.
 std::size_t endOfWholeCharacters(std::string_view text) {
@@ -34,7 +47,8 @@ std::size_t endOfWholeCharacters(std::string_view text) {
     const auto byte = static_cast<unsigned char>(text[text.size() - back]);
     if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
     const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    return needed > back ? text.size() - back : text.size();
+    const bool unfinished = needed > back && canBeCompleted(text.substr(text.size() - back));
+    return unfinished ? text.size() - back : text.size();
   }
   return text.size();
 }

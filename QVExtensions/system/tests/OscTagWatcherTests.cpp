@@ -31,6 +31,10 @@ TEST(OscTagWatcher, TagsOfChunks) {
        {"\x1B]0;one\x07\x1B]0;tw", "o\x07\x1B]0;three\x07"},
        {"one", "two"}},
       {"a chunk that is not UTF-8 is dropped", {"\xFF\x1B]0;lost\x07", "\x1B]0;kept\x07"}, {"kept"}},
+      // Bytes that begin no character are ill-formed now, not cut short: the next read stays whole.
+      {"a chunk ending in a byte that starts no character", {"\x1B]0;lost\x07\xFF", "\x1B]0;kept\x07"}, {"kept"}},
+      {"a chunk ending in an impossible start", {"x\xE0\x80", "\x1B]0;kept\x07"}, {"kept"}},
+      {"a chunk ending in a start beyond Unicode", {"x\xF4\x90", "\x1B]0;kept\x07"}, {"kept"}},
       {"a broken carried sequence is not reported", {"\x1B]0;ab", " cd\x07"}, {}},
       {"an over-long sequence is not carried", {"\x1B]0;" + std::string(5000, 'a'), "\x07"}, {}},
   };
