@@ -149,6 +149,15 @@ TEST(ProcessRunner, ProgramsThatCannotBeLaunchedLeaveNothingBehind) {
   EXPECT_EQ(openDescriptorCount(), descriptors);
 }
 
+TEST(ProcessRunner, RunningAProcessAgainLeavesNoDescriptorBehind) {
+  const auto process = shell("exit 3");
+  EXPECT_THROW(runProcess(process), ProcessError);
+  const std::size_t descriptors = openDescriptorCount();  // the process keeps one for its child
+  process->setArguments({"-c", "printf again"});
+  for (int run = 0; run < 4; ++run) EXPECT_EQ(runProcess(process).responseString(), "again");
+  EXPECT_EQ(openDescriptorCount(), descriptors);
+}
+
 TEST(ProcessRunner, TerminateFromAnotherThread) {
   const auto process = shell("exec sleep 1000");
   auto outcome = std::async(std::launch::async, [&] {

@@ -78,6 +78,7 @@ void Process::run() {
   std::lock_guard lock(mutex_);
   pid_ = pid;
   reaped_ = false;
+  if (exitDescriptor_ >= 0) ::close(exitDescriptor_);  // the previous run's
   exitDescriptor_ = openExitDescriptor(pid);
 }
 
