@@ -35,9 +35,9 @@ struct Student {
 
   static Student decode(platform::coding::Decoder& decoder) {
     auto c = decoder.container<Key>();
-    return {c.decode<std::int64_t>(Key::id),       c.decode<std::string>(Key::firstName),
-            c.decode<std::string>(Key::lastName),  c.decode<std::int64_t>(Key::grade),
-            c.decode<std::string>(Key::teacher),   c.decode<std::string>(Key::filename),
+    return {c.decode<std::int64_t>(Key::id),      c.decode<std::string>(Key::firstName),
+            c.decode<std::string>(Key::lastName), c.decode<std::int64_t>(Key::grade),
+            c.decode<std::string>(Key::teacher),  c.decode<std::string>(Key::filename),
             c.decode<std::string>(Key::notes)};
   }
   void encode(platform::coding::Encoder& encoder) const {
@@ -101,8 +101,7 @@ int main(int argc, char** argv) {
       rows = students.size();
       if (output) {
         const RecordCSV::CSVEncoder encoder([&buffering](RecordCSV::CSVEncoder::Configuration& configuration) {
-          configuration.setHeaders(
-              {"Student ID", "First Name", "Last Name", "Grade", "Teacher", "Filename", "Notes"});
+          configuration.setHeaders({"Student ID", "First Name", "Last Name", "Grade", "Teacher", "Filename", "Notes"});
           if (buffering) configuration.bufferingStrategy = *buffering;
         });
         encoder.encodeToFile(students, output);

@@ -9,9 +9,12 @@ namespace RecordCSV {
 
 std::string_view CSVDecoder::errorDescription(Error failure) {
   switch (failure) {
-    case Error::invalidConfiguration: return "Invalid configuration";
-    case Error::invalidPath: return "Invalid path";
-    case Error::bufferFailure: return "Invalid buffer state";
+    case Error::invalidConfiguration:
+      return "Invalid configuration";
+    case Error::invalidPath:
+      return "Invalid path";
+    case Error::bufferFailure:
+      return "Invalid buffer state";
   }
   return "Unknown failure";
 }
@@ -26,11 +29,12 @@ CSVDecoder::CSVDecoder() : CSVDecoder(Configuration{}) {}
 
 CSVDecoder::CSVDecoder(Configuration configuration) : configuration_(std::move(configuration)) {}
 
-CSVDecoder::CSVDecoder(const Setup& setup) : CSVDecoder([&setup] {
-  Configuration configuration;
-  if (setup) setup(configuration);
-  return configuration;
-}()) {}
+CSVDecoder::CSVDecoder(const Setup& setup)
+    : CSVDecoder([&setup] {
+        Configuration configuration;
+        if (setup) setup(configuration);
+        return configuration;
+      }()) {}
 
 CSVDecoder::~CSVDecoder() = default;
 

@@ -36,17 +36,18 @@ platform::coding::CodingPath ValueSite::codingPath() const {
 ShadowDecoder::SingleValueContainer::SingleValueContainer(const ShadowDecoder& decoder)
     : source_(&decoder.source()), path_(decoder) {
   switch (codingPath().size()) {
-    case 0: focus_ = ValueFocus::file(); return;
+    case 0:
+      focus_ = ValueFocus::file();
+      return;
     case 1:
     case 2: {
       const std::optional<std::int64_t> row = codingPath()[0].intValue();
       if (!row)
         throw invalidPathError("The coding key identifying a CSV row couldn't be transformed into an integer value.",
-                               "The provided coding key identifying a CSV row must implement `intValue`.",
-                               codingPath(), &codingPath()[0]);
-      focus_ = codingPath().size() == 1
-                   ? ValueFocus::ofRow(*row)
-                   : ValueFocus::ofField(*row, source_->fieldIndex(codingPath()[1], codingPath()));
+                               "The provided coding key identifying a CSV row must implement `intValue`.", codingPath(),
+                               &codingPath()[0]);
+      focus_ = codingPath().size() == 1 ? ValueFocus::ofRow(*row)
+                                        : ValueFocus::ofField(*row, source_->fieldIndex(codingPath()[1], codingPath()));
       return;
     }
     default:

@@ -154,9 +154,7 @@ class ShadowDecoder::KeyedContainer final : public platform::coding::KeyedDecodi
   std::uint64_t decodeUInt64(const CodingKey& key) override { return integer<std::uint64_t>(key); }
   platform::Date decodeDate(const CodingKey& key) override { return ShadowValues::decodeDate(fieldSite(key)); }
   platform::Data decodeData(const CodingKey& key) override { return ShadowValues::decodeData(fieldSite(key)); }
-  platform::Decimal decodeDecimal(const CodingKey& key) override {
-    return ShadowValues::decodeDecimal(fieldSite(key));
-  }
+  platform::Decimal decodeDecimal(const CodingKey& key) override { return ShadowValues::decodeDecimal(fieldSite(key)); }
   platform::URL decodeURL(const CodingKey& key) override { return ShadowValues::decodeURL(fieldSite(key)); }
   void withDecoder(const CodingKey& key,
                    platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) override;

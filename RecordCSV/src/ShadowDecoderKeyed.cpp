@@ -53,7 +53,8 @@ bool ShadowDecoder::KeyedContainer::contains(const CodingKey& key) {
 bool ShadowDecoder::KeyedContainer::decodeNil(const CodingKey& key) { return ShadowValues::decodeNil(fieldSite(key)); }
 
 ValueSite ShadowDecoder::KeyedContainer::fieldSite(const CodingKey& key) {
-  if (row_) return ValueSite{*source_, ValueFocus::ofField(*row_, source_->fieldIndex(key, codingPath())), codingPath(), &key};
+  if (row_)
+    return ValueSite{*source_, ValueFocus::ofField(*row_, source_->fieldIndex(key, codingPath())), codingPath(), &key};
   const std::optional<std::int64_t> row = key.intValue();
   if (!row) throw rowKeyWithoutInteger(codingPath().appending(key), key);
   // A row of the input is a plain value only when it has a single field.
@@ -63,8 +64,8 @@ ValueSite ShadowDecoder::KeyedContainer::fieldSite(const CodingKey& key) {
   return ValueSite{*source_, ValueFocus::ofField(*row, 0), codingPath(), &key}.withIndex(0);
 }
 
-void ShadowDecoder::KeyedContainer::withDecoder(const CodingKey& key,
-                                                platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
+void ShadowDecoder::KeyedContainer::withDecoder(
+    const CodingKey& key, platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
   ShadowDecoder decoder(*source_, codingPath(), key);
   decode(decoder);
 }

@@ -52,11 +52,12 @@ CSVDecoderError rowOutOfBounds(std::int64_t rowCount, std::int64_t row) {
 }
 
 CSVDecoderError fieldOutOfBounds(std::int64_t row, std::int64_t field, std::size_t fieldCount) {
-  return CSVDecoderError(
-      Kind::invalidPath, "The provided field index is out of bounds.",
-      "Make sure the requested field is within the number of fields for the CSV file.",
-      platform::UserInfo().add("Row index", row).add("Field index", field).add("Field count",
-                                                                              static_cast<std::int64_t>(fieldCount)));
+  return CSVDecoderError(Kind::invalidPath, "The provided field index is out of bounds.",
+                         "Make sure the requested field is within the number of fields for the CSV file.",
+                         platform::UserInfo()
+                             .add("Row index", row)
+                             .add("Field index", field)
+                             .add("Field count", static_cast<std::int64_t>(fieldCount)));
 }
 
 }  // namespace
@@ -172,9 +173,8 @@ ShadowDecoderBuffer::Row ShadowDecoderSource::rowSequentially(std::int64_t row, 
 
 std::string_view ShadowDecoderSource::fieldReadingForward(std::int64_t row, std::int64_t field) {
   if (row < 0) throw rowOutOfBounds(rowsRead(), row);
-  const ShadowDecoderBuffer::Row stored = buffer_.strategy() == Strategy::DecodingBuffer::keepAll
-                                              ? rowKeepingAll(row, field)
-                                              : rowSequentially(row, field);
+  const ShadowDecoderBuffer::Row stored =
+      buffer_.strategy() == Strategy::DecodingBuffer::keepAll ? rowKeepingAll(row, field) : rowSequentially(row, field);
   if (field < 0 || static_cast<std::uint64_t>(field) >= stored.size) throw fieldOutOfBounds(row, field, stored.size);
   return stored[static_cast<std::size_t>(field)];
 }

@@ -61,7 +61,8 @@ bool ShadowDecoder::UnkeyedContainer::decodeNil() {
   return true;
 }
 
-void ShadowDecoder::UnkeyedContainer::withDecoder(platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
+void ShadowDecoder::UnkeyedContainer::withDecoder(
+    platform::coding::FunctionRef<void(platform::coding::Decoder&)> decode) {
   CodingKey element{IndexKey(currentIndex_)};
   if (elementDecoderInUse_) {
     ShadowDecoder decoder(*source_, codingPath(), std::move(element));

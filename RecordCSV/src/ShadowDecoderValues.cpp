@@ -74,9 +74,8 @@ Result callCustom(const ValueSite& site, const Function& function) {
 template <typename T>
 T ownCoding(const ValueSite& site) {
   std::optional<T> result;
-  ShadowValues::withDecoder(site, [&](platform::coding::Decoder& decoder) {
-    result.emplace(platform::coding::Coding<T>::decode(decoder));
-  });
+  ShadowValues::withDecoder(
+      site, [&](platform::coding::Decoder& decoder) { result.emplace(platform::coding::Coding<T>::decode(decoder)); });
   return std::move(*result);
 }
 
@@ -104,8 +103,7 @@ std::optional<Integer> parseInteger(std::string_view text) {
 template <typename Float>
 std::optional<Float> parsePOSIX(std::string_view text) {
   static const locale_t posix = newlocale(LC_ALL_MASK, "C", nullptr);
-  if (text.empty() || std::string_view(" \t\n\v\f\r").find(text.front()) != std::string_view::npos)
-    return std::nullopt;
+  if (text.empty() || std::string_view(" \t\n\v\f\r").find(text.front()) != std::string_view::npos) return std::nullopt;
   const std::string terminated(text);
   char* end = nullptr;
   Float value;
@@ -175,8 +173,10 @@ bool ShadowValues::decodeBool(const ValueSite& site) {
   const Strategy::BoolDecoding& strategy = site.source.configuration().boolStrategy;
   using BoolKind = Strategy::BoolDecoding::Kind;
   switch (strategy.kind()) {
-    case BoolKind::custom: return callCustom<bool>(site, strategy.function());
-    case BoolKind::insensitive: return converted(site, "Bool", parseInsensitively);
+    case BoolKind::custom:
+      return callCustom<bool>(site, strategy.function());
+    case BoolKind::insensitive:
+      return converted(site, "Bool", parseInsensitively);
     case BoolKind::deferredToBool:
       return converted(site, "Bool", [](std::string_view text) { return parseExactly(text, "true", "false"); });
     case BoolKind::numeric:
@@ -215,13 +215,18 @@ platform::Date ShadowValues::decodeDate(const ValueSite& site) {
   const Strategy::DateDecoding& strategy = site.source.configuration().dateStrategy;
   using DateKind = Strategy::DateDecoding::Kind;
   switch (strategy.kind()) {
-    case DateKind::deferredToDate: return ownCoding<platform::Date>(site);
-    case DateKind::secondsSince1970: return platform::Date::fromTimeIntervalSince1970(decodeDouble(site));
+    case DateKind::deferredToDate:
+      return ownCoding<platform::Date>(site);
+    case DateKind::secondsSince1970:
+      return platform::Date::fromTimeIntervalSince1970(decodeDouble(site));
     case DateKind::millisecondsSince1970:
       return platform::Date::fromTimeIntervalSince1970(decodeDouble(site) / 1000.0);
-    case DateKind::iso8601: return dateByFormatter(site, platform::iso8601Formatter(), ".iso8601");
-    case DateKind::formatted: return dateByFormatter(site, *strategy.formatter(), ".formatted");
-    case DateKind::custom: return callCustom<platform::Date>(site, strategy.function());
+    case DateKind::iso8601:
+      return dateByFormatter(site, platform::iso8601Formatter(), ".iso8601");
+    case DateKind::formatted:
+      return dateByFormatter(site, *strategy.formatter(), ".formatted");
+    case DateKind::custom:
+      return callCustom<platform::Date>(site, strategy.function());
   }
   return {};
 }
@@ -230,9 +235,12 @@ platform::Data ShadowValues::decodeData(const ValueSite& site) {
   const Strategy::DataDecoding& strategy = site.source.configuration().dataStrategy;
   using DataKind = Strategy::DataDecoding::Kind;
   switch (strategy.kind()) {
-    case DataKind::deferredToData: return ownCoding<platform::Data>(site);
-    case DataKind::custom: return callCustom<platform::Data>(site, strategy.function());
-    case DataKind::base64: break;
+    case DataKind::deferredToData:
+      return ownCoding<platform::Data>(site);
+    case DataKind::custom:
+      return callCustom<platform::Data>(site, strategy.function());
+    case DataKind::base64:
+      break;
   }
   const std::string_view text = focusedText(site);
   if (std::optional<platform::Data> data = platform::base64Decoded(text, platform::Base64Decoding::strict))

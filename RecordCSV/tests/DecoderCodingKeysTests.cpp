@@ -12,10 +12,22 @@ TEST(DecoderCodingKeys, IndexKeyFromTextAndInteger) {
     std::string_view text;
     std::optional<std::int64_t> index;
   } texts[] = {
-      {"12", 12}, {"-4", -4}, {"+5", 5}, {"0", 0}, {"-9223372036854775808", INT64_MIN},
-      {"9223372036854775807", INT64_MAX}, {"9223372036854775808", std::nullopt}, {"", std::nullopt},
-      {"1.5", std::nullopt}, {"abc", std::nullopt}, {" 1", std::nullopt}, {"1 ", std::nullopt},
-      {"+", std::nullopt}, {"-", std::nullopt}, {"+-1", std::nullopt}, {"++1", std::nullopt},
+      {"12", 12},
+      {"-4", -4},
+      {"+5", 5},
+      {"0", 0},
+      {"-9223372036854775808", INT64_MIN},
+      {"9223372036854775807", INT64_MAX},
+      {"9223372036854775808", std::nullopt},
+      {"", std::nullopt},
+      {"1.5", std::nullopt},
+      {"abc", std::nullopt},
+      {" 1", std::nullopt},
+      {"1 ", std::nullopt},
+      {"+", std::nullopt},
+      {"-", std::nullopt},
+      {"+-1", std::nullopt},
+      {"++1", std::nullopt},
   };
   for (const auto& c : texts) {
     SCOPED_TRACE(c.text);

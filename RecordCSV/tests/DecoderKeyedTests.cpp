@@ -14,7 +14,9 @@ using testing::path;
 const CSVDecoder headed([](CSVDecoder::Configuration& c) { c.setHeaderStrategy(Strategy::Header::firstLine()); });
 const CSVDecoder plain;
 
-std::string anyKey(std::int64_t i) { return "AnyKey(stringValue: \"" + std::to_string(i) + "\", intValue: " + std::to_string(i) + ")"; }
+std::string anyKey(std::int64_t i) {
+  return "AnyKey(stringValue: \"" + std::to_string(i) + "\", intValue: " + std::to_string(i) + ")";
+}
 std::string anyKey(const std::string& name) { return "AnyKey(stringValue: \"" + name + "\", intValue: nil)"; }
 
 DecoderFailure nesting(const std::string& codingPath, const std::string& key) {
@@ -75,10 +77,10 @@ TEST(DecoderKeyed, FileContainerValuesOfOneFieldRows) {
     auto file = decoder.container<AnyKey>();
     EXPECT_EQ(file.decode<std::int64_t>(AnyKey::of(0)), 7);
     EXPECT_FALSE(file.decodeNil(AnyKey::of(0)));
-    EXPECT_EQ(testing::codingFailure([&] { (void)file.decode<std::int64_t>(AnyKey::of(1)); }),
-              (testing::CodingFailure{platform::coding::DecodingError::Kind::typeMismatch, "Int",
-                                      path({anyKey(1), indexKey(0)}),
-                                      "The field 'x' was not of the expected type 'Int'."}));
+    EXPECT_EQ(
+        testing::codingFailure([&] { (void)file.decode<std::int64_t>(AnyKey::of(1)); }),
+        (testing::CodingFailure{platform::coding::DecodingError::Kind::typeMismatch, "Int",
+                                path({anyKey(1), indexKey(0)}), "The field 'x' was not of the expected type 'Int'."}));
     EXPECT_EQ(testing::decoderFailure([&] { (void)file.decode<std::int64_t>(AnyKey::of("x")); }),
               invalidRowKey(path({anyKey("x")}), anyKey("x")));
     EXPECT_EQ(file.decodeIfPresent<std::int64_t>(AnyKey::of(5)), std::nullopt);

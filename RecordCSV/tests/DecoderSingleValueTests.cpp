@@ -37,8 +37,8 @@ std::variant<T, CodingFailure, DecoderFailure> decodeField(const CSVDecoder& dec
     try {
       result = row.decode<T>(AnyKey::of(1));
     } catch (const DecodingError& error) {
-      result = CodingFailure{error.kind(), error.type(), error.codingPath().description(),
-                             error.context().debugDescription};
+      result =
+          CodingFailure{error.kind(), error.type(), error.codingPath().description(), error.context().debugDescription};
     } catch (const CSVDecoderError& error) {
       result = testing::summary(error);
     }
@@ -69,18 +69,31 @@ void check(const CSVDecoder& decoder, std::initializer_list<Case<T>> cases) {
 CSVDecoder with(const std::function<void(CSVDecoder::Configuration&)>& setup) { return CSVDecoder(setup); }
 
 TEST(DecoderSingleValue, Booleans) {
-  check<bool>(CSVDecoder(), {{"yes", true},        {"Yes", true},          {"YES", true},
-                             {"tRuE", true},       {"no", false},          {"FALSE", false},
-                             {"", false},          {"y", mismatch("y", "Bool")},
-                             {"t", mismatch("t", "Bool")},                 {" true", mismatch(" true", "Bool")},
-                             {"true ", mismatch("true ", "Bool")},         {"1", mismatch("1", "Bool")},
+  check<bool>(CSVDecoder(), {{"yes", true},
+                             {"Yes", true},
+                             {"YES", true},
+                             {"tRuE", true},
+                             {"no", false},
+                             {"FALSE", false},
+                             {"", false},
+                             {"y", mismatch("y", "Bool")},
+                             {"t", mismatch("t", "Bool")},
+                             {" true", mismatch(" true", "Bool")},
+                             {"true ", mismatch("true ", "Bool")},
+                             {"1", mismatch("1", "Bool")},
                              {"\uFF59es", mismatch("\uFF59es", "Bool")},  // a full-width y is no y
                              {"n\u00F6", mismatch("n\u00F6", "Bool")}});
   check<bool>(with([](auto& c) { c.boolStrategy = Strategy::BoolDecoding::deferredToBool(); }),
-              {{"true", true}, {"false", false}, {"TRUE", mismatch("TRUE", "Bool")}, {"", mismatch("", "Bool")},
+              {{"true", true},
+               {"false", false},
+               {"TRUE", mismatch("TRUE", "Bool")},
+               {"", mismatch("", "Bool")},
                {"yes", mismatch("yes", "Bool")}});
   check<bool>(with([](auto& c) { c.boolStrategy = Strategy::BoolDecoding::numeric(); }),
-              {{"1", true}, {"0", false}, {"2", mismatch("2", "Bool")}, {"", mismatch("", "Bool")},
+              {{"1", true},
+               {"0", false},
+               {"2", mismatch("2", "Bool")},
+               {"", mismatch("", "Bool")},
                {"true", mismatch("true", "Bool")}});
   check<bool>(with([](auto& c) {
                 c.boolStrategy = Strategy::BoolDecoding::custom([](Decoder& field) {
@@ -89,8 +102,9 @@ TEST(DecoderSingleValue, Booleans) {
                 });
               }),
               {{"ja", true}, {"nein", false}});
-  const CSVDecoder failing(
-      [](auto& c) { c.boolStrategy = Strategy::BoolDecoding::custom([](Decoder&) -> bool { throw std::runtime_error("x"); }); });
+  const CSVDecoder failing([](auto& c) {
+    c.boolStrategy = Strategy::BoolDecoding::custom([](Decoder&) -> bool { throw std::runtime_error("x"); });
+  });
   testing::withTopDecoder(failing, "a,b\n", [](Decoder& top) {
     auto row = top.container<AnyKey>().nestedContainer<AnyKey>(AnyKey::of(0));
     EXPECT_THROW(row.decode<bool>(AnyKey::of(1)), std::runtime_error);  // passes through unchanged
@@ -111,7 +125,8 @@ TEST(DecoderSingleValue, Integers) {
                                 {"--1", mismatch("--1", "Int")},
                                 {"0x10", mismatch("0x10", "Int")},
                                 {"\u0661", mismatch("\u0661", "Int")}});  // an Arabic-Indic one is no ASCII digit
-  check<std::int8_t>(decoder, {{"-128", std::int8_t{-128}}, {"127", std::int8_t{127}}, {"128", mismatch("128", "Int8")}});
+  check<std::int8_t>(decoder,
+                     {{"-128", std::int8_t{-128}}, {"127", std::int8_t{127}}, {"128", mismatch("128", "Int8")}});
   check<std::int16_t>(decoder, {{"-32768", std::int16_t{-32768}}, {"32768", mismatch("32768", "Int16")}});
   check<std::int32_t>(decoder, {{"2147483647", 2147483647}, {"-2147483649", mismatch("-2147483649", "Int32")}});
   check<std::uint8_t>(decoder, {{"-0", std::uint8_t{0}},
@@ -205,12 +220,13 @@ TEST(DecoderSingleValue, Decimals) {
   check<platform::Decimal>(
       with([](auto& c) { c.decimalStrategy = Strategy::DecimalDecoding::locale(platform::Locale("de_DE")); }),
       {{"1,5", decimal("1.5")}, {"abc", corrupted("The string 'abc" + withoutLocale + " with locale 'de_DE'")}});
-  check<platform::Decimal>(with([](auto& c) {
-                             c.decimalStrategy = Strategy::DecimalDecoding::custom([](Decoder& field) {
-                               return *platform::Decimal::parse("0." + field.singleValueContainer().decode<std::string>());
-                             });
-                           }),
-                           {{"25", decimal("0.25")}});
+  check<platform::Decimal>(
+      with([](auto& c) {
+        c.decimalStrategy = Strategy::DecimalDecoding::custom([](Decoder& field) {
+          return *platform::Decimal::parse("0." + field.singleValueContainer().decode<std::string>());
+        });
+      }),
+      {{"25", decimal("0.25")}});
 }
 
 TEST(DecoderSingleValue, Dates) {
@@ -225,7 +241,8 @@ TEST(DecoderSingleValue, Dates) {
       with([](auto& c) { c.dateStrategy = Strategy::DateDecoding::iso8601(); }),
       {{"2020-01-02T03:04:05.678Z", utc(instant)},
        {"2020-01-02T05:04:05.678+02:00", utc(instant)},
-       {"2020-01-02", corrupted("The field '2020-01-02' couldn't be transformed into a Date using the '.iso8601' strategy.")}});
+       {"2020-01-02",
+        corrupted("The field '2020-01-02' couldn't be transformed into a Date using the '.iso8601' strategy.")}});
   auto formatter = std::make_shared<platform::DateFormatter>(platform::DateFormatter::Configuration{
       "dd.MM.yyyy HH:mm", platform::Locale("en_US_POSIX"), "GMT", std::nullopt, false});
   check<platform::Date>(
@@ -251,18 +268,19 @@ TEST(DecoderSingleValue, Data) {
                                        {"aGVs bG8=", invalid("aGVs bG8=")},
                                        {"aGVsbG8", invalid("aGVsbG8")}});
   check<platform::Data>(with([](auto& c) {
-                          c.dataStrategy = Strategy::DataDecoding::custom(
-                              [](Decoder& field) { return platform::Data::fromString(field.singleValueContainer().decode<std::string>() + "!"); });
+                          c.dataStrategy = Strategy::DataDecoding::custom([](Decoder& field) {
+                            return platform::Data::fromString(field.singleValueContainer().decode<std::string>() + "!");
+                          });
                         }),
                         {{"hi", bytes("hi!")}});
   // A field is no sequence of bytes: the blob's own decoding asks for an unkeyed container too deep.
-  EXPECT_EQ(decodeField<platform::Data>(with([](auto& c) { c.dataStrategy = Strategy::DataDecoding::deferredToData(); }),
-                                        "aGk="),
-            (decltype(decodeField<platform::Data>(CSVDecoder(), ""))(DecoderFailure{
-                2,
-                "A CSV doesn't support more than two nested decoding container.",
-                "Don't ask for a unkeyed decoding container on this coding path.",
-                {{"Coding path", fieldPath}}})));
+  EXPECT_EQ(decodeField<platform::Data>(
+                with([](auto& c) { c.dataStrategy = Strategy::DataDecoding::deferredToData(); }), "aGk="),
+            (decltype(decodeField<platform::Data>(CSVDecoder(), ""))(
+                DecoderFailure{2,
+                               "A CSV doesn't support more than two nested decoding container.",
+                               "Don't ask for a unkeyed decoding container on this coding path.",
+                               {{"Coding path", fieldPath}}})));
 }
 
 TEST(DecoderSingleValue, NilStrategies) {

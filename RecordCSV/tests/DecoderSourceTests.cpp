@@ -34,7 +34,8 @@ DecoderFailure fieldOutOfBounds(std::int64_t row, std::int64_t field, std::int64
   return {2,
           "The provided field index is out of bounds.",
           "Make sure the requested field is within the number of fields for the CSV file.",
-          {{"Row index", std::to_string(row)}, {"Field index", std::to_string(field)},
+          {{"Row index", std::to_string(row)},
+           {"Field index", std::to_string(field)},
            {"Field count", std::to_string(count)}}};
 }
 
@@ -52,21 +53,21 @@ TEST(DecoderSource, KeysToFieldIndexes) {
   EXPECT_EQ(source.fieldIndex(named("age"), rowPath), 1);
   EXPECT_EQ(source.fieldIndex(numbered(5), rowPath), 5);  // checked only when the field is fetched
   EXPECT_EQ(testing::decoderFailure([&] { source.field(0, 5); }), fieldOutOfBounds(0, 5, 2));
-  EXPECT_EQ(testing::decoderFailure([&] { source.fieldIndex(named("size"), rowPath); }),
-            (DecoderFailure{1,
-                            "The provided coding key identifying a field didn't match any CSV header.",
-                            "Make the key generate an integer value or provide a matching header.",
-                            {{"Coding path", rowPath.description()},
-                             {"Key", "Key(stringValue: \"size\", intValue: nil)"}}}));
+  EXPECT_EQ(
+      testing::decoderFailure([&] { source.fieldIndex(named("size"), rowPath); }),
+      (DecoderFailure{1,
+                      "The provided coding key identifying a field didn't match any CSV header.",
+                      "Make the key generate an integer value or provide a matching header.",
+                      {{"Coding path", rowPath.description()}, {"Key", "Key(stringValue: \"size\", intValue: nil)"}}}));
 
   ShadowDecoderSource headerless = makeSource("Ann,3\n", false);
-  EXPECT_EQ(testing::decoderFailure([&] { headerless.fieldIndex(named("age"), rowPath); }),
-            (DecoderFailure{1,
-                            "The provided coding key identifying a field cannot be matched to a header, since the "
-                            "configuration indicated the CSV has no headers.",
-                            "Make the key generate an integer value or provide header during configuration.",
-                            {{"Coding path", rowPath.description()},
-                             {"Key", "Key(stringValue: \"age\", intValue: nil)"}}}));
+  EXPECT_EQ(
+      testing::decoderFailure([&] { headerless.fieldIndex(named("age"), rowPath); }),
+      (DecoderFailure{1,
+                      "The provided coding key identifying a field cannot be matched to a header, since the "
+                      "configuration indicated the CSV has no headers.",
+                      "Make the key generate an integer value or provide header during configuration.",
+                      {{"Coding path", rowPath.description()}, {"Key", "Key(stringValue: \"age\", intValue: nil)"}}}));
   EXPECT_EQ(headerless.fieldIndex(numbered(1), rowPath), 1);
 }
 

@@ -70,7 +70,8 @@ inline void PrintTo(const DecoderFailure& failure, std::ostream* out) {
 }
 
 inline DecoderFailure summary(const CSVDecoderError& error) {
-  DecoderFailure failure{error.code(), error.failureReason().value_or("<none>"), error.helpAnchor().value_or("<none>"), {}};
+  DecoderFailure failure{
+      error.code(), error.failureReason().value_or("<none>"), error.helpAnchor().value_or("<none>"), {}};
   for (const auto& entry : error.userInfo()) failure.userInfo.emplace_back(entry.key, entry.text);
   return failure;
 }
@@ -110,7 +111,8 @@ inline std::optional<CodingFailure> codingFailure(const std::function<void()>& b
   try {
     body();
   } catch (const platform::coding::DecodingError& error) {
-    return CodingFailure{error.kind(), error.type(), error.codingPath().description(), error.context().debugDescription};
+    return CodingFailure{error.kind(), error.type(), error.codingPath().description(),
+                         error.context().debugDescription};
   } catch (const std::exception& error) {
     ADD_FAILURE() << "unexpected error: " << error.what();
     return std::nullopt;

@@ -111,16 +111,15 @@ TEST(Decoder, RecordByPositionWithoutHeader) {
 }
 
 TEST(Decoder, RecordByNameWithoutHeaderFails) {
-  const std::optional<DecoderFailure> failure = testing::decoderFailure([] {
-    (void)CSVDecoder().decode<std::vector<Pupil>>(std::string("1,Ann,3,\n"));
-  });
+  const std::optional<DecoderFailure> failure =
+      testing::decoderFailure([] { (void)CSVDecoder().decode<std::vector<Pupil>>(std::string("1,Ann,3,\n")); });
   EXPECT_EQ(failure,
             (DecoderFailure{1,
-                     "The provided coding key identifying a field cannot be matched to a header, since the "
-                     "configuration indicated the CSV has no headers.",
-                     "Make the key generate an integer value or provide header during configuration.",
-                     {{"Coding path", testing::path({testing::indexKey(0)})},
-                      {"Key", "Key(stringValue: \"id\", intValue: nil)"}}}));
+                            "The provided coding key identifying a field cannot be matched to a header, since the "
+                            "configuration indicated the CSV has no headers.",
+                            "Make the key generate an integer value or provide header during configuration.",
+                            {{"Coding path", testing::path({testing::indexKey(0)})},
+                             {"Key", "Key(stringValue: \"id\", intValue: nil)"}}}));
 }
 
 /// Sees the decoder's user information and the path of every row.
@@ -146,9 +145,8 @@ TEST(Decoder, UserInfoReachesEveryDecoderThroughTheGetter) {
   CSVDecoder decoder;
   EXPECT_TRUE(decoder.userInfo().empty());
   decoder.setUserInfo({{platform::coding::CodingUserInfoKey{"tag"}, std::string("one")}});
-  decoder.modifyUserInfo([](platform::coding::UserInfo& info) {
-    info[platform::coding::CodingUserInfoKey{"tag"}] = std::string("two");
-  });
+  decoder.modifyUserInfo(
+      [](platform::coding::UserInfo& info) { info[platform::coding::CodingUserInfoKey{"tag"}] = std::string("two"); });
   EXPECT_EQ(decoder.decode<Probe>(std::string("x")).seen, "two");
 
   CSVDecoder::Lazy lazy = decoder.lazy(std::string("x\ny"));
@@ -213,10 +211,12 @@ TEST(DecoderLazy, EmptyInput) {
   CSVDecoder::Lazy lazy = CSVDecoder().lazy(std::string());
   EXPECT_FALSE(lazy.next());
   EXPECT_FALSE(lazy.decodeIfPresent<Pupil>());
-  EXPECT_EQ(testing::decoderFailure([&] { (void)lazy.decode<Pupil>(); }),
-            (DecoderFailure{2, "There are no more rows to decode. The file is at the end.",
-                     "Use next() or decodeIfPresent(_:) instead of decode(_:) if you are unsure where the file ends.",
-                     {}}));
+  EXPECT_EQ(
+      testing::decoderFailure([&] { (void)lazy.decode<Pupil>(); }),
+      (DecoderFailure{2,
+                      "There are no more rows to decode. The file is at the end.",
+                      "Use next() or decodeIfPresent(_:) instead of decode(_:) if you are unsure where the file ends.",
+                      {}}));
   EXPECT_NO_THROW(lazy.skipRow());
   EXPECT_TRUE(lazy.toVector().empty());
   EXPECT_EQ(lazy.currentIndex(), 0);
@@ -232,9 +232,9 @@ TEST(DecoderLazy, RowsInOrderAndOnePosition) {
   }
   // Another iteration continues where the first stopped.
   for (const CSVDecoder::Lazy::Row& row : lazy) paths.push_back(row.decode<RowPath>().path);
-  EXPECT_EQ(paths, (std::vector<std::string>{testing::path({testing::indexKey(0)}),
-                                             testing::path({testing::indexKey(1)}),
-                                             testing::path({testing::indexKey(2)})}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{testing::path({testing::indexKey(0)}), testing::path({testing::indexKey(1)}),
+                                      testing::path({testing::indexKey(2)})}));
   EXPECT_FALSE(lazy.next());
   EXPECT_EQ(lazy.currentIndex(), 3);
 }
@@ -303,9 +303,10 @@ TEST(DecoderLazy, SequentialKeepsOnlyTheLatestRow) {
   EXPECT_EQ(first.decode<std::string>(), "a");
   const CSVDecoder::Lazy::Row second = *lazy.next();
   EXPECT_EQ(testing::decoderFailure([&] { (void)first.decode<std::string>(); }),
-            (DecoderFailure{4, "A previously decoded row has been discarded.",
-                     "Change the decoder's buffering strategy and try again.",
-                     {{"Row index", "0"}, {"Field index", "0"}}}));
+            (DecoderFailure{4,
+                            "A previously decoded row has been discarded.",
+                            "Change the decoder's buffering strategy and try again.",
+                            {{"Row index", "0"}, {"Field index", "0"}}}));
   EXPECT_EQ(second.decode<std::string>(), "b");
   // The end of the input keeps the latest row.
   EXPECT_TRUE(lazy.next());

@@ -47,7 +47,9 @@ class CSVDecoder {
     const std::optional<platform::TextEncoding>& encoding() const noexcept { return readerConfiguration.encoding; }
     void setEncoding(std::optional<platform::TextEncoding> value) { readerConfiguration.encoding = std::move(value); }
     const CSVReader::Configuration::Delimiters& delimiters() const noexcept { return readerConfiguration.delimiters; }
-    void setDelimiters(CSVReader::Configuration::Delimiters value) { readerConfiguration.delimiters = std::move(value); }
+    void setDelimiters(CSVReader::Configuration::Delimiters value) {
+      readerConfiguration.delimiters = std::move(value);
+    }
     const Strategy::Escaping& escapingStrategy() const noexcept { return readerConfiguration.escapingStrategy; }
     void setEscapingStrategy(Strategy::Escaping value) { readerConfiguration.escapingStrategy = value; }
     const Strategy::Header& headerStrategy() const noexcept { return readerConfiguration.headerStrategy; }
@@ -161,8 +163,9 @@ class CSVDecoder {
   template <typename T>
   static T decodeAt(ShadowDecoderSource& source, std::optional<std::int64_t> row) {
     std::optional<T> value;
-    withDecoder(source, row,
-                [&value](platform::coding::Decoder& decoder) { value.emplace(platform::coding::decodeValue<T>(decoder)); });
+    withDecoder(source, row, [&value](platform::coding::Decoder& decoder) {
+      value.emplace(platform::coding::decodeValue<T>(decoder));
+    });
     return std::move(*value);
   }
 

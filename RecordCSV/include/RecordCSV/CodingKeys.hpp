@@ -19,8 +19,8 @@ namespace RecordCSV {
 class IndexKey {
  public:
   explicit IndexKey(std::int64_t index) : index_(index) {
-    length_ = static_cast<std::uint8_t>(std::to_chars(text_.data(), text_.data() + text_.size(), index).ptr -
-                                        text_.data());
+    length_ =
+        static_cast<std::uint8_t>(std::to_chars(text_.data(), text_.data() + text_.size(), index).ptr - text_.data());
   }
 
   std::int64_t index() const noexcept { return index_; }
