@@ -89,7 +89,10 @@ bool CSVReader::appendRow(FieldTable& table) {
 }
 
 std::optional<std::vector<std::string>> CSVReader::readRow() {
-  FieldTable table;
+  // The reader's own table serves every row read this way: cleared, it allocates nothing.
+  if (!rowTable_) rowTable_ = std::make_unique<FieldTable>();
+  FieldTable& table = *rowTable_;
+  table.clear();
   if (!appendRow(table)) return std::nullopt;
   std::vector<std::string> row;
   row.reserve(table.fieldCount());

@@ -186,6 +186,7 @@ class CSVReader {
   std::vector<std::string> headers_;
   std::shared_ptr<const HeaderLookup> headerLookup_;
   std::unique_ptr<Parser> parser_;
+  std::unique_ptr<FieldTable> rowTable_;  // what readRow() reads into, kept for the next row
   Count count_;
   std::unique_ptr<Status> status_;
 };
