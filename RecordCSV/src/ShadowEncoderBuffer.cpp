@@ -20,7 +20,7 @@ bool ShadowEncoderBuffer::Drained::next(Position& position, std::string_view& te
   if (hasEntry && (!hasSparse || entries_[entry_].position < sparse_[sparseEntry_].first)) {
     const Entry& entry = entries_[entry_++];
     position = entry.position;
-    text = std::string_view(arena_.data() + entry.offset, entry.length);
+    text = textAt(arena_, entry.offset);
     return true;
   }
   if (!hasSparse) return false;
@@ -35,10 +35,22 @@ ShadowEncoderBuffer::ShadowEncoderBuffer(std::int64_t expectedFields, std::size_
   entries_.reserve(reservedRows * expectedFields_);
 }
 
+std::string_view ShadowEncoderBuffer::textAt(const std::string& arena, std::size_t offset) {
+  std::size_t length = 0;
+  for (int shift = 0;; shift += 7) {
+    const auto byte = static_cast<unsigned char>(arena[offset++]);
+    length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+    if (byte < 0x80) break;
+  }
+  return {arena.data() + offset, length};
+}
+
 void ShadowEncoderBuffer::setText(Entry& entry, std::string_view text) {
   // A replaced text stays in the arena until the buffer empties.
   entry.offset = arena_.size();
-  entry.length = text.size();
+  std::size_t length = text.size();
+  for (; length >= 0x80; length >>= 7) arena_.push_back(static_cast<char>((length & 0x7F) | 0x80));
+  arena_.push_back(static_cast<char>(length));
   arena_.append(text);
 }
 
@@ -51,7 +63,7 @@ void ShadowEncoderBuffer::store(std::string_view text, Position position) {
   }
   if (entries_.empty() || entries_.back().position < position) {
     if (active() == 0 || entries_.back().position.row != position.row) ++activeRows_;
-    Entry& entry = entries_.emplace_back(Entry{position, 0, 0});
+    Entry& entry = entries_.emplace_back(Entry{position, 0});
     setText(entry, text);
     return;
   }
@@ -113,7 +125,8 @@ std::vector<ShadowEncoderBuffer::Field> ShadowEncoderBuffer::takeRow(std::int64_
 
 ShadowEncoderBuffer::Drained ShadowEncoderBuffer::drain() {
   Drained drained;
-  drained.entries_.assign(entries_.begin() + static_cast<std::ptrdiff_t>(begin_), entries_.end());
+  entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(begin_));
+  drained.entries_ = std::move(entries_);
   drained.arena_ = std::move(arena_);
   drained.sparse_.reserve(sparse_.size());
   for (auto& [position, text] : sparse_) drained.sparse_.emplace_back(position, std::move(text));

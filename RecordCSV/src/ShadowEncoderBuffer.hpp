@@ -30,9 +30,10 @@ class ShadowEncoderBuffer {
 
   struct Entry {
     Position position;
-    std::size_t offset;  // the text in the arena
-    std::size_t length;
+    std::size_t offset;  // the text's length, as a varint, then the text, in the arena
   };
+  /// The text an entry's offset leads to.
+  static std::string_view textAt(const std::string& arena, std::size_t offset);
 
   /// Every stored field at once, in row-then-field order; the buffer is empty once made.
   class Drained {
@@ -72,10 +73,18 @@ class ShadowEncoderBuffer {
   std::int64_t fieldCount(std::int64_t row) const;
   std::optional<std::int64_t> highestRow() const;
   std::optional<std::int64_t> highestField(std::int64_t row) const;
+  /// Whether `position` comes right after the highest position stored: the next field of its
+  /// row, or the first of the next row. Such a position needs no padding.
+  bool follows(Position position) const noexcept {
+    if (active() == 0) return false;
+    const Position& last = entries_.back().position;
+    return (position.row == last.row && position.field > 0 && position.field - 1 == last.field) ||
+           (position.field == 0 && position.row > 0 && position.row - 1 == last.row);
+  }
 
  private:
   std::size_t active() const noexcept { return entries_.size() - begin_; }
-  std::string_view textOf(const Entry& entry) const { return {arena_.data() + entry.offset, entry.length}; }
+  std::string_view textOf(const Entry& entry) const { return textAt(arena_, entry.offset); }
   void setText(Entry& entry, std::string_view text);
   /// The active entries of one row.
   std::pair<std::size_t, std::size_t> rowRange(std::int64_t row) const;

@@ -85,8 +85,11 @@ std::int64_t ShadowEncoderSink::fieldIndex(const platform::coding::CodingKey& ke
                                            const platform::coding::CodingPath& codingPath) {
   if (const std::optional<std::int64_t> index = key.intValue()) return *index;
   const std::string_view name = key.stringValue();
-  if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == name)
-    return resolvedNames_[nextName_++].index;
+  if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == name) {
+    const std::int64_t index = resolvedNames_[nextName_].index;
+    if (++nextName_ == resolvedNames_.size()) nextName_ = 0;
+    return index;
+  }
   if (!headerLookup_) {
     const std::vector<std::string>& headers = configuration_.writerConfiguration.headers;
     if (headers.empty()) throw noHeadersError(codingPath, key);
@@ -125,8 +128,9 @@ void ShadowEncoderSink::checkPosition(std::string_view text, Position position) 
 
 void ShadowEncoderSink::fieldValue(std::string_view text, std::int64_t row, std::int64_t field) {
   const Position position{row, field};
-  // A field at the writer's position needs no padding: only other positions are checked.
-  if (row != writer_->rowIndex() || field != writer_->fieldIndex()) checkPosition(text, position);
+  // A field at the writer's position, or right after the last one stored, needs no padding.
+  if ((row != writer_->rowIndex() || field != writer_->fieldIndex()) && !buffer_.follows(position))
+    checkPosition(text, position);
   switch (strategy_) {
     case Strategy::EncodingBuffer::keepAll: return buffer_.store(text, position);
     case Strategy::EncodingBuffer::assembled: return assembled(text, position);
