@@ -1,11 +1,13 @@
 #include "DatasourceContext.hpp"
 
+#include "QVExtensions/ParallelRanges.hpp"
+
 namespace Pelmora_Zava {
 
-std::optional<std::string_view> AsyncImporter::DatasourceContext::find(std::size_t row, std::string_view key,
-                                                                       std::string& scratch) const {
-  if (!view_.headers().empty()) {
-    if (auto column = view_.lookup().find(key)) {
+std::optional<std::string_view> DatasourceContext::find(std::size_t row, std::string_view key,
+                                                        std::string& scratch) const {
+  if (!view_.headers().empty() && key.starts_with(headerPrefix_)) {
+    if (auto column = view_.lookup().find(key.substr(headerPrefix_.size()))) {
       RecordCSV::CSVReader::Row fields = view_[row];
       if (*column < fields.size()) return fields[*column];
       return std::nullopt;  // a short row has no field here: the header's entry is removed
@@ -19,23 +21,55 @@ std::optional<std::string_view> AsyncImporter::DatasourceContext::find(std::size
   return std::nullopt;
 }
 
-std::map<std::string, std::string> AsyncImporter::DatasourceContext::entries(std::size_t row) const {
-  return entries(row, view_.record(row), view_.headers(), datasource_);
+std::map<std::string, std::string> DatasourceContext::entries(std::size_t row) const {
+  return entries(row, view_.record(row), view_.headers(), datasource_, headerPrefix_);
 }
 
-std::map<std::string, std::string> AsyncImporter::DatasourceContext::entries(
-    std::size_t position, const RecordCSV::CSVReader::Record& record, const std::vector<std::string>& headers,
-    const std::optional<std::string>& datasource) {
+std::map<std::string, std::string> DatasourceContext::entries(std::size_t position,
+                                                              const RecordCSV::CSVReader::Record& record,
+                                                              const std::vector<std::string>& headers,
+                                                              const std::optional<std::string>& datasource,
+                                                              std::string_view headerPrefix) {
   std::map<std::string, std::string> context;
   context["Index"] = std::to_string(position + 1);
   if (datasource) context["Datasource"] = *datasource;
   for (const std::string& header : headers) {
+    std::string key = std::string(headerPrefix) + header;
     if (auto field = record[header])
-      context[header] = std::string(*field);
+      context[key] = std::string(*field);
     else
-      context.erase(header);
+      context.erase(key);
   }
   return context;
+}
+
+std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
+  std::string name;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i) name.push_back(' ');
+    name.append(row[i]);
+  }
+  return name;
+}
+
+std::vector<std::shared_ptr<Filename>> makeDatasourceFilenames(const std::shared_ptr<const DatasourceContext>& table,
+                                                               const std::optional<std::string>& header) {
+  const DatasourceContext::FileView& view = table->view();
+  std::optional<std::size_t> column;
+  if (header && !view.headers().empty()) column = view.lookup().find(*header);
+  std::vector<std::shared_ptr<Filename>> names(view.size());
+  QVExtensions::parallelRanges(view.size(), [&](std::size_t begin, std::size_t end) {
+    // The records of one range share a reference count of their own, so that threads do not
+    // contend for the table's.
+    auto holder = std::make_shared<std::shared_ptr<const DatasourceContext>>(table);
+    std::shared_ptr<const TokenContext::Table> local(holder, holder->get());
+    for (std::size_t i = begin; i < end; ++i) {
+      RecordCSV::CSVReader::Row row = view[i];
+      std::string name = column && *column < row.size() ? std::string(row[*column]) : joinedFields(row);
+      names[i] = Filename::make(std::move(name), false, TokenContext(local, i));
+    }
+  });
+  return names;
 }
 
 }  // namespace Pelmora_Zava

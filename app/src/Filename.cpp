@@ -1,5 +1,7 @@
 #include "Pelmora_Zava/Filename.hpp"
 
+#include "Ravelin/ProcessName.hpp"
+
 namespace Pelmora_Zava {
 
 Filename::Filename(std::string filename, bool isEditable, TokenContext context)
@@ -8,6 +10,12 @@ Filename::Filename(std::string filename, bool isEditable, TokenContext context)
 const platform::UUID& Filename::id() const {
   if (!id_) id_ = std::make_unique<platform::UUID>();
   return *id_;
+}
+
+std::string Filename::cleanedName(std::string_view filename, const TokenContext& context,
+                                  const Ravelin::CSVExportConfig& exportConfig,
+                                  const Ravelin::CSVImportConfig& importConfig, const TokenValueProvider& tokens) {
+  return Ravelin::processName(tokens.replaceTokens(filename, context), importConfig, exportConfig);
 }
 
 std::vector<std::string> Filename::allProcessedNames() const {

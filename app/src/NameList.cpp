@@ -1,3 +1,4 @@
+#include "AddedFilenames.hpp"
 #include "DatasourceContext.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
@@ -10,16 +11,6 @@
 
 namespace Pelmora_Zava {
 namespace {
-
-// The whole record, fields in column order joined by single spaces.
-std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
-  std::string name;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    if (i) name.push_back(' ');
-    name.append(row[i]);
-  }
-  return name;
-}
 
 std::optional<std::string> datasourceName(const std::optional<std::filesystem::path>& file) {
   if (!file) return std::nullopt;
@@ -54,22 +45,8 @@ void AsyncImporter::parseFilenames() {
   platform::log("Updating filenames with header " + (header ? *header : std::string("no header")));
 
   // The same records as makeDatasourceFilename gives, sharing one context table.
-  const FileView& view = *fileView_;
-  std::optional<std::size_t> column;
-  if (header && !view.headers().empty()) column = view.lookup().find(*header);
-  auto table = std::make_shared<const DatasourceContext>(view, datasourceName(dataFile_));
-  FilenameList names(view.size());
-  QVExtensions::parallelRanges(view.size(), [&](std::size_t begin, std::size_t end) {
-    // The records of one range share a reference count of their own, so that threads do not
-    // contend for the table's.
-    auto holder = std::make_shared<std::shared_ptr<const DatasourceContext>>(table);
-    std::shared_ptr<const TokenContext::Table> local(holder, holder->get());
-    for (std::size_t i = begin; i < end; ++i) {
-      RecordCSV::CSVReader::Row row = view[i];
-      std::string name = column && *column < row.size() ? std::string(row[*column]) : joinedFields(row);
-      names[i] = Filename::make(std::move(name), false, TokenContext(local, i));
-    }
-  });
+  FilenameList names =
+      makeDatasourceFilenames(std::make_shared<const DatasourceContext>(*fileView_, datasourceName(dataFile_)), header);
   setDatasourceFilenames(std::move(names));
 }
 
@@ -101,17 +78,23 @@ void AsyncImporter::processFilename(Filename& record) const {
 }
 
 void AsyncImporter::addFilename(std::string_view name, std::int64_t times, bool indexMode) {
+  FilenameList added = addedFilenames(name, times, indexMode);
+  updateManualFilenames([&](FilenameList& names) { names.insert(names.end(), added.begin(), added.end()); });
+}
+
+std::vector<std::shared_ptr<Filename>> addedFilenames(std::string_view name, std::int64_t times, bool indexMode) {
   const std::string visible = platform::toUTF8(visualizingControlCharacters(name, true));
+  std::vector<std::shared_ptr<Filename>> added;
   if (times > 0) {
     platform::log("Adding new filename: " + visible + " " + std::to_string(times) + " times");
-    FilenameList added;
     added.reserve(static_cast<std::size_t>(times));
-    for (std::int64_t j = 0; j < times; ++j) added.push_back(makeRepeatedFilename(static_cast<std::size_t>(j), name, indexMode));
-    updateManualFilenames([&](FilenameList& names) { names.insert(names.end(), added.begin(), added.end()); });
+    for (std::int64_t j = 0; j < times; ++j)
+      added.push_back(AsyncImporter::makeRepeatedFilename(static_cast<std::size_t>(j), name, indexMode));
   } else {
     platform::log("Adding new filename: " + visible);
-    updateManualFilenames([&](FilenameList& names) { names.push_back(Filename::make(std::string(name))); });
+    added.push_back(Filename::make(std::string(name)));
   }
+  return added;
 }
 
 }  // namespace Pelmora_Zava

@@ -184,6 +184,11 @@ std::string TokenValueProvider::replaceTokens(std::string_view expression, const
   });
 }
 
+std::string TokenValueProvider::replaceTokens(std::string_view expression, const TokenContext& context) const {
+  return substitute(tokenExpression, expression,
+                    [&](std::string_view name, std::string& scratch) { return context.find(name, scratch); });
+}
+
 std::vector<std::string> TokenValueProvider::processRootFolder(std::string_view filename,
                                                                const TokenContext& context) const {
   ValueLookup lookup(filename, context, customTokens, fileTokens);

@@ -1,37 +1,10 @@
 #include "Ravelin/CSVImporter.hpp"
 
 #include "QVExtensions/NaturalOrder.hpp"
-#include "Ravelin/FilenameHeader.hpp"
+#include "Ravelin/ImportSteps.hpp"
 #include "platform/core/Log.hpp"
-#include "platform/io/FileData.hpp"
-#include "platform/io/FileType.hpp"
 
 namespace Ravelin {
-
-struct CSVImporter::Decoded {
-  bool published = false;  // whether a result has gone out yet
-  std::optional<FileView> view;
-  // What the last decode read: the same bytes under equal settings decode alike.
-  std::uint64_t dataVersion = 0;
-  std::uint64_t decodedVersion = 0;
-  CSVImportConfig decodedConfig;
-};
-
-namespace {
-
-std::string describeType(const std::optional<std::string>& typeIdentifier) {
-  return typeIdentifier.value_or("unknown type");
-}
-
-// Equal rows are equal views; the headers must agree too, or a new file with the same rows
-// and other headers would keep the old headers.
-bool sameResult(const std::optional<RecordCSV::CSVReader::FileView>& a,
-                const std::optional<RecordCSV::CSVReader::FileView>& b) {
-  if (!a || !b) return !a && !b;
-  return *a == *b && a->headers() == b->headers();
-}
-
-}  // namespace
 
 std::shared_ptr<CSVImporter> CSVImporter::make(CSVImportConfig importConfig, CSVExportConfig exportConfig) {
   auto importer = std::make_shared<CSVImporter>(Passkey{}, std::move(importConfig), std::move(exportConfig));
@@ -41,8 +14,7 @@ std::shared_ptr<CSVImporter> CSVImporter::make(CSVImportConfig importConfig, CSV
 
 CSVImporter::CSVImporter(Passkey, CSVImportConfig importConfig, CSVExportConfig exportConfig)
     : importConfig_(objectWillChange_, std::move(importConfig)),
-      exportConfig_(objectWillChange_, std::move(exportConfig)),
-      decoded_(std::make_unique<Decoded>()) {
+      exportConfig_(objectWillChange_, std::move(exportConfig)) {
   exportConfig_.update([](CSVExportConfig& config) { config.replaceIllegalChars = TextReplacement::underscore; });
 }
 
@@ -51,23 +23,20 @@ void CSVImporter::setupObservers() {
   // 1. The decoded file, shared by the next three.
   data_.publisher()
       .sink([this](const std::optional<platform::Data>&) {
-        ++decoded_->dataVersion;
+        decoded_.dataChanged();
         decode();
       })
       .store(tokens_);
   importConfig_.publisher().sink([this](const CSVImportConfig&) { decode(); }).store(tokens_);
   // 2. Headers.
   decodedChanged_
-      .sink([this] { headers_.set(decoded_->view ? decoded_->view->headers() : Names{}); })
+      .sink([this] { headers_.set(decoded_.view() ? decoded_.view()->headers() : Names{}); })
       .store(tokens_);
   // 3. The name column, when the guess changes.
   decodedChanged_
       .sink([this] {
-        std::optional<std::string> guess =
-            decoded_->view ? chooseFilenameHeader(decoded_->view->headers()) : std::nullopt;
-        if (lastGuess_ && *lastGuess_ == guess) return;
-        lastGuess_ = guess;
-        exportConfig_.update([&](CSVExportConfig& config) { config.selectedHeader = std::move(guess); });
+        if (auto guess = decoded_.changedHeaderGuess())
+          exportConfig_.update([&](CSVExportConfig& config) { config.selectedHeader = std::move(*guess); });
       })
       .store(tokens_);
   // 4. The datasource's names, from the export settings and the decoded file.
@@ -82,29 +51,16 @@ void CSVImporter::setupObservers() {
 
 void CSVImporter::decode() {
   if (!data_.get()) return;
-  Decoded& decoded = *decoded_;
-  if (decoded.published && decoded.decodedVersion == decoded.dataVersion &&
-      decoded.decodedConfig == importConfig_.get())
-    return;  // the same result, already out
-  decoded.decodedVersion = decoded.dataVersion;
-  decoded.decodedConfig = importConfig_.get();
-  std::optional<FileView> view;
-  try {
-    view = RecordCSV::CSVReader::decode(*data_.get(), importConfig_.get().readerConfiguration());
-    error_.set(nullptr);
-  } catch (...) {
-    error_.set(std::current_exception());
-  }
-  if (decoded.published && sameResult(decoded.view, view)) return;
-  decoded.published = true;
-  decoded.view = std::move(view);
-  decodedChanged_.send();
+  std::optional<DecodedFile::Outcome> outcome = decoded_.decode(*data_.get(), importConfig_.get());
+  if (!outcome) return;  // the same result, already out
+  error_.set(outcome->error);
+  if (decoded_.giveOut(std::move(outcome->view))) decodedChanged_.send();
 }
 
 void CSVImporter::assignDatasourceFilenames() {
-  if (!decoded_->published) return;  // nothing decoded yet
+  if (!decoded_.givenOut()) return;  // nothing decoded yet
   Names names;
-  if (const std::optional<FileView>& view = decoded_->view) {
+  if (const std::optional<DecodedFile::FileView>& view = decoded_.view()) {
     const std::optional<std::string>& header = exportConfig_.get().selectedHeader;
     platform::log("Parsing filenames with " + header.value_or("no header"));
     if (header) {
@@ -135,15 +91,10 @@ void CSVImporter::computeFinalList() {
 }
 
 void CSVImporter::importURL(const std::filesystem::path& file) {
-  platform::Data bytes = platform::readFile(file);
-  std::optional<std::string> typeIdentifier = platform::fileTypeIdentifier(file);
-  platform::MainQueue::shared().async([weak = weak_from_this(), bytes = std::move(bytes),
-                                       typeIdentifier = std::move(typeIdentifier)]() mutable {
-    std::shared_ptr<CSVImporter> importer = weak.lock();
-    if (!importer) return;
-    importer->data_.set(std::move(bytes));
-    importer->importConfig_.update([&](CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
-    platform::log("Importing " + describeType(typeIdentifier) + " from url");
+  importFileOnMainQueue(file, weak_from_this(), [](CSVImporter& importer, platform::Data bytes,
+                                                   const std::optional<std::string>& typeIdentifier) {
+    importer.data_.set(std::move(bytes));
+    importer.importConfig_.update([&](CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
   });
 }
 
@@ -157,7 +108,7 @@ void CSVImporter::importData(platform::Data data, const std::optional<std::strin
 
 void CSVImporter::importBytes(platform::Data bytes, const std::optional<std::string>& typeIdentifier,
                               std::string_view source) {
-  platform::log("Importing " + describeType(typeIdentifier) + std::string(source));
+  logImport(typeIdentifier, source);
   data_.set(std::move(bytes));
   importConfig_.update([&](CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
 }

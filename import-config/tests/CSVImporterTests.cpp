@@ -124,7 +124,8 @@ TEST_F(CSVImporterTest, NamesFromTheGuessedColumnOrWholeRecords) {
 }
 
 TEST_F(CSVImporterTest, FinalListIsCleanedDistinctAndSorted) {
-  importer->importData(platform::Data::fromString("Name\nSmith\nCaf\xC3\xA9\nb.c\n"), "public.comma-separated-values-text");
+  importer->importData(platform::Data::fromString("Name\nSmith\nCaf\xC3\xA9\nb.c\n"),
+                       "public.comma-separated-values-text");
   importer->addFilename("Smith");
   importer->addFilename("Cafe\xCC\x81");  // canonically equal to the datasource's
   EXPECT_EQ(takeLog().back(), "Adding new filename: Cafe\xCC\x81");

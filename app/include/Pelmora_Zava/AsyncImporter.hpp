@@ -118,7 +118,6 @@ class AsyncImporter {
   enum Step : unsigned { decodeStep = 1, selectStep = 2, parseStep = 4, combineStep = 8 };
   class Batch;
   struct DecodeCache;
-  class DatasourceContext;
 
   /// Marks the steps an observer runs; they run at once unless a run is already under way.
   void observe(unsigned steps);

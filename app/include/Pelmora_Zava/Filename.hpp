@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "Pelmora_Zava/TokenContext.hpp"
+#include "Pelmora_Zava/TokenValueProvider.hpp"
+#include "Ravelin/CSVExportConfig.hpp"
+#include "Ravelin/CSVImportConfig.hpp"
 #include "platform/system/UUID.hpp"
 #include "platform/text/CanonicalText.hpp"
 
@@ -35,6 +38,16 @@ class Filename final {
   void setProcessedSubDirs(std::vector<std::string> names) { processedSubDirs_ = std::move(names); }
   bool isEditable() const noexcept { return isEditable_; }
   const TokenContext& context() const noexcept { return context_; }
+
+  /// The source name with its tokens replaced from its context alone, then cleaned up as the
+  /// importers clean names; `cleanName` makes it the processed name.
+  static std::string cleanedName(std::string_view filename, const TokenContext& context,
+                                 const Ravelin::CSVExportConfig& exportConfig,
+                                 const Ravelin::CSVImportConfig& importConfig, const TokenValueProvider& tokens);
+  void cleanName(const Ravelin::CSVExportConfig& exportConfig, const Ravelin::CSVImportConfig& importConfig,
+                 const TokenValueProvider& tokens) {
+    processedName_ = cleanedName(filename_, context_, exportConfig, importConfig, tokens);
+  }
 
   /// The processed sub-folder names, then the processed name.
   std::vector<std::string> allProcessedNames() const;

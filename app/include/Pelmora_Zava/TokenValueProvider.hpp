@@ -59,6 +59,8 @@ struct TokenValueProvider {
   /// pass while replaced values bring new tokens. Ends when no token is left, the text comes back
   /// to an earlier state, or a limit is reached; tokens still standing then stay as text.
   std::string replaceTokens(std::string_view expression, const TokenValues& values) const;
+  /// The same with a record's context as the only values.
+  std::string replaceTokens(std::string_view expression, const TokenContext& context) const;
 
   /// One text per folder-name expression for a record's source name and context.
   std::vector<std::string> processRootFolder(std::string_view filename, const TokenContext& context) const;

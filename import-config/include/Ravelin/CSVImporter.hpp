@@ -18,8 +18,8 @@
 
 #include "Ravelin/CSVExportConfig.hpp"
 #include "Ravelin/CSVImportConfig.hpp"
+#include "Ravelin/DecodedFile.hpp"
 #include "Ravelin/LatestWork.hpp"
-#include "RecordCSV/FileView.hpp"
 #include "platform/concurrency/DispatchQueue.hpp"
 #include "platform/concurrency/Published.hpp"
 #include "platform/core/Data.hpp"
@@ -61,8 +61,6 @@ class CSVImporter : public std::enable_shared_from_this<CSVImporter> {
   void addFilename(std::string name);
 
  private:
-  using FileView = RecordCSV::CSVReader::FileView;
-
   void setupObservers();
   void importBytes(platform::Data bytes, const std::optional<std::string>& typeIdentifier, std::string_view source);
   void decode();
@@ -80,11 +78,8 @@ class CSVImporter : public std::enable_shared_from_this<CSVImporter> {
   platform::Published<Names> datasourceFilenames_{objectWillChange_};
   platform::Published<Names> manualFilenames_{objectWillChange_};
 
-  // The decoded file that the header, name-column and datasource-name subscriptions share.
-  struct Decoded;
-  std::unique_ptr<Decoded> decoded_;
-  platform::Subject<> decodedChanged_;
-  std::optional<std::optional<std::string>> lastGuess_;  // outer absent: no guess yet
+  DecodedFile decoded_;
+  platform::Subject<> decodedChanged_;  // the header, name-column and datasource-name subscriptions hear it
   LatestWork finalList_;
   std::vector<platform::AnyCancellable> tokens_;  // last, so that subscriptions end first
 };
