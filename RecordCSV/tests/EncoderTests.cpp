@@ -71,6 +71,7 @@ TEST(Encoder, ValuesBecomeBytesTextOrAFile) {
   const CSVEncoder encoder(withHeaders({"id", "name", "grade"}));
   EXPECT_EQ(encoder.encodeToString(students), studentsCSV);
   EXPECT_EQ(encoder.encodeToData(students), platform::Data::fromString(studentsCSV));
+  EXPECT_EQ(encoder.encode(students), platform::Data::fromString(studentsCSV));
   EXPECT_EQ(encoder.encodeToString(std::vector<Student>{}), "id,name,grade\n");
   EXPECT_EQ(CSVEncoder().encodeToString(std::vector<Student>{}), "");
 

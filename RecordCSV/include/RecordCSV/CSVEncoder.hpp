@@ -124,6 +124,11 @@ class CSVEncoder {
     encodeAt(*sink, std::nullopt, value);
     return finishData(*sink);
   }
+  /// The top-level encoding operation: the same as `encodeToData`.
+  template <platform::coding::Encodable T>
+  platform::Data encode(const T& value) const {
+    return encodeToData(value);
+  }
   /// The CSV text of `value`, decoded from the configured encoding.
   template <platform::coding::Encodable T>
   std::string encodeToString(const T& value) const {

@@ -3,7 +3,7 @@
 // single-value containers; each is a typed front end over an abstract base that a coder
 // implements with erased keys. A container request never fails: a coder that cannot
 // grant one hands out a container that fails at its first write. A value encodes itself
-// through `encodeValue(value, encoder)`.
+// through `encodeValue(value, encoder)`. Containers must not outlive their encoder.
 
 #include <concepts>
 #include <cstdint>
