@@ -15,7 +15,8 @@
 namespace platform {
 namespace {
 
-constexpr curl_off_t largestReservation = curl_off_t(64) << 20;
+// Reserved pages cost nothing until written, so a stated length is trusted this far.
+constexpr curl_off_t largestReservation = curl_off_t(1) << 30;
 
 Error transportError(std::int64_t code, std::string text) {
   return Error(HTTPTransport::errorDomain, code, std::move(text));

@@ -264,6 +264,30 @@ TEST(HTTPTransport, LargeBodiesArriveWhole) {
   EXPECT_TRUE(bodyText(reply) == big);
 }
 
+// Many requests in flight at once, sent from several threads: each completes once, with its own reply.
+TEST(HTTPTransport, ManyRequestsInFlight) {
+  LoopbackHTTPServer server;
+  constexpr int paths = 8, threads = 4, perThread = 10;
+  for (int p = 0; p < paths; ++p)
+    server.script("/" + std::to_string(p), {200, "reply " + std::to_string(p), "text/plain"});
+  auto transport = HTTPTransport::make();
+  std::vector<std::vector<std::future<Outcome>>> futures(threads);
+  std::vector<std::thread> senders;
+  for (int t = 0; t < threads; ++t)
+    senders.emplace_back([&, t] {
+      for (int i = 0; i < perThread; ++i)
+        futures[t].push_back(start(*transport, get(server.url("/" + std::to_string(i % paths)))));
+    });
+  for (auto& sender : senders) sender.join();
+  for (auto& perSender : futures)
+    for (std::size_t i = 0; i < perSender.size(); ++i) {
+      Outcome outcome = perSender[i].get();
+      ASSERT_TRUE(outcome.reply.response);
+      EXPECT_EQ(bodyText(outcome.reply), "reply " + std::to_string(i % paths));
+    }
+  EXPECT_EQ(server.requests().size(), std::size_t(threads * perThread));
+}
+
 // Requests in flight when the transport ends complete once, cancelled, on its thread; a
 // completion may end the transport itself.
 TEST(HTTPTransport, DestructionCancelsWhatIsInFlight) {
