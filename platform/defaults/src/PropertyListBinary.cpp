@@ -2,11 +2,15 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -166,12 +170,110 @@ plist_t toNode(const PropertyList& value, int depth) {
   return nullptr;
 }
 
+// The document's shape, checked before libplist sees it: libplist parses recursively and
+// copies an object for every reference to it, so a deep document, or one whose containers
+// refer to the same containers again and again, would overflow the stack or exhaust memory
+// with a few hundred bytes. False for such a document, a loop, or a structure out of bounds.
+bool hasParsableShape(std::string_view bytes) {
+  constexpr std::size_t headerSize = 8;
+  constexpr std::size_t trailerSize = 32;
+  if (bytes.size() < headerSize + trailerSize) return false;
+  auto number = [&bytes](std::size_t at, std::size_t width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  const std::size_t trailer = bytes.size() - trailerSize;
+  const std::size_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+  const std::size_t referenceSize = static_cast<unsigned char>(bytes[trailer + 7]);
+  const std::uint64_t objectCount = number(trailer + 8, 8);
+  const std::uint64_t top = number(trailer + 16, 8);
+  const std::uint64_t table = number(trailer + 24, 8);
+  if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || top >= objectCount ||
+      table < headerSize || table > trailer || objectCount > (trailer - table) / offsetSize)
+    return false;
+
+  // Where an object's references lie, and how many; none for objects that hold none.
+  struct References {
+    std::size_t start = 0;
+    std::uint64_t count = 0;
+  };
+  auto referencesOf = [&](std::uint64_t object) -> std::optional<References> {
+    const std::uint64_t offset = number(table + object * offsetSize, offsetSize);
+    if (offset < headerSize || offset >= table) return std::nullopt;
+    const auto marker = static_cast<unsigned char>(bytes[offset]);
+    const unsigned kind = marker >> 4;
+    if (kind != 0xA && kind != 0xB && kind != 0xC && kind != 0xD) return References{};
+    References found{offset + 1, marker & 0xFu};
+    if (found.count == 0xF) {  // the count follows as an integer object
+      if (found.start >= table) return std::nullopt;
+      const auto countMarker = static_cast<unsigned char>(bytes[found.start]);
+      const std::size_t width = std::size_t{1} << (countMarker & 0xF);
+      if (countMarker >> 4 != 0x1 || width > 8 || found.start + 1 + width > table) return std::nullopt;
+      found.count = number(found.start + 1, width);
+      found.start += 1 + width;
+    }
+    if (kind == 0xD) {  // keys, then values
+      if (found.count > std::numeric_limits<std::uint64_t>::max() / 2) return std::nullopt;
+      found.count *= 2;
+    }
+    if (found.count > (table - found.start) / referenceSize) return std::nullopt;
+    return found;
+  };
+
+  // Depth first from the top object, without recursion: each object's height (levels below
+  // it) and the number of nodes it expands to once every reference is copied.
+  constexpr std::uint64_t maximumNodes = 1'000'000;
+  const std::uint64_t nodeLimit = maximumNodes + 16 * std::uint64_t{bytes.size()};
+  enum : std::uint8_t { unseen, open, done };
+  std::vector<std::uint8_t> state(objectCount, unseen);
+  std::vector<std::uint32_t> height(objectCount, 0);
+  std::vector<std::uint64_t> nodes(objectCount, 1);
+  struct Frame {
+    std::uint64_t object;
+    References references;
+    std::uint64_t next;
+  };
+  std::vector<Frame> stack;
+  auto enter = [&](std::uint64_t object) {
+    const std::optional<References> references = referencesOf(object);
+    if (!references) return false;
+    state[object] = open;
+    stack.push_back({object, *references, 0});
+    return true;
+  };
+  if (!enter(top)) return false;
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.next < frame.references.count) {
+      const std::uint64_t child = number(frame.references.start + frame.next++ * referenceSize, referenceSize);
+      if (child >= objectCount || state[child] == open) return false;
+      if (state[child] == unseen && (stack.size() > static_cast<std::size_t>(maximumDepth) || !enter(child))) return false;
+      continue;
+    }
+    std::uint32_t levels = 0;
+    std::uint64_t expanded = 1;
+    for (std::uint64_t i = 0; i < frame.references.count; ++i) {
+      const std::uint64_t child = number(frame.references.start + i * referenceSize, referenceSize);
+      levels = std::max(levels, height[child] + 1);
+      expanded += nodes[child];
+      if (levels > static_cast<std::uint32_t>(maximumDepth) || expanded > nodeLimit) return false;
+    }
+    height[frame.object] = levels;
+    nodes[frame.object] = expanded;
+    state[frame.object] = done;
+    stack.pop_back();
+  }
+  return true;
+}
+
 }  // namespace
 
 bool PropertyListBinary::isBinary(const Data& bytes) { return bytes.view().starts_with("bplist00"); }
 
 std::optional<PropertyList> PropertyListBinary::read(const Data& bytes) {
-  if (!isBinary(bytes) || bytes.size() > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  if (!isBinary(bytes) || bytes.size() > std::numeric_limits<std::uint32_t>::max() || !hasParsableShape(bytes.view()))
+    return std::nullopt;
   plist_t root = nullptr;
   plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &root);
   const Plist owner(root);
