@@ -85,10 +85,12 @@ class InsideRootCheck {
       }
       if (known->second == fs::file_type::not_found) return;
       if (known->second == fs::file_type::symlink) {
-        // A link to nowhere, or a loop, resolves to no place below the root.
+        // A link to nowhere, or a loop (here or behind the link), resolves to no place below the root.
         std::error_code error;
         const bool resolves = !fs::canonical(folder, error).empty() && !error;
-        if (!resolves || !isBelow(fs::weakly_canonical(location), resolvedRoot_)) refuseOutside(location, root_);
+        if (!resolves) refuseOutside(location, root_);
+        const fs::path resolved = fs::weakly_canonical(location, error);
+        if (error || !isBelow(resolved, resolvedRoot_)) refuseOutside(location, root_);
         return;
       }
     }

@@ -102,6 +102,13 @@ TEST_F(ImporterTest, LinksInsideTheRootMayNotLeadOutOfIt) {
          fs::create_directory_symlink("../..", root / "A/up");
        },
        "A/up", "A/up/S"},
+      {"a loop behind a link that stays inside",
+       [&](const fs::path& root) {
+         fs::create_directories(root / "B");
+         fs::create_directory_symlink(root / "B", root / "A");
+         fs::create_directory_symlink("L", root / "B/L");
+       },
+       "A/L", "A/L/S"},
       {"the root a link itself", [&](const fs::path&) {}, "A", "", true},
   };
   for (const Case& c : cases) {
