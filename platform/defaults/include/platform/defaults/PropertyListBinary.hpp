@@ -15,8 +15,8 @@ struct PropertyListBinary {
   /// Whether the bytes start like a binary property list ("bplist00").
   static bool isBinary(const Data& bytes);
   /// The root value, or nothing when the bytes are no binary property list, nest deeper than
-  /// 512 levels or, with containers referred to more than once, expand to more than a million
-  /// values (and 16 per byte of the document) once every reference is copied.
+  /// 512 levels or, with containers referred to more than once, expand to more values than a
+  /// million plus 16 per byte of the document once every reference is copied.
   static std::optional<PropertyList> read(const Data& bytes);
   /// Nothing when the value nests too deep, or holds a date the format cannot carry or a
   /// text (or key) with a NUL, which libplist would cut short.
