@@ -58,18 +58,24 @@ class ShadowDecoderBuffer {
   std::size_t width_ = 0;
 };
 
-/// Byte equality without a library call for the short texts that name fields.
+/// Byte equality without a library call for the short texts that name fields: two overlapping
+/// loads of 4 or 8 bytes cover any text of 4 to 16 bytes.
 inline bool sameText(std::string_view left, std::string_view right) noexcept {
   const std::size_t size = left.size();
   if (size != right.size()) return false;
-  if (size < 8 || size > 16) return left == right;
-  std::uint64_t a[2];
-  std::uint64_t b[2];
-  std::memcpy(&a[0], left.data(), 8);
-  std::memcpy(&a[1], left.data() + size - 8, 8);
-  std::memcpy(&b[0], right.data(), 8);
-  std::memcpy(&b[1], right.data() + size - 8, 8);
-  return a[0] == b[0] && a[1] == b[1];
+  const auto same = [&](auto word) {
+    const std::size_t last = size - sizeof word;
+    decltype(word) a[2];
+    decltype(word) b[2];
+    std::memcpy(&a[0], left.data(), sizeof word);
+    std::memcpy(&a[1], left.data() + last, sizeof word);
+    std::memcpy(&b[0], right.data(), sizeof word);
+    std::memcpy(&b[1], right.data() + last, sizeof word);
+    return a[0] == b[0] && a[1] == b[1];
+  };
+  if (size >= 8 && size <= 16) return same(std::uint64_t{});
+  if (size >= 4 && size < 8) return same(std::uint32_t{});
+  return left == right;
 }
 
 class ShadowDecoderSource {

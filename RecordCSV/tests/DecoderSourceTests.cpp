@@ -179,3 +179,25 @@ TEST(DecoderSource, ReaderFailureStaysAndEarlierRowsRemain) {
 
 }  // namespace
 }  // namespace RecordCSV
+
+namespace RecordCSV {
+namespace {
+
+TEST(DecoderSource, ShortTextComparisonAgreesWithEquality) {
+  const std::string text = "abcdefghijklmnopqrstu";
+  for (std::size_t size = 0; size <= text.size(); ++size) {
+    const std::string same = text.substr(0, size);
+    EXPECT_TRUE(sameText(text.substr(0, size), same)) << size;
+    for (std::size_t at = 0; at < size; ++at) {
+      std::string other = same;
+      other[at] = '#';
+      EXPECT_FALSE(sameText(same, other)) << size << " at " << at;
+    }
+    if (size < text.size()) {
+      EXPECT_FALSE(sameText(same, text.substr(0, size + 1)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace RecordCSV
