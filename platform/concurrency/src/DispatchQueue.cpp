@@ -54,11 +54,14 @@ DispatchQueue::~DispatchQueue() {
 }
 
 void DispatchQueue::async(std::function<void()> block) {
+  // Once the block is queued it may run, and drop the last owner of this queue, before the
+  // notification: only the shared state may be touched after that.
+  const std::shared_ptr<State> state = state_;
   {
-    std::lock_guard lock(state_->mutex);
-    state_->blocks.push_back(std::move(block));
+    std::lock_guard lock(state->mutex);
+    state->blocks.push_back(std::move(block));
   }
-  state_->changed.notify_all();
+  state->changed.notify_all();
 }
 
 void DispatchQueue::waitUntilIdle() const {
