@@ -88,9 +88,11 @@ void TimeSeriesClient::httpPost(const std::optional<platform::URLComponents>& co
   request.decompress = true;
   transport_->send(std::move(request), [responseQueue = std::move(responseQueue),
                                         completion = std::move(completion)](platform::HTTPReply reply) mutable {
-    responseQueue->async([completion = std::move(completion), reply = std::move(reply)]() mutable {
-      completion(checkResponse(std::move(reply)));
-    });
+    // The block takes the queue along, so that the transport's thread never holds its last
+    // owner: that one would wait for the queue's worker, which may be ending the client.
+    platform::Executor& queue = *responseQueue;
+    queue.async([responseQueue = std::move(responseQueue), completion = std::move(completion),
+                 reply = std::move(reply)]() mutable { completion(checkResponse(std::move(reply))); });
   });
 }
 

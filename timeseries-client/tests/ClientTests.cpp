@@ -207,6 +207,24 @@ TEST_F(ClientTest, AReplyThatIsNotHTTPIsMissingData) {
   EXPECT_STREQ(outcome.error().what(), "(-2) Reason: Missing data");
 }
 
+// The completion holds the last owner of the client, and the response queue has no other
+// owner: ending both on the queue's worker must not wait for the transport, nor it for them.
+TEST_F(ClientTest, TheLastOwnersMayLetGoInTheCompletion) {
+  LoopbackHTTPServer server;
+  server.script("/x", {204, "", ""});
+  std::promise<bool> done;
+  {
+    auto client = TimeSeriesClient::make(server.url());
+    auto ownQueue = std::make_shared<platform::DispatchQueue>("TimeSeries.last");
+    client->httpPost(at(server.url("/x")), "text/plain", "application/json", TimeSeriesClient::Compression::none,
+                     platform::Data(), ownQueue, [keep = client, &done](PostOutcome outcome) mutable {
+                       keep.reset();
+                       done.set_value(outcome.isSuccess());
+                     });
+  }
+  EXPECT_TRUE(done.get_future().get());
+}
+
 TEST_F(ClientTest, LargeAnswersArriveWhole) {
   std::string big(64u << 20, 'x');
   LoopbackHTTPServer server;
