@@ -65,6 +65,15 @@ TEST(FileCoding, JSONFilesRoundTripAndFailWithTheFirstError) {
   EXPECT_EQ(decodeFromFile<Student>(JSONCoder{}, first), (Student{"Zoë", 7}));
 }
 
+TEST(FileCoding, ADeeplyNestedJSONDocumentIsDecodedWithoutRecursion) {
+  platform::TemporaryDirectory folder;
+  const auto file = folder.path() / "deep.json";
+  constexpr std::size_t levels = 100'000;
+  std::ofstream(file) << std::string(levels, '[') << std::string(levels, ']');
+  const nlohmann::json decoded = decodeFromFile<nlohmann::json>(JSONCoder{}, file);
+  EXPECT_TRUE(decoded.is_array());
+}
+
 TEST(FileCoding, PropertyListFilesInBothFormats) {
   platform::TemporaryDirectory folder;
   const auto file = folder.path() / "student.plist";

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -25,7 +26,13 @@ struct JSONCoder {
 
   template <typename T>
   T decode(const platform::Data& bytes) const {
-    return nlohmann::json::parse(bytes.begin(), bytes.end()).get<T>();
+    nlohmann::json document = nlohmann::json::parse(bytes.begin(), bytes.end());
+    // The document itself is handed over whole: get<json>() copies by recursion, which a
+    // deeply nested file would overflow the stack with.
+    if constexpr (std::is_same_v<T, nlohmann::json>)
+      return document;
+    else
+      return document.get<T>();
   }
   template <typename T>
   platform::Data encode(const T& value) const {
