@@ -232,6 +232,7 @@ class ShadowDecoder::UnkeyedContainer final : public platform::coding::UnkeyedDe
   ContainerPath path_;
   std::optional<std::int64_t> row_;  // absent: the whole input
   std::int64_t currentIndex_ = 0;
+  std::optional<std::int64_t> failedAt_;  // the first index whose look-ahead failed
   // The elements' decoder, made once and moved from element to element; a decoding that comes
   // back to this container while it is in use gets a decoder of its own.
   std::unique_ptr<ShadowDecoder> elementDecoder_;

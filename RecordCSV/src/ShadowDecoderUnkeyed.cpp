@@ -35,11 +35,21 @@ std::optional<std::int64_t> ShadowDecoder::UnkeyedContainer::count() {
 }
 
 bool ShadowDecoder::UnkeyedContainer::isAtEnd() {
-  if (row_) return source_->expectedFieldCount() <= currentIndex_;
+  if (row_) {
+    const std::int64_t fields = source_->expectedFieldCount();
+    // A reader that failed before any row fixed the width shows no end of the row: the next
+    // decode reports the failure instead of an empty row passing for a decoded one.
+    if (fields == 0 && source_->reader().status().kind() == CSVReader::Status::Kind::failed) return false;
+    return fields <= currentIndex_;
+  }
   try {
     return source_->isPastEnd(currentIndex_);
   } catch (...) {
-    // The failure comes back at the next decode.
+    // The failure comes back at the next decode, which is at this index. Once an element was
+    // handed out for it, the rows have ended: every later look-ahead fails the same way, and a
+    // loop over elements that read no field would never end.
+    if (failedAt_ && currentIndex_ > *failedAt_) return true;
+    failedAt_ = currentIndex_;
     return false;
   }
 }
