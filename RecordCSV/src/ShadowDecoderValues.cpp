@@ -147,10 +147,12 @@ std::optional<bool> parseExactly(std::string_view text, std::string_view yes, st
   return std::nullopt;
 }
 
-platform::Date dateByFormatter(const ValueSite& site, const platform::DateFormatter& formatter,
+/// A missing formatter reads no date.
+platform::Date dateByFormatter(const ValueSite& site, const platform::DateFormatter* formatter,
                                std::string_view strategyName) {
   const std::string_view text = focusedText(site);
-  if (std::optional<platform::Date> date = formatter.date(text)) return *date;
+  if (formatter)
+    if (std::optional<platform::Date> date = formatter->date(text)) return *date;
   std::string description = "The field '";
   description.append(text).append("' couldn't be transformed into a Date using the '").append(strategyName);
   throwDataCorrupted(site, description.append("' strategy."));
@@ -222,9 +224,9 @@ platform::Date ShadowValues::decodeDate(const ValueSite& site) {
     case DateKind::millisecondsSince1970:
       return platform::Date::fromTimeIntervalSince1970(decodeDouble(site) / 1000.0);
     case DateKind::iso8601:
-      return dateByFormatter(site, platform::iso8601Formatter(), ".iso8601");
+      return dateByFormatter(site, &platform::iso8601Formatter(), ".iso8601");
     case DateKind::formatted:
-      return dateByFormatter(site, *strategy.formatter(), ".formatted");
+      return dateByFormatter(site, strategy.formatter().get(), ".formatted");
     case DateKind::custom:
       return callCustom<platform::Date>(site, strategy.function());
   }

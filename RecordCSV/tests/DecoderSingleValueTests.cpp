@@ -249,6 +249,9 @@ TEST(DecoderSingleValue, Dates) {
       with([&](auto& c) { c.dateStrategy = Strategy::DateDecoding::formatted(formatter); }),
       {{"02.01.2020 03:04", utc(1577934240)},
        {"2020", corrupted("The field '2020' couldn't be transformed into a Date using the '.formatted' strategy.")}});
+  check<platform::Date>(
+      with([](auto& c) { c.dateStrategy = Strategy::DateDecoding::formatted(nullptr); }),
+      {{"2020", corrupted("The field '2020' couldn't be transformed into a Date using the '.formatted' strategy.")}});
   check<platform::Date>(with([](auto& c) {
                           c.dateStrategy = Strategy::DateDecoding::custom([](Decoder& field) {
                             return platform::Date{field.singleValueContainer().decode<double>() * 2};
