@@ -5,8 +5,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -309,10 +311,20 @@ int main(int argc, char** argv) {
   else
     platform::setLogSink({});
 
+  int status = 0;
   try {
-    return run(options, encoding ? &*encoding : nullptr, custom);
+    status = run(options, encoding ? &*encoding : nullptr, custom);
   } catch (const std::exception& error) {
     cli::reportError(std::cerr, error, options.datasource);
     return exitFailure;
   }
+  // Names that never reach their reader (a full disk, a closed descriptor) are no success.
+  errno = 0;
+  if (status == 0 && !std::cout.flush()) {
+    const int cause = errno;
+    std::cerr << "pelmora-zava: standard output could not be written"
+              << (cause != 0 ? std::string(": ") + std::strerror(cause) : std::string()) << '\n';
+    return exitFailure;
+  }
+  return status;
 }

@@ -42,17 +42,19 @@ class Command : public ::testing::Test {
     return folder_ / name;
   }
 
-  Outcome run(const std::vector<std::string>& arguments, const std::string& input = "") {
+  /// Standard output goes to `output` when one is named (then `out` stays empty).
+  Outcome run(const std::vector<std::string>& arguments, const std::string& input = "",
+              const std::string& output = "") {
     // From the temporary folder, so that a folder made in the current one is seen and cleaned up.
     std::string line = "cd " + quoted(folder_.string()) + " && " + quoted(command_.string());
     for (const std::string& argument : arguments) line += " " + quoted(argument);
     const fs::path in = write(".stdin", input);
-    line += " <" + quoted(in.string()) + " >" + quoted((folder_ / ".stdout").string()) + " 2>" +
-            quoted((folder_ / ".stderr").string());
+    const fs::path out = output.empty() ? folder_ / ".stdout" : fs::path(output);
+    line += " <" + quoted(in.string()) + " >" + quoted(out.string()) + " 2>" + quoted((folder_ / ".stderr").string());
     Outcome outcome;
     const int status = std::system(line.c_str());
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = slurp(folder_ / ".stdout");
+    if (output.empty()) outcome.out = slurp(out);
     outcome.err = slurp(folder_ / ".stderr");
     return outcome;
   }
@@ -338,6 +340,15 @@ TEST_F(Command, TheReadmeExamplesExportEveryName) {
   EXPECT_EQ(retakes.out, "Exported 1 directories\n");
   EXPECT_EQ(retakes.err, "");
   EXPECT_TRUE(fs::is_directory(root / "Retakes/RAW"));
+}
+
+TEST_F(Command, OutputThatCannotBeWrittenFailsTheCommand) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--add", "x"}, {"--add", "x", "--export", "root", "--dry-run"}}) {
+    const Outcome outcome = run(arguments, "", "/dev/full");
+    EXPECT_EQ(outcome.status, 1) << arguments.back();
+    EXPECT_EQ(outcome.err, "pelmora-zava: standard output could not be written: No space left on device\n");
+  }
 }
 
 TEST_F(Command, VerboseWritesTheLogAndHelpAndVersionSucceed) {
