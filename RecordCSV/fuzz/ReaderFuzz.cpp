@@ -1,6 +1,6 @@
 // Random bytes in random dialects, read by the byte engine and by every scan kernel, from
-// a data blob and from a stream's small blocks: every way must give the same headers, rows
-// and failure. The first four bytes choose the dialect and the feeding; the rest is the input.
+// a data blob and from a stream's small blocks (whose last read may fail): every way must
+// give the same headers, rows and failure. The first four bytes choose the dialect and the feeding; the rest is the input.
 
 #include <cstdint>
 #include <cstdlib>
@@ -42,12 +42,13 @@ CSVReader::Configuration dialect(const std::uint8_t* choice) {
   return configuration;
 }
 
-Outcome read(const std::string& bytes, const CSVReader::Configuration& configuration, std::size_t blockSize) {
+Outcome read(const std::string& bytes, const CSVReader::Configuration& configuration, std::size_t blockSize,
+             bool failingEnd) {
   if (blockSize == 0) return RecordCSV::testing::readBytes(bytes, configuration);
   return RecordCSV::testing::readAll([&] {
-    return CSVReader(configuration,
-                     CSVReader::makeDecoder(std::make_unique<RecordCSV::testing::ChoppedBytes>(bytes, blockSize, false),
-                                            platform::TextEncoding::utf8()));
+    return CSVReader(configuration, CSVReader::makeDecoder(std::make_unique<RecordCSV::testing::ChoppedBytes>(
+                                                               bytes, blockSize, failingEnd),
+                                                           platform::TextEncoding::utf8()));
   });
 }
 
@@ -64,12 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string bytes(reinterpret_cast<const char*>(data) + 4, size - 4);
   // A blob, or blocks of 1 to 43 bytes as a stream gives them (the header takes data[3] % 3).
   const std::size_t blockSize = data[3] / 3 % 2 == 0 ? 0 : data[3] / 6 + 1;
+  const bool failingEnd = data[2] >= 0x80;  // the stream's last read fails (the dialect takes data[2] % 16)
 
   RecordCSV::scan::pinKernel(RecordCSV::scan::Kernel::byteEngine);
-  const Outcome expected = read(bytes, configuration, blockSize);
+  const Outcome expected = read(bytes, configuration, blockSize, failingEnd);
   for (const RecordCSV::scan::Kernel kernel : RecordCSV::scan::availableKernels()) {
     RecordCSV::scan::pinKernel(kernel);
-    if (!same(read(bytes, configuration, blockSize), expected)) std::abort();
+    if (!same(read(bytes, configuration, blockSize, failingEnd), expected)) std::abort();
   }
   RecordCSV::scan::pinKernel(std::nullopt);
   return 0;

@@ -381,7 +381,25 @@ std::string utf16BigEndian(const std::u32string& scalars) {
   return bytes;
 }
 
-enum class Feed { blob, trickle, chopped };
+// A data blob, one scalar per refill, bytes in small blocks as a stream gives them, and
+// such a stream whose last read fails.
+enum class Feed { blob, trickle, chopped, failingStream };
+
+Outcome readFed(const std::string& bytes, const CSVReader::Configuration& configuration, Feed feed,
+                std::size_t blockSize) {
+  switch (feed) {
+    case Feed::blob: return testing::readBytes(bytes, configuration);
+    case Feed::trickle:
+      return testing::readAll([&] { return CSVReader(configuration, std::make_unique<TrickleSource>(bytes)); });
+    case Feed::chopped:
+    case Feed::failingStream: break;
+  }
+  return testing::readAll([&] {
+    return CSVReader(configuration, CSVReader::makeDecoder(std::make_unique<testing::ChoppedBytes>(
+                                                               bytes, blockSize, feed == Feed::failingStream),
+                                                           platform::TextEncoding::utf8()));
+  });
+}
 
 /// Reads `bytes` fed one way with every scan kernel, the byte engine included, and
 /// expects what the reference read.
@@ -389,14 +407,7 @@ void expectEveryKernelGives(const Outcome& expected, const std::string& bytes,
                             const CSVReader::Configuration& configuration, Feed feed, std::size_t blockSize) {
   for (const scan::Kernel kernel : scan::availableKernels()) {
     scan::pinKernel(kernel);
-    const Outcome actual =
-        feed == Feed::trickle   ? testing::readAll([&] { return CSVReader(configuration, std::make_unique<TrickleSource>(bytes)); })
-        : feed == Feed::chopped ? testing::readAll([&] {
-            return CSVReader(configuration, CSVReader::makeDecoder(
-                                                std::make_unique<testing::ChoppedBytes>(bytes, blockSize, false),
-                                                platform::TextEncoding::utf8()));
-          })
-                                : testing::readBytes(bytes, configuration);
+    const Outcome actual = readFed(bytes, configuration, feed, blockSize);
     scan::pinKernel(std::nullopt);
     SCOPED_TRACE(::testing::Message() << "kernel " << static_cast<int>(kernel) << " feed " << static_cast<int>(feed));
     EXPECT_EQ(actual.failedOnCreation, expected.failedOnCreation);
@@ -451,9 +462,8 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
 
     const Outcome expected = readWithReference(
         bytes, asUTF16 ? ReferenceReader::Encoding::utf16BigEndian : ReferenceReader::Encoding::utf8, configuration);
-    // Besides a data blob: one scalar per refill, and bytes in small pieces as a stream gives them.
-    const auto blockSize = static_cast<std::size_t>(round % 4 + 1);
     const Feed feed = round % 5 == 1 ? Feed::trickle : round % 5 == 2 ? Feed::chopped : Feed::blob;
+    const auto blockSize = static_cast<std::size_t>(round % 4 + 1);
     ++compared;
     SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(bytes));
     expectEveryKernelGives(expected, bytes, configuration, feed, blockSize);
@@ -511,8 +521,14 @@ TEST(ReaderDifferential, VectorScanOfTheCommonDialectsAgreesWithTheReference) {
 
     const Outcome expected = readWithReference(bytes, ReferenceReader::Encoding::utf8, configuration);
     SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(bytes));
+    const auto blockSize = static_cast<std::size_t>(round % 97 + 1);
     for (const Feed feed : {Feed::blob, Feed::trickle, Feed::chopped})
-      expectEveryKernelGives(expected, bytes, configuration, feed, static_cast<std::size_t>(round % 97 + 1));
+      expectEveryKernelGives(expected, bytes, configuration, feed, blockSize);
+    // The reference knows no streams: a failed last read must end the same rows in every engine.
+    scan::pinKernel(scan::Kernel::byteEngine);
+    const Outcome byBytes = readFed(bytes, configuration, Feed::failingStream, blockSize);
+    scan::pinKernel(std::nullopt);
+    expectEveryKernelGives(byBytes, bytes, configuration, Feed::failingStream, blockSize);
     if (::testing::Test::HasFailure()) break;
   }
 }
