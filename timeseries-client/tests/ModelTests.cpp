@@ -87,6 +87,20 @@ TEST(Query, EncodesOnlyPresentFields) {
   EXPECT_EQ(allCases<Dialect::DateTimeFormat>().size(), 2u);
 }
 
+// Keys are made only from their exact names, and never from integers.
+TEST(Query, CodingKeys) {
+  using platform::coding::keyFromInt;
+  using platform::coding::keyFromString;
+  using platform::coding::keyStringValue;
+  EXPECT_EQ(keyFromString<Query::CodingKeys>("now"), Query::CodingKeys::now);
+  EXPECT_FALSE(keyFromString<Query::CodingKeys>("Now"));
+  EXPECT_FALSE(keyFromInt<Query::CodingKeys>(0));
+  EXPECT_EQ(keyStringValue(Dialect::CodingKeys::dateTimeFormat), "dateTimeFormat");
+  EXPECT_EQ(keyFromString<Dialect::CodingKeys>("commentPrefix"), Dialect::CodingKeys::commentPrefix);
+  EXPECT_FALSE(keyFromString<DeletePredicateRequest::CodingKeys>("Predicate"));
+  EXPECT_FALSE(platform::coding::CodingKey(DeletePredicateRequest::CodingKeys::stop).intValue());
+}
+
 TEST(Query, DecodingFailures) {
   using Kind = DecodingError::Kind;
   struct Case {
