@@ -4,6 +4,7 @@
 
 #include "RowParser.hpp"
 #include "ScalarSources.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace CSV {
 
@@ -101,7 +102,8 @@ const std::optional<CSVError>& CSVReader::error() const noexcept { return state_
 std::optional<std::string> CSVReader::operator[](std::string_view name) const {
   const State& state = *state_;
   if (!state.headerRow || !state.currentRow) return std::nullopt;
-  const auto header = std::find(state.headerRow->begin(), state.headerRow->end(), name);
+  const auto header = std::find_if(state.headerRow->begin(), state.headerRow->end(),
+                                   [name](const std::string& text) { return platform::canonicallyEqual(text, name); });
   if (header == state.headerRow->end()) return std::nullopt;
   const auto position = static_cast<std::size_t>(header - state.headerRow->begin());
   if (position >= state.currentRow->size()) return std::string();

@@ -2,6 +2,7 @@
 
 #include "FieldConversion.hpp"
 #include "platform/core/Base64.hpp"
+#include "platform/text/CanonicalText.hpp"
 #include "platform/text/RFC3339Format.hpp"
 
 namespace CSV {
@@ -52,7 +53,9 @@ bool RowDecoder::contains(const CodingKey& key) const {
   if (const std::optional<std::int64_t> index = key.intValue())
     return *index >= 0 && static_cast<std::uint64_t>(*index) < row->size();
   const auto& header = reader_.headerRow();
-  return header && std::find(header->begin(), header->end(), key.stringValue()) != header->end();
+  return header && std::any_of(header->begin(), header->end(), [&key](const std::string& text) {
+           return platform::canonicallyEqual(text, key.stringValue());
+         });
 }
 
 std::string RowDecoder::field(const CodingKey& key) const {

@@ -93,6 +93,16 @@ TEST(DelimitedTextReader, HeaderRowAndLookupByName) {
   plain.next();
   EXPECT_FALSE(plain["a"]);
 
+  // Header texts are equal as texts are: canonically equivalent spellings are one name, and
+  // the first of them wins.
+  CSVReader spelled("Cafe\u0301,\u00C5r,Caf\u00E9,\u212A\nx,y,z,k\n", true);
+  spelled.next();
+  EXPECT_EQ(spelled["Caf\u00E9"], "x");
+  EXPECT_EQ(spelled["Cafe\u0301"], "x");
+  EXPECT_EQ(spelled["A\u030Ar"], "y");
+  EXPECT_EQ(spelled["K"], "k");
+  EXPECT_FALSE(spelled["Cafe"]);
+
   EXPECT_EQ(thrownKind([] { CSVReader empty("", true); }), Kind::cannotReadHeaderRow);
   EXPECT_EQ(thrownKind([] { CSVReader empty(streamOf(""), true); }), Kind::cannotReadHeaderRow);
   CSVReader onlyHeader(streamOf("h\n"), true);

@@ -218,6 +218,23 @@ struct Positions {
   }
 };
 
+enum class AccentKey { cafe };
+constexpr std::array<std::string_view, 1> codingKeyNames(AccentKey) { return {"Caf\u00E9"}; }
+
+struct Cafe {
+  std::string state;
+  static Cafe decode(Decoder& decoder) {
+    auto c = decoder.container<AccentKey>();
+    EXPECT_TRUE(c.contains(AccentKey::cafe));
+    return {c.decode<std::string>(AccentKey::cafe)};
+  }
+};
+
+TEST(RowDecoder, HeaderNamesMatchCanonicallyEquivalentKeys) {
+  CSVReader reader = readerAtFirstRow("Cafe\u0301,plain\nopen,1");
+  EXPECT_EQ(CSVRowDecoder().decode<Cafe>(reader).state, "open");
+}
+
 TEST(RowDecoder, KeysByPositionAndAllKeysInHeaderOrder) {
   CSVReader reader = readerAtFirstRow("third,other,first\na,b,c");
   EXPECT_EQ(CSVRowDecoder().decode<Positions>(reader).second, "b");

@@ -74,7 +74,8 @@ class CSVReader {
   /// The input failure that ended the rows, if any.
   const std::optional<CSVError>& error() const noexcept;
 
-  /// The field of the current row under the first header named `name`; the empty
+  /// The field of the current row under the first header named `name` (canonically
+  /// equivalent spellings, such as a composed and a decomposed "é", are one name); the empty
   /// text when the row is too short; none without a header row, a current row or
   /// such a header.
   std::optional<std::string> operator[](std::string_view name) const;
