@@ -78,7 +78,7 @@ class Parser {
   bool closeEscaped(Scalar next, std::int64_t rowIndex);
   void endUnescapedField();
   // The vector scan of the common dialects (ParserScan.cpp); the byte engine takes over
-  // inside escaped fields and wherever a delimiter needs reading ahead.
+  // where a field or a delimiter reaches past the text at hand, and for every error.
   void setUpScan();
   Step stepScanned(std::int64_t rowIndex);
   bool scanUnescaped(std::int64_t rowIndex);

@@ -1,8 +1,9 @@
 // The parse loop of the common dialects: a one-byte ASCII field delimiter, the double
 // quote or no escaping scalar, row delimiters among LF, CR and CR LF, no trimming. Their
 // structural bytes are all ASCII, so they are found 64 bytes at a time and can never be
-// the inside of a longer scalar. Whatever needs more than one byte (an escaped field, a CR
-// that may start CR LF) goes to the byte engine, so rows and errors stay the same.
+// the inside of a longer scalar. What needs more than the text at hand (a field that goes
+// on in the next block, a CR that may start CR LF) or ends in an error goes to the byte
+// engine, so rows, errors and the moment of a read failure stay the same.
 
 #include "Parser.hpp"
 #include "ReaderErrors.hpp"
