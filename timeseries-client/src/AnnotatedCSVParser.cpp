@@ -110,6 +110,12 @@ bool AnnotatedCSVParser::parseBoolean(std::string_view text) noexcept {
 void AnnotatedCSVParser::fail(std::string what) const { throw TimeSeriesError::generic(std::move(what)); }
 
 std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCSVParser::next() {
+  std::optional<ResultRecord> found = nextRecord();
+  if (!found) return std::nullopt;
+  return std::pair{table_, std::move(*found)};
+}
+
+std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
   if (readFailure_) throw *readFailure_;
   while (true) {
     const std::optional<CSV::CSVReader::Row>& read = csv_.next();
@@ -162,9 +168,41 @@ std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCS
       settleColumns();
     } else {
       if (values < columns.size()) fail(valuesText(rowNumber_, "data", values, "values", columns.size()));
-      return std::pair{table_, record(row)};
+      return record(row);
     }
   }
+}
+
+// Reads one cell of the kind and hands the value's constructor arguments to `make`; false
+// when the text has no value of that kind.
+template <typename Make>
+bool AnnotatedCSVParser::readCell(CellKind kind, const std::string& text, Make&& make) const {
+  switch (kind) {
+    case CellKind::text:
+      make(std::in_place_type<std::string>, text);
+      return true;
+    case CellKind::boolean:
+      make(std::in_place_type<bool>, parseBoolean(text));
+      return true;
+    case CellKind::signedInteger:
+      if (auto number = parseSigned(text)) return make(std::in_place_type<std::int64_t>, *number), true;
+      return false;
+    case CellKind::unsignedInteger:
+      if (auto number = parseUnsigned(text)) return make(std::in_place_type<std::uint64_t>, *number), true;
+      return false;
+    case CellKind::floatingPoint:
+      if (auto number = parseDouble(text)) return make(std::in_place_type<double>, *number), true;
+      return false;
+    case CellKind::date:
+      if (auto date = customDates_ ? customDates_->date(text) : OpenISO8601DateFormatter::parse(text))
+        return make(std::in_place_type<platform::Date>, *date), true;
+      return false;
+    case CellKind::bytes:
+      if (auto bytes = platform::base64Decoded(text, platform::Base64Decoding::strict))
+        return make(std::in_place_type<platform::Data>, std::move(*bytes)), true;
+      return false;
+  }
+  return false;
 }
 
 void AnnotatedCSVParser::settleColumns() {
@@ -199,34 +237,16 @@ ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) const {
     const ResultColumn& column = columns[k];
     const std::string& cell = row[static_cast<std::size_t>(column.index()) + 1];
     const std::string& text = cell.empty() ? column.defaultValue : cell;
-    std::optional<Value> value;
-    switch (kinds_[k]) {
-      case CellKind::text:
-        value.emplace(std::in_place_type<std::string>, text);
-        break;
-      case CellKind::boolean:
-        value = parseBoolean(text);
-        break;
-      case CellKind::signedInteger:
-        if (auto number = parseSigned(text)) value = *number;
-        break;
-      case CellKind::unsignedInteger:
-        if (auto number = parseUnsigned(text)) value = *number;
-        break;
-      case CellKind::floatingPoint:
-        if (auto number = parseDouble(text)) value = *number;
-        break;
-      case CellKind::date:
-        if (auto date = customDates_ ? customDates_->date(text) : OpenISO8601DateFormatter::parse(text)) value = *date;
-        break;
-      case CellKind::bytes:
-        if (auto bytes = platform::base64Decoded(text, platform::Base64Decoding::strict)) value = std::move(*bytes);
-        break;
-    }
     if (!namesRepeat_) {
-      if (value) values.emplace_back(column.name, std::move(*value));
+      // The common case: the value is made in its place in the record.
+      readCell(kinds_[k], text, [&](auto&&... made) {
+        values.emplace_back(std::piecewise_construct, std::forward_as_tuple(column.name),
+                            std::forward_as_tuple(std::forward<decltype(made)>(made)...));
+      });
       continue;
     }
+    std::optional<Value> value;
+    readCell(kinds_[k], text, [&](auto&&... made) { value.emplace(std::forward<decltype(made)>(made)...); });
     // A later column of the same name replaces the earlier one's entry, or removes it.
     auto earlier =
         std::find_if(values.begin(), values.end(), [&](const auto& entry) { return entry.first == column.name; });

@@ -19,11 +19,7 @@ QueryAPI::CursorOutcome parsed(QueryAPI::RawOutcome raw) {
 
 }  // namespace
 
-std::optional<ResultRecord> QueryAPI::ResultRecordCursor::next() {
-  auto next = parser_.next();
-  if (!next) return std::nullopt;
-  return std::move(next->second);
-}
+std::optional<ResultRecord> QueryAPI::ResultRecordCursor::next() { return parser_.nextRecord(); }
 
 Dialect QueryAPI::defaultDialect() {
   static const Dialect dialect(

@@ -29,6 +29,8 @@ class AnnotatedCSVParser {
 
   /// The next record with the table it belongs to, or nothing at the end of the answer.
   std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> next();
+  /// The same without the table.
+  std::optional<ResultRecord> nextRecord();
 
   /// Exactly what strtod reads in the C locale from the whole text (decimal or hexadecimal,
   /// exponent, infinity and NaN forms); nothing for the empty text, leading white space or
@@ -42,6 +44,8 @@ class AnnotatedCSVParser {
   enum class CellKind { text, boolean, signedInteger, unsignedInteger, floatingPoint, date, bytes };
 
   void fail(std::string what) const;
+  template <typename Make>
+  bool readCell(CellKind kind, const std::string& text, Make&& make) const;
   void settleColumns();
   ResultRecord record(const CSV::CSVReader::Row& row) const;
 
