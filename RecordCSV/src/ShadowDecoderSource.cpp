@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "CanonicalText.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace RecordCSV {
 namespace {
@@ -147,7 +147,7 @@ std::int64_t ShadowDecoderSource::fieldIndexByName(const CodingKey& key, const C
 bool ShadowDecoderSource::hasHeader(std::string_view name) {
   if (resolvedName(name)) return true;
   return std::any_of(headers_.begin(), headers_.end(),
-                     [name](const std::string& header) { return canonicallyEqual(header, name); });
+                     [name](const std::string& header) { return platform::canonicallyEqual(header, name); });
 }
 
 void ShadowDecoderSource::readTo(std::int64_t row, bool storeAll) {

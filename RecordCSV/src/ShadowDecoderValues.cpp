@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <limits>
 
-#include "CanonicalText.hpp"
 #include "RecordCSV/CodingKeys.hpp"
 #include "ShadowDecoder.hpp"
 #include "platform/coding/Codable.hpp"
 #include "platform/core/Base64.hpp"
+#include "platform/text/CanonicalText.hpp"
 #include "platform/text/CaseMapping.hpp"
 #include "platform/text/DateFormatter.hpp"
 
@@ -121,29 +121,29 @@ std::optional<Float> parseFloat(std::string_view text, const Strategy::NonConfor
   if (parsed && std::isfinite(*parsed)) return parsed;
   const auto* convert = std::get_if<Strategy::NonConformingFloat::Convert>(&strategy.value);
   if (!convert) return std::nullopt;
-  if (canonicallyEqual(text, convert->positiveInfinity)) return std::numeric_limits<Float>::infinity();
-  if (canonicallyEqual(text, convert->negativeInfinity)) return -std::numeric_limits<Float>::infinity();
-  if (canonicallyEqual(text, convert->nan)) return std::numeric_limits<Float>::quiet_NaN();
+  if (platform::canonicallyEqual(text, convert->positiveInfinity)) return std::numeric_limits<Float>::infinity();
+  if (platform::canonicallyEqual(text, convert->negativeInfinity)) return -std::numeric_limits<Float>::infinity();
+  if (platform::canonicallyEqual(text, convert->nan)) return std::numeric_limits<Float>::quiet_NaN();
   return std::nullopt;
 }
 
 /// "TRUE", "YES", "FALSE", "NO" and the empty text once upper-cased by the default case mapping.
 std::optional<bool> parseInsensitively(std::string_view text) {
   std::string upper;
-  if (isASCII(text)) {
+  if (platform::isASCII(text)) {
     upper.reserve(text.size());
     for (const char c : text) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
   } else {
     upper = platform::uppercased(text, platform::Locale::root());
   }
-  if (canonicallyEqual(upper, "TRUE") || canonicallyEqual(upper, "YES")) return true;
-  if (upper.empty() || canonicallyEqual(upper, "FALSE") || canonicallyEqual(upper, "NO")) return false;
+  if (platform::canonicallyEqual(upper, "TRUE") || platform::canonicallyEqual(upper, "YES")) return true;
+  if (upper.empty() || platform::canonicallyEqual(upper, "FALSE") || platform::canonicallyEqual(upper, "NO")) return false;
   return std::nullopt;
 }
 
 std::optional<bool> parseExactly(std::string_view text, std::string_view yes, std::string_view no) {
-  if (canonicallyEqual(text, yes)) return true;
-  if (canonicallyEqual(text, no)) return false;
+  if (platform::canonicallyEqual(text, yes)) return true;
+  if (platform::canonicallyEqual(text, no)) return false;
   return std::nullopt;
 }
 
