@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/io/FileType.hpp"
+#include "platform/io/FileURL.hpp"
 
 namespace platform {
 namespace {
@@ -99,7 +100,7 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
 }
 
 Error unwritableFileError(const std::filesystem::path& file, int error) {
-  const std::string name = file.filename().string();
+  const std::string name = lastPathComponent(file);
   Error::Details details;
   details.userInfo.add("NSFilePath", file.string());
   details.userInfo.add("NSUnderlyingError", std::string(std::strerror(error)));

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/core/Error.hpp"
+#include "platform/io/FileURL.hpp"
 
 namespace platform {
 namespace {
@@ -31,7 +32,7 @@ constexpr std::array<TypeByExtension, 6> types{{
 }  // namespace
 
 Error unreadableFileError(const std::filesystem::path& file, int error) {
-  const std::string name = file.filename().string();
+  const std::string name = lastPathComponent(file);
   Error::Details details;
   details.userInfo.add("NSFilePath", file.string());
   details.userInfo.add("NSUnderlyingError", std::string(std::strerror(error)));

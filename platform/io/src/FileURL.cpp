@@ -70,4 +70,10 @@ std::optional<std::filesystem::path> fileURLPath(std::string_view url) {
   return std::filesystem::path(path);
 }
 
+std::string lastPathComponent(const std::filesystem::path& location) {
+  // A trailing separator leaves an empty last element; the name is the one before it.
+  const std::filesystem::path name = location.filename();
+  return name.empty() ? location.parent_path().filename().string() : name.string();
+}
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/io/FileData.hpp"
+#include "platform/io/FileURL.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
 
 namespace platform {
@@ -28,7 +29,7 @@ TEST(FileData, ReadsWholeFilesAndNamesTheOnesItCannot) {
     std::filesystem::path path;
     std::int64_t code;
   };
-  const Case cases[] = {{folder.path() / "missing.csv", 260}, {folder.path(), 256}};
+  const Case cases[] = {{folder.path() / "missing.csv", 260}, {folder.path(), 256}, {folder.path() / "gone/", 260}};
   for (const Case& c : cases) {
     try {
       readFile(c.path);
@@ -36,6 +37,9 @@ TEST(FileData, ReadsWholeFilesAndNamesTheOnesItCannot) {
     } catch (const Error& error) {
       EXPECT_EQ(error.code(), c.code) << c.path;
       EXPECT_EQ(error.userInfo().get<std::string>("NSFilePath"), c.path.string());
+      // The message names the file, also when its location ends in a separator.
+      EXPECT_NE(error.description().find("\u201C" + lastPathComponent(c.path) + "\u201D"), std::string::npos);
+      EXPECT_EQ(error.description().find("\u201C\u201D"), std::string::npos) << error.description();
     }
   }
 }

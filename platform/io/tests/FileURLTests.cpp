@@ -29,5 +29,11 @@ TEST(FileURL, LocationsAndTheirText) {
     EXPECT_EQ(fileURLPath(bad), std::nullopt) << bad;
 }
 
+TEST(FileURL, LastComponentIgnoresATrailingSeparator) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a/dir/", "dir"}, {"a/dir", "dir"}, {"/tmp/names.csv", "names.csv"}, {"names.csv", "names.csv"}, {"/", ""}};
+  for (const auto& [path, name] : cases) EXPECT_EQ(lastPathComponent(path), name) << path;
+}
+
 }  // namespace
 }  // namespace platform

@@ -14,4 +14,7 @@ std::string fileURLString(const std::filesystem::path& location);
 /// The location of a "file://" URL with an empty or "localhost" host; nothing for any other text.
 std::optional<std::filesystem::path> fileURLPath(std::string_view url);
 
+/// The last component of a location as people name it: "dir" for "a/dir/" as for "a/dir".
+std::string lastPathComponent(const std::filesystem::path& location);
+
 }  // namespace platform
