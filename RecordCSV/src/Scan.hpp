@@ -35,8 +35,8 @@ enum class Kernel {
 std::span<const Kernel> availableKernels();
 /// The kernel readers use: the best available, unless a test pinned another.
 Kernel activeKernel();
-/// Pins the kernel that readers created afterwards use; nothing returns to the best.
-/// For tests, which compare every kernel against the byte engine.
+/// Pins the kernel that readers created afterwards use, one of `availableKernels()`;
+/// nothing returns to the best. For tests, which compare every kernel with the byte engine.
 void pinKernel(std::optional<Kernel> kernel);
 /// The classifier of a kernel; null for the byte engine.
 Classify classifier(Kernel kernel);
