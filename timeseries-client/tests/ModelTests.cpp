@@ -246,6 +246,12 @@ TEST(APIHelper, NamedValues) {
   const auto texts = APIHelper::boolsToText(APIHelper::nonNilValues(values));
   EXPECT_EQ(std::get<Scalar>((*texts)[3].second), Scalar(std::string("true")));
   EXPECT_FALSE(APIHelper::boolsToText(std::nullopt));
+
+  EXPECT_EQ(APIHelper::text(APIHelper::scalar(short(-3))), "-3");
+  EXPECT_EQ(APIHelper::text(APIHelper::scalar(2.0f)), "2.0");
+  EXPECT_EQ(APIHelper::scalar(false), Scalar(false));
+  EXPECT_EQ(APIHelper::text(APIHelper::scalar("text")), "text");
+  EXPECT_EQ(APIHelper::text(APIHelper::scalar(std::vector<int>{1, 2})), "[1, 2]");
 }
 
 }  // namespace

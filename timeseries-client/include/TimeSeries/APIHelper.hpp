@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
 
+#include "platform/core/Error.hpp"
 #include "platform/net/URLComponents.hpp"
 
 namespace TimeSeries {
@@ -24,6 +26,22 @@ class APIHelper {
   using Texts = std::vector<std::pair<std::string, std::string>>;
 
   APIHelper() = delete;
+
+  /// Any value with a text form: booleans and numbers stay what they are, anything else
+  /// becomes its text (platform::describe).
+  template <typename T>
+  static Scalar scalar(const T& value) {
+    if constexpr (std::is_same_v<T, bool>)
+      return value;
+    else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>)
+      return static_cast<std::int64_t>(value);
+    else if constexpr (std::is_integral_v<T>)
+      return static_cast<std::uint64_t>(value);
+    else if constexpr (std::is_floating_point_v<T>)
+      return static_cast<double>(value);
+    else
+      return platform::describe(value);
+  }
 
   static std::string text(const Scalar& value);
   /// The present entries; nothing when none is left.
