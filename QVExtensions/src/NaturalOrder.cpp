@@ -174,7 +174,12 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
     if (int order = keys[a.index].bytes().compare(keys[b.index].bytes())) return order < 0;
     return a.index < b.index;
   };
-  if (!std::is_sorted(entries.begin(), entries.end(), less)) std::sort(entries.begin(), entries.end(), less);
+  // Lists often arrive sorted but for a few names added at the end: sort only those, then merge.
+  const auto unsorted = std::is_sorted_until(entries.begin(), entries.end(), less);
+  if (unsorted != entries.end()) {
+    std::sort(unsorted, entries.end(), less);
+    std::inplace_merge(entries.begin(), unsorted, entries.end(), less);
+  }
 
   std::vector<std::size_t> unique;
   unique.reserve(entries.size());

@@ -17,15 +17,10 @@ bool sameRecords(const LocalCSVImporter::FilenameList& a, const LocalCSVImporter
                     [](const std::shared_ptr<Filename>& x, const std::shared_ptr<Filename>& y) { return *x == *y; });
 }
 
-// What processing reads of a record, copied on the main thread.
-struct NameSource {
-  std::string filename;
-  TokenContext context;
-};
-
 struct ProcessedNames {
-  std::vector<std::string> names;  // one per record of the combined list
-  std::vector<std::size_t> kept;   // positions of the records kept, in natural order
+  LocalCSVImporter::FilenameList records;  // the combined list
+  std::vector<std::string> names;          // one per record
+  std::vector<std::size_t> kept;           // positions of the records kept, in natural order
 };
 
 }  // namespace
@@ -42,8 +37,8 @@ LocalCSVImporter::LocalCSVImporter(Passkey, Ravelin::CSVImportConfig importConfi
                                    Ravelin::CSVExportConfig exportConfig)
     : importConfig_(objectWillChange_, std::move(importConfig)),
       exportConfig_(objectWillChange_, std::move(exportConfig)),
-      manualFilenames_(objectWillChange_,
-                       FilenameList{Filename::make("1 Filename"), Filename::make("1 Filename"), Filename::make("1 Filename")}) {
+      manualFilenames_(objectWillChange_, FilenameList{Filename::make("1 Filename"), Filename::make("1 Filename"),
+                                                       Filename::make("1 Filename")}) {
   exportConfig_.update(
       [](Ravelin::CSVExportConfig& config) { config.replaceIllegalChars = Ravelin::TextReplacement::underscore; });
 }
@@ -100,11 +95,13 @@ void LocalCSVImporter::makeDatasourceRecords() {
   const std::optional<std::string>& header = exportConfig_.get().selectedHeader;
   platform::log("Parsing filenames with " + header.value_or("no header"));
   platform::log("Updating filenames with header " + header.value_or("no header"));
-  datasourceRecords_.submit(
+  datasourceRecords_.request(
       importQueue_, weak_from_this(),
-      [view = *decoded_.view(), header] {
-        // No "Datasource" entry, and header entries under "$" + header.
-        return makeDatasourceFilenames(std::make_shared<const DatasourceContext>(view, std::nullopt, "$"), header);
+      [](LocalCSVImporter& importer) {
+        return [view = *importer.decoded_.view(), header = importer.exportConfig_.get().selectedHeader] {
+          // No "Datasource" entry, and header entries under "$" + header.
+          return makeDatasourceFilenames(std::make_shared<const DatasourceContext>(view, std::nullopt, "$"), header);
+        };
       },
       [](LocalCSVImporter& importer, FilenameList records) {
         if (importer.lastDatasourceRecords_ && sameRecords(*importer.lastDatasourceRecords_, records)) return;
@@ -116,31 +113,38 @@ void LocalCSVImporter::makeDatasourceRecords() {
 // The records keep their identity: their processed names are written on the main thread, when
 // the result arrives, and the set keeps the first record of each processed name.
 void LocalCSVImporter::processNames() {
-  FilenameList records = datasourceFilenames_.get();
-  records.insert(records.end(), manualFilenames_.get().begin(), manualFilenames_.get().end());
-  std::vector<NameSource> sources;
-  sources.reserve(records.size());
-  for (const std::shared_ptr<Filename>& record : records) sources.push_back({record->filename(), record->context()});
-  processing_.submit(
+  processing_.request(
       importQueue_, weak_from_this(),
-      [sources = std::move(sources), exportConfig = exportConfig_.get(), importConfig = importConfig_.get(),
-       tokens = tokenProvider_.get()] {
-        ProcessedNames result;
-        result.names.resize(sources.size());
-        QVExtensions::parallelRanges(sources.size(), [&](std::size_t begin, std::size_t end) {
-          for (std::size_t i = begin; i < end; ++i)
-            result.names[i] =
-                Filename::cleanedName(sources[i].filename, sources[i].context, exportConfig, importConfig, tokens);
-        });
-        result.kept = QVExtensions::naturallySortedUniquePositions(
-            result.names.size(), [&](std::size_t i) -> std::string_view { return result.names[i]; });
-        return result;
+      [](LocalCSVImporter& importer) {
+        // The source names are copied, as the main thread may rename a record; a record's context
+        // never changes, and its processed name is written on the main thread only.
+        FilenameList records = importer.datasourceFilenames_.get();
+        const FilenameList& manual = importer.manualFilenames_.get();
+        records.insert(records.end(), manual.begin(), manual.end());
+        std::vector<std::string> sources;
+        sources.reserve(records.size());
+        for (const std::shared_ptr<Filename>& record : records) sources.push_back(record->filename());
+        return [records = std::move(records), sources = std::move(sources), exportConfig = importer.exportConfig_.get(),
+                importConfig = importer.importConfig_.get(), tokens = importer.tokenProvider_.get()]() mutable {
+          ProcessedNames result;
+          result.names.resize(sources.size());
+          QVExtensions::parallelRanges(sources.size(), [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i)
+              result.names[i] =
+                  Filename::cleanedName(sources[i], records[i]->context(), exportConfig, importConfig, tokens);
+          });
+          result.kept = QVExtensions::naturallySortedUniquePositions(
+              result.names.size(), [&](std::size_t i) -> std::string_view { return result.names[i]; });
+          result.records = std::move(records);
+          return result;
+        };
       },
-      [records = std::move(records)](LocalCSVImporter& importer, ProcessedNames result) {
+      [](LocalCSVImporter& importer, ProcessedNames result) {
         FilenameList kept;
         kept.reserve(result.kept.size());
-        for (std::size_t i : result.kept) kept.push_back(records[i]);
-        for (std::size_t i = 0; i < records.size(); ++i) records[i]->setProcessedName(std::move(result.names[i]));
+        for (std::size_t i : result.kept) kept.push_back(result.records[i]);
+        for (std::size_t i = 0; i < result.records.size(); ++i)
+          result.records[i]->setProcessedName(std::move(result.names[i]));
         importer.fileNames_.set(std::move(kept));
       });
 }

@@ -80,12 +80,15 @@ void CSVImporter::assignDatasourceFilenames() {
 }
 
 void CSVImporter::computeFinalList() {
-  Names names = datasourceFilenames_.get();
-  names.insert(names.end(), manualFilenames_.get().begin(), manualFilenames_.get().end());
-  finalList_.submit(
+  finalList_.request(
       importQueue_, weak_from_this(),
-      [names = std::move(names), config = exportConfig_.get()] {
-        return QVExtensions::naturallySortedUnique(config.cleanedNames(names));
+      [](CSVImporter& importer) {
+        Names names = importer.datasourceFilenames_.get();
+        const Names& manual = importer.manualFilenames_.get();
+        names.insert(names.end(), manual.begin(), manual.end());
+        return [names = std::move(names), config = importer.exportConfig_.get()] {
+          return QVExtensions::naturallySortedUnique(config.cleanedNames(names));
+        };
       },
       [](CSVImporter& importer, Names list) { importer.fileNames_.set(std::move(list)); });
 }
