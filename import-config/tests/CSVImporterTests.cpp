@@ -131,7 +131,11 @@ TEST_F(CSVImporterTest, FinalListIsCleanedDistinctAndSorted) {
   EXPECT_EQ(takeLog().back(), "Adding new filename: Cafe\xCC\x81");
   std::vector<Names> published;
   auto subscription = importer->fileNames().publisher().sink([&](const Names& names) { published.push_back(names); });
+  std::vector<std::size_t> sizesBeforeChanges;  // announced before the change: the old list
+  auto announcements = importer->objectWillChange().sink(
+      [&] { sizesBeforeChanges.push_back(importer->fileNames().get().size()); });
   settle();
+  EXPECT_EQ(sizesBeforeChanges, std::vector<std::size_t>{0});
   EXPECT_EQ(importer->manualFilenames().get(), (Names{"Smith", "Cafe\xCC\x81"}));
   EXPECT_EQ(importer->fileNames().get(), (Names{"b_c", "Caf\xC3\xA9", "Smith"}));
   EXPECT_EQ(published.size(), 1u);  // the lists asked for meanwhile were superseded
