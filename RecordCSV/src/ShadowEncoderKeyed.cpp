@@ -14,6 +14,15 @@ CSVEncoderError nestingError(const CodingPath& path, const CodingKey& key) {
                          platform::UserInfo().add("Coding path", path).add("Key", key));
 }
 
+/// Why a key of the file container cannot name a plain value: it names no row, or rows have
+/// other than one field. Out of line, so that the path of every field stays small.
+[[noreturn, gnu::cold, gnu::noinline]] void failFieldOfFile(const CodingPath& path, const CodingKey& key,
+                                                             bool namesRow) {
+  const CodingPath keyPath = path.appending(key);
+  if (!namesRow) throw ShadowEncoderErrors::invalidRowKey(keyPath, key);
+  throw ShadowEncoderErrors::nestedContainerRequired(keyPath);
+}
+
 }  // namespace
 
 ShadowEncoder::KeyedContainer::KeyedContainer(const ShadowEncoder& encoder)
@@ -28,8 +37,7 @@ EncodingSite ShadowEncoder::KeyedContainer::fieldSite(const CodingKey& key) {
   if (row_) return EncodingSite{*sink_, EncodingFocus::ofField(*row_, sink_->fieldIndex(key, codingPath_)), codingPath_, &key};
   // At the file level a key names a row, which can stand for one value only when rows have one field.
   const std::optional<std::int64_t> row = key.intValue();
-  if (!row) throw ShadowEncoderErrors::invalidRowKey(codingPath_.appending(key), key);
-  if (sink_->writer().expectedFields() != 1) throw ShadowEncoderErrors::nestedContainerRequired(codingPath_.appending(key));
+  if (!row || sink_->writer().expectedFields() != 1) failFieldOfFile(codingPath_, key, row.has_value());
   return EncodingSite{*sink_, EncodingFocus::ofField(*row, 0), codingPath_, &key}.withIndex(0);
 }
 

@@ -8,30 +8,35 @@ namespace {
 
 using Failure = CSVEncoder::Error;
 
-CSVEncoderError noHeadersError(const platform::coding::CodingPath& path, const platform::coding::CodingKey& key) {
-  return CSVEncoderError(Failure::invalidConfiguration,
+// The failures are thrown out of line, so that the paths every field takes stay small.
+
+[[noreturn, gnu::cold, gnu::noinline]] void throwNoHeaders(const platform::coding::CodingPath& path,
+                                                            const platform::coding::CodingKey& key) {
+  throw CSVEncoderError(Failure::invalidConfiguration,
                          "The provided coding key identifying a field cannot be matched to a header, since the CSV "
                          "file has no headers.",
                          "Make the key generate an integer value or provide header during configuration.",
                          platform::UserInfo().add("Coding path", path).add("Key", key));
 }
 
-CSVEncoderError unmatchedKeyError(const platform::coding::CodingPath& path, const platform::coding::CodingKey& key) {
-  return CSVEncoderError(Failure::invalidConfiguration,
+[[noreturn, gnu::cold, gnu::noinline]] void throwUnmatchedKey(const platform::coding::CodingPath& path,
+                                                               const platform::coding::CodingKey& key) {
+  throw CSVEncoderError(Failure::invalidConfiguration,
                          "The provided coding key identifying a field didn't match any CSV header.",
                          "Make the key generate an integer value or provide a matching header.",
                          platform::UserInfo().add("Coding path", path).add("Key", key));
 }
 
-CSVEncoderError rewriteError(std::int64_t row, std::int64_t field, std::string_view text) {
-  return CSVEncoderError(
+[[noreturn, gnu::cold, gnu::noinline]] void throwRewrite(std::int64_t row, std::int64_t field,
+                                                          std::string_view text) {
+  throw CSVEncoderError(
       Failure::invalidPath, "The provided coding path matched a previously written field.",
       "An already written CSV row cannot be rewritten. Be mindful on the encoding order.",
       platform::UserInfo().add("Row index", row).add("Field index", field).add("Value", std::string(text)));
 }
 
-CSVEncoderError paddingError(std::int64_t row, std::int64_t field) {
-  return CSVEncoderError(
+[[noreturn, gnu::cold, gnu::noinline]] void throwPadding(std::int64_t row, std::int64_t field) {
+  throw CSVEncoderError(
       Failure::invalidPath,
       "The provided coding path is too far away from the previously encoded fields. Filling the gap would require "
       "more than 1048576 empty rows or fields.",
@@ -39,8 +44,8 @@ CSVEncoderError paddingError(std::int64_t row, std::int64_t field) {
       platform::UserInfo().add("Row index", row).add("Field index", field));
 }
 
-CSVEncoderError bufferError() {
-  return CSVEncoderError(Failure::bufferFailure,
+[[noreturn, gnu::cold, gnu::noinline]] void throwBufferFailure() {
+  throw CSVEncoderError(Failure::bufferFailure,
                          "The encoding operation finished, but there were still values in the encoding buffer.",
                          "This should never happen, please contact the repo maintainer sending data with a way to "
                          "replicate this error.");
@@ -81,22 +86,16 @@ ShadowEncoderSink::~ShadowEncoderSink() {
   }
 }
 
-std::int64_t ShadowEncoderSink::fieldIndex(const platform::coding::CodingKey& key,
+std::int64_t ShadowEncoderSink::lookUpName(const platform::coding::CodingKey& key,
                                            const platform::coding::CodingPath& codingPath) {
-  if (const std::optional<std::int64_t> index = key.intValue()) return *index;
   const std::string_view name = key.stringValue();
-  if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == name) {
-    const std::int64_t index = resolvedNames_[nextName_].index;
-    if (++nextName_ == resolvedNames_.size()) nextName_ = 0;
-    return index;
-  }
   if (!headerLookup_) {
     const std::vector<std::string>& headers = configuration_.writerConfiguration.headers;
-    if (headers.empty()) throw noHeadersError(codingPath, key);
+    if (headers.empty()) throwNoHeaders(codingPath, key);
     headerLookup_ = CSVEncoder::makeHeaderLookup(headers);
   }
   const std::optional<std::size_t> found = headerLookup_->find(name);
-  if (!found) throw unmatchedKeyError(codingPath, key);
+  if (!found) throwUnmatchedKey(codingPath, key);
   const auto index = static_cast<std::int64_t>(*found);
   const auto known = std::find_if(resolvedNames_.begin(), resolvedNames_.end(),
                                   [name](const ResolvedName& resolved) { return resolved.text == name; });
@@ -111,19 +110,19 @@ std::int64_t ShadowEncoderSink::fieldIndex(const platform::coding::CodingKey& ke
 }
 
 void ShadowEncoderSink::checkPosition(std::string_view text, Position position) const {
-  if (position.row < 0 || position.field < 0) throw rewriteError(position.row, position.field, text);
+  if (position.row < 0 || position.field < 0) throwRewrite(position.row, position.field, text);
   // The highest row written (the writer's current one once it holds a field) or stored.
   std::int64_t highestRow = writer_->rowIndex() - (writer_->fieldIndex() > 0 ? 0 : 1);
   if (const std::optional<std::int64_t> stored = buffer_.highestRow()) highestRow = std::max(highestRow, *stored);
   if (position.row > highestRow && position.row - highestRow - 1 > paddingLimit)
-    throw paddingError(position.row, position.field);
+    throwPadding(position.row, position.field);
   // A fixed width stops padding at the writer; an open one does not.
   if (writer_->expectedFields() > 0) return;
   std::int64_t highestField = position.row == writer_->rowIndex() ? writer_->fieldIndex() - 1 : -1;
   if (const std::optional<std::int64_t> stored = buffer_.highestField(position.row))
     highestField = std::max(highestField, *stored);
   if (position.field > highestField && position.field - highestField - 1 > paddingLimit)
-    throw paddingError(position.row, position.field);
+    throwPadding(position.row, position.field);
 }
 
 void ShadowEncoderSink::fieldValue(std::string_view text, std::int64_t row, std::int64_t field) {
@@ -139,7 +138,7 @@ void ShadowEncoderSink::fieldValue(std::string_view text, std::int64_t row, std:
 }
 
 void ShadowEncoderSink::assembled(std::string_view text, Position position) {
-  if (isBeforeWriter(position)) throw rewriteError(position.row, position.field, text);
+  if (isBeforeWriter(position)) throwRewrite(position.row, position.field, text);
   if (position != Position{writer_->rowIndex(), writer_->fieldIndex()}) return buffer_.store(text, position);
   writer_->writeField(text);
   // Fields that waited for this one follow it, row after row.
@@ -156,7 +155,7 @@ void ShadowEncoderSink::assembled(std::string_view text, Position position) {
 }
 
 void ShadowEncoderSink::sequential(std::string_view text, Position position) {
-  if (position.row < writer_->rowIndex()) throw rewriteError(position.row, position.field, text);
+  if (position.row < writer_->rowIndex()) throwRewrite(position.row, position.field, text);
   if (position.row > writer_->rowIndex()) {
     const std::vector<ShadowEncoderBuffer::Field> waiting = buffer_.takeRow(writer_->rowIndex());
     if (!waiting.empty()) {
@@ -165,7 +164,7 @@ void ShadowEncoderSink::sequential(std::string_view text, Position position) {
     }
     while (writer_->rowIndex() < position.row) writer_->endRow();
   }
-  if (position.field < writer_->fieldIndex()) throw rewriteError(position.row, position.field, text);
+  if (position.field < writer_->fieldIndex()) throwRewrite(position.row, position.field, text);
   if (position.field > writer_->fieldIndex()) return buffer_.store(text, position);
   // A text that waited for this position is older than this one, which wins.
   if (!buffer_.empty()) buffer_.remove(position);
@@ -181,7 +180,7 @@ void ShadowEncoderSink::completeEncoding() {
   ShadowEncoderBuffer::Drained rows = buffer_.drain();
   // Buffered rows may follow an unfinished row of the writer, which is ended first; only a
   // position the writer has passed cannot be written.
-  if (const std::optional<Position> lowest = rows.peek(); lowest && isBeforeWriter(*lowest)) throw bufferError();
+  if (const std::optional<Position> lowest = rows.peek(); lowest && isBeforeWriter(*lowest)) throwBufferFailure();
   Position position;
   std::string_view text;
   std::optional<std::int64_t> row;

@@ -41,7 +41,15 @@ class ShadowEncoderSink {
   std::int64_t bufferedFieldCount(std::int64_t row) const { return buffer_.fieldCount(row); }
 
   /// The field a key names: its integer, else the position of the header with its text.
-  std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath);
+  std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath) {
+    if (const std::optional<std::int64_t> index = key.intValue()) return *index;
+    if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == key.stringValue()) {
+      const std::int64_t index = resolvedNames_[nextName_].index;
+      if (++nextName_ == resolvedNames_.size()) nextName_ = 0;
+      return index;
+    }
+    return lookUpName(key, codingPath);
+  }
   /// Hands over the text of the field at (row, field).
   void fieldValue(std::string_view text, std::int64_t row, std::int64_t field);
   /// Writes what the buffer still holds, in row and field order, and ends the writer. Once
@@ -50,6 +58,8 @@ class ShadowEncoderSink {
 
  private:
   using Position = ShadowEncoderBuffer::Position;
+  /// A name not asked for next: looked up by hash and remembered.
+  std::int64_t lookUpName(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath);
   /// Refuses negative positions and gaps wider than the padding limit, before anything changes.
   void checkPosition(std::string_view text, Position position) const;
   void assembled(std::string_view text, Position position);

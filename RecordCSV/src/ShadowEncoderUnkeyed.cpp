@@ -14,6 +14,11 @@ CSVEncoderError nestingError(const CodingPath& path) {
                          platform::UserInfo().add("Coding path", path));
 }
 
+/// Out of line, so that the path of every element stays small.
+[[noreturn, gnu::cold, gnu::noinline]] void failPlainRow(const CodingPath& path) {
+  throw ShadowEncoderErrors::nestedContainerRequired(path);
+}
+
 }  // namespace
 
 ShadowEncoder::UnkeyedContainer::UnkeyedContainer(const ShadowEncoder& encoder)
@@ -37,7 +42,7 @@ EncodingSite ShadowEncoder::UnkeyedContainer::elementSite() const {
                           codingPath_};
   if (row_) return site.withIndex(currentIndex_);
   // At the file level an element is a row, which can stand for one value only when rows have one field.
-  if (sink_->writer().expectedFields() != 1) throw ShadowEncoderErrors::nestedContainerRequired(codingPath_);
+  if (sink_->writer().expectedFields() != 1) failPlainRow(codingPath_);
   return site.withIndex(currentIndex_).withIndex(0);
 }
 

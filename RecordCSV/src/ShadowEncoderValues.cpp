@@ -15,14 +15,16 @@ namespace {
 
 using Failure = CSVEncoder::Error;
 
-CSVEncoderError rowLevelError(const platform::coding::CodingPath& path) {
-  return CSVEncoderError(Failure::invalidPath, "A field is being encoded at row level.",
+[[noreturn, gnu::cold, gnu::noinline]] void throwRowLevel(const EncodingSite& site) {
+  const platform::coding::CodingPath path = site.codingPath();
+  throw CSVEncoderError(Failure::invalidPath, "A field is being encoded at row level.",
                          "Get a nested container representing a CSV row.",
                          platform::UserInfo().add("Coding path", path));
 }
 
-CSVEncoderError fileLevelError(const platform::coding::CodingPath& path) {
-  return CSVEncoderError(
+[[noreturn, gnu::cold, gnu::noinline]] void throwFileLevel(const EncodingSite& site) {
+  const platform::coding::CodingPath path = site.codingPath();
+  throw CSVEncoderError(
       Failure::invalidPath, "A field is being encoded at file level.",
       "Get a nested container representing the CSV file and then another one representing a CSV row.",
       platform::UserInfo().add("Coding path", path));
@@ -39,11 +41,11 @@ FieldPosition position(const EncodingSite& site) {
   switch (site.focus.kind) {
     case EncodingFocus::Kind::field: return {site.focus.row, site.focus.field};
     case EncodingFocus::Kind::row:
-      if (writer.expectedFields() != 1) throw rowLevelError(site.codingPath());
+      if (writer.expectedFields() != 1) throwRowLevel(site);
       return {site.focus.row, 0};
     case EncodingFocus::Kind::file:
       if (writer.rowIndex() + site.sink.bufferedRowCount() != 0 || writer.expectedFields() != 1)
-        throw fileLevelError(site.codingPath());
+        throwFileLevel(site);
       return {0, 0};
   }
   return {0, 0};
