@@ -1,6 +1,7 @@
 // The decoder's configuration, its entry points over every input, and the lazy decoder.
 
 #include <fstream>
+#include <ranges>
 #include <thread>
 
 #include "DecoderTestSupport.hpp"
@@ -223,20 +224,23 @@ TEST(DecoderLazy, EmptyInput) {
 }
 
 TEST(DecoderLazy, RowsInOrderAndOnePosition) {
-  CSVDecoder::Lazy lazy = CSVDecoder().lazy(std::string("a\nb\nc\n"));
+  CSVDecoder::Lazy lazy = CSVDecoder().lazy(std::string("a\nb\nc\nd\n"));
   std::vector<std::string> paths;
   for (const CSVDecoder::Lazy::Row& row : lazy) {
     paths.push_back(row.decode<RowPath>().path);
     EXPECT_EQ(row.codingPath().description(), paths.back());
     if (paths.size() == 2) break;
   }
-  // Another iteration continues where the first stopped.
+  // Another iteration continues where the first stopped: a view takes only the rows it yields,
+  // and an iterator takes a row only when asked for one.
+  for (const CSVDecoder::Lazy::Row& row : lazy | std::views::take(1)) paths.push_back(row.decode<RowPath>().path);
+  (void)lazy.begin();
   for (const CSVDecoder::Lazy::Row& row : lazy) paths.push_back(row.decode<RowPath>().path);
   EXPECT_EQ(paths,
             (std::vector<std::string>{testing::path({testing::indexKey(0)}), testing::path({testing::indexKey(1)}),
-                                      testing::path({testing::indexKey(2)})}));
+                                      testing::path({testing::indexKey(2)}), testing::path({testing::indexKey(3)})}));
   EXPECT_FALSE(lazy.next());
-  EXPECT_EQ(lazy.currentIndex(), 3);
+  EXPECT_EQ(lazy.currentIndex(), 4);
 }
 
 TEST(DecoderLazy, FailedRowIsUsedUp) {

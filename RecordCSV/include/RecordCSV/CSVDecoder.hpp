@@ -254,26 +254,36 @@ class CSVDecoder::Lazy {
 };
 
 /// An input iterator over the lazy decoder's rows; all iterators share the decoder's position.
+/// A row is taken from the decoder only when it is asked for (read, or compared with the end),
+/// so that a view that stops after n rows takes n rows, not n + 1.
 class CSVDecoder::Lazy::Iterator {
  public:
   using value_type = Row;
   using difference_type = std::ptrdiff_t;
 
   Iterator() = default;
-  explicit Iterator(Lazy& lazy) : lazy_(&lazy), row_(lazy.next()) {}
+  explicit Iterator(Lazy& lazy) : lazy_(&lazy) {}
 
-  const Row& operator*() const { return *row_; }
-  const Row* operator->() const { return &*row_; }
+  const Row& operator*() const { return *current(); }
+  const Row* operator->() const { return &*current(); }
   Iterator& operator++() {
-    row_ = lazy_->next();
+    (void)current();
+    taken_ = false;
     return *this;
   }
   void operator++(int) { ++*this; }
-  friend bool operator==(const Iterator& it, std::default_sentinel_t) { return !it.row_; }
+  friend bool operator==(const Iterator& it, std::default_sentinel_t) { return !it.current(); }
 
  private:
+  const std::optional<Row>& current() const {
+    if (!taken_ && lazy_) row_ = lazy_->next();
+    taken_ = true;
+    return row_;
+  }
+
   Lazy* lazy_ = nullptr;
-  std::optional<Row> row_;
+  mutable std::optional<Row> row_;
+  mutable bool taken_ = false;
 };
 
 inline CSVDecoder::Lazy::Iterator CSVDecoder::Lazy::begin() { return Iterator(*this); }
