@@ -5,8 +5,8 @@
 #include <string>
 
 #include "ReaderErrors.hpp"
-#include "Scan.hpp"
 #include "RecordCSV/UTF8Source.hpp"
+#include "Scan.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {

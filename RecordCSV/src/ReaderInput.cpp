@@ -10,6 +10,7 @@
 #include "Parser.hpp"
 #include "ReaderErrors.hpp"
 #include "RecordCSV/ByteOrderMark.hpp"
+#include "Scan.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
@@ -18,7 +19,7 @@ namespace {
 using Kind = platform::TextEncoding::Kind;
 
 std::string wellFormed(std::string text) {
-  if (platform::isWellFormedUTF8(text)) return text;
+  if (scan::isWellFormedUTF8(text)) return text;
   return platform::toUTF8(platform::toScalars(text));
 }
 
@@ -117,7 +118,7 @@ CSVReader CSVReader::overBytes(std::span<const std::uint8_t> bytes, std::shared_
 }
 
 CSVReader::FileView CSVReader::decode(std::string_view text, const Configuration& configuration) {
-  if (!platform::isWellFormedUTF8(text)) return initWithString(std::string(text), configuration).readFileView();
+  if (!scan::isWellFormedUTF8(text)) return initWithString(std::string(text), configuration).readFileView();
   // The reader lives only inside this call, so it can read the caller's text in place.
   return CSVReader(configuration, UTF8Source::overText(text)).readFileView();
 }

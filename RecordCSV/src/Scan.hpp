@@ -47,6 +47,9 @@ std::size_t asciiEnd(const unsigned char* bytes, std::size_t from, std::size_t l
 /// sequence, or the end of the last sequence that starts before `limit` (which may lie past
 /// it). Runs of ASCII are skipped by the active kernel.
 std::size_t wellFormedUTF8End(std::string_view text, std::size_t from, std::size_t limit);
+inline bool isWellFormedUTF8(std::string_view text) {
+  return wellFormedUTF8End(text, 0, text.size()) == text.size();
+}
 
 /// Bits of the stop bytes among the first `count` (below 64) bytes of `bytes`.
 inline std::uint64_t classifyTail(const char* bytes, std::size_t count, const StopBytes& stops) {
