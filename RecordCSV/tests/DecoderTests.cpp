@@ -142,6 +142,14 @@ class CountingDecoder : public CSVDecoder {
   mutable int reads = 0;
 };
 
+/// Keeps its user information in a store of its own, through the getter and the setter only.
+class StoringDecoder : public CSVDecoder {
+ public:
+  platform::coding::UserInfo userInfo() const override { return store; }
+  void setUserInfo(platform::coding::UserInfo userInfo) override { store = std::move(userInfo); }
+  platform::coding::UserInfo store;
+};
+
 TEST(Decoder, UserInfoReachesEveryDecoderThroughTheGetter) {
   CSVDecoder decoder;
   EXPECT_TRUE(decoder.userInfo().empty());
@@ -158,6 +166,12 @@ TEST(Decoder, UserInfoReachesEveryDecoderThroughTheGetter) {
   EXPECT_EQ(counting.decode<Probe>(std::string("x")).seen, "from override");
   EXPECT_EQ(counting.lazy(std::string("x")).decode<Probe>().seen, "from override");
   EXPECT_EQ(counting.reads, 2);
+
+  // Changing in place goes through the getter and the setter a subclass gives.
+  StoringDecoder storing;
+  storing.modifyUserInfo(
+      [](platform::coding::UserInfo& info) { info[platform::coding::CodingUserInfoKey{"tag"}] = std::string("kept"); });
+  EXPECT_EQ(storing.decode<Probe>(std::string("x")).seen, "kept");
 }
 
 /// The date in column `Column` of a row.

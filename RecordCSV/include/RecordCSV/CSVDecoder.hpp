@@ -121,7 +121,13 @@ class CSVDecoder {
   /// through `userInfo()`.
   virtual platform::coding::UserInfo userInfo() const { return userInfo_; }
   virtual void setUserInfo(platform::coding::UserInfo userInfo) { userInfo_ = std::move(userInfo); }
-  virtual void modifyUserInfo(const std::function<void(platform::coding::UserInfo&)>& modify) { modify(userInfo_); }
+  /// By default through the getter and the setter, so that a subclass that keeps the
+  /// information elsewhere need not override this too.
+  virtual void modifyUserInfo(const std::function<void(platform::coding::UserInfo&)>& modify) {
+    platform::coding::UserInfo info = userInfo();
+    modify(info);
+    setUserInfo(std::move(info));
+  }
 
   /// T decoded from the whole input. The reader's failures to start pass through unchanged.
   template <platform::coding::Decodable T>
