@@ -249,7 +249,7 @@ TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
        "none\n"},
       {{folderSource.string()}, "pelmora-zava: The file \u201Cshoot.csv\u201D couldn\u2019t be opened.\n"
                                 "pelmora-zava: \u201C" + folderSource.string() + "\u201D is a folder; name a datasource file\n"},
-      {{folderSource.string() + "/"}, "pelmora-zava: The file \u201C\u201D couldn\u2019t be opened.\n"
+      {{folderSource.string() + "/"}, "pelmora-zava: The file \u201Cshoot.csv\u201D couldn\u2019t be opened.\n"
                                       "pelmora-zava: \u201C" + folderSource.string() +
                                           "/\u201D is a folder; name a datasource file\n"},
       {{nul.string(), "--export", (folder_ / "out").string()},

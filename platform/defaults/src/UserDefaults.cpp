@@ -141,15 +141,6 @@ bool writeSettingsFile(const fs::path& file, const std::string& text, std::strin
 }
 
 // The general atomic write names its temporary file "<file>.XXXXXX", beside the file.
-bool isTemporaryFileOf(const std::string& name, const std::string& file) {
-  constexpr std::size_t randomLength = 6;  // mkostemp's XXXXXX
-  if (name.size() != file.size() + 1 + randomLength || !name.starts_with(file) || name[file.size()] != '.')
-    return false;
-  return std::all_of(name.end() - randomLength, name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  });
-}
-
 // Where the settings live: a symbolic link is followed to its target (one yet to be made included), so that
 // a write replaces the target and keeps the link.
 fs::path resolvedFile(const fs::path& path) {
@@ -234,7 +225,7 @@ void UserDefaults::removeStaleTemporaryFiles() const {
   std::vector<fs::path> stale;
   std::error_code ec;
   for (fs::directory_iterator entry(file.parent_path(), ec), end; !ec && entry != end; entry.increment(ec)) {
-    if (!isTemporaryFileOf(entry->path().filename().string(), fileName)) continue;
+    if (!platform::isTemporaryFileName(entry->path().filename().string(), fileName)) continue;
     struct stat info {};
     if (::lstat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < cutoff)
       stale.push_back(entry->path());

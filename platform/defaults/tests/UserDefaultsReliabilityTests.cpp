@@ -195,10 +195,11 @@ TEST(UserDefaultsProcesses, OpeningRemovesStaleTemporaryFilesAndNeverWaits) {
     struct timespec times[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
     ::utimensat(AT_FDCWD, (folder / name).c_str(), times, 0);
   };
-  const std::string stale[] = {"leftovers.plist.Ab3xYz", "leftovers.plist.000000"};
-  const std::string kept[] = {"leftovers.plist.F7gH2k",   // fresh: a writer may be at work
-                              "leftovers.plist.backup1",  // not a temporary name
-                              "leftovers.plist.ab_xyz", "other.plist.Ab3xYz", "leftovers.plist.lock"};
+  const std::string stale[] = {"leftovers.plist.pz-tmp-Ab3xYz", "leftovers.plist.pz-tmp-000000"};
+  const std::string kept[] = {"leftovers.plist.pz-tmp-F7gH2k",  // fresh: a writer may be at work
+                              "leftovers.plist.backup",         // a person's own files
+                              "leftovers.plist.Ab3xYz", "leftovers.plist.pz-tmp-ab_xyz",
+                              "other.plist.pz-tmp-Ab3xYz", "leftovers.plist.lock"};
   auto makeAll = [&] {
     for (const std::string& name : stale) make(name, 120);
     make(kept[0], 0);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -13,6 +14,9 @@
 
 namespace platform {
 namespace {
+
+constexpr std::string_view temporaryMarker = ".pz-tmp-";
+constexpr std::size_t randomLength = 6;  // mkostemp's XXXXXX
 
 struct Descriptor {
   int value;
@@ -70,8 +74,8 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
   const std::filesystem::path target = writeTarget(file);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  // "<target>.XXXXXX": the settings store knows its stale temporary files by this name.
-  std::string temporary = target.string() + ".XXXXXX";
+  std::string temporary = target.string();
+  temporary.append(temporaryMarker).append("XXXXXX");
   Descriptor descriptor{::mkostemp(temporary.data(), O_CLOEXEC)};
   if (descriptor.value < 0) throw unwritableFileError(file, errno);
 
@@ -97,6 +101,15 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
   const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
   Descriptor folderDescriptor{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (folderDescriptor.value >= 0) ::fsync(folderDescriptor.value);
+}
+
+bool isTemporaryFileName(std::string_view name, std::string_view fileName) {
+  if (name.size() != fileName.size() + temporaryMarker.size() + randomLength || !name.starts_with(fileName) ||
+      name.substr(fileName.size(), temporaryMarker.size()) != temporaryMarker)
+    return false;
+  return std::all_of(name.end() - randomLength, name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
 }
 
 Error unwritableFileError(const std::filesystem::path& file, int error) {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "platform/core/Data.hpp"
 #include "platform/core/Error.hpp"
@@ -23,6 +24,11 @@ Data readFile(const std::filesystem::path& file);
 /// temporary file remains. Throws the error of `unwritableFileError`.
 void writeFileAtomically(const std::filesystem::path& file, const Data& bytes,
                          std::optional<mode_t> mode = std::nullopt);
+
+/// Whether `name` is that of a temporary file a write to the file named `fileName` makes
+/// ("<fileName>.pz-tmp-" and six letters or digits), so leftovers of a killed writer can be
+/// told from a person's own files (such as "<fileName>.backup").
+bool isTemporaryFileName(std::string_view name, std::string_view fileName);
 
 /// The error for a file that cannot be written (`errorNumber` from the system): it names the file.
 Error unwritableFileError(const std::filesystem::path& file, int errorNumber);
