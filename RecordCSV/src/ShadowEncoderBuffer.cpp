@@ -1,6 +1,7 @@
 #include "ShadowEncoderBuffer.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace RecordCSV {
@@ -20,7 +21,7 @@ bool ShadowEncoderBuffer::Drained::next(Position& position, std::string_view& te
   if (hasEntry && (!hasSparse || entries_[entry_].position < sparse_[sparseEntry_].first)) {
     const Entry& entry = entries_[entry_++];
     position = entry.position;
-    text = textAt(arena_, entry.offset);
+    text = textOf(entry);
     return true;
   }
   if (!hasSparse) return false;
@@ -31,27 +32,42 @@ bool ShadowEncoderBuffer::Drained::next(Position& position, std::string_view& te
 }
 
 ShadowEncoderBuffer::ShadowEncoderBuffer(std::int64_t expectedFields, std::size_t reservedRows)
-    : expectedFields_(static_cast<std::size_t>(std::max<std::int64_t>(expectedFields, 1))) {
-  entries_.reserve(reservedRows * expectedFields_);
-}
+    : arena_(std::max<std::size_t>(reservedRows * static_cast<std::size_t>(std::max<std::int64_t>(expectedFields, 1)) * 16,
+                                   256)),
+      expectedFields_(static_cast<std::size_t>(std::max<std::int64_t>(expectedFields, 1))) {}
 
-std::string_view ShadowEncoderBuffer::textAt(const std::string& arena, std::size_t offset) {
+std::string_view ShadowEncoderBuffer::Arena::textAt(const char* stored) {
   std::size_t length = 0;
   for (int shift = 0;; shift += 7) {
-    const auto byte = static_cast<unsigned char>(arena[offset++]);
+    const auto byte = static_cast<unsigned char>(*stored++);
     length |= static_cast<std::size_t>(byte & 0x7F) << shift;
     if (byte < 0x80) break;
   }
-  return {arena.data() + offset, length};
+  return {stored, length};
 }
 
-void ShadowEncoderBuffer::setText(Entry& entry, std::string_view text) {
-  // A replaced text stays in the arena until the buffer empties.
-  entry.offset = arena_.size();
+const char* ShadowEncoderBuffer::Arena::add(std::string_view text) {
+  constexpr std::size_t blockSize = std::size_t{1} << 20;
+  constexpr std::size_t maximumPrefix = 10;
+  const std::size_t needed = maximumPrefix + text.size();
+  if (blocks_.empty() || blocks_.back().size - used_ < needed) {
+    const std::size_t size = std::max(needed, blocks_.empty() ? firstBlock_ : blockSize);
+    blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size});
+    used_ = 0;
+  }
+  char* const start = blocks_.back().bytes.get() + used_;
+  char* out = start;
   std::size_t length = text.size();
-  for (; length >= 0x80; length >>= 7) arena_.push_back(static_cast<char>((length & 0x7F) | 0x80));
-  arena_.push_back(static_cast<char>(length));
-  arena_.append(text);
+  for (; length >= 0x80; length >>= 7) *out++ = static_cast<char>((length & 0x7F) | 0x80);
+  *out++ = static_cast<char>(length);
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  used_ = static_cast<std::size_t>(out - blocks_.back().bytes.get()) + text.size();
+  return start;
+}
+
+void ShadowEncoderBuffer::Arena::clear() noexcept {
+  if (blocks_.size() > 1) blocks_.resize(1);
+  used_ = 0;
 }
 
 void ShadowEncoderBuffer::store(std::string_view text, Position position) {
@@ -63,15 +79,15 @@ void ShadowEncoderBuffer::store(std::string_view text, Position position) {
   }
   if (entries_.empty() || entries_.back().position < position) {
     if (active() == 0 || entries_.back().position.row != position.row) ++activeRows_;
-    Entry& entry = entries_.emplace_back(Entry{position, 0});
-    setText(entry, text);
+    entries_.push_back(Entry{position, arena_.add(text)});
     return;
   }
   const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(begin_);
   const auto found = std::lower_bound(first, entries_.end(), position,
                                       [](const Entry& entry, const Position& p) { return entry.position < p; });
+  // A replaced text stays in the arena until the buffer empties.
   if (found != entries_.end() && found->position == position)
-    setText(*found, text);
+    found->text = arena_.add(text);
   else
     sparse_.emplace(position, std::string(text));
 }
@@ -125,8 +141,8 @@ std::vector<ShadowEncoderBuffer::Field> ShadowEncoderBuffer::takeRow(std::int64_
 
 ShadowEncoderBuffer::Drained ShadowEncoderBuffer::drain() {
   Drained drained;
-  entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(begin_));
   drained.entries_ = std::move(entries_);
+  drained.entry_ = begin_;
   drained.arena_ = std::move(arena_);
   drained.sparse_.reserve(sparse_.size());
   for (auto& [position, text] : sparse_) drained.sparse_.emplace_back(position, std::move(text));

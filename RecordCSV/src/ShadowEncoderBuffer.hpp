@@ -1,13 +1,15 @@
 #pragma once
 // Field texts that reached the encoder's sink before the writer could take them, by
 // (row, field) position. Built for in-order arrival: positions that come after every
-// stored one are appended to a sorted run whose texts share one arena; the few that
-// arrive out of order go to a sorted map. Memory grows with the fields stored, never
-// with the index values.
+// stored one are appended to a sorted run whose texts share an arena of blocks; the few
+// that arrive out of order go to a sorted map. Memory grows with the fields stored, never
+// with the index values, and nothing stored is ever copied to make room.
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,10 +32,28 @@ class ShadowEncoderBuffer {
 
   struct Entry {
     Position position;
-    std::size_t offset;  // the text's length, as a varint, then the text, in the arena
+    const char* text;  // the text's length as a varint, then the text, in the arena
   };
-  /// The text an entry's offset leads to.
-  static std::string_view textAt(const std::string& arena, std::size_t offset);
+
+  /// Blocks of texts that never move.
+  class Arena {
+   public:
+    explicit Arena(std::size_t firstBlock) : firstBlock_(firstBlock) {}
+    /// A stable copy of `text`, for `textAt`.
+    const char* add(std::string_view text);
+    /// Forgets every text, keeping the first block for reuse.
+    void clear() noexcept;
+    static std::string_view textAt(const char* stored);
+
+   private:
+    struct Block {
+      std::unique_ptr<char[]> bytes;
+      std::size_t size;
+    };
+    std::vector<Block> blocks_;
+    std::size_t used_ = 0;
+    std::size_t firstBlock_;
+  };
 
   /// Every stored field at once, in row-then-field order; the buffer is empty once made.
   class Drained {
@@ -45,9 +65,9 @@ class ShadowEncoderBuffer {
 
    private:
     friend class ShadowEncoderBuffer;
-    std::vector<Entry> entries_;
+    std::deque<Entry> entries_;
     std::size_t entry_ = 0;
-    std::string arena_;
+    Arena arena_{0};
     std::vector<std::pair<Position, std::string>> sparse_;
     std::size_t sparseEntry_ = 0;
   };
@@ -84,8 +104,7 @@ class ShadowEncoderBuffer {
 
  private:
   std::size_t active() const noexcept { return entries_.size() - begin_; }
-  std::string_view textOf(const Entry& entry) const { return textAt(arena_, entry.offset); }
-  void setText(Entry& entry, std::string_view text);
+  static std::string_view textOf(const Entry& entry) { return Arena::textAt(entry.text); }
   /// The active entries of one row.
   std::pair<std::size_t, std::size_t> rowRange(std::int64_t row) const;
   /// Removes an active entry, keeping the distinct-row count right.
@@ -94,9 +113,9 @@ class ShadowEncoderBuffer {
 
   // The sorted run: entries_[begin_...]. Every position of `sparse_` lies before the last
   // entry, removed ones included, so a position after it is always new.
-  std::vector<Entry> entries_;
+  std::deque<Entry> entries_;
   std::size_t begin_ = 0;
-  std::string arena_;
+  Arena arena_;
   std::int64_t activeRows_ = 0;  // distinct rows among the active entries
   std::map<Position, std::string> sparse_;
   std::size_t expectedFields_;
