@@ -3,13 +3,18 @@
 namespace TimeSeries {
 namespace {
 
+// A quoted text; bytes that are not UTF-8 (a server may send any in a header) print as U+FFFD.
+std::string quoted(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 // As a dictionary prints: ["Name": "value", "Other": "value"], or [:] when empty.
 std::string headersText(const TimeSeriesError::Headers& headers) {
   if (headers.empty()) return "[:]";
   std::string text = "[";
   for (std::size_t i = 0; i < headers.size(); ++i) {
     if (i) text += ", ";
-    text += nlohmann::json(headers[i].first).dump() + ": " + nlohmann::json(headers[i].second).dump();
+    text += quoted(headers[i].first) + ": " + quoted(headers[i].second);
   }
   return text + "]";
 }

@@ -210,6 +210,9 @@ TEST(TimeSeriesError, Descriptions) {
        R"(HTTP Headers: ["Content-Type": "application/json", "X-Id": "7"])"},
       {TimeSeriesError::error(500, TimeSeriesError::Headers{}, std::nullopt, generic("x")),
        "(500) Reason: x, HTTP Headers: [:]"},
+      {TimeSeriesError::error(502, TimeSeriesError::Headers{{"X-Note", "caf\xE9"}, {"X-Say", "\"hi\""}},
+                              std::nullopt, generic("x")),
+       "(502) Reason: x, HTTP Headers: [\"X-Note\": \"caf\xEF\xBF\xBD\", \"X-Say\": \"\\\"hi\\\"\"]"},
       {TimeSeriesError::generic("Missing data"), "Missing data"},
       {TimeSeriesError::cause(std::make_exception_ptr(std::runtime_error("stream broke"))), "Reason: stream broke"},
       {TimeSeriesError::queryException(897, "failed to execute query"), "(897) Reason: failed to execute query"},
@@ -217,7 +220,7 @@ TEST(TimeSeriesError, Descriptions) {
   for (const Case& c : cases) EXPECT_STREQ(c.error.what(), c.text);
   EXPECT_EQ(cases[1].error.statusCode(), 404);
   EXPECT_EQ(cases[1].error.body()->at("code"), "invalid");
-  EXPECT_EQ(cases[5].error.kind(), TimeSeriesError::Kind::queryException);
+  EXPECT_EQ(cases[6].error.kind(), TimeSeriesError::Kind::queryException);
 }
 
 TEST(APIHelper, NamedValues) {
