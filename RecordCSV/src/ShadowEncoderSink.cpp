@@ -181,18 +181,22 @@ void ShadowEncoderSink::completeEncoding() {
   // Buffered rows may follow an unfinished row of the writer, which is ended first; only a
   // position the writer has passed cannot be written.
   if (const std::optional<Position> lowest = rows.peek(); lowest && isBeforeWriter(*lowest)) throwBufferFailure();
+  // Each row goes to the writer whole, its gaps filled with empty fields.
+  std::vector<std::string_view> fields;
   Position position;
   std::string_view text;
   std::optional<std::int64_t> row;
   while (rows.next(position, text)) {
     if (position.row != row) {
-      if (row) writer_->endRow();
+      if (row) writer_->writeRow(fields);
+      fields.clear();
       while (writer_->rowIndex() < position.row) writer_->endRow();
       row = position.row;
     }
-    writePadded(position.field, text);
+    while (writer_->fieldIndex() + static_cast<std::int64_t>(fields.size()) < position.field) fields.emplace_back();
+    fields.push_back(text);
   }
-  if (row) writer_->endRow();
+  if (row) writer_->writeRow(fields);
   writer_->endEncoding();
 }
 
