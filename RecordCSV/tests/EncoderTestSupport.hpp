@@ -2,8 +2,12 @@
 // Values for the record encoder's tests: cells written at chosen positions, and a value
 // whose encoding is a test's own function.
 
+#include <array>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
