@@ -80,6 +80,7 @@ void ShadowEncoderBuffer::store(std::string_view text, Position position) {
   if (entries_.empty() || entries_.back().position < position) {
     if (active() == 0 || entries_.back().position.row != position.row) ++activeRows_;
     entries_.push_back(Entry{position, arena_.add(text)});
+    dropRemovedFront();
     return;
   }
   const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(begin_);
@@ -128,11 +129,13 @@ std::vector<ShadowEncoderBuffer::Field> ShadowEncoderBuffer::takeRow(std::int64_
   }
   const auto [start, end] = rowRange(row);
   if (start < end) {
-    if (start == begin_)
+    if (start == begin_) {
       begin_ = end;
-    else
+      dropRemovedFront();
+    } else {
       entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(start),
                      entries_.begin() + static_cast<std::ptrdiff_t>(end));
+    }
     --activeRows_;
   }
   resetWhenEmpty();
@@ -204,10 +207,20 @@ void ShadowEncoderBuffer::eraseEntry(std::size_t i) {
   const bool sharesRow = (i > begin_ && entries_[i - 1].position.row == row) ||
                          (i + 1 < entries_.size() && entries_[i + 1].position.row == row);
   if (!sharesRow) --activeRows_;
-  if (i == begin_)
+  if (i == begin_) {
     ++begin_;
-  else
+    dropRemovedFront();
+  } else {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+void ShadowEncoderBuffer::dropRemovedFront() {
+  // Removed entries go, but the last one stays while it is the bound of the sparse positions.
+  while (begin_ > 0 && begin_ < entries_.size()) {
+    entries_.pop_front();
+    --begin_;
+  }
 }
 
 void ShadowEncoderBuffer::resetWhenEmpty() {

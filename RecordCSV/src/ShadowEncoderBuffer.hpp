@@ -110,6 +110,7 @@ class ShadowEncoderBuffer {
   /// Removes an active entry, keeping the distinct-row count right.
   void eraseEntry(std::size_t i);
   void resetWhenEmpty();
+  void dropRemovedFront();
 
   // The sorted run: entries_[begin_...]. Every position of `sparse_` lies before the last
   // entry, removed ones included, so a position after it is always new.

@@ -185,6 +185,25 @@ TEST(EncoderBuffering, TheBufferKeepsPositionsInOrderWhateverTheirArrival) {
   std::vector<std::string> order;
   while (drained.next(position, text)) order.push_back(std::to_string(position.row) + ":" + std::string(text));
   EXPECT_EQ(order, (std::vector<std::string>{"5:a2", "9:z"}));
+
+  // Fields taken from the front, as an assembling writer takes them, leave the rest intact.
+  ShadowEncoderBuffer assembling(2, 2);
+  for (std::int64_t r = 0; r < 4; ++r)
+    for (std::int64_t f = 0; f < 2; ++f) assembling.store(std::to_string(r * 2 + f), {r, f});
+  assembling.store("early", {1, 0});
+  EXPECT_EQ(assembling.take({0, 0}), "0");
+  EXPECT_EQ(assembling.take({0, 1}), "1");
+  EXPECT_EQ(assembling.takeRow(1).front().text, "early");
+  EXPECT_EQ(assembling.rowCount(), 2);
+  for (std::int64_t f = 0; f < 2; ++f) EXPECT_TRUE(assembling.remove({3, f}));
+  EXPECT_EQ(assembling.highestRow(), 2);
+  EXPECT_TRUE(assembling.follows({3, 0}));
+  assembling.store("x", {0, 5});
+  EXPECT_EQ(assembling.fieldCount(0), 1);
+  EXPECT_EQ(assembling.take({2, 1}), "5");
+  EXPECT_EQ(assembling.take({2, 0}), "4");
+  EXPECT_EQ(assembling.take({0, 5}), "x");
+  EXPECT_TRUE(assembling.empty());
 }
 
 TEST(EncoderBuffering, AFileKeepsWhatWasEncodedBeforeAFailure) {
