@@ -95,6 +95,15 @@ struct SlotKey {
   }
 };
 
+/// A key whose text is made on request, as computed keys are.
+struct MadeKey {
+  int number = 0;
+  std::string stringValue() const { return "key number " + std::to_string(number); }
+  std::optional<std::int64_t> intValue() const { return std::nullopt; }
+  static std::optional<MadeKey> fromString(std::string_view) { return std::nullopt; }
+  static std::optional<MadeKey> fromInt(std::int64_t) { return std::nullopt; }
+};
+
 enum class Column { first, second };
 constexpr std::array<std::string_view, 2> codingKeyNames(Column) { return {"first", "second"}; }
 constexpr bool codingKeyUsesIndex(Column) { return true; }
@@ -239,6 +248,8 @@ TEST(Coding, KeysEraseAndDescribeThemselves) {
       {CodingKey(Column::second), "second", 1, "Column(stringValue: \"second\", intValue: 1)"},
       {CodingKey(school::StudentKey::flags), "flags", std::nullopt, "StudentKey(stringValue: \"flags\", intValue: nil)"},
       {CodingKey(*SlotKey::fromInt(7)), "7", 7, "SlotKey(stringValue: \"7\", intValue: 7)"},
+      {CodingKey(MadeKey{12}), "key number 12", std::nullopt,
+       "MadeKey(stringValue: \"key number 12\", intValue: nil)"},
       {CodingKey("IndexKey", "-3", -3), "-3", -3, "IndexKey(stringValue: \"-3\", intValue: -3)"},
       {CodingKey(), "", std::nullopt, "(stringValue: \"\", intValue: nil)"},
   };

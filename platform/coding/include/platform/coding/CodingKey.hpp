@@ -62,13 +62,14 @@ const auto& enumNames() {
 }
 }  // namespace detail
 
-/// The text of a key of any key type.
+/// The text of a key of any key type: a view of an enum key's name, or whatever a struct key's
+/// `stringValue()` gives (a text it returns by value stays a value, so it cannot dangle).
 template <CodingKeyType K>
-std::string_view keyStringValue(const K& key) {
+decltype(auto) keyStringValue(const K& key) {
   if constexpr (EnumCodingKey<K>) {
     const auto& names = detail::enumNames<K>();
     const auto ordinal = static_cast<std::size_t>(key);
-    return ordinal < names.size() ? names[ordinal] : std::string_view();
+    return ordinal < names.size() ? std::string_view(names[ordinal]) : std::string_view();
   } else {
     return key.stringValue();
   }
