@@ -26,4 +26,20 @@ DeletePredicateRequest DeletePredicateRequest::fromJSON(const nlohmann::ordered_
   return request;
 }
 
+void DeletePredicateRequest::encode(platform::coding::Encoder& encoder) const {
+  auto container = encoder.container<CodingKeys>();
+  container.encode(start, CodingKeys::start);
+  container.encode(stop, CodingKeys::stop);
+  container.encodeIfPresent(predicate, CodingKeys::predicate);
+}
+
+DeletePredicateRequest DeletePredicateRequest::decode(platform::coding::Decoder& decoder) {
+  auto container = decoder.container<CodingKeys>();
+  DeletePredicateRequest read;
+  read.start = container.decode<platform::Date>(CodingKeys::start);
+  read.stop = container.decode<platform::Date>(CodingKeys::stop);
+  read.predicate = container.decodeIfPresent<std::string>(CodingKeys::predicate);
+  return read;
+}
+
 }  // namespace TimeSeries

@@ -43,4 +43,24 @@ Dialect Dialect::fromJSON(const nlohmann::ordered_json& json, const platform::co
   return dialect;
 }
 
+void Dialect::encode(platform::coding::Encoder& encoder) const {
+  auto container = encoder.container<CodingKeys>();
+  container.encodeIfPresent(header, CodingKeys::header);
+  container.encodeIfPresent(delimiter, CodingKeys::delimiter);
+  container.encodeIfPresent(annotations, CodingKeys::annotations);
+  container.encodeIfPresent(commentPrefix, CodingKeys::commentPrefix);
+  container.encodeIfPresent(dateTimeFormat, CodingKeys::dateTimeFormat);
+}
+
+Dialect Dialect::decode(platform::coding::Decoder& decoder) {
+  auto container = decoder.container<CodingKeys>();
+  Dialect read;
+  read.header = container.decodeIfPresent<bool>(CodingKeys::header);
+  read.delimiter = container.decodeIfPresent<std::string>(CodingKeys::delimiter);
+  read.annotations = container.decodeIfPresent<std::vector<Annotations>>(CodingKeys::annotations);
+  read.commentPrefix = container.decodeIfPresent<std::string>(CodingKeys::commentPrefix);
+  read.dateTimeFormat = container.decodeIfPresent<DateTimeFormat>(CodingKeys::dateTimeFormat);
+  return read;
+}
+
 }  // namespace TimeSeries

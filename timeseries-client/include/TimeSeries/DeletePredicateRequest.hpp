@@ -2,6 +2,7 @@
 // The body of a delete request: the time range and an optional predicate in the server's
 // syntax. `toJSON` writes the dates through the encoder (which may throw
 // platform::coding::EncodingError); `fromJSON` throws platform::coding::DecodingError.
+// `encode` and `decode` do the same through any coder of the coding interface.
 
 #include <array>
 #include <nlohmann/json.hpp>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "TimeSeries/CodableHelper.hpp"
+#include "platform/coding/Codable.hpp"
 #include "platform/core/Date.hpp"
 
 namespace TimeSeries {
@@ -28,6 +30,9 @@ struct DeletePredicateRequest {
 
   nlohmann::ordered_json toJSON(const JSONEncoder& encoder = *CodableHelper::jsonEncoder()) const;
   static DeletePredicateRequest fromJSON(const nlohmann::ordered_json& json);
+
+  void encode(platform::coding::Encoder& encoder) const;
+  static DeletePredicateRequest decode(platform::coding::Decoder& decoder);
 };
 
 }  // namespace TimeSeries

@@ -1,6 +1,7 @@
 #pragma once
 // The requested form of a query's CSV answer. Every field is optional; an absent field is
-// left out of the JSON. `fromJSON` throws platform::coding::DecodingError.
+// left out of the JSON. `fromJSON` throws platform::coding::DecodingError. `encode` and
+// `decode` do the same through any coder of the coding interface.
 
 #include <array>
 #include <nlohmann/json.hpp>
@@ -41,6 +42,9 @@ struct Dialect {
   nlohmann::ordered_json toJSON() const;
   /// `codingPath` is where the dialect stands in the document, for errors.
   static Dialect fromJSON(const nlohmann::ordered_json& json, const platform::coding::CodingPath& codingPath = {});
+
+  void encode(platform::coding::Encoder& encoder) const;
+  static Dialect decode(platform::coding::Decoder& decoder);
 };
 
 template <>
@@ -61,3 +65,10 @@ struct EnumTable<Dialect::DateTimeFormat> {
 };
 
 }  // namespace TimeSeries
+
+template <>
+struct platform::coding::Coding<TimeSeries::Dialect::Annotations>
+    : TimeSeries::RawValueCoding<TimeSeries::Dialect::Annotations> {};
+template <>
+struct platform::coding::Coding<TimeSeries::Dialect::DateTimeFormat>
+    : TimeSeries::RawValueCoding<TimeSeries::Dialect::DateTimeFormat> {};

@@ -1,7 +1,8 @@
 #pragma once
 // The body of a query request. `toJSON` writes the present fields ("now" through the
 // encoder's dates, which may throw platform::coding::EncodingError); `fromJSON` throws
-// platform::coding::DecodingError and ignores keys it does not know.
+// platform::coding::DecodingError and ignores keys it does not know. `encode` and `decode`
+// do the same through any coder of the coding interface, whose dates are the coder's.
 
 #include <array>
 #include <map>
@@ -38,6 +39,9 @@ struct Query {
   nlohmann::ordered_json toJSON(const JSONEncoder& encoder = *CodableHelper::jsonEncoder()) const;
   /// "now" is read by CodableHelper's date formatter.
   static Query fromJSON(const nlohmann::ordered_json& json);
+
+  void encode(platform::coding::Encoder& encoder) const;
+  static Query decode(platform::coding::Decoder& decoder);
 };
 
 template <>
@@ -47,3 +51,7 @@ struct EnumTable<Query::ModelType> {
 };
 
 }  // namespace TimeSeries
+
+template <>
+struct platform::coding::Coding<TimeSeries::Query::ModelType> : TimeSeries::RawValueCoding<TimeSeries::Query::ModelType> {
+};

@@ -5,8 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/coding/Codable.hpp"
 
 namespace TimeSeries {
 
@@ -27,6 +30,23 @@ constexpr std::optional<E> fromRaw(std::string_view text) {
     if (raw == text) return item;
   return std::nullopt;
 }
+
+/// How such an enumeration codes itself: one text value; a text of no case is data corrupted.
+template <typename E>
+struct RawValueCoding {
+  static E decode(platform::coding::Decoder& decoder) {
+    platform::coding::SingleValueDecodingContainer container = decoder.singleValueContainer();
+    const std::string text = container.decode<std::string>();
+    if (std::optional<E> found = fromRaw<E>(text)) return *found;
+    throw platform::coding::DecodingError::dataCorrupted(
+        {container.codingPath(),
+         "Cannot initialize " + std::string(platform::coding::typeName<E>()) + " from invalid String value " + text,
+         nullptr});
+  }
+  static void encode(const E& value, platform::coding::Encoder& encoder) {
+    encoder.singleValueContainer().encode(rawValue(value));
+  }
+};
 
 template <typename E>
 constexpr auto allCases() {
