@@ -49,6 +49,7 @@ void LocalCSVImporter::watchProperties() {
   data_.publisher()
       .sink([this](const std::optional<platform::Data>& data) {
         if (!data) return;
+        presentData_ = *data;
         decoded_.dataChanged();
         decode();
       })
@@ -77,8 +78,8 @@ void LocalCSVImporter::watchProperties() {
 }
 
 void LocalCSVImporter::decode() {
-  if (!data_.get()) return;
-  std::optional<Ravelin::DecodedFile::Outcome> outcome = decoded_.decode(*data_.get(), importConfig_.get());
+  if (!presentData_) return;
+  std::optional<Ravelin::DecodedFile::Outcome> outcome = decoded_.decode(*presentData_, importConfig_.get());
   if (!outcome) return;  // the same result, already out
   error_.set(outcome->error);
   if (outcome->view && decoded_.giveOut(std::move(outcome->view))) decodedChanged_.send();

@@ -175,6 +175,21 @@ TEST_F(LocalCSVImporterTest, DecodingFailuresLandInErrorAndChangeNothingElse) {
   EXPECT_EQ(processedNames(), (Texts{"1 Filename", "new"}));
 }
 
+// Absent data is skipped, not forgotten: the settings go on applying to the last bytes present.
+TEST_F(LocalCSVImporterTest, SettingsChangedAfterDataWentAbsentDecodeTheLastBytes) {
+  importer->importString("Name;Grade\nb;2\na;1\n", "public.comma-separated-values-text");
+  settle();
+  importer->data().set(std::nullopt);
+  settle();
+  EXPECT_EQ(importer->headers().get(), (Texts{"Name;Grade"}));  // nothing decoded
+  importer->importConfig().update([](Ravelin::CSVImportConfig& c) { c.fieldDelimiter = Ravelin::Delimiter::semiColon; });
+  settle();
+  EXPECT_FALSE(importer->data().get());
+  EXPECT_EQ(importer->headers().get(), (Texts{"Name", "Grade"}));
+  EXPECT_EQ(importer->exportConfig().get().selectedHeader, "Name");
+  EXPECT_EQ(processedNames(), (Texts{"1 Filename", "a", "b"}));
+}
+
 // Work queued on both queues, the file's hand-over included, outlives the importer harmlessly.
 TEST_F(LocalCSVImporterTest, WorkQueuedForAGoneImporterIsDropped) {
   importer->importURL(write("late.csv", "Name\nc\n"));

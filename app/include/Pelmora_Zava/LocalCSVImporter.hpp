@@ -94,6 +94,7 @@ class LocalCSVImporter : public std::enable_shared_from_this<LocalCSVImporter> {
   platform::Published<FilenameList> datasourceFilenames_{objectWillChange_};
   platform::Published<FilenameList> manualFilenames_;
 
+  std::optional<platform::Data> presentData_;  // the last bytes `data` held: absent data is skipped
   Ravelin::DecodedFile decoded_;
   platform::Subject<> decodedChanged_;  // the header and header-guess chains hear it
   std::optional<std::optional<std::string>> selectedHeader_;  // as the datasource chain last saw it
