@@ -28,7 +28,13 @@ nlohmann::ordered_json JSONEncoder::encodeDate(platform::Date date,
 }
 
 platform::Data JSONEncoder::bytes(const nlohmann::ordered_json& document) const {
-  return platform::Data::fromString(document.dump(2));
+  try {
+    return platform::Data::fromString(document.dump(2));
+  } catch (const nlohmann::ordered_json::type_error&) {
+    // Only a text that is not UTF-8 stops the dump; callers see the coding interface's error.
+    throw platform::coding::EncodingError::invalidValue(
+        document, {{}, "A text of the value is not valid UTF-8.", std::current_exception()});
+  }
 }
 
 std::shared_ptr<const JSONEncoder> CodableHelper::jsonEncoder() {

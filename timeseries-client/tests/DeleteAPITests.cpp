@@ -95,6 +95,12 @@ TEST_F(DeleteAPITest, FailuresOfEveryKind) {
   EXPECT_EQ(unwritable.error().statusCode(), 415);
   EXPECT_FALSE(unwritable.error().headers());
   EXPECT_THROW(std::rethrow_exception(unwritable.error().causeError()), platform::coding::EncodingError);
+  // A predicate that is not UTF-8 has no JSON form: the same failure.
+  Outcome notText = remove(*api, DeletePredicateRequest(noon, noon, "tag=\"caf\xE9\""), "b", {}, {}, {});
+  ASSERT_TRUE(notText.isFailure());
+  EXPECT_EQ(notText.error().statusCode(), 415);
+  EXPECT_STREQ(notText.error().what(), "(415) Reason: A text of the value is not valid UTF-8.");
+  EXPECT_THROW(std::rethrow_exception(notText.error().causeError()), platform::coding::EncodingError);
   EXPECT_EQ(server.requests().size(), before);
 
   // An address that does not parse.

@@ -22,7 +22,8 @@ class JSONEncoder {
   /// The date's JSON value: its text by CodableHelper's date formatter. A date that cannot
   /// be written throws platform::coding::EncodingError (invalidValue) naming `codingPath`.
   virtual nlohmann::ordered_json encodeDate(platform::Date date, const platform::coding::CodingPath& codingPath) const;
-  /// The document's bytes, pretty-printed.
+  /// The document's bytes, pretty-printed. A text that is not UTF-8 throws
+  /// platform::coding::EncodingError (invalidValue).
   virtual platform::Data bytes(const nlohmann::ordered_json& document) const;
 
   template <typename T>
