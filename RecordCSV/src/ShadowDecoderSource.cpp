@@ -165,7 +165,11 @@ ShadowDecoderBuffer::Row ShadowDecoderSource::rowKeepingAll(std::int64_t row, st
 ShadowDecoderBuffer::Row ShadowDecoderSource::rowSequentially(std::int64_t row, std::int64_t field) {
   const std::int64_t last = rowsRead() - 1;
   if (row < last) throw rowDiscarded(row, field);
-  if (row > last) readTo(row, false);
+  if (row > last) {
+    // The latest row goes before reading on, so a read that ends or fails first leaves none.
+    buffer_.clear();
+    readTo(row, false);
+  }
   std::optional<ShadowDecoderBuffer::Row> stored = buffer_.fetch(row);
   if (!stored) throw rowDiscarded(row, field);
   return *stored;

@@ -45,6 +45,8 @@ class ShadowDecoderBuffer {
     if (index < first_ || index - first_ >= count_) return std::nullopt;
     return Row{&rows_, static_cast<std::size_t>(index - first_) * width_, width_};
   }
+  /// Lets every stored row go; for `sequential` only, as `keepAll` keeps every row from the first.
+  void clear() noexcept { count_ = 0; }
   /// Reads the reader's next row as row `index` (the index the reader's count gives it); `store`
   /// false reads past it without keeping it. False at the end; the reader's failures pass through.
   bool read(CSVReader& reader, std::int64_t index, bool store);
