@@ -8,6 +8,7 @@
 #include "QVExtensions/ParallelRanges.hpp"
 #include "Ravelin/ImportSteps.hpp"
 #include "platform/core/Log.hpp"
+#include "platform/io/FileURL.hpp"
 
 namespace Pelmora_Zava {
 namespace {
@@ -151,7 +152,7 @@ void LocalCSVImporter::processNames() {
 }
 
 void LocalCSVImporter::importURL(const std::filesystem::path& file) {
-  dataFilename_.set(file.filename().string());
+  dataFilename_.set(platform::lastPathComponent(file));
   Ravelin::importFileOnMainQueue(file, weak_from_this(), [](LocalCSVImporter& importer, platform::Data bytes,
                                                             const std::optional<std::string>& typeIdentifier) {
     importer.data_.set(std::move(bytes));

@@ -96,6 +96,30 @@ TEST_F(LocalCSVImporterTest, ImportsFilesByNameOnTheMainQueue) {
   EXPECT_EQ(importer->headers().get(), (Texts{"Name", "Grade"}));
 }
 
+// The name is set before the read, so a location that cannot be read is named too.
+TEST_F(LocalCSVImporterTest, NamesTheDatasourceByTheLocationsLastComponent) {
+  write("class.csv", "Name\nx\n");
+  std::filesystem::create_directory(folder.path() / "roster");
+  const struct {
+    std::string location;
+    bool readable;
+    std::string name;
+  } cases[] = {
+      {"class.csv", true, "class.csv"},
+      {"class.csv/", false, "class.csv"},
+      {"roster/", false, "roster"},
+      {"roster", false, "roster"},
+  };
+  for (const auto& c : cases) {
+    const std::filesystem::path location = folder.path().string() + "/" + c.location;
+    if (c.readable)
+      importer->importURL(location);
+    else
+      EXPECT_THROW(importer->importURL(location), platform::Error) << c.location;
+    EXPECT_EQ(importer->dataFilename().get(), c.name) << c.location;
+  }
+}
+
 TEST_F(LocalCSVImporterTest, TextImportsLogAndDropTheFileName) {
   importer->importURL(write("a.csv", "Name\nx\n"));
   settle();
