@@ -237,6 +237,9 @@ TEST(Coding, KeyedContainersListKeysTheKeyTypeAccepts) {
   EXPECT_THROW(decoder.unkeyedContainer(), DecodingError);
 }
 
+enum class Accented { cafe };
+constexpr std::array<std::string_view, 1> codingKeyNames(Accented) { return {"caf\u00E9"}; }
+
 TEST(Coding, KeysEraseAndDescribeThemselves) {
   struct Case {
     CodingKey key;
@@ -263,6 +266,7 @@ TEST(Coding, KeysEraseAndDescribeThemselves) {
   EXPECT_EQ(keyFromInt<school::AddressKey>(0), std::nullopt) << "a named key has no integer unless it opts in";
   EXPECT_EQ(keyFromString<school::AddressKey>("zip"), school::AddressKey::zip);
   EXPECT_EQ(keyFromString<school::AddressKey>("Zip"), std::nullopt);
+  EXPECT_EQ(keyFromString<Accented>("cafe\u0301"), Accented::cafe) << "another spelling of the same name";
 
   // Paths keep four keys inline and grow beyond them.
   CodingPath path;

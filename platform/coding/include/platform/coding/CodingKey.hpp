@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/coding/TypeName.hpp"
+#include "platform/text/CanonicalText.hpp"
 
 namespace platform::coding {
 
@@ -90,8 +91,9 @@ template <CodingKeyType K>
 std::optional<K> keyFromString(std::string_view text) {
   if constexpr (EnumCodingKey<K>) {
     const auto& names = detail::enumNames<K>();
+    // Names compare as people read them: another spelling of "é" names the same key.
     for (std::size_t i = 0; i < names.size(); ++i)
-      if (names[i] == text) return static_cast<K>(i);
+      if (platform::canonicallyEqual(names[i], text)) return static_cast<K>(i);
     return std::nullopt;
   } else {
     return K::fromString(text);
