@@ -94,6 +94,9 @@ std::optional<double> AnnotatedCSVParser::parseDouble(std::string_view text) noe
   if (end != rest.data() + rest.size()) return std::nullopt;
   if (error == std::errc::result_out_of_range) return strtodInCLocale(text);
   if (error != std::errc()) return std::nullopt;
+  // The C library rounds hexadecimal texts below the normal range its own way (halfway and
+  // above-halfway cut bits can round down), and its reading is the one to match.
+  if (format == std::chars_format::hex && value <= std::numeric_limits<double>::min()) return strtodInCLocale(text);
   return negative ? -value : value;
 }
 
