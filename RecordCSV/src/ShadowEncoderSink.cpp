@@ -193,7 +193,13 @@ void ShadowEncoderSink::completeEncoding() {
       while (writer_->rowIndex() < position.row) writer_->endRow();
       row = position.row;
     }
-    while (writer_->fieldIndex() + static_cast<std::int64_t>(fields.size()) < position.field) fields.emplace_back();
+    if (const std::int64_t filled = writer_->fieldIndex() + static_cast<std::int64_t>(fields.size());
+        filled < position.field) {
+      // Padding stops at a fixed width, where the writer refuses the row, however far the field lies.
+      const std::int64_t width = writer_->expectedFields();
+      const std::int64_t end = width > 0 ? std::clamp(width, filled, position.field) : position.field;
+      fields.resize(fields.size() + static_cast<std::size_t>(end - filled));
+    }
     fields.push_back(text);
   }
   if (row) writer_->writeRow(fields);

@@ -153,8 +153,20 @@ TEST(EncoderBuffering, CompletionPassesOnTheWritersFailures) {
   } catch (const CSVWriterError& error) {
     EXPECT_EQ(error.type(), CSVWriter::Error::invalidOperation);
   }
-  // A field beyond the headers overflows the writer's row.
-  EXPECT_THROW(encoded(Cells{{{0, 3, "x"}}}, configured(Buffering::keepAll, {"a", "b"})), CSVWriterError);
+  // A field beyond the headers overflows the writer's row, however far beyond it lies.
+  for (const Buffering strategy : allStrategies) {
+    for (const std::int64_t field : {std::int64_t{3}, std::int64_t{1'000'000'000'000}}) {
+      SCOPED_TRACE(std::string(nameOf(strategy)) + ": field " + std::to_string(field));
+      try {
+        encoded(Cells{{{0, 0, "x"}, {0, field, "y"}}}, configured(strategy, {"a", "b"}));
+        ADD_FAILURE() << "no error";
+      } catch (const CSVWriterError& error) {
+        EXPECT_EQ(error.failureReason(),
+                  "A field cannot be added to a row that has already the expected amount of fields. All CSV rows "
+                  "must have the same amount of fields.");
+      }
+    }
+  }
 }
 
 TEST(EncoderBuffering, TheBufferKeepsPositionsInOrderWhateverTheirArrival) {
