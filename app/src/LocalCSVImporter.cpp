@@ -13,9 +13,13 @@
 namespace Pelmora_Zava {
 namespace {
 
+// Equal as the chain gave them, when each processed name was still the source name: the
+// processed names written since then must not make a new list look like the old one.
 bool sameRecords(const LocalCSVImporter::FilenameList& a, const LocalCSVImporter::FilenameList& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](const std::shared_ptr<Filename>& x, const std::shared_ptr<Filename>& y) { return *x == *y; });
+                    [](const std::shared_ptr<Filename>& x, const std::shared_ptr<Filename>& y) {
+                      return platform::canonicallyEqual(x->filename(), y->filename());
+                    });
 }
 
 struct ProcessedNames {

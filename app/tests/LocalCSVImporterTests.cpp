@@ -172,6 +172,26 @@ TEST_F(LocalCSVImporterTest, OneRecordPerProcessedNameTheFirstKept) {
   EXPECT_EQ(importer->manualFilenames().get().back()->processedName(), "SMITH");  // dropped, yet cleaned
 }
 
+// A new datasource whose names are the old ones as processed is still new: "bc" after "abc"
+// with one character trimmed is trimmed again. The same names under another header are not.
+TEST_F(LocalCSVImporterTest, NewDatasourceNamesEqualToTheOldProcessedOnesAreNew) {
+  importer->exportConfig().update([](Ravelin::CSVExportConfig& c) { c.trimStart = 1; });
+  importer->importString("Name,Copy\nabc,abc\n", "public.comma-separated-values-text");
+  settle();
+  const std::shared_ptr<Filename> first = importer->datasourceFilenames().get().at(0);
+  EXPECT_EQ(processedNames(), (Texts{" Filename", "bc"}));
+
+  importer->exportConfig().update([](Ravelin::CSVExportConfig& c) { c.selectedHeader = "Copy"; });
+  settle();
+  EXPECT_EQ(importer->datasourceFilenames().get().at(0), first);
+
+  importer->importString("Name\nbc\n", "public.comma-separated-values-text");
+  settle();
+  ASSERT_EQ(importer->datasourceFilenames().get().size(), 1u);
+  EXPECT_EQ(importer->datasourceFilenames().get()[0]->filename(), "bc");
+  EXPECT_EQ(processedNames(), (Texts{" Filename", "c"}));
+}
+
 TEST_F(LocalCSVImporterTest, AddsNumberedCopies) {
   takeLog();
   importer->addFilename("Shot", 3, false);
