@@ -254,6 +254,8 @@ TEST(APIHelper, NamedValues) {
   EXPECT_EQ(APIHelper::text(APIHelper::scalar(2.0f)), "2.0");
   EXPECT_EQ(APIHelper::scalar(false), Scalar(false));
   EXPECT_EQ(APIHelper::text(APIHelper::scalar("text")), "text");
+  EXPECT_EQ(APIHelper::text(APIHelper::scalar('a')), "a");
+  EXPECT_EQ(APIHelper::text(APIHelper::scalar(U'\u00E9')), "\xC3\xA9");
   EXPECT_EQ(APIHelper::text(APIHelper::scalar(std::vector<int>{1, 2})), "[1, 2]");
 }
 

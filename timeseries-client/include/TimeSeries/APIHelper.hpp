@@ -28,11 +28,15 @@ class APIHelper {
   APIHelper() = delete;
 
   /// Any value with a text form: booleans and numbers stay what they are, anything else
-  /// becomes its text (platform::describe).
+  /// becomes its text (platform::describe). Characters are text, not their codes.
   template <typename T>
   static Scalar scalar(const T& value) {
     if constexpr (std::is_same_v<T, bool>)
       return value;
+    else if constexpr (std::is_same_v<T, char>)
+      return std::string(1, value);
+    else if constexpr (std::is_same_v<T, char32_t>)
+      return platform::describe(value);
     else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>)
       return static_cast<std::int64_t>(value);
     else if constexpr (std::is_integral_v<T>)
