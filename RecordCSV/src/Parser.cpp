@@ -180,16 +180,20 @@ bool Parser::parseUnescaped(Scalar first, std::int64_t rowIndex) {
 void Parser::endUnescapedField() {
   if (trimNeeded_) {
     const std::string_view field = table_->currentField();
-    std::size_t kept = field.size();
-    while (kept > 0) {
-      std::size_t start = kept - 1;
-      while (start > 0 && (static_cast<unsigned char>(field[start]) & 0xC0) == 0x80) --start;
-      if (!trim_.contains(decode(field.data() + start).value)) break;
-      kept = start;
-    }
-    table_->dropBytes(field.size() - kept);
+    table_->dropBytes(field.size() - untrimmedLength(field));
   }
   table_->endField();
+}
+
+std::size_t Parser::untrimmedLength(std::string_view field) const noexcept {
+  std::size_t kept = field.size();
+  while (kept > 0) {
+    std::size_t start = kept - 1;
+    while (start > 0 && (static_cast<unsigned char>(field[start]) & 0xC0) == 0x80) --start;
+    if (!trim_.contains(decode(field.data() + start).value)) break;
+    kept = start;
+  }
+  return kept;
 }
 
 bool Parser::parseEscaped(std::int64_t rowIndex) {

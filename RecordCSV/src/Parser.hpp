@@ -77,15 +77,21 @@ class Parser {
   bool parseEscaped(std::int64_t rowIndex);
   bool closeEscaped(Scalar next, std::int64_t rowIndex);
   void endUnescapedField();
+  /// The length of `field` without the trim scalars at its end.
+  std::size_t untrimmedLength(std::string_view field) const noexcept;
   // The vector scan of the common dialects (ParserScan.cpp); the byte engine takes over
   // where a field or a delimiter reaches past the text at hand, and for every error.
   void setUpScan();
+  void setUpTrimBytes();
   Step stepScanned(std::int64_t rowIndex);
   bool scanUnescaped(std::int64_t rowIndex);
   /// Where scanFields stopped: the row ended, or `pos_` is at a field's start, inside an
   /// escaped field (the text before it appended), or right after one's closing quote.
   enum class Scanned { rowEnded, fieldStart, insideEscapedField, afterEscapedField };
   /// Fields that end inside the text at a field delimiter or a one-scalar row delimiter.
+  /// With `trim`, leading ASCII trim scalars are skipped and trailing ones dropped here;
+  /// a field that starts with any other trim lead byte is left to the byte engine.
+  template <bool trim>
   Scanned scanFields(FieldTable& table);
   // Stop bits of the text from `base` to `end`; emptied by every refill.
   struct Window {
@@ -145,6 +151,10 @@ class Parser {
   int fieldByte_ = -1;
   int quoteByte_ = -1;  // -1: no escaping scalar
   bool lineFeedEndsRow_ = false;
+  // With trimming: ASCII trim scalars; bytes that may start a trim scalar; bytes that may end one.
+  std::array<bool, 256> trimASCII_{};
+  std::array<bool, 256> trimLead_{};
+  std::array<bool, 256> trimLast_{};
   Window window_;
 };
 

@@ -472,13 +472,50 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
   EXPECT_GT(compared, 8000);
 }
 
+TEST(ReaderDifferential, TrimmingInTheVectorScanAgreesWithTheReference) {
+  // Where the scan leaves trimming to the byte engine: the text ends within trim scalars, a
+  // trim scalar lies beyond ASCII, or a byte is shared with one.
+  const std::vector<std::string> inputs = {
+      "a, ", "a,\t", "a,\u00A0", "a, \u00A0", "a,b\n \t", "  a  ,  b  \n", " \"a\" ,\t\"b\"\t\n",
+      "\u00A0a\u2003,\u3000b \u00A0\n", "\u00A9a,b\u00A9\n", "a\u2010,\u2010b\n", "\u00E0 ,  \u00E0\n",
+      "  \n  \n", "a, \"b\" x\n", "a,  b\"c\n", "   ", " , \n", "a,b\r\n  \r\n", "a ,\"b\" \r\n",
+      "\"a\" , b", "x,\"a\"  ", std::string(70, ' ') + "a," + std::string(61, ' ') + "b " + "\n"};
+  const std::vector<std::vector<std::string>> rowSets = {{"\n"}, {"\r\n"}, {"\n", "\r", "\r\n"}};
+  const std::vector<platform::CharacterSet> trims = {platform::CharacterSet::whitespaces(),
+                                                     platform::CharacterSet{U' ', U'\t'}};
+  // An input of trim scalars alone has no header line; one empty field would be an empty one.
+  const std::vector<Strategy::Header> headers = {Strategy::Header::none(), Strategy::Header::firstLine()};
+  for (const std::string& input : inputs)
+    for (const std::vector<std::string>& rows : rowSets)
+      for (const platform::CharacterSet& trim : trims)
+        for (const Strategy::Header& header : headers) {
+          CSVReader::Configuration configuration;
+          configuration.delimiters.row = *Delimiter::Row::fromTexts(rows);
+          configuration.trimStrategy = trim;
+          configuration.headerStrategy = header;
+          configuration.encoding = platform::TextEncoding::utf8();
+          const Outcome expected = readWithReference(input, ReferenceReader::Encoding::utf8, configuration);
+          SCOPED_TRACE(::testing::Message() << "input " << ::testing::PrintToString(input) << " rows " << rows.size());
+          for (const Feed feed : {Feed::blob, Feed::trickle, Feed::chopped})
+            expectEveryKernelGives(expected, input, configuration, feed, 3);
+          if (::testing::Test::HasFailure()) return;
+        }
+}
+
 TEST(ReaderDifferential, VectorScanOfTheCommonDialectsAgreesWithTheReference) {
   // Long enough to cross many 64-byte windows and the blocks a stream is fed in.
   const std::vector<std::string> pieces = {
       ",", ",", ",", ";", "\t", "\n", "\n", "\r", "\r\n", "\r\n", "\"", "\"", "\"\"", "\",\"", "\"\n",
       " ", "a", "b", "xyz", "IMG_0001.jpg", "Ms. Green, PhD", "0123456789abcdefghijklmnopqrstuvwxyz",
-      "\u00E9", "\u00FC", "\U0001F600", "\xFF", "\xC3"};
+      "\u00E9", "\u00FC", "\U0001F600",
+      // Trim scalars, and scalars that share their first or last byte with one.
+      " ", "  ", "\t", " \t ", "\u00A0", "\u2003", "\u3000", "\u00A9", "\u2010", "\u00E0"};
   const std::vector<std::string> fieldDelimiters = {",", ",", ";", "\t", "|", " "};
+  // The importer trims white space by default; a trim set holding a delimiter is refused.
+  const std::vector<platform::CharacterSet> trims = {
+      {}, {}, platform::CharacterSet::whitespaces(), platform::CharacterSet{U' '}, platform::CharacterSet{U' ', U'\t'},
+      platform::CharacterSet{U'x', U'\u00E9'}};
+  const std::vector<std::string> pads = {"", " ", "\t ", "\u00A0", " \u2003 "};
   const std::vector<std::vector<std::string>> rowSets = {{"\n"}, {"\r"}, {"\r\n"}, {"\n", "\r\n"},
                                                          {"\r", "\n"}, {"\n", "\r", "\r\n"}, {"\r", "\r\n"}};
   const std::vector<Strategy::Header> headers = {Strategy::Header::none(), Strategy::Header::firstLine(),
@@ -486,13 +523,19 @@ TEST(ReaderDifferential, VectorScanOfTheCommonDialectsAgreesWithTheReference) {
 
   std::mt19937 random(20261208);
   auto pick = [&](const auto& values) { return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)]; };
-  for (int round = 0; round < 1500; ++round) {
+  for (int round = 0; round < 2500; ++round) {
     CSVReader::Configuration configuration;
     configuration.delimiters.field = Delimiter::Field(pick(fieldDelimiters));
     configuration.delimiters.row = *Delimiter::Row::fromTexts(pick(rowSets));
     configuration.escapingStrategy = round % 4 == 0 ? Strategy::Escaping::none() : Strategy::Escaping::standard();
     configuration.headerStrategy = pick(headers);
     configuration.encoding = platform::TextEncoding::utf8();
+    configuration.trimStrategy = pick(trims);
+    try {
+      const CSVReader::Settings settings(configuration);
+    } catch (const CSVReaderError&) {
+      configuration.trimStrategy = {};
+    }
 
     // Mostly well-formed rows of a fixed width, so that reading goes deep before any failure.
     std::string bytes;
@@ -507,17 +550,23 @@ TEST(ReaderDifferential, VectorScanOfTheCommonDialectsAgreesWithTheReference) {
         const int length = std::uniform_int_distribution<int>(0, 6)(random);
         std::string text;
         for (int i = 0; i < length; ++i) text += pick(pieces);
+        // Bytes that are no UTF-8 in some rounds only, so that most rounds read to the end.
+        if (round % 8 == 5 && random() % 16 == 0) text += random() % 2 ? "\xFF" : "\xC3";
         const bool escaped = round % 4 != 0 && random() % 3 == 0;
         if (escaped) {
           std::string quoted = "\"";
           for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
           text = quoted + "\"";
         }
+        if (random() % 4 == 0) text = pick(pads) + text + pick(pads);
         bytes += text;
       }
       bytes += pick(rowEnds);
     }
     if (round % 2 == 0 && !bytes.empty()) bytes.pop_back();
+    // Input that ends in trim scalars, after a row or a field.
+    if (round % 3 == 1) bytes += pick(pads);
+    if (round % 5 == 3) bytes += platform::toUTF8(configuration.delimiters.field.scalars) + pick(pads);
 
     const Outcome expected = readWithReference(bytes, ReferenceReader::Encoding::utf8, configuration);
     SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(bytes));
