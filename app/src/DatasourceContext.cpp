@@ -1,6 +1,7 @@
 #include "DatasourceContext.hpp"
 
 #include "QVExtensions/ParallelRanges.hpp"
+#include "Ravelin/DecodedFile.hpp"
 
 namespace Pelmora_Zava {
 
@@ -43,15 +44,6 @@ std::map<std::string, std::string> DatasourceContext::entries(std::size_t positi
   return context;
 }
 
-std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
-  std::string name;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    if (i) name.push_back(' ');
-    name.append(row[i]);
-  }
-  return name;
-}
-
 std::vector<std::shared_ptr<Filename>> makeDatasourceFilenames(const std::shared_ptr<const DatasourceContext>& table,
                                                                const std::optional<std::string>& header) {
   const DatasourceContext::FileView& view = table->view();
@@ -65,7 +57,7 @@ std::vector<std::shared_ptr<Filename>> makeDatasourceFilenames(const std::shared
     std::shared_ptr<const TokenContext::Table> local(holder, holder->get());
     for (std::size_t i = begin; i < end; ++i) {
       RecordCSV::CSVReader::Row row = view[i];
-      std::string name = column && *column < row.size() ? std::string(row[*column]) : joinedFields(row);
+      std::string name = column && *column < row.size() ? std::string(row[*column]) : Ravelin::joinedFields(row);
       names[i] = Filename::make(std::move(name), false, TokenContext(local, i));
     }
   });

@@ -39,9 +39,6 @@ class DatasourceContext final : public TokenContext::Table {
   std::string headerPrefix_;
 };
 
-/// The whole record, fields in column order joined by single spaces.
-std::string joinedFields(const RecordCSV::CSVReader::Row& row);
-
 /// One record per row of the table's datasource, not editable, with that row's context: named by
 /// its field under `header`, or by the whole row when there is none or the file lacks that header.
 std::vector<std::shared_ptr<Filename>> makeDatasourceFilenames(const std::shared_ptr<const DatasourceContext>& table,

@@ -1,30 +1,24 @@
 #include "DecodeCache.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Ravelin/FilenameHeader.hpp"
+#include "Ravelin/ImportSteps.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/io/FileData.hpp"
 #include "platform/io/FileType.hpp"
 #include "platform/text/RichText.hpp"
 
 namespace Pelmora_Zava {
-namespace {
-
-std::string describeType(const std::optional<std::string>& typeIdentifier) {
-  return typeIdentifier.value_or("unknown type");
-}
-
-}  // namespace
 
 void AsyncImporter::importURL(const std::filesystem::path& file) {
   const std::optional<std::string> typeIdentifier = platform::fileTypeIdentifier(file);
-  platform::log("Importing " + describeType(typeIdentifier) + " from url");
+  Ravelin::logImport(typeIdentifier, " from url");
   platform::Data bytes = platform::readFile(file);
   if (typeIdentifier == "public.rtf") bytes = platform::Data::fromString(plainTextFromRTF(bytes));
   applyPresetAndImport(typeIdentifier, file, std::move(bytes));
 }
 
 void AsyncImporter::importString(std::string_view text, const std::optional<std::string>& typeIdentifier) {
-  platform::log("Importing " + describeType(typeIdentifier) + " from string");
+  Ravelin::logImport(typeIdentifier, " from string");
   importData(platform::Data::fromString(text), typeIdentifier);
   setDataFile(std::nullopt);
   updateImportConfig([&](Ravelin::CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
@@ -36,7 +30,7 @@ void AsyncImporter::importData(const std::optional<platform::Data>& data,
     setFileView(std::nullopt);
     return;
   }
-  platform::log("Importing " + describeType(typeIdentifier) + " from data");
+  Ravelin::logImport(typeIdentifier, " from data");
   applyPresetAndImport(typeIdentifier, std::nullopt, *data);
 }
 

@@ -5,6 +5,7 @@
 #include "QVExtensions/NaturalOrder.hpp"
 #include "QVExtensions/ParallelRanges.hpp"
 #include "QVExtensions/URLExtensions.hpp"
+#include "Ravelin/DecodedFile.hpp"
 #include "Ravelin/ProcessName.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/core/Unicode.hpp"
@@ -24,7 +25,7 @@ std::shared_ptr<Filename> AsyncImporter::makeDatasourceFilename(std::size_t posi
                                                                 const std::vector<std::string>& headers) const {
   std::optional<std::string_view> field;
   if (exportConfig_.selectedHeader) field = record[*exportConfig_.selectedHeader];
-  std::string name = field ? std::string(*field) : joinedFields(record.row());
+  std::string name = field ? std::string(*field) : Ravelin::joinedFields(record.row());
   return Filename::make(std::move(name), false,
                         TokenContext(DatasourceContext::entries(position, record, headers, datasourceName(dataFile_))));
 }

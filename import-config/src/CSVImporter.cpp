@@ -69,11 +69,7 @@ void CSVImporter::assignDatasourceFilenames() {
     } else {
       platform::log("No header specified, using rows as filenames");
       names.reserve(view->size());
-      for (const RecordCSV::CSVReader::Row row : *view) {
-        std::string name;
-        for (std::size_t i = 0; i < row.size(); ++i) name.append(i ? " " : "").append(row[i]);
-        names.push_back(std::move(name));
-      }
+      for (const RecordCSV::CSVReader::Row row : *view) names.push_back(joinedFields(row));
     }
   }
   if (names != datasourceFilenames_.get()) datasourceFilenames_.set(std::move(names));

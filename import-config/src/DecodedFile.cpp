@@ -35,4 +35,13 @@ std::optional<std::optional<std::string>> DecodedFile::changedHeaderGuess() {
   return lastGuess_;
 }
 
+std::string joinedFields(const RecordCSV::CSVReader::Row& row) {
+  std::string name;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i) name.push_back(' ');
+    name.append(row[i]);
+  }
+  return name;
+}
+
 }  // namespace Ravelin

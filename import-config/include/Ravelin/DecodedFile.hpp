@@ -45,4 +45,7 @@ class DecodedFile {
   std::optional<std::optional<std::string>> lastGuess_;
 };
 
+/// The name of a record without a name column: its fields in column order joined by single spaces.
+std::string joinedFields(const RecordCSV::CSVReader::Row& row);
+
 }  // namespace Ravelin
