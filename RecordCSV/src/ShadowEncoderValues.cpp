@@ -44,7 +44,9 @@ FieldPosition position(const EncodingSite& site) {
       if (writer.expectedFields() != 1) throwRowLevel(site);
       return {site.focus.row, 0};
     case EncodingFocus::Kind::file:
-      if (writer.rowIndex() + site.sink.bufferedRowCount() != 0 || writer.expectedFields() != 1)
+      // A field written into a row that is still open counts as encoded too.
+      if (writer.rowIndex() + site.sink.bufferedRowCount() != 0 || writer.fieldIndex() != 0 ||
+          writer.expectedFields() != 1)
         throwFileLevel(site);
       return {0, 0};
   }

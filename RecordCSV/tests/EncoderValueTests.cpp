@@ -162,7 +162,17 @@ TEST(EncoderValues, ASingleValueStandsForARowOrTheFileOnlyWhenRowsHaveOneField) 
   };
   const char* fileLevel = "A field is being encoded at file level.";
   EXPECT_EQ(encoded(one, headers({"h"})), "h\nx\n");
-  EXPECT_EQ(encoderError([&] { encoded(two, headers({"h"})); }).failureReason(), fileLevel);
+  // Whether the first value still waits in the buffer, ended its row or stands in an open row.
+  for (const auto strategy :
+       {Strategy::EncodingBuffer::keepAll, Strategy::EncodingBuffer::assembled, Strategy::EncodingBuffer::sequential}) {
+    const CSVEncoderError second = encoderError([&] {
+      encoded(two, [strategy](CSVEncoder::Configuration& configuration) {
+        configuration.setHeaders({"h"});
+        configuration.bufferingStrategy = strategy;
+      });
+    });
+    EXPECT_EQ(second.failureReason(), fileLevel) << static_cast<int>(strategy);
+  }
   EXPECT_EQ(encoderError([&] { encoded(one, headers({})); }).failureReason(), fileLevel);
   const CSVEncoderError wide = encoderError([&] { encoded(one, headers({"a", "b"})); });
   EXPECT_EQ(wide.failureReason(), fileLevel);
