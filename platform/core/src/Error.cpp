@@ -1,9 +1,9 @@
 #include "platform/core/Error.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
+#include "platform/core/FloatingPointText.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace platform {
@@ -18,16 +18,7 @@ std::string describe(char32_t scalar) {
 
 std::string describe(bool value) { return value ? "true" : "false"; }
 
-std::string describe(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char buffer[32];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  std::string text(buffer, end);
-  // Whole numbers keep a fractional part, as the platform prints doubles.
-  if (text.find_first_of(".e") == std::string::npos) text += ".0";
-  return text;
-}
+std::string describe(double value) { return floatingPointText(value); }
 
 std::string describe(std::int64_t value) { return std::to_string(value); }
 std::string describe(std::uint64_t value) { return std::to_string(value); }

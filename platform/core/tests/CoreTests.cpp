@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/core/Error.hpp"
+#include "platform/core/FloatingPointText.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/core/Unicode.hpp"
 
@@ -11,6 +13,20 @@ TEST(Unicode, UTF8RoundTripAndValidation) {
   EXPECT_EQ(toScalars(toUTF8(scalars)), scalars);
   EXPECT_TRUE(isWellFormedUTF8(toUTF8(scalars)));
   for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF4\x90\x80\x80"}) EXPECT_FALSE(isWellFormedUTF8(bad));
+}
+
+TEST(FloatingPointText, AsThePlatformPrintsNumbers) {
+  const std::pair<double, const char*> doubles[] = {
+      {0.0, "0.0"},      {-0.0, "-0.0"},     {1.0, "1.0"},         {100000.0, "100000.0"}, {0.0001, "0.0001"},
+      {0.00001, "1e-05"}, {1e16, "1e+16"},   {9007199254740991.0, "9007199254740991.0"}, {0.1, "0.1"},
+      {-2.5, "-2.5"},     {1.0 / 0.0, "inf"}, {-1.0 / 0.0, "-inf"}, {0.0 / 0.0, "nan"}};
+  for (const auto& [value, text] : doubles) {
+    EXPECT_EQ(floatingPointText(value), text);
+    EXPECT_EQ(describe(value), text);  // error user information prints numbers the same way
+  }
+  EXPECT_EQ(floatingPointText(16777215.0f), "16777215.0");
+  EXPECT_EQ(floatingPointText(16777216.0f), "1.6777216e+07");
+  EXPECT_EQ(floatingPointText(0.1f), "0.1");
 }
 
 TEST(Log, CapturedLinesAndRestoredSink) {
