@@ -1,5 +1,6 @@
 #include "RecordCSV/CSVWriter.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <stdexcept>
@@ -115,8 +116,15 @@ void CSVWriter::buildPieces() {
     if (text->empty()) continue;
     const auto first = static_cast<unsigned char>(text->front());
     byteClass_[first] = ByteClass::special;
-    if (first < 0x80) specialWords_[specialWordCount_++] = 0x0101010101010101 * first;
+    if (first < 0x80)
+      specialWords_[specialWordCount_++] = 0x0101010101010101 * first;
+    else
+      nonASCIIStops_ = true;
   }
+  if (utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)
+    plainFieldDelimiter_ = fieldDelimiter_.bytes.front();
+  stopWords_.fill(0x8080808080808080);
+  std::copy_n(specialWords_.begin(), specialWordCount_, stopWords_.begin());
 }
 
 void CSVWriter::throwFieldOverflow() const { throw WriterErrors::fieldOverflow(expectedFields_); }

@@ -1,7 +1,13 @@
 // How one field's text becomes bytes of the batch: copied as it is when nothing needs
 // escaping, escaped byte by byte for UTF-8 output, or scalar by scalar for any encoding.
 
+#include <array>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ByteBuffer.hpp"
 #include "RecordCSV/CSVWriter.hpp"
@@ -14,7 +20,98 @@ namespace RecordCSV {
 namespace {
 
 bool startsWith(const unsigned char* bytes, std::size_t available, const std::string& prefix) {
+  if (prefix.size() == 1) return available > 0 && bytes[0] == static_cast<unsigned char>(prefix[0]);
   return !prefix.empty() && available >= prefix.size() && std::memcmp(bytes, prefix.data(), prefix.size()) == 0;
+}
+
+#if defined(__SSE2__)
+std::uint64_t load64(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  return word;
+}
+
+std::uint32_t load32(const char* bytes) {
+  std::uint32_t word;
+  std::memcpy(&word, bytes, 4);
+  return word;
+}
+#endif
+
+/// What a field's bytes hold, as far as copying them unchanged goes.
+enum class Bytes { plain, beyondASCII, stop };
+
+/// Copies `count` bytes from `in` to `out` (which has room for them) in a few overlapping
+/// loads and stores, and tells whether one of them is one of `stops` or beyond ASCII. Most
+/// fields are short, so every length gets a single test instead of a loop ending on a partial word.
+Bytes copyAndClassify(const char* in, std::size_t count, char* out, const std::array<std::uint64_t, 3>& stops) {
+#if defined(__SSE2__)
+  const __m128i stop0 = _mm_set1_epi64x(static_cast<long long>(stops[0]));
+  const __m128i stop1 = _mm_set1_epi64x(static_cast<long long>(stops[1]));
+  const __m128i stop2 = _mm_set1_epi64x(static_cast<long long>(stops[2]));
+  // Bit 0: a stop byte; bit 1: a byte beyond ASCII.
+  auto classify = [&](__m128i block) {
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, stop0), _mm_cmpeq_epi8(block, stop1)),
+                                      _mm_cmpeq_epi8(block, stop2));
+    return (_mm_movemask_epi8(hits) != 0 ? 1u : 0u) | (_mm_movemask_epi8(block) != 0 ? 2u : 0u);
+  };
+  auto pair = [&](std::uint64_t low, std::uint64_t high) {
+    return classify(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)));
+  };
+  auto result = [](unsigned flags) {
+    return (flags & 1u) != 0 ? Bytes::stop : flags != 0 ? Bytes::beyondASCII : Bytes::plain;
+  };
+  if (count >= 16) {
+    unsigned flags = 0;
+    for (std::size_t i = 0; i + 16 < count; i += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), block);
+      flags |= classify(block);
+    }
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + count - 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count - 16), last);
+    return result(flags | classify(last));
+  }
+  if (count >= 8) {
+    const std::uint64_t low = load64(in), high = load64(in + count - 8);
+    std::memcpy(out, &low, 8);
+    std::memcpy(out + count - 8, &high, 8);
+    return result(pair(low, high));
+  }
+  if (count >= 4) {
+    const std::uint32_t low = load32(in), high = load32(in + count - 4);
+    std::memcpy(out, &low, 4);
+    std::memcpy(out + count - 4, &high, 4);
+    return result(pair(low | std::uint64_t{high} << 32, low));
+  }
+  if (count == 0) return Bytes::plain;
+  // One to three bytes: the first, middle and last cover them all; the rest of the word repeats the first.
+  const auto first = static_cast<unsigned char>(in[0]), middle = static_cast<unsigned char>(in[count / 2]),
+             last = static_cast<unsigned char>(in[count - 1]);
+  out[0] = static_cast<char>(first);
+  out[count / 2] = static_cast<char>(middle);
+  out[count - 1] = static_cast<char>(last);
+  const std::uint64_t bytes =
+      (std::uint64_t{0x0101010101010101} * first & ~std::uint64_t{0xFFFF00}) | std::uint64_t{middle} << 8 | std::uint64_t{last} << 16;
+  return result(pair(bytes, bytes));
+#else
+  // Without the vector unit every field takes the general path, which checks a word at a time.
+  (void)in, (void)count, (void)out, (void)stops;
+  return Bytes::stop;
+#endif
+}
+
+bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count;) {
+    if (bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 }  // namespace
@@ -172,6 +269,27 @@ void CSVWriter::appendPiece(const Piece& piece) {
 }
 
 void CSVWriter::appendField(std::string_view field) {
+  // Most fields need no escaping and go out as their own bytes, after a one-byte delimiter.
+  if (plainFieldDelimiter_) {
+    const std::size_t count = field.size();
+    char* out = out_->room(count + 1);
+    const std::size_t start = batchFieldIndex_ > 0 ? 1 : 0;
+    *out = *plainFieldDelimiter_;
+    const Bytes bytes = copyAndClassify(field.data(), count, out + start, stopWords_);
+    // Scalars beyond ASCII go out unchanged when well formed, unless one starts a delimiter.
+    if (bytes == Bytes::plain ||
+        (bytes == Bytes::beyondASCII && !nonASCIIStops_ &&
+         isWellFormedUTF8(reinterpret_cast<const unsigned char*>(field.data()), count))) {
+      out_->commit(start + count);
+      checkpoints_.push_back({out_->size(), Effect::field});
+      ++batchFieldIndex_;
+      return;
+    }
+  }
+  appendEscapedField(field);
+}
+
+void CSVWriter::appendEscapedField(std::string_view field) {
   if (batchFieldIndex_ > 0) appendPiece(fieldDelimiter_);
   if (!field.empty()) {
     const bool utf8 = utf8Output_;

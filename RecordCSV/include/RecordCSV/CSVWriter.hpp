@@ -226,6 +226,8 @@ class CSVWriter {
   /// Hands over the bytes before a failure, then throws it.
   [[noreturn]] void failBatch(const CSVError<CSVWriter>& error);
   void appendField(std::string_view field);
+  /// Any field, escaped as it needs, in any encoding.
+  [[gnu::noinline]] void appendEscapedField(std::string_view field);
   /// The end of the row: padding fields and the row delimiter, or an empty row.
   void appendRowEnd();
   void appendEmptyRow();
@@ -266,9 +268,13 @@ class CSVWriter {
   Piece fieldDelimiter_;
   Piece rowDelimiter_;
   bool utf8Output_ = false;  // fields may then go out as their own bytes
+  std::optional<char> plainFieldDelimiter_;  // UTF-8 output's field delimiter when it is one byte
+  bool nonASCIIStops_ = false;  // an escaping scalar or delimiter starts beyond ASCII
   std::array<ByteClass, 256> byteClass_{};
   std::array<std::uint64_t, 3> specialWords_{};  // each special ASCII byte repeated eight times
   std::size_t specialWordCount_ = 0;
+  // The same bytes, unused places holding 0x80 (flagged anyway as beyond ASCII).
+  std::array<std::uint64_t, 3> stopWords_{};
   std::string escapingUTF8_, fieldDelimiterUTF8_, rowDelimiterUTF8_;
   std::int64_t rowIndex_ = 0;
   std::int64_t fieldIndex_ = 0;
