@@ -114,14 +114,15 @@ void ShadowEncoderSink::checkPosition(std::string_view text, Position position) 
   // The highest row written (the writer's current one once it holds a field) or stored.
   std::int64_t highestRow = writer_->rowIndex() - (writer_->fieldIndex() > 0 ? 0 : 1);
   if (const std::optional<std::int64_t> stored = buffer_.highestRow()) highestRow = std::max(highestRow, *stored);
-  if (position.row > highestRow && position.row - highestRow - 1 > paddingLimit)
+  // Measured from one past the highest (at least -1), so that a key near the integer limit cannot overflow.
+  if (position.row > highestRow && position.row - (highestRow + 1) > paddingLimit)
     throwPadding(position.row, position.field);
   // A fixed width stops padding at the writer; an open one does not.
   if (writer_->expectedFields() > 0) return;
   std::int64_t highestField = position.row == writer_->rowIndex() ? writer_->fieldIndex() - 1 : -1;
   if (const std::optional<std::int64_t> stored = buffer_.highestField(position.row))
     highestField = std::max(highestField, *stored);
-  if (position.field > highestField && position.field - highestField - 1 > paddingLimit)
+  if (position.field > highestField && position.field - (highestField + 1) > paddingLimit)
     throwPadding(position.row, position.field);
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <variant>
 
 #include "EncoderTestSupport.hpp"
@@ -117,6 +118,8 @@ TEST(EncoderBuffering, NegativeAndFarPositionsFailBeforeAnythingIsWritten) {
       {"a row key of 10^12", {"a"}, {{{0, 0, "x"}, {1'000'000'000'000, 0, "y"}}}, tooFar},
       {"the first row beyond the gap", {"a"}, {{{(1 << 20) + 1, 0, "y"}}}, tooFar},
       {"a field of 10^12 in an open row", {}, {{{0, 0, "x"}, {0, 1'000'000'000'000, "y"}}}, tooFar},
+      {"the highest row key first", {"a"}, {{{std::numeric_limits<std::int64_t>::max(), 0, "y"}}}, tooFar},
+      {"the highest field key first", {}, {{{0, std::numeric_limits<std::int64_t>::max(), "y"}}}, tooFar},
   };
   platform::TemporaryDirectory folder;
   const std::filesystem::path file = folder.path() / "out.csv";
