@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "QVExtensions/ParallelRanges.hpp"
@@ -64,7 +65,8 @@ char* putBigEndian(char* out, std::uint32_t value, int bytes) {
   return out;
 }
 
-std::string keyBytes(const icu::Collator& collator, std::string_view text) {
+// Appends the key of `text` to `bytes`.
+void appendKeyBytes(const icu::Collator& collator, std::string_view text, std::string& bytes) {
   thread_local std::vector<uint8_t> sortKey(256);
   const std::u16string units = platform::toUTF16(text);
   const auto length = static_cast<int32_t>(units.size());
@@ -75,8 +77,9 @@ std::string keyBytes(const icu::Collator& collator, std::string_view text) {
   }
   // The sort key ends with its 0 terminator, the only 0 in it; then come the digit-run lengths,
   // each never 0, closed by a 0; then the code units.
-  std::string bytes(static_cast<std::size_t>(needed) + 4 * (units.size() + 1) + 2 * units.size(), '\0');
-  char* out = std::copy_n(reinterpret_cast<const char*>(sortKey.data()), needed, bytes.data());
+  const std::size_t start = bytes.size();
+  bytes.resize(start + static_cast<std::size_t>(needed) + 4 * (units.size() + 1) + 2 * units.size());
+  char* out = std::copy_n(reinterpret_cast<const char*>(sortKey.data()), needed, bytes.data() + start);
   std::uint32_t run = 0;
   for (std::size_t i = 0; i < units.size();) {
     UChar32 c;
@@ -92,6 +95,11 @@ std::string keyBytes(const icu::Collator& collator, std::string_view text) {
   out = putBigEndian(out, 0, 4);
   for (char16_t unit : units) out = putBigEndian(out, unit, 2);
   bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+}
+
+std::string keyBytes(const icu::Collator& collator, std::string_view text) {
+  std::string bytes;
+  appendKeyBytes(collator, text, bytes);
   return bytes;
 }
 
@@ -126,7 +134,7 @@ struct SortEntry {
   std::uint32_t index;
 };
 
-std::array<std::uint64_t, 3> keyPrefix(const std::string& key) {
+std::array<std::uint64_t, 3> keyPrefix(std::string_view key) {
   std::array<std::uint64_t, 3> prefix{};
   for (std::size_t i = 0; i < 24 && i < key.size(); ++i)
     prefix[i / 8] |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * (i % 8));
@@ -159,19 +167,37 @@ void sortByNaturalOrder(std::vector<std::string>& texts) {
 std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
                                                         const std::function<std::string_view(std::size_t)>& text) {
   const platform::Locale locale = platform::Locale::current();
-  std::vector<NaturalOrderKey> keys(count);
+  // Each range packs its keys into one buffer: a key apiece would be a million small blocks,
+  // which the workers' heaps grow for a page at a time.
+  std::vector<std::string_view> keys(count);
   std::vector<SortEntry> entries(count);
+  std::mutex buffersMutex;
+  std::vector<std::unique_ptr<std::string>> buffers;
   parallelRanges(count, [&](std::size_t begin, std::size_t end) {
+    auto buffer = std::make_unique<std::string>();
+    buffer->reserve((end - begin) * 128);  // about a file name's key; pages not written cost nothing
+    std::vector<std::size_t> ends(end - begin);
     for (std::size_t i = begin; i < end; ++i) {
       const std::string_view name = text(i);
-      keys[i] = platform::isCanonical(name) ? NaturalOrderKey(name, locale)
-                                            : NaturalOrderKey(platform::canonicalText(name), locale);
-      entries[i] = {keyPrefix(keys[i].bytes()), static_cast<std::uint32_t>(i)};
+      const icu::Collator& collator = collatorFor(locale);
+      if (platform::isCanonical(name))
+        appendKeyBytes(collator, name, *buffer);
+      else
+        appendKeyBytes(collator, platform::canonicalText(name), *buffer);
+      ends[i - begin] = buffer->size();
     }
+    std::size_t start = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+      keys[i] = std::string_view(*buffer).substr(start, ends[i - begin] - start);
+      entries[i] = {keyPrefix(keys[i]), static_cast<std::uint32_t>(i)};
+      start = ends[i - begin];
+    }
+    const std::lock_guard lock(buffersMutex);
+    buffers.push_back(std::move(buffer));
   });
   auto less = [&](const SortEntry& a, const SortEntry& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (int order = keys[a.index].bytes().compare(keys[b.index].bytes())) return order < 0;
+    if (int order = keys[a.index].compare(keys[b.index])) return order < 0;
     return a.index < b.index;
   };
   // Lists often arrive sorted but for a few names added at the end: sort only those, then merge.
