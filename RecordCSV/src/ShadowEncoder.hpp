@@ -99,9 +99,7 @@ void encodeURL(const EncodingSite& site, const platform::URL& value);
 /// Runs `encode` with an encoder at the site's path.
 void withEncoder(const EncodingSite& site, platform::coding::FunctionRef<void(platform::coding::Encoder&)> encode);
 
-/// The shortest text that reads back as the same value: fixed notation (with ".0" for whole
-/// numbers) for zero and for magnitudes from 1e-4 up to the type's exact-integer limit,
-/// scientific notation elsewhere.
+/// The number as the platform prints it (platform/core/FloatingPointText.hpp).
 std::string text(double value);
 std::string text(float value);
 }  // namespace ShadowEncoderValues

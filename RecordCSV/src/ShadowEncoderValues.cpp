@@ -8,6 +8,7 @@
 #include "ShadowEncoder.hpp"
 #include "platform/coding/Codable.hpp"
 #include "platform/core/Base64.hpp"
+#include "platform/core/FloatingPointText.hpp"
 #include "platform/text/DateFormatter.hpp"
 
 namespace RecordCSV {
@@ -66,19 +67,6 @@ void encodeInteger(const EncodingSite& site, Integer value) {
 }
 
 template <typename Float>
-std::string floatText(Float value, Float exactIntegerLimit) {
-  char buffer[64];
-  const Float magnitude = std::fabs(value);
-  // Plain shortest text would write 100000.0 as "1e+05"; the fixed range is chosen here.
-  const bool fixed = value == 0 || (magnitude >= Float(1e-4) && magnitude < exactIntegerLimit);
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    fixed ? std::chars_format::fixed : std::chars_format::scientific);
-  std::string text(buffer, result.ptr);
-  if (fixed && text.find('.') == std::string::npos) text += ".0";
-  return text;
-}
-
-template <typename Float>
 void encodeFloating(const EncodingSite& site, Float value) {
   if (std::isfinite(value)) return encodeField(site, ShadowEncoderValues::text(value));
   // The position is settled first, so that a misplaced value reports where it is.
@@ -105,8 +93,8 @@ platform::coding::CodingPath EncodingSite::codingPath() const {
 
 namespace ShadowEncoderValues {
 
-std::string text(double value) { return floatText(value, 9007199254740992.0); }
-std::string text(float value) { return floatText(value, 16777216.0f); }
+std::string text(double value) { return platform::floatingPointText(value); }
+std::string text(float value) { return platform::floatingPointText(value); }
 
 void withEncoder(const EncodingSite& site, platform::coding::FunctionRef<void(platform::coding::Encoder&)> encode) {
   ShadowEncoder encoder(site.sink, site.codingPath());

@@ -102,6 +102,17 @@ TEST(Encoder, EncodersSeeTheUserInformationOfTheirEncoding) {
   }};
   EXPECT_EQ(encoder.encodeToString(value), "v\nx!\n");
   EXPECT_EQ(encoder.userInfo().size(), 1u);
+
+  // Changing in place goes through the getter and the setter a subclass gives.
+  struct StoringEncoder : CSVEncoder {
+    using CSVEncoder::CSVEncoder;
+    platform::coding::UserInfo userInfo() const override { return store; }
+    void setUserInfo(platform::coding::UserInfo userInfo) override { store = std::move(userInfo); }
+    platform::coding::UserInfo store;
+  };
+  StoringEncoder storing(withHeaders({"v"}));
+  storing.modifyUserInfo([&](platform::coding::UserInfo& info) { info[key] = std::string("?"); });
+  EXPECT_EQ(storing.encodeToString(value), "v\nx?\n");
 }
 
 TEST(Encoder, LazyEncodersWriteOneRowAtATime) {

@@ -115,7 +115,13 @@ class CSVEncoder {
   /// reads it through `userInfo()`.
   virtual platform::coding::UserInfo userInfo() const { return userInfo_; }
   virtual void setUserInfo(platform::coding::UserInfo userInfo) { userInfo_ = std::move(userInfo); }
-  virtual void modifyUserInfo(const std::function<void(platform::coding::UserInfo&)>& modify) { modify(userInfo_); }
+  /// Changes a copy read through the getter and writes it back through the setter, so that a
+  /// subclass keeping the information elsewhere sees the change.
+  virtual void modifyUserInfo(const std::function<void(platform::coding::UserInfo&)>& modify) {
+    platform::coding::UserInfo info = userInfo();
+    modify(info);
+    setUserInfo(std::move(info));
+  }
 
   /// The CSV bytes of `value`.
   template <platform::coding::Encodable T>
