@@ -4,6 +4,8 @@
 // `void encode(Encoder&) const`, or through a `Coding<T>` specialisation when it cannot
 // be edited.
 
+#include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,23 @@ struct Coding<T> {
   static void encode(const T& value, Encoder& encoder) { encoder.singleValueContainer().encode(value); }
 };
 
+namespace detail {
+
+/// Room for a container's guess at its count when that is more than `values` holds, since
+/// growing by copying touches every element again. A guess that cannot be met is ignored.
+template <typename T>
+void reserveForEstimate(std::vector<T>& values, std::optional<std::int64_t> estimate) {
+  if (!estimate || *estimate <= 0) return;
+  const auto wanted = static_cast<std::uint64_t>(*estimate);
+  if (wanted <= values.size() || wanted > values.max_size()) return;
+  try {
+    values.reserve(static_cast<std::size_t>(wanted));
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+}  // namespace detail
+
 /// A vector is a sequence of its elements, read until the end.
 template <typename T>
 struct Coding<std::vector<T>> {
@@ -31,7 +50,13 @@ struct Coding<std::vector<T>> {
   {
     UnkeyedDecodingContainer container = decoder.unkeyedContainer();
     std::vector<T> values;
-    while (!container.isAtEnd()) values.push_back(container.decode<T>());
+    while (!container.isAtEnd()) {
+      if (values.size() == values.capacity()) detail::reserveForEstimate(values, container.estimatedCount());
+      if constexpr (PrimitiveValue<T> || PlatformValue<T>)
+        values.push_back(container.decode<T>());
+      else
+        detail::decodeOwnValue<T>(container.base(), [&values](T&& value) { values.push_back(std::move(value)); });
+    }
     return values;
   }
   static void encode(const std::vector<T>& values, Encoder& encoder)

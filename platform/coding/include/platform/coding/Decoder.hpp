@@ -153,6 +153,9 @@ class UnkeyedDecodingContainerBase : public ValueDecodingContainerBase {
  public:
   /// The number of elements, when known.
   virtual std::optional<std::int64_t> count() = 0;
+  /// A guess at the number of elements, only for reserving room: nothing the decoding can
+  /// observe depends on it, and a coder that cannot guess cheaply gives none.
+  virtual std::optional<std::int64_t> estimatedCount() { return std::nullopt; }
   virtual bool isAtEnd() = 0;
   /// The index of the next element.
   virtual std::int64_t currentIndex() const = 0;
@@ -164,6 +167,19 @@ class UnkeyedDecodingContainerBase : public ValueDecodingContainerBase {
 class SingleValueDecodingContainerBase : public ValueDecodingContainerBase {};
 
 namespace detail {
+
+/// A type that decodes itself, decoded on the decoder a container base hands out and given to
+/// `keep` as a temporary, which it may move straight to where the value stays.
+template <typename T, typename Base, typename Keep, typename... Key>
+void decodeOwnValue(Base& base, Keep&& keep, const Key&... key) {
+  static_assert(Decodable<T>, "T decodes itself through a member decode or a Coding<T> specialisation");
+  bool ran = false;
+  base.withDecoderOfType(key..., typeName<T>(), [&keep, &ran](Decoder& decoder) {
+    keep(decodeValue<T>(decoder));
+    ran = true;
+  });
+  if (!ran) throw std::logic_error("A decoding container did not run the decoding it was handed.");
+}
 
 /// A value of any decodable type from a container base, by identity for the types the
 /// base reads directly; `key` is empty except for keyed containers.
@@ -186,11 +202,8 @@ T decodeFrom(Base& base, const Key&... key) {
   else if constexpr (std::same_as<T, platform::Decimal>) return base.decodeDecimal(key...);
   else if constexpr (std::same_as<T, platform::URL>) return base.decodeURL(key...);
   else {
-    static_assert(Decodable<T>, "T decodes itself through a member decode or a Coding<T> specialisation");
     std::optional<T> result;
-    base.withDecoderOfType(key..., typeName<T>(),
-                           [&result](Decoder& decoder) { result.emplace(decodeValue<T>(decoder)); });
-    if (!result) throw std::logic_error("A decoding container did not run the decoding it was handed.");
+    decodeOwnValue<T>(base, [&result](T&& value) { result.emplace(std::move(value)); }, key...);
     return std::move(*result);
   }
 }
@@ -264,6 +277,7 @@ class UnkeyedDecodingContainer {
 
   const CodingPath& codingPath() const { return base_->codingPath(); }
   std::optional<std::int64_t> count() { return base_->count(); }
+  std::optional<std::int64_t> estimatedCount() { return base_->estimatedCount(); }
   bool isAtEnd() { return base_->isAtEnd(); }
   std::int64_t currentIndex() const { return base_->currentIndex(); }
   bool decodeNil() { return base_->decodeNil(); }
