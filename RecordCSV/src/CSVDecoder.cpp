@@ -38,8 +38,9 @@ CSVDecoder::CSVDecoder(const Setup& setup)
 
 CSVDecoder::~CSVDecoder() = default;
 
-std::shared_ptr<ShadowDecoderSource> CSVDecoder::makeSource(CSVReader reader) const {
-  return std::make_shared<ShadowDecoderSource>(std::move(reader), configuration_, userInfo());
+std::shared_ptr<ShadowDecoderSource> CSVDecoder::makeSource(CSVReader reader,
+                                                        std::optional<std::uint64_t> inputBytes) const {
+  return std::make_shared<ShadowDecoderSource>(std::move(reader), configuration_, userInfo(), inputBytes);
 }
 
 void CSVDecoder::withDecoder(ShadowDecoderSource& source, std::optional<std::int64_t> row,

@@ -188,6 +188,10 @@ class ShadowDecoder::UnkeyedContainer final : public platform::coding::UnkeyedDe
 
   const CodingPath& codingPath() const override { return path_.get(); }
   std::optional<std::int64_t> count() override;
+  std::optional<std::int64_t> estimatedCount() override {
+    if (row_) return std::nullopt;
+    return source_->estimatedRowCount();
+  }
   bool isAtEnd() override;
   std::int64_t currentIndex() const override { return currentIndex_; }
   bool decodeNil() override;

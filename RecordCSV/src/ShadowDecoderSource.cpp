@@ -66,7 +66,9 @@ bool ShadowDecoderBuffer::read(CSVReader& reader, std::int64_t index, bool store
   if (strategy_ == Strategy::DecodingBuffer::keepAll) {
     // Every row is kept, so rows arrive in order and row k sits at k times the width.
     const std::size_t before = rows_.fieldCount();
+    const std::size_t bytesBefore = rows_.byteSize();
     if (!reader.readRow(rows_)) return false;
+    bytesRead_ += rows_.byteSize() - bytesBefore + rows_.fieldCount() - before;
     if (count_ == 0) {
       first_ = index;
       width_ = rows_.fieldCount() - before;
@@ -76,6 +78,7 @@ bool ShadowDecoderBuffer::read(CSVReader& reader, std::int64_t index, bool store
   }
   spare_.clear();
   if (!reader.readRow(spare_)) return false;
+  bytesRead_ += spare_.byteSize() + spare_.fieldCount();
   if (!store) return true;
   std::swap(rows_, spare_);
   first_ = index;
@@ -85,12 +88,13 @@ bool ShadowDecoderBuffer::read(CSVReader& reader, std::int64_t index, bool store
 }
 
 ShadowDecoderSource::ShadowDecoderSource(CSVReader reader, CSVDecoder::Configuration configuration,
-                                         platform::coding::UserInfo userInfo)
+                                         platform::coding::UserInfo userInfo, std::optional<std::uint64_t> inputBytes)
     : reader_(std::move(reader)),
       buffer_(configuration.bufferingStrategy),
       configuration_(std::move(configuration)),
       userInfo_(std::move(userInfo)),
-      headers_(reader_.headers()) {}
+      headers_(reader_.headers()),
+      inputBytes_(inputBytes) {}
 
 bool ShadowDecoderSource::isPastEnd(std::int64_t row) {
   for (std::int64_t next = rowsRead(); next <= row; ++next)
@@ -106,6 +110,19 @@ bool ShadowDecoderSource::containsRow(std::int64_t row) noexcept {
     // The reader keeps its failure for the reads that report it.
     return false;
   }
+}
+
+std::optional<std::int64_t> ShadowDecoderSource::estimatedRowCount() const noexcept {
+  const std::int64_t rows = rowsRead();
+  if (reader_.status().kind() != CSVReader::Status::Kind::active) return rows;
+  const std::uint64_t sampled = buffer_.bytesRead();
+  if (!inputBytes_ || rows <= 0 || sampled == 0) return std::nullopt;
+  // The bytes counted leave out the header row, quotes and line ends, which only raises the
+  // guess; a sixteenth more still covers later rows a little shorter than the first ones.
+  const double projected = static_cast<double>(rows) * static_cast<double>(*inputBytes_) /
+                           static_cast<double>(sampled) * (1.0 + 1.0 / 16);
+  // A guess from a few rows may be far off, so it never exceeds 1024 times the rows read.
+  return static_cast<std::int64_t>(std::min(projected, static_cast<double>(rows) * 1024));
 }
 
 std::int64_t ShadowDecoderSource::expectedFieldCount() noexcept {

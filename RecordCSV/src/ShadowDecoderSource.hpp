@@ -45,6 +45,8 @@ class ShadowDecoderBuffer {
     if (index < first_ || index - first_ >= count_) return std::nullopt;
     return Row{&rows_, static_cast<std::size_t>(index - first_) * width_, width_};
   }
+  /// The text bytes of every row read so far, stored or not, with one more per field for its delimiter.
+  std::uint64_t bytesRead() const noexcept { return bytesRead_; }
   /// Lets every stored row go; for `sequential` only, as `keepAll` keeps every row from the first.
   void clear() noexcept { count_ = 0; }
   /// Reads the reader's next row as row `index` (the index the reader's count gives it); `store`
@@ -58,6 +60,7 @@ class ShadowDecoderBuffer {
   std::int64_t first_ = 0;
   std::int64_t count_ = 0;
   std::size_t width_ = 0;
+  std::uint64_t bytesRead_ = 0;
 };
 
 /// Byte equality without a library call for the short texts that name fields: two overlapping
@@ -82,7 +85,9 @@ inline bool sameText(std::string_view left, std::string_view right) noexcept {
 
 class ShadowDecoderSource {
  public:
-  ShadowDecoderSource(CSVReader reader, CSVDecoder::Configuration configuration, platform::coding::UserInfo userInfo);
+  /// `inputBytes`: the size of the input, when known before reading.
+  ShadowDecoderSource(CSVReader reader, CSVDecoder::Configuration configuration, platform::coding::UserInfo userInfo,
+                      std::optional<std::uint64_t> inputBytes = std::nullopt);
 
   const CSVDecoder::Configuration& configuration() const noexcept { return configuration_; }
   const platform::coding::UserInfo& userInfo() const noexcept { return userInfo_; }
@@ -95,6 +100,9 @@ class ShadowDecoderSource {
   bool isPastEnd(std::int64_t row);
   /// Whether the input has row `row`; a read that fails answers false.
   bool containsRow(std::int64_t row) noexcept;
+  /// A guess at the number of rows from the input's size and the bytes per row read so far;
+  /// nothing before the first row or without the size. It reads nothing.
+  std::optional<std::int64_t> estimatedRowCount() const noexcept;
   /// The number of fields per row, reading the first row if none was read; 0 without one.
   std::int64_t expectedFieldCount() noexcept;
 
@@ -136,6 +144,7 @@ class ShadowDecoderSource {
   CSVDecoder::Configuration configuration_;
   platform::coding::UserInfo userInfo_;
   std::vector<std::string> headers_;
+  std::optional<std::uint64_t> inputBytes_;
   std::optional<CSVReader::HeaderLookup> headerLookup_;
   // Names already looked up; the next one asked for is usually the one after the last hit.
   struct Resolved {

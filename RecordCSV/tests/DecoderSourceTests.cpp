@@ -177,6 +177,45 @@ TEST(DecoderSource, ReaderFailureStaysAndEarlierRowsRemain) {
   EXPECT_EQ(source.expectedFieldCount(), 2);
 }
 
+TEST(DecoderSource, RowCountGuessFromTheInputSize) {
+  std::string text = "id,name\n";
+  for (int i = 0; i < 1000; ++i) text += std::to_string(100000 + i) + ",name\n";
+  const auto sized = [&text](Strategy::DecodingBuffer buffering) {
+    CSVDecoder::Configuration configuration;
+    configuration.setHeaderStrategy(Strategy::Header::firstLine());
+    configuration.bufferingStrategy = buffering;
+    return ShadowDecoderSource(CSVReader::initWithString(text, configuration.readerConfiguration), configuration, {},
+                               text.size());
+  };
+  for (const Strategy::DecodingBuffer buffering :
+       {Strategy::DecodingBuffer::keepAll, Strategy::DecodingBuffer::sequential}) {
+    ShadowDecoderSource source = sized(buffering);
+    EXPECT_EQ(source.estimatedRowCount(), std::nullopt) << "nothing read yet";
+    EXPECT_FALSE(source.isPastEnd(99));
+    const std::optional<std::int64_t> guess = source.estimatedRowCount();
+    ASSERT_TRUE(guess.has_value());
+    EXPECT_GE(*guess, 1000);
+    EXPECT_LE(*guess, 1100);
+    EXPECT_EQ(source.rowsRead(), 100) << "the guess reads nothing";
+    EXPECT_TRUE(source.isPastEnd(1000));
+    EXPECT_EQ(source.estimatedRowCount(), 1000) << "exact once the input ended";
+  }
+
+  ShadowDecoderSource unsized = makeSource(text, true);
+  EXPECT_FALSE(unsized.isPastEnd(10));
+  EXPECT_EQ(unsized.estimatedRowCount(), std::nullopt);
+}
+
+TEST(DecoderSource, RowCountGuessStaysWithinAFactorOfTheRowsRead) {
+  // A short first row would make the long input look like a great many rows.
+  const std::string text = "a\n" + std::string(100000, 'x') + "\n";
+  const CSVDecoder::Configuration configuration;
+  ShadowDecoderSource source(CSVReader::initWithString(text, configuration.readerConfiguration), configuration, {},
+                             text.size());
+  EXPECT_FALSE(source.isPastEnd(0));
+  EXPECT_EQ(source.estimatedRowCount(), 1024);
+}
+
 }  // namespace
 }  // namespace RecordCSV
 

@@ -42,6 +42,25 @@ TEST(DecoderUnkeyed, FileCountIsKnownOnceTheInputEnded) {
   });
 }
 
+TEST(DecoderUnkeyed, FileGuessesItsLengthButKeepsItsCountUntilTheEnd) {
+  std::string text = "id,name,grade,note\n";
+  for (int i = 0; i < 3000; ++i) text += std::to_string(i) + ",Ann,3,\n";
+  testing::withTopDecoder(headed, text, [](Decoder& decoder) {
+    auto file = decoder.unkeyedContainer();
+    EXPECT_EQ(file.estimatedCount(), std::nullopt);
+    EXPECT_FALSE(file.isAtEnd());
+    EXPECT_GE(file.estimatedCount().value_or(0), 1);
+    EXPECT_EQ(file.count(), std::nullopt);
+    auto row = decoder.container<AnyKey>().nestedUnkeyedContainer(AnyKey::of(0));
+    EXPECT_EQ(row.estimatedCount(), std::nullopt);
+  });
+  // The guess lets the records go into one allocation of about their number, not a doubling one.
+  const std::vector<testing::Pupil> pupils = headed.decode<std::vector<testing::Pupil>>(platform::Data::fromString(text));
+  ASSERT_EQ(pupils.size(), 3000u);
+  EXPECT_EQ(pupils[2999], (testing::Pupil{2999, "Ann", 3, std::nullopt}));
+  EXPECT_LT(pupils.capacity(), 3500u);
+}
+
 TEST(DecoderUnkeyed, RowOfFourFields) {
   testing::withTopDecoder(plain, "a,,7,x\nb,c,d,e\n", [](Decoder& decoder) {
     auto row = decoder.container<AnyKey>().nestedUnkeyedContainer(AnyKey::of(0));

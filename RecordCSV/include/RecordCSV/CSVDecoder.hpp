@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -132,16 +133,21 @@ class CSVDecoder {
   /// T decoded from the whole input. The reader's failures to start pass through unchanged.
   template <platform::coding::Decodable T>
   T decode(platform::Data data) const {
-    return decodeWhole<T>(makeSource(CSVReader::initWithData(std::move(data), readerConfiguration())));
+    const std::uint64_t bytes = data.size();
+    return decodeWhole<T>(makeSource(CSVReader::initWithData(std::move(data), readerConfiguration()), bytes));
   }
   template <platform::coding::Decodable T>
   T decode(std::string text) const {
-    return decodeWhole<T>(makeSource(CSVReader::initWithString(std::move(text), readerConfiguration())));
+    const std::uint64_t bytes = text.size();
+    return decodeWhole<T>(makeSource(CSVReader::initWithString(std::move(text), readerConfiguration()), bytes));
   }
   // Only an actual path picks the file form, so that text literals keep meaning text.
   template <platform::coding::Decodable T, std::same_as<std::filesystem::path> Path>
   T decode(const Path& fileURL) const {
-    return decodeWhole<T>(makeSource(CSVReader::initWithURL(fileURL, readerConfiguration())));
+    std::error_code failure;
+    const std::uintmax_t bytes = std::filesystem::file_size(fileURL, failure);
+    return decodeWhole<T>(makeSource(CSVReader::initWithURL(fileURL, readerConfiguration()),
+                                     failure ? std::nullopt : std::optional<std::uint64_t>(bytes)));
   }
   template <platform::coding::Decodable T>
   T decode(std::shared_ptr<platform::InputStream> stream) const {
@@ -156,8 +162,10 @@ class CSVDecoder {
   Lazy lazy(const Path& fileURL) const;
 
  private:
-  /// The call's source over `reader`, with copies of the configuration and the user information.
-  std::shared_ptr<ShadowDecoderSource> makeSource(CSVReader reader) const;
+  /// The call's source over `reader`, with copies of the configuration and the user information;
+  /// `inputBytes`, the input's size when known, lets a sequence guess its length.
+  std::shared_ptr<ShadowDecoderSource> makeSource(CSVReader reader,
+                                                  std::optional<std::uint64_t> inputBytes = std::nullopt) const;
   Lazy makeLazy(CSVReader reader) const;
   /// Runs `decode` with the decoder of the whole input, or of one row.
   static void withDecoder(ShadowDecoderSource& source, std::optional<std::int64_t> row,
