@@ -123,6 +123,14 @@ void CSVWriter::buildPieces() {
   }
   if (utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)
     plainFieldDelimiter_ = fieldDelimiter_.bytes.front();
+  auto ascii = [](const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  plainEscaping_ = plainFieldDelimiter_ && escapingUTF8_.size() == 1 && ascii(escapingUTF8_) &&
+                   escapingUTF8_[0] != *plainFieldDelimiter_ && ascii(rowDelimiterUTF8_) &&
+                   (rowDelimiterUTF8_.size() == 1 || rowDelimiterUTF8_.size() == 2) &&
+                   rowDelimiterUTF8_.find(escapingUTF8_[0]) == std::string::npos &&
+                   rowDelimiterUTF8_.find(*plainFieldDelimiter_) == std::string::npos;
   stopWords_.fill(0x8080808080808080);
   std::copy_n(specialWords_.begin(), specialWordCount_, stopWords_.begin());
 }
@@ -202,13 +210,6 @@ void CSVWriter::appendEmptyRow() {
   checkpoints_.push_back({out_->size(), Effect::row});
   batchFieldIndex_ = 0;
   ++batchRowIndex_;
-}
-
-void CSVWriter::writeField(std::string_view field) {
-  requireRoom(1);
-  beginBatch();
-  appendField(field);
-  flushBatch();
 }
 
 void CSVWriter::endRow() {

@@ -38,28 +38,24 @@ std::uint32_t load32(const char* bytes) {
 }
 #endif
 
-/// What a field's bytes hold, as far as copying them unchanged goes.
-enum class Bytes { plain, beyondASCII, stop };
+/// What a field's bytes hold, as far as copying them unchanged goes: flags, none for plain ASCII.
+constexpr unsigned stopByte = 1, beyondASCII = 2;
 
 /// Copies `count` bytes from `in` to `out` (which has room for them) in a few overlapping
-/// loads and stores, and tells whether one of them is one of `stops` or beyond ASCII. Most
+/// loads and stores, and tells whether some are one of `stops` or beyond ASCII. Most
 /// fields are short, so every length gets a single test instead of a loop ending on a partial word.
-Bytes copyAndClassify(const char* in, std::size_t count, char* out, const std::array<std::uint64_t, 3>& stops) {
+unsigned copyAndClassify(const char* in, std::size_t count, char* out, const std::array<std::uint64_t, 3>& stops) {
 #if defined(__SSE2__)
   const __m128i stop0 = _mm_set1_epi64x(static_cast<long long>(stops[0]));
   const __m128i stop1 = _mm_set1_epi64x(static_cast<long long>(stops[1]));
   const __m128i stop2 = _mm_set1_epi64x(static_cast<long long>(stops[2]));
-  // Bit 0: a stop byte; bit 1: a byte beyond ASCII.
   auto classify = [&](__m128i block) {
     const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, stop0), _mm_cmpeq_epi8(block, stop1)),
                                       _mm_cmpeq_epi8(block, stop2));
-    return (_mm_movemask_epi8(hits) != 0 ? 1u : 0u) | (_mm_movemask_epi8(block) != 0 ? 2u : 0u);
+    return (_mm_movemask_epi8(hits) != 0 ? stopByte : 0u) | (_mm_movemask_epi8(block) != 0 ? beyondASCII : 0u);
   };
   auto pair = [&](std::uint64_t low, std::uint64_t high) {
     return classify(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)));
-  };
-  auto result = [](unsigned flags) {
-    return (flags & 1u) != 0 ? Bytes::stop : flags != 0 ? Bytes::beyondASCII : Bytes::plain;
   };
   if (count >= 16) {
     unsigned flags = 0;
@@ -70,21 +66,21 @@ Bytes copyAndClassify(const char* in, std::size_t count, char* out, const std::a
     }
     const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + count - 16));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count - 16), last);
-    return result(flags | classify(last));
+    return flags | classify(last);
   }
   if (count >= 8) {
     const std::uint64_t low = load64(in), high = load64(in + count - 8);
     std::memcpy(out, &low, 8);
     std::memcpy(out + count - 8, &high, 8);
-    return result(pair(low, high));
+    return pair(low, high);
   }
   if (count >= 4) {
     const std::uint32_t low = load32(in), high = load32(in + count - 4);
     std::memcpy(out, &low, 4);
     std::memcpy(out + count - 4, &high, 4);
-    return result(pair(low | std::uint64_t{high} << 32, low));
+    return pair(low | std::uint64_t{high} << 32, low);
   }
-  if (count == 0) return Bytes::plain;
+  if (count == 0) return 0;
   // One to three bytes: the first, middle and last cover them all; the rest of the word repeats the first.
   const auto first = static_cast<unsigned char>(in[0]), middle = static_cast<unsigned char>(in[count / 2]),
              last = static_cast<unsigned char>(in[count - 1]);
@@ -93,11 +89,11 @@ Bytes copyAndClassify(const char* in, std::size_t count, char* out, const std::a
   out[count - 1] = static_cast<char>(last);
   const std::uint64_t bytes =
       (std::uint64_t{0x0101010101010101} * first & ~std::uint64_t{0xFFFF00}) | std::uint64_t{middle} << 8 | std::uint64_t{last} << 16;
-  return result(pair(bytes, bytes));
+  return pair(bytes, bytes);
 #else
   // Without the vector unit every field takes the general path, which checks a word at a time.
   (void)in, (void)count, (void)out, (void)stops;
-  return Bytes::stop;
+  return stopByte | beyondASCII;
 #endif
 }
 
@@ -268,25 +264,78 @@ void CSVWriter::appendPiece(const Piece& piece) {
   if (piece.failingScalar) failBatch(encoder_->failure(*piece.failingScalar));
 }
 
-void CSVWriter::appendField(std::string_view field) {
-  // Most fields need no escaping and go out as their own bytes, after a one-byte delimiter.
-  if (plainFieldDelimiter_) {
-    const std::size_t count = field.size();
-    char* out = out_->room(count + 1);
-    const std::size_t start = batchFieldIndex_ > 0 ? 1 : 0;
-    *out = *plainFieldDelimiter_;
-    const Bytes bytes = copyAndClassify(field.data(), count, out + start, stopWords_);
-    // Scalars beyond ASCII go out unchanged when well formed, unless one starts a delimiter.
-    if (bytes == Bytes::plain ||
-        (bytes == Bytes::beyondASCII && !nonASCIIStops_ &&
-         isWellFormedUTF8(reinterpret_cast<const unsigned char*>(field.data()), count))) {
-      out_->commit(start + count);
-      checkpoints_.push_back({out_->size(), Effect::field});
-      ++batchFieldIndex_;
-      return;
+bool CSVWriter::appendPlainField(std::string_view field, bool delimited) {
+  const std::size_t count = field.size();
+  const auto* in = reinterpret_cast<const unsigned char*>(field.data());
+  // Room for the delimiter, the escaping scalars around the field and each of its bytes doubled.
+  char* const out = out_->room(2 * count + 3);
+  const std::size_t start = delimited ? 1 : 0;
+  *out = *plainFieldDelimiter_;
+  const unsigned bytes = copyAndClassify(field.data(), count, out + start, stopWords_);
+  if (bytes == 0) {
+    out_->commit(start + count);
+    return true;
+  }
+  // Scalars beyond ASCII go out unchanged when well formed, unless one starts a delimiter.
+  if ((bytes & beyondASCII) != 0 && (nonASCIIStops_ || !isWellFormedUTF8(in, count))) return false;
+  if ((bytes & stopByte) == 0) {
+    out_->commit(start + count);
+    return true;
+  }
+  if (!plainEscaping_) return false;
+  // Every stop is one ASCII byte, apart from a two-byte row delimiter that shares none with the
+  // others; UTF-8 sequences beyond ASCII hold no ASCII bytes, so bytes can be compared one at a time.
+  const auto escaping = static_cast<unsigned char>(escapingUTF8_[0]);
+  const auto delimiter = static_cast<unsigned char>(*plainFieldDelimiter_);
+  const auto rowFirst = static_cast<unsigned char>(rowDelimiterUTF8_[0]);
+  const bool rowPair = rowDelimiterUTF8_.size() == 2;
+  const auto rowSecond = static_cast<unsigned char>(rowDelimiterUTF8_.back());
+  char* p = out + start + 1;
+  bool marked = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned char c = in[i];
+    *p++ = static_cast<char>(c);
+    if (c == escaping) {
+      *p++ = static_cast<char>(c);
+      marked = true;
+    } else if (c == delimiter || (c == rowFirst && (!rowPair || (i + 1 < count && in[i + 1] == rowSecond)))) {
+      marked = true;
     }
   }
+  if (!marked) {
+    // A stop byte that starts no delimiter, such as a lone CR before a CR LF row delimiter.
+    std::memcpy(out + start, in, count);
+    out_->commit(start + count);
+    return true;
+  }
+  out[start] = static_cast<char>(escaping);
+  *p++ = static_cast<char>(escaping);
+  out_->commit(static_cast<std::size_t>(p - out));
+  return true;
+}
+
+void CSVWriter::appendField(std::string_view field) {
+  if (plainFieldDelimiter_ && appendPlainField(field, batchFieldIndex_ > 0)) {
+    checkpoints_.push_back({out_->size(), Effect::field});
+    ++batchFieldIndex_;
+    return;
+  }
   appendEscapedField(field);
+}
+
+void CSVWriter::writeField(std::string_view field) {
+  requireRoom(1);
+  out_->clear();
+  if (plainFieldDelimiter_ && appendPlainField(field, fieldIndex_ > 0)) {
+    // A lone field counts only once the stream took all of it, so there is nothing to check point.
+    std::size_t written = 0;
+    writeFully(*stream_, reinterpret_cast<const std::uint8_t*>(out_->data()), out_->size(), encoder_.get(), written);
+    ++fieldIndex_;
+    return;
+  }
+  beginBatch();
+  appendField(field);
+  flushBatch();
 }
 
 void CSVWriter::appendEscapedField(std::string_view field) {

@@ -226,6 +226,10 @@ class CSVWriter {
   /// Hands over the bytes before a failure, then throws it.
   [[noreturn]] void failBatch(const CSVError<CSVWriter>& error);
   void appendField(std::string_view field);
+  /// Appends the field and the delimiter before it (when `delimited`) when every stop in it is
+  /// one byte (see `plainEscaping_`) and its text is well formed; otherwise appends nothing and
+  /// returns false, leaving the field to `appendEscapedField`. Only when `plainFieldDelimiter_` is set.
+  bool appendPlainField(std::string_view field, bool delimited);
   /// Any field, escaped as it needs, in any encoding.
   [[gnu::noinline]] void appendEscapedField(std::string_view field);
   /// The end of the row: padding fields and the row delimiter, or an empty row.
@@ -270,6 +274,9 @@ class CSVWriter {
   bool utf8Output_ = false;  // fields may then go out as their own bytes
   std::optional<char> plainFieldDelimiter_;  // UTF-8 output's field delimiter when it is one byte
   bool nonASCIIStops_ = false;  // an escaping scalar or delimiter starts beyond ASCII
+  // With a plain field delimiter: the escaping scalar is one ASCII byte and the row delimiter one
+  // or two that hold neither it nor the field delimiter, so fields may be escaped byte by byte.
+  bool plainEscaping_ = false;
   std::array<ByteClass, 256> byteClass_{};
   std::array<std::uint64_t, 3> specialWords_{};  // each special ASCII byte repeated eight times
   std::size_t specialWordCount_ = 0;
