@@ -338,6 +338,27 @@ void CSVWriter::writeField(std::string_view field) {
   flushBatch();
 }
 
+bool CSVWriter::appendWideASCII(std::string_view field) {
+  using Kind = Encoder::Kind;
+  const Kind kind = encoder_->kind();
+  const std::size_t width = kind == Kind::ascii                                                  ? 1
+                            : kind == Kind::utf16BigEndian || kind == Kind::utf16LittleEndian ? 2
+                            : kind == Kind::utf32BigEndian || kind == Kind::utf32LittleEndian ? 4
+                                                                                              : 0;
+  if (width == 0) return false;  // Shift-JIS keeps to its converter
+  const std::size_t count = field.size();
+  // The check needs somewhere to copy to: past the room the wide text takes.
+  char* const out = out_->room(count * 5);
+  if (copyAndClassify(field.data(), count, out + count * 4, stopWords_) != 0) return false;
+  const auto* in = reinterpret_cast<const unsigned char*>(field.data());
+  // ASCII needs no escaping here, and each scalar is its byte, its high units zero.
+  const std::size_t at = kind == Kind::utf16BigEndian ? 1 : kind == Kind::utf32BigEndian ? 3 : 0;
+  std::memset(out, 0, count * width);
+  for (std::size_t i = 0; i < count; ++i) out[i * width + at] = static_cast<char>(in[i]);
+  out_->commit(count * width);
+  return true;
+}
+
 void CSVWriter::appendEscapedField(std::string_view field) {
   if (batchFieldIndex_ > 0) appendPiece(fieldDelimiter_);
   if (!field.empty()) {
@@ -347,6 +368,8 @@ void CSVWriter::appendEscapedField(std::string_view field) {
     if (utf8) {
       const std::size_t plainLength = appendPlainUTF8(field);
       result = plainLength == field.size() ? FieldText::written : appendUTF8Field(field, plainLength);
+    } else if (appendWideASCII(field)) {
+      result = FieldText::written;
     }
     if (result == FieldText::illFormed) result = appendScalarField(field, failingScalar);
     if (result == FieldText::invalid) failBatch(WriterErrors::delimiterWithoutEscaping(std::string(field)));

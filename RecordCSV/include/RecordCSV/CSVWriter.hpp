@@ -230,6 +230,9 @@ class CSVWriter {
   /// one byte (see `plainEscaping_`) and its text is well formed; otherwise appends nothing and
   /// returns false, leaving the field to `appendEscapedField`. Only when `plainFieldDelimiter_` is set.
   bool appendPlainField(std::string_view field, bool delimited);
+  /// Appends a field of ASCII text that needs no escaping in an encoding with a fixed width
+  /// for it (ASCII, UTF-16, UTF-32); otherwise appends nothing and returns false.
+  bool appendWideASCII(std::string_view field);
   /// Any field, escaped as it needs, in any encoding.
   [[gnu::noinline]] void appendEscapedField(std::string_view field);
   /// The end of the row: padding fields and the row delimiter, or an empty row.
