@@ -128,8 +128,11 @@ void ShadowEncoderSink::checkPosition(std::string_view text, Position position) 
 
 void ShadowEncoderSink::fieldValue(std::string_view text, std::int64_t row, std::int64_t field) {
   const Position position{row, field};
-  // A field at the writer's position, or right after the last one stored, needs no padding.
-  if ((row != writer_->rowIndex() || field != writer_->fieldIndex()) && !buffer_.follows(position))
+  // A field at the writer's position, first in the row after it, or right after the last one
+  // stored needs no padding.
+  const std::int64_t writerRow = writer_->rowIndex();
+  if ((row != writerRow || field != writer_->fieldIndex()) && (field != 0 || row != writerRow + 1) &&
+      !buffer_.follows(position))
     checkPosition(text, position);
   switch (strategy_) {
     case Strategy::EncodingBuffer::keepAll: return buffer_.store(text, position);
@@ -158,10 +161,12 @@ void ShadowEncoderSink::assembled(std::string_view text, Position position) {
 void ShadowEncoderSink::sequential(std::string_view text, Position position) {
   if (position.row < writer_->rowIndex()) throwRewrite(position.row, position.field, text);
   if (position.row > writer_->rowIndex()) {
-    const std::vector<ShadowEncoderBuffer::Field> waiting = buffer_.takeRow(writer_->rowIndex());
-    if (!waiting.empty()) {
-      for (const auto& [field, waitingText] : waiting) writePadded(field, waitingText);
-      writer_->endRow();
+    if (!buffer_.empty()) {
+      const std::vector<ShadowEncoderBuffer::Field> waiting = buffer_.takeRow(writer_->rowIndex());
+      if (!waiting.empty()) {
+        for (const auto& [field, waitingText] : waiting) writePadded(field, waitingText);
+        writer_->endRow();
+      }
     }
     while (writer_->rowIndex() < position.row) writer_->endRow();
   }

@@ -42,7 +42,8 @@ class ShadowEncoderSink {
 
   /// The field a key names: its integer, else the position of the header with its text.
   std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath) {
-    if (const std::optional<std::int64_t> index = key.intValue()) return *index;
+    // Flag and value are read apart: a whole-optional copy of a key just built stalls on its stores.
+    if (key.intValue().has_value()) return *key.intValue();
     if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == key.stringValue()) {
       const std::int64_t index = resolvedNames_[nextName_].index;
       if (++nextName_ == resolvedNames_.size()) nextName_ = 0;
