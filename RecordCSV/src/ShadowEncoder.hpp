@@ -5,6 +5,7 @@
 // granted is handed out as an `InvalidContainer`, which fails at its first write.
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -118,6 +119,8 @@ class ShadowEncoder::KeyedContainer final : public platform::coding::KeyedEncodi
     ShadowEncoderValues::encodeBool(fieldSite(key), value);
   }
   void encodeString(const CodingKey& key, std::string_view value) override {
+    // A field of a row is handed straight to the sink, without a site.
+    if (row_) return sink_->fieldValue(value, *row_, sink_->fieldIndex(key, codingPath_));
     ShadowEncoderValues::encodeString(fieldSite(key), value);
   }
   void encodeDouble(const CodingKey& key, double value) override {
@@ -157,10 +160,20 @@ class ShadowEncoder::KeyedContainer final : public platform::coding::KeyedEncodi
 
  private:
   void signedValue(const CodingKey& key, std::int64_t value) {
+    if (row_) return integerField(key, value);
     ShadowEncoderValues::encodeInt64(fieldSite(key), value);
   }
   void unsignedValue(const CodingKey& key, std::uint64_t value) {
+    if (row_) return integerField(key, value);
     ShadowEncoderValues::encodeUInt64(fieldSite(key), value);
+  }
+  /// An integer in a field of a row, handed straight to the sink.
+  template <typename Integer>
+  void integerField(const CodingKey& key, Integer value) {
+    const std::int64_t field = sink_->fieldIndex(key, codingPath_);
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    sink_->fieldValue(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)), *row_, field);
   }
   /// The site of the key's field: a column of the row, or field 0 of a one-field row of the file.
   EncodingSite fieldSite(const CodingKey& key);

@@ -126,7 +126,7 @@ void ShadowEncoderSink::checkPosition(std::string_view text, Position position) 
     throwPadding(position.row, position.field);
 }
 
-void ShadowEncoderSink::fieldValue(std::string_view text, std::int64_t row, std::int64_t field) {
+void ShadowEncoderSink::placeField(std::string_view text, std::int64_t row, std::int64_t field) {
   const Position position{row, field};
   // A field at the writer's position, first in the row after it, or right after the last one
   // stored needs no padding.

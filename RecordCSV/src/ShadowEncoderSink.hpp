@@ -52,7 +52,17 @@ class ShadowEncoderSink {
     return lookUpName(key, codingPath);
   }
   /// Hands over the text of the field at (row, field).
-  void fieldValue(std::string_view text, std::int64_t row, std::int64_t field);
+  void fieldValue(std::string_view text, std::int64_t row, std::int64_t field) {
+    // The usual case, a field at the writer's position with nothing waiting, goes straight out.
+    if (strategy_ != Strategy::EncodingBuffer::keepAll && row == writer_->rowIndex() &&
+        field == writer_->fieldIndex() && buffer_.empty()) {
+      writer_->writeField(text);
+      if (strategy_ == Strategy::EncodingBuffer::assembled && writer_->fieldIndex() >= writer_->expectedFields())
+        writer_->endRow();
+      return;
+    }
+    placeField(text, row, field);
+  }
   /// Writes what the buffer still holds, in row and field order, and ends the writer. Once
   /// it has succeeded, later calls write nothing.
   void completeEncoding();
@@ -61,6 +71,8 @@ class ShadowEncoderSink {
   using Position = ShadowEncoderBuffer::Position;
   /// A name not asked for next: looked up by hash and remembered.
   std::int64_t lookUpName(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath);
+  /// Any field the writer cannot take at once.
+  void placeField(std::string_view text, std::int64_t row, std::int64_t field);
   /// Refuses negative positions and gaps wider than the padding limit, before anything changes.
   void checkPosition(std::string_view text, Position position) const;
   void assembled(std::string_view text, Position position);
