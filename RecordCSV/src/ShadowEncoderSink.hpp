@@ -5,6 +5,7 @@
 // says. Releasing the sink completes the encoding and ignores any failure.
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,7 +45,7 @@ class ShadowEncoderSink {
   std::int64_t fieldIndex(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath) {
     // Flag and value are read apart: a whole-optional copy of a key just built stalls on its stores.
     if (key.intValue().has_value()) return *key.intValue();
-    if (nextName_ < resolvedNames_.size() && resolvedNames_[nextName_].text == key.stringValue()) {
+    if (nextName_ < resolvedNames_.size() && sameText(resolvedNames_[nextName_].text, key.stringValue())) {
       const std::int64_t index = resolvedNames_[nextName_].index;
       if (++nextName_ == resolvedNames_.size()) nextName_ = 0;
       return index;
@@ -69,6 +70,23 @@ class ShadowEncoderSink {
 
  private:
   using Position = ShadowEncoderBuffer::Position;
+  /// Equal texts; a short one is compared in two overlapping words, without a library call.
+  static bool sameText(std::string_view left, std::string_view right) noexcept {
+    const std::size_t size = left.size();
+    if (size != right.size()) return false;
+    const auto words = [&]<typename Word>(Word) {
+      Word a[2];
+      Word b[2];
+      std::memcpy(&a[0], left.data(), sizeof(Word));
+      std::memcpy(&a[1], left.data() + size - sizeof(Word), sizeof(Word));
+      std::memcpy(&b[0], right.data(), sizeof(Word));
+      std::memcpy(&b[1], right.data() + size - sizeof(Word), sizeof(Word));
+      return ((a[0] ^ b[0]) | (a[1] ^ b[1])) == 0;
+    };
+    if (size >= 8 && size <= 16) return words(std::uint64_t{});
+    if (size >= 4 && size < 8) return words(std::uint32_t{});
+    return left == right;
+  }
   /// A name not asked for next: looked up by hash and remembered.
   std::int64_t lookUpName(const platform::coding::CodingKey& key, const platform::coding::CodingPath& codingPath);
   /// Any field the writer cannot take at once.
