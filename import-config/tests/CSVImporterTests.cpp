@@ -140,7 +140,7 @@ TEST_F(CSVImporterTest, FinalListIsCleanedDistinctAndSorted) {
   EXPECT_EQ(importer->fileNames().get(), (Names{"b_c", "Caf\xC3\xA9", "Smith"}));
   EXPECT_EQ(published.size(), 1u);  // the lists asked for meanwhile were superseded
 
-  // Part 3.103's order: padding before the trims; bad numbers count as none.
+  // The export settings' own clean-up order: padding before the trims; bad numbers count as none.
   importer->exportConfig().update([](CSVExportConfig& c) {
     c.padDigits = 3, c.trimStart = 1, c.filenameTransformation = TextTransformation::uppercase;
   });

@@ -43,6 +43,14 @@ inline std::size_t boundedReservation(std::int64_t requested) {
   return static_cast<std::size_t>(std::clamp<std::int64_t>(requested, 0, largestReservation));
 }
 
+/// Reserves the bounded room a caller asked for, where the container can reserve at all.
+template <typename Container>
+void reserveRequested(Container& container, std::optional<std::int64_t> minimumCapacity) {
+  if (minimumCapacity)
+    if constexpr (requires { container.reserve(std::size_t{}); })
+      container.reserve(boundedReservation(*minimumCapacity));
+}
+
 template <CursorPointer P>
 std::shared_ptr<Cursor<ElementOf<P>>> erased(P pointer) {
   return pointer;
@@ -282,9 +290,7 @@ template <typename Container = void, CursorPointer P,
           typename C = std::conditional_t<std::is_void_v<Container>, std::vector<ElementOf<P>>, Container>>
 C collectArray(const P& cursor, std::optional<std::int64_t> minimumCapacity = std::nullopt) {
   C result;
-  if (minimumCapacity)
-    if constexpr (requires { result.reserve(std::size_t{}); })
-      result.reserve(cursor_detail::boundedReservation(*minimumCapacity));
+  cursor_detail::reserveRequested(result, minimumCapacity);
   while (auto element = cursor->next()) result.push_back(std::move(*element));
   return result;
 }
@@ -294,9 +300,7 @@ template <typename Set = void, CursorPointer P,
           typename S = std::conditional_t<std::is_void_v<Set>, std::unordered_set<ElementOf<P>>, Set>>
 S collectSet(const P& cursor, std::optional<std::int64_t> minimumCapacity = std::nullopt) {
   S result;
-  if (minimumCapacity)
-    if constexpr (requires { result.reserve(std::size_t{}); })
-      result.reserve(cursor_detail::boundedReservation(*minimumCapacity));
+  cursor_detail::reserveRequested(result, minimumCapacity);
   while (auto element = cursor->next()) result.insert(std::move(*element));
   return result;
 }
@@ -306,7 +310,7 @@ template <CursorPointer P, typename F, typename K = std::remove_cvref_t<std::inv
 std::unordered_map<K, std::vector<ElementOf<P>>> collectGroups(
     const P& cursor, F keyForValue, std::optional<std::int64_t> minimumCapacity = std::nullopt) {
   std::unordered_map<K, std::vector<ElementOf<P>>> groups;
-  if (minimumCapacity) groups.reserve(cursor_detail::boundedReservation(*minimumCapacity));
+  cursor_detail::reserveRequested(groups, minimumCapacity);
   while (auto element = cursor->next()) {
     K key = keyForValue(std::as_const(*element));
     groups[std::move(key)].push_back(std::move(*element));
@@ -320,7 +324,7 @@ template <CursorPointer P, typename K = typename ElementOf<P>::first_type,
 std::unordered_map<K, V> collectUniqueKeys(const P& cursor,
                                            std::optional<std::int64_t> minimumCapacity = std::nullopt) {
   std::unordered_map<K, V> result;
-  if (minimumCapacity) result.reserve(cursor_detail::boundedReservation(*minimumCapacity));
+  cursor_detail::reserveRequested(result, minimumCapacity);
   while (auto element = cursor->next()) {
     auto [position, inserted] = result.try_emplace(std::move(element->first), std::move(element->second));
     if (!inserted) throw DuplicateKeyError(cursor_detail::keyText(position->first));
