@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+
+#include <sys/ioctl.h>
 
 #include "FileDescriptor.hpp"
 
@@ -41,28 +44,75 @@ class MemoryInputStream final : public InputStream {
   std::size_t position_ = 0;
 };
 
+/// Reads a descriptor. A descriptor the stream owns is read ahead in large blocks, so that
+/// the small reads of a parser cost a copy rather than a system call; one the caller keeps
+/// is read no further than asked, since the caller may go on reading it after the stream.
 class DescriptorInputStream final : public InputStream {
  public:
-  explicit DescriptorInputStream(FileDescriptor descriptor) : descriptor_(std::move(descriptor)) {}
+  DescriptorInputStream(FileDescriptor descriptor, bool readsAhead)
+      : descriptor_(std::move(descriptor)), readsAhead_(readsAhead) {}
   ~DescriptorInputStream() override { releaseResources(); }
   std::string description() const override { return descriptor_.description("input stream"); }
 
  protected:
   std::exception_ptr openResources() override { return descriptor_.open(O_RDONLY); }
-  std::exception_ptr closeResources() override { return descriptor_.close(); }
+  std::exception_ptr closeResources() override {
+    ahead_.reset();
+    aheadIndex_ = aheadEnd_ = 0;
+    return descriptor_.close();
+  }
   std::ptrdiff_t readBytes(std::uint8_t* buffer, std::size_t maxLength) override {
+    if (aheadIndex_ == aheadEnd_) {
+      // A read that meets the end or a failure is the one that reports it, as without read-ahead.
+      if (!readsAhead_ || maxLength == 0 || maxLength >= readAheadCapacity) return readDescriptor(buffer, maxLength, true);
+      const std::ptrdiff_t count = fillAhead(true);
+      if (count <= 0) return count;
+    }
+    // A read gets what is buffered and, only when the descriptor has more waiting, more of that:
+    // it never waits, and it is as long as it would be without read-ahead. A failure met while
+    // topping up is left to the next read, which meets it again.
+    std::size_t count = takeAhead(buffer, maxLength);
+    if (count < maxLength && hasBytesWaiting() && fillAhead(false) > 0)
+      count += takeAhead(buffer + count, maxLength - count);
+    return static_cast<std::ptrdiff_t>(count);
+  }
+
+ private:
+  static constexpr std::size_t readAheadCapacity = std::size_t{1} << 16;
+
+  std::ptrdiff_t readDescriptor(std::uint8_t* buffer, std::size_t maxLength, bool reportsFailure) {
     ssize_t count;
     do count = ::read(descriptor_.get(), buffer, maxLength);
     while (count < 0 && errno == EINTR);
     if (count < 0) {
-      fail(posixError(errno));
+      if (reportsFailure) fail(posixError(errno));
       return -1;
     }
     return count;
   }
+  bool hasBytesWaiting() const {
+    int waiting = 0;
+    return ::ioctl(descriptor_.get(), FIONREAD, &waiting) == 0 && waiting > 0;
+  }
+  std::ptrdiff_t fillAhead(bool reportsFailure) {
+    if (!ahead_) ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(readAheadCapacity);
+    const std::ptrdiff_t count = readDescriptor(ahead_.get(), readAheadCapacity, reportsFailure);
+    aheadIndex_ = 0;
+    aheadEnd_ = count > 0 ? static_cast<std::size_t>(count) : 0;
+    return count;
+  }
+  std::size_t takeAhead(std::uint8_t* buffer, std::size_t maxLength) {
+    const std::size_t count = std::min(maxLength, aheadEnd_ - aheadIndex_);
+    std::memcpy(buffer, ahead_.get() + aheadIndex_, count);
+    aheadIndex_ += count;
+    return count;
+  }
 
- private:
   FileDescriptor descriptor_;
+  bool readsAhead_;
+  std::unique_ptr<std::uint8_t[]> ahead_;  // allocated by the first read that uses it
+  std::size_t aheadIndex_ = 0;
+  std::size_t aheadEnd_ = 0;
 };
 
 }  // namespace
@@ -73,11 +123,11 @@ std::shared_ptr<InputStream> InputStream::withData(Data data) {
 
 std::shared_ptr<InputStream> InputStream::withFile(const std::filesystem::path& location) {
   if (location.empty()) return nullptr;
-  return std::make_shared<DescriptorInputStream>(FileDescriptor(location, -1, true));
+  return std::make_shared<DescriptorInputStream>(FileDescriptor(location, -1, true), true);
 }
 
 std::shared_ptr<InputStream> InputStream::withFileDescriptor(int descriptor, bool closesDescriptor) {
-  return std::make_shared<DescriptorInputStream>(FileDescriptor({}, descriptor, closesDescriptor));
+  return std::make_shared<DescriptorInputStream>(FileDescriptor({}, descriptor, closesDescriptor), closesDescriptor);
 }
 
 std::shared_ptr<InputStream> InputStream::standardInput() { return withFileDescriptor(STDIN_FILENO, false); }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/core/Error.hpp"
 #include "platform/io/InputStream.hpp"
@@ -81,6 +82,92 @@ TEST(InputStream, ReadsEveryKindOfSourceToItsEnd) {
     c.stream->close();
     EXPECT_EQ(c.stream->status(), StreamStatus::closed);
     EXPECT_EQ(c.stream->read(&byte, 1), -1);
+  }
+}
+
+std::string patternBytes(std::size_t from, std::size_t count) {
+  std::string bytes(count, '\0');
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((from + i) * 7 + (from + i) / 251);
+  return bytes;
+}
+
+// A stream that owns its descriptor reads ahead; one over a descriptor the caller keeps does
+// not. Both must give every read the same count, bytes, end and failure, wherever the bytes
+// arrive relative to the read-ahead block (64 KiB).
+TEST(InputStream, ReadAheadKeepsEveryReadsCountEndAndFailure) {
+  TemporaryDirectory folder;
+  struct Case {
+    const char* name;
+    bool pipe;
+    std::vector<std::size_t> arrivals;  // a pipe's writes, each read out before the next; a file's size
+    std::vector<std::size_t> reads;  // read sizes, in turn
+    bool writerStaysOpen;  // a non-blocking pipe then fails the read after the last bytes
+  };
+  const Case cases[] = {
+      {"empty file", false, {0}, {1024}, false},
+      {"file one byte short of the block", false, {65535}, {1024}, false},
+      {"file of one block", false, {65536}, {1024}, false},
+      {"file one byte past the block", false, {65537}, {1000, 1}, false},
+      {"file read in small, zero and larger-than-block pieces", false, {200'000}, {1, 0, 70'000, 1024, 65'536}, false},
+      {"pipe short writes", true, {1, 5, 1024, 3}, {1024}, false},
+      {"pipe writes across the block", true, {65'535, 2, 65'537, 131'075}, {1000, 4096}, false},
+      {"pipe fails after bytes", true, {100}, {30}, true},
+      {"pipe fails after the block", true, {65'536, 10}, {1024}, true},
+      {"pipe fails right away", true, {}, {1024}, true},
+  };
+  for (const Case& c : cases) {
+    for (const bool owned : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (owned ? ", owned" : ", kept"));
+      int ends[2] = {-1, -1};
+      std::shared_ptr<InputStream> stream;
+      if (c.pipe) {
+        ASSERT_EQ(::pipe(ends), 0);
+        ASSERT_NE(::fcntl(ends[0], F_SETFL, O_NONBLOCK), -1);
+        ASSERT_GE(::fcntl(ends[1], F_SETPIPE_SZ, 1 << 20), 1 << 18);
+        stream = InputStream::withFileDescriptor(ends[0], owned);
+      } else {
+        const fs::path file = folder.path() / "ahead.bin";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << patternBytes(0, c.arrivals[0]);
+        if (owned) {
+          stream = InputStream::withFile(file);
+        } else {
+          ends[0] = ::open(file.c_str(), O_RDONLY);
+          stream = InputStream::withFileDescriptor(ends[0], false);
+        }
+      }
+      stream->open();
+      ASSERT_EQ(stream->status(), StreamStatus::open);
+      std::size_t offset = 0;
+      std::size_t turn = 0;
+      std::vector<std::uint8_t> buffer(1 << 17);
+      for (const std::size_t arrival : c.arrivals) {
+        if (c.pipe) {
+          ASSERT_EQ(::write(ends[1], patternBytes(offset, arrival).data(), arrival), ssize_t(arrival));
+        }
+        for (std::size_t left = arrival; left > 0;) {
+          const std::size_t want = c.reads[turn++ % c.reads.size()];
+          const std::ptrdiff_t count = stream->read(buffer.data(), want);
+          ASSERT_EQ(count, std::ptrdiff_t(std::min(want, left))) << "at byte " << offset;
+          ASSERT_EQ(std::string(reinterpret_cast<const char*>(buffer.data()), std::size_t(count)),
+                    patternBytes(offset, std::size_t(count)));
+          offset += std::size_t(count);
+          left -= std::size_t(count);
+          ASSERT_EQ(stream->status(), StreamStatus::open);
+        }
+      }
+      if (c.pipe && !c.writerStaysOpen) ::close(ends[1]);
+      EXPECT_EQ(stream->read(buffer.data(), 1024), c.writerStaysOpen ? -1 : 0);
+      EXPECT_EQ(stream->status(), c.writerStaysOpen ? StreamStatus::error : StreamStatus::atEnd);
+      if (c.writerStaysOpen) {
+        EXPECT_EQ(errorCode(stream->error()), EAGAIN);
+      }
+      EXPECT_FALSE(stream->hasBytesAvailable());
+      EXPECT_EQ(stream->read(buffer.data(), 1024), c.writerStaysOpen ? -1 : 0);
+      stream->close();
+      EXPECT_EQ(stream->read(buffer.data(), 1), -1);
+      if (!owned) ::close(ends[0]);
+      if (c.pipe && c.writerStaysOpen) ::close(ends[1]);
+    }
   }
 }
 

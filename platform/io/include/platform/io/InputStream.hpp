@@ -20,6 +20,8 @@ class InputStream : public Stream {
   /// a file that cannot be opened makes `open()` fail instead.
   static std::shared_ptr<InputStream> withFile(const std::filesystem::path& location);
   /// A stream over an open descriptor; `closesDescriptor` hands the descriptor over to the stream.
+  /// A stream that owns its descriptor (this one handed over, or a file's) may read from it ahead
+  /// of what it is asked for; reads still return what is there without waiting for more.
   static std::shared_ptr<InputStream> withFileDescriptor(int descriptor, bool closesDescriptor);
   /// The process's standard input; closing the stream leaves the descriptor open.
   static std::shared_ptr<InputStream> standardInput();
