@@ -4,7 +4,9 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
-#include <array>
+#include <algorithm>
+#include <cstring>
+#include <span>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -65,21 +67,37 @@ char* putBigEndian(char* out, std::uint32_t value, int bytes) {
   return out;
 }
 
-// Appends the key of `text` to `bytes`.
-void appendKeyBytes(const icu::Collator& collator, std::string_view text, std::string& bytes) {
+// The code units of `text`, in a buffer of the thread's: ASCII text, nearly every name, is
+// widened in place, anything else through the platform's conversion.
+const std::u16string& unitsOf(std::string_view text) {
+  thread_local std::u16string units;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    units.resize(text.size());
+    std::copy(text.begin(), text.end(), units.begin());
+  } else {
+    units = platform::toUTF16(text);
+  }
+  return units;
+}
+
+// The collation key of `units` in a buffer of the thread's, with its 0 terminator, the only 0 in it.
+std::span<const std::uint8_t> collationKey(const icu::Collator& collator, const std::u16string& units) {
   thread_local std::vector<uint8_t> sortKey(256);
-  const std::u16string units = platform::toUTF16(text);
   const auto length = static_cast<int32_t>(units.size());
   int32_t needed = collator.getSortKey(units.data(), length, sortKey.data(), static_cast<int32_t>(sortKey.size()));
   if (needed > static_cast<int32_t>(sortKey.size())) {
     sortKey.resize(static_cast<std::size_t>(needed));
     needed = collator.getSortKey(units.data(), length, sortKey.data(), needed);
   }
-  // The sort key ends with its 0 terminator, the only 0 in it; then come the digit-run lengths,
-  // each never 0, closed by a 0; then the code units.
+  return {sortKey.data(), static_cast<std::size_t>(needed)};
+}
+
+// What follows the collation key in a text's key: the digit-run lengths, each never 0, closed
+// by a 0; then the code units.
+void appendTail(const std::u16string& units, std::string& bytes) {
   const std::size_t start = bytes.size();
-  bytes.resize(start + static_cast<std::size_t>(needed) + 4 * (units.size() + 1) + 2 * units.size());
-  char* out = std::copy_n(reinterpret_cast<const char*>(sortKey.data()), needed, bytes.data() + start);
+  bytes.resize(start + 4 * (units.size() + 1) + 2 * units.size());
+  char* out = bytes.data() + start;
   std::uint32_t run = 0;
   for (std::size_t i = 0; i < units.size();) {
     UChar32 c;
@@ -95,6 +113,14 @@ void appendKeyBytes(const icu::Collator& collator, std::string_view text, std::s
   out = putBigEndian(out, 0, 4);
   for (char16_t unit : units) out = putBigEndian(out, unit, 2);
   bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+}
+
+// Appends the key of `text` to `bytes`.
+void appendKeyBytes(const icu::Collator& collator, std::string_view text, std::string& bytes) {
+  const std::u16string& units = unitsOf(text);
+  const std::span<const std::uint8_t> key = collationKey(collator, units);
+  bytes.append(reinterpret_cast<const char*>(key.data()), key.size());
+  appendTail(units, bytes);
 }
 
 std::string keyBytes(const icu::Collator& collator, std::string_view text) {
@@ -128,18 +154,72 @@ struct RecentKeys {
   }
 };
 
-// A sort key with its first bytes as integers, so that most comparisons need no memcmp.
+// A text's place in the sort: its collation key's first 24 bytes as integers, so that most
+// comparisons read no more. A key that ends within them is not kept anywhere else; a longer
+// one is, and `rest` then holds its address. The rest of a text's key (digit runs, code
+// units) is made again from the text for the few texts whose collation keys are equal.
 struct SortEntry {
-  std::array<std::uint64_t, 3> prefix;
+  static constexpr std::size_t prefixBytes = 24;
+  std::uint64_t head[2];
+  std::uint64_t rest;
   std::uint32_t index;
+  bool longKey;
+  bool canonical;  // whether the text needs no canonical form made for the rest of its key
+
+  const char* keyBytes() const noexcept { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(rest)); }
+  std::uint64_t third() const noexcept {
+    if (!longKey) return rest;
+    std::uint64_t word = 0;
+    for (std::size_t i = 16; i < prefixBytes; ++i) word = word << 8 | static_cast<unsigned char>(keyBytes()[i]);
+    return word;
+  }
 };
 
-std::array<std::uint64_t, 3> keyPrefix(std::string_view key) {
-  std::array<std::uint64_t, 3> prefix{};
-  for (std::size_t i = 0; i < 24 && i < key.size(); ++i)
-    prefix[i / 8] |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * (i % 8));
-  return prefix;
+// Compares collation keys. A short key's prefix holds its 0 terminator and a long key's has
+// none, so prefixes tell a short key from a long one.
+int compareCollationKeys(const SortEntry& a, const SortEntry& b) {
+  if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
+  if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
+  const std::uint64_t x = a.third(), y = b.third();
+  if (x != y) return x < y ? -1 : 1;
+  if (!a.longKey) return 0;
+  return std::strcmp(a.keyBytes() + SortEntry::prefixBytes, b.keyBytes() + SortEntry::prefixBytes);
 }
+
+SortEntry sortEntry(std::span<const std::uint8_t> key, std::uint32_t index, bool canonical) {
+  SortEntry entry{{0, 0}, 0, index, key.size() > SortEntry::prefixBytes, canonical};
+  std::uint64_t words[3] = {0, 0, 0};
+  for (std::size_t i = 0; i < SortEntry::prefixBytes && i < key.size(); ++i)
+    words[i / 8] |= std::uint64_t{key[i]} << (56 - 8 * (i % 8));
+  entry.head[0] = words[0];
+  entry.head[1] = words[1];
+  entry.rest = words[2];
+  return entry;
+}
+
+// Long keys of one range, in blocks that never move.
+class KeyStore {
+ public:
+  const char* keep(std::span<const std::uint8_t> key) {
+    if (blocks_.empty() || key.size() > blockSize_ - used_) {
+      blockSize_ = std::max(key.size(), std::size_t{1} << 16);
+      blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
+      used_ = 0;
+    }
+    char* start = blocks_.back().get() + used_;
+    std::memcpy(start, key.data(), key.size());
+    used_ += key.size();
+    return start;
+  }
+  void moveInto(std::vector<std::unique_ptr<char[]>>& all) {
+    for (auto& block : blocks_) all.push_back(std::move(block));
+  }
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t blockSize_ = 0;
+  std::size_t used_ = 0;
+};
 
 }  // namespace
 
@@ -167,52 +247,60 @@ void sortByNaturalOrder(std::vector<std::string>& texts) {
 std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
                                                         const std::function<std::string_view(std::size_t)>& text) {
   const platform::Locale locale = platform::Locale::current();
-  // Each range packs its keys into one buffer: a key apiece would be a million small blocks,
-  // which the workers' heaps grow for a page at a time.
-  std::vector<std::string_view> keys(count);
-  std::vector<SortEntry> entries(count);
-  std::mutex buffersMutex;
-  std::vector<std::unique_ptr<std::string>> buffers;
+  // Written by the workers, so that each faults in its own pages.
+  const std::unique_ptr<SortEntry[]> entries = std::make_unique_for_overwrite<SortEntry[]>(count);
+  std::mutex blocksMutex;
+  std::vector<std::unique_ptr<char[]>> blocks;
   parallelRanges(count, [&](std::size_t begin, std::size_t end) {
-    auto buffer = std::make_unique<std::string>();
-    buffer->reserve((end - begin) * 128);  // about a file name's key; pages not written cost nothing
-    std::vector<std::size_t> ends(end - begin);
+    KeyStore store;
+    const icu::Collator& collator = collatorFor(locale);
+    std::string canonical;
     for (std::size_t i = begin; i < end; ++i) {
-      const std::string_view name = text(i);
-      const icu::Collator& collator = collatorFor(locale);
-      if (platform::isCanonical(name))
-        appendKeyBytes(collator, name, *buffer);
-      else
-        appendKeyBytes(collator, platform::canonicalText(name), *buffer);
-      ends[i - begin] = buffer->size();
+      std::string_view name = text(i);
+      const bool isCanonical = platform::isCanonical(name);
+      if (!isCanonical) name = canonical = platform::canonicalText(name);
+      const std::span<const std::uint8_t> key = collationKey(collator, unitsOf(name));
+      entries[i] = sortEntry(key, static_cast<std::uint32_t>(i), isCanonical);
+      if (entries[i].longKey) entries[i].rest = reinterpret_cast<std::uintptr_t>(store.keep(key));
     }
-    std::size_t start = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-      keys[i] = std::string_view(*buffer).substr(start, ends[i - begin] - start);
-      entries[i] = {keyPrefix(keys[i]), static_cast<std::uint32_t>(i)};
-      start = ends[i - begin];
-    }
-    const std::lock_guard lock(buffersMutex);
-    buffers.push_back(std::move(buffer));
+    const std::lock_guard lock(blocksMutex);
+    store.moveInto(blocks);
   });
+
+  std::string scratch[2];
+  auto tail = [&](const SortEntry& entry, int slot) -> std::string_view {
+    const std::string_view name = text(entry.index);
+    if (entry.canonical) return name;
+    return scratch[slot] = platform::canonicalText(name);
+  };
+  // Equal collation keys: the digit runs and code units decide.
+  auto compare = [&](const SortEntry& a, const SortEntry& b) {
+    if (const int order = compareCollationKeys(a, b)) return order;
+    const std::string_view x = tail(a, 0), y = tail(b, 1);
+    if (x == y) return 0;
+    std::string tails[2];
+    appendTail(unitsOf(x), tails[0]);
+    appendTail(unitsOf(y), tails[1]);
+    return tails[0].compare(tails[1]);
+  };
   auto less = [&](const SortEntry& a, const SortEntry& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (int order = keys[a.index].compare(keys[b.index])) return order < 0;
+    if (const int order = compare(a, b)) return order < 0;
     return a.index < b.index;
   };
+  SortEntry* const first = entries.get();
+  SortEntry* const last = first + count;
   // Lists often arrive sorted but for a few names added at the end: sort only those, then merge.
-  const auto unsorted = std::is_sorted_until(entries.begin(), entries.end(), less);
-  if (unsorted != entries.end()) {
-    std::sort(unsorted, entries.end(), less);
-    std::inplace_merge(entries.begin(), unsorted, entries.end(), less);
+  SortEntry* const unsorted = std::is_sorted_until(first, last, less);
+  if (unsorted != last) {
+    std::sort(unsorted, last, less);
+    std::inplace_merge(first, unsorted, last, less);
   }
 
   std::vector<std::size_t> unique;
-  unique.reserve(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (i > 0 && entries[i].prefix == entries[i - 1].prefix && keys[entries[i].index] == keys[entries[i - 1].index])
-      continue;
-    unique.push_back(entries[i].index);
+  unique.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0 && compare(first[i], first[i - 1]) == 0) continue;
+    unique.push_back(first[i].index);
   }
   return unique;
 }
