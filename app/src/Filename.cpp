@@ -18,8 +18,22 @@ std::string Filename::cleanedName(std::string_view filename, const TokenContext&
   return Ravelin::processName(tokens.replaceTokens(filename, context), importConfig, exportConfig);
 }
 
+const std::vector<std::string>& Filename::processedSubDirs() const noexcept {
+  static const std::vector<std::string> none;
+  return processedSubDirs_ ? *processedSubDirs_ : none;
+}
+
+void Filename::setProcessedSubDirs(std::vector<std::string> names) {
+  if (names.empty())
+    processedSubDirs_.reset();
+  else if (processedSubDirs_)
+    *processedSubDirs_ = std::move(names);
+  else
+    processedSubDirs_ = std::make_unique<std::vector<std::string>>(std::move(names));
+}
+
 std::vector<std::string> Filename::allProcessedNames() const {
-  std::vector<std::string> names = processedSubDirs_;
+  std::vector<std::string> names = processedSubDirs();
   names.push_back(processedName_);
   return names;
 }

@@ -54,16 +54,21 @@ void AsyncImporter::parseFilenames() {
 void AsyncImporter::combineFilenames() {
   platform::log("Combining " + std::to_string(datasourceFilenames_.size()) + " datasource and " +
                 std::to_string(manualFilenames_.size()) + " manual filenames");
-  FilenameList working;
-  working.reserve(datasourceFilenames_.size() + manualFilenames_.size());
-  working.insert(working.end(), datasourceFilenames_.begin(), datasourceFilenames_.end());
-  working.insert(working.end(), manualFilenames_.begin(), manualFilenames_.end());
-  QVExtensions::parallelRanges(working.size(), [&](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) processFilename(*working[i]);
+  // The two lists are read in place as one: a combined copy would count every record up and down.
+  const std::size_t datasourceCount = datasourceFilenames_.size();
+  auto record = [&](std::size_t i) -> const std::shared_ptr<Filename>& {
+    return i < datasourceCount ? datasourceFilenames_[i] : manualFilenames_[i - datasourceCount];
+  };
+  const std::size_t count = datasourceCount + manualFilenames_.size();
+  QVExtensions::parallelRanges(count, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) processFilename(*record(i));
   });
-
-  setFileNames(QVExtensions::naturallySortedUnique(
-      std::move(working), [](const std::shared_ptr<Filename>& name) -> const std::string& { return name->processedName(); }));
+  const std::vector<std::size_t> kept = QVExtensions::naturallySortedUniquePositions(
+      count, [&](std::size_t i) -> std::string_view { return record(i)->processedName(); });
+  FilenameList names;
+  names.reserve(kept.size());
+  for (std::size_t i : kept) names.push_back(record(i));
+  setFileNames(std::move(names));
   platform::log("There are now " + std::to_string(fileNames_.size()) + " total filenames");
 }
 

@@ -34,8 +34,8 @@ class Filename final {
   void setFilename(std::string filename) { filename_ = std::move(filename); }
   const std::string& processedName() const noexcept { return processedName_; }
   void setProcessedName(std::string name) { processedName_ = std::move(name); }
-  const std::vector<std::string>& processedSubDirs() const noexcept { return processedSubDirs_; }
-  void setProcessedSubDirs(std::vector<std::string> names) { processedSubDirs_ = std::move(names); }
+  const std::vector<std::string>& processedSubDirs() const noexcept;
+  void setProcessedSubDirs(std::vector<std::string> names);
   bool isEditable() const noexcept { return isEditable_; }
   const TokenContext& context() const noexcept { return context_; }
 
@@ -64,7 +64,7 @@ class Filename final {
   mutable std::unique_ptr<platform::UUID> id_;  // made lazily: most records are never shown
   std::string filename_;
   std::string processedName_;
-  std::vector<std::string> processedSubDirs_;
+  std::unique_ptr<std::vector<std::string>> processedSubDirs_;  // absent while empty: most records have none
   bool isEditable_;
   TokenContext context_;
 };
