@@ -118,13 +118,45 @@ std::optional<CSVReader::Record> CSVReader::readRecord() {
 
 CSVReader::FileView CSVReader::readFileView() {
   std::shared_ptr<const HeaderLookup> headerLookup = lookup();
-  auto table = std::make_shared<FieldTable>();
-  // Field text never takes more room than the text it came from.
-  table->reserve(parser_->sizeHint());
-  while (appendRow(*table)) {
+  std::shared_ptr<RowStore> store = status_->kind() == Status::Kind::active ? parser_->makeSliceStore() : nullptr;
+  if (store) {
+    while (appendSliceOrRow(*store)) {
+    }
+    store->setFieldsPerRow(static_cast<std::size_t>(count_.fields));
+  } else {
+    FieldTable table;
+    // Field text never takes more room than the text it came from.
+    table.reserve(parser_->sizeHint());
+    while (appendRow(table)) {
+    }
+    store = std::make_shared<RowStore>(std::move(table), static_cast<std::size_t>(count_.fields));
   }
-  const auto fieldsPerRow = static_cast<std::size_t>(count_.fields);
-  return FileView(headers_, std::move(table), fieldsPerRow, std::move(headerLookup));
+  return FileView(headers_, std::move(store), std::move(headerLookup));
+}
+
+bool CSVReader::appendSliceOrRow(RowStore& store) {
+  Parser::RowSlice slice;
+  while (status_->kind() == Status::Kind::active && parser_->sliceRow(slice)) {
+    // An empty line is dropped, as appendRow drops it.
+    if (slice.emptyLine) continue;
+    countRow(static_cast<std::int64_t>(slice.fields));
+    store.appendSlice(slice.text, slice.length);
+    return true;
+  }
+  if (!appendRow(store.copied())) return false;
+  store.appendCopied();
+  return true;
+}
+
+void CSVReader::countRow(std::int64_t fields) {
+  if (count_.rows <= 0) {
+    count_.fields = fields;
+  } else if (fields != count_.fields) {
+    CSVReaderError error = ReaderErrors::fieldCountMismatch(count_.rows + 1, fields, count_.fields);
+    fail(error);
+    throw error;
+  }
+  ++count_.rows;
 }
 
 CSVReader::Iterator& CSVReader::Iterator::operator++() {

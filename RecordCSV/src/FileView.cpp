@@ -1,8 +1,53 @@
+#include <cstring>
 #include <string>
 
 #include "RecordCSV/CSVReader.hpp"
 
 namespace RecordCSV {
+
+RowStore::RowStore(FieldTable copied, std::size_t fieldsPerRow)
+    : copied_(std::move(copied)),
+      rows_(fieldsPerRow ? copied_.fieldCount() / fieldsPerRow : 0),
+      fieldsPerRow_(fieldsPerRow) {}
+
+RowStore::RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect)
+    : owner_(std::move(owner)), text_(text), dialect_(dialect) {}
+
+CSVReader::Row::Row(const RowStore& store, std::size_t r) : size_(store.fieldsPerRow()) {
+  const RowStore::Place place = store.place(r);
+  if (place.isSlice) {
+    split(place.slice, store.dialect());
+  } else {
+    table_ = &store.copied();
+    first_ = place.firstField;
+  }
+}
+
+void CSVReader::Row::split(std::string_view text, RowStore::Dialect dialect) noexcept {
+  // The store kept only rows whose fields were checked to be plain: an escaped field ends at
+  // the first escaping byte after its opening one, an unescaped field at the next delimiter.
+  slice_ = text.data();
+  const char* const begin = text.data();
+  const std::size_t length = text.size();
+  std::size_t p = 0;
+  for (std::size_t i = 0; i < size_; ++i) {
+    std::size_t start = p;
+    std::size_t end;
+    if (dialect.quote >= 0 && p < length && begin[p] == static_cast<char>(dialect.quote)) {
+      start = p + 1;
+      const void* close = std::memchr(begin + start, dialect.quote, length - start);
+      end = static_cast<std::size_t>(static_cast<const char*>(close) - begin);
+      p = end + 1;
+    } else {
+      const void* next = p < length ? std::memchr(begin + p, dialect.delimiter, length - p) : nullptr;
+      end = next ? static_cast<std::size_t>(static_cast<const char*>(next) - begin) : length;
+      p = end;
+    }
+    bounds_[2 * i] = static_cast<std::uint16_t>(start);
+    bounds_[2 * i + 1] = static_cast<std::uint16_t>(end);
+    ++p;  // the delimiter
+  }
+}
 
 void detail::throwOutOfRange(const char* what, std::size_t index, std::size_t size) {
   throw std::out_of_range(std::string(what) + " index " + std::to_string(index) + " is outside 0..<" +
@@ -30,19 +75,15 @@ std::size_t CSVReader::Record::hash() const noexcept {
 }
 
 CSVReader::FileView::FileView()
-    : table_(std::make_shared<const FieldTable>()), lookup_(std::make_shared<const HeaderLookup>()) {}
+    : rows_(std::make_shared<const RowStore>(FieldTable(), 0)), lookup_(std::make_shared<const HeaderLookup>()) {}
 
-CSVReader::FileView::FileView(std::vector<std::string> headers, std::shared_ptr<const FieldTable> table,
-                              std::size_t fieldsPerRow, std::shared_ptr<const HeaderLookup> lookup)
-    : headers_(std::move(headers)),
-      table_(std::move(table)),
-      rows_(fieldsPerRow ? table_->fieldCount() / fieldsPerRow : 0),
-      fieldsPerRow_(fieldsPerRow),
-      lookup_(std::move(lookup)) {}
+CSVReader::FileView::FileView(std::vector<std::string> headers, std::shared_ptr<const RowStore> rows,
+                              std::shared_ptr<const HeaderLookup> lookup)
+    : headers_(std::move(headers)), rows_(std::move(rows)), lookup_(std::move(lookup)) {}
 
 std::vector<std::vector<std::string>> CSVReader::FileView::rows() const {
   std::vector<std::vector<std::string>> rows;
-  rows.reserve(rows_);
+  rows.reserve(size());
   for (const Row& row : *this) rows.push_back(row.toVector());
   return rows;
 }
@@ -52,8 +93,8 @@ CSVReader::FileView::RecordsView CSVReader::FileView::records() const { return R
 CSVReader::FileView::ColumnsView CSVReader::FileView::columns() const { return ColumnsView(*this); }
 
 CSVReader::Record CSVReader::FileView::record(std::size_t i) const {
-  if (i >= rows_) detail::throwOutOfRange("record", i, rows_);
-  return Record(table_, i * fieldsPerRow_, fieldsPerRow_, lookup_);
+  if (i >= size()) detail::throwOutOfRange("record", i, size());
+  return Record(rows_, i, lookup_);
 }
 
 std::optional<std::string_view> CSVReader::FileView::field(std::size_t row, std::string_view header) const {
@@ -66,7 +107,7 @@ std::optional<std::string_view> CSVReader::FileView::field(std::size_t row, std:
 std::vector<std::string> CSVReader::FileView::column(std::size_t i) const {
   if (i >= headers_.size()) detail::throwOutOfRange("column", i, headers_.size());
   std::vector<std::string> column;
-  column.reserve(rows_);
+  column.reserve(size());
   for (const Row& row : *this) column.emplace_back(row[i]);
   return column;
 }

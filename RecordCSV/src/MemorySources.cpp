@@ -25,6 +25,7 @@ class TextSource final : public UTF8Source {
     return true;
   }
   std::size_t sizeHint() const noexcept override { return handedOut_ ? 0 : text_.size(); }
+  std::shared_ptr<const void> textOwner() const override { return owner_; }
 
  private:
   std::string_view text_;
@@ -58,6 +59,7 @@ class CheckedBytesSource final : public UTF8Source {
     return true;
   }
   std::size_t sizeHint() const noexcept override { return bytes_.size() - checked_; }
+  std::shared_ptr<const void> textOwner() const override { return owner_; }
 
  private:
   std::span<const std::uint8_t> bytes_;

@@ -16,6 +16,7 @@
 
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/FieldTable.hpp"
+#include "RecordCSV/RowStore.hpp"
 #include "RecordCSV/UTF8Source.hpp"
 #include "Scan.hpp"
 
@@ -30,6 +31,20 @@ class Parser {
   bool parseRow(FieldTable& table, std::int64_t rowIndex);
   /// Bytes of text still to come, when the source knows.
   std::size_t sizeHint() const noexcept { return size_ - pos_ + source_->sizeHint(); }
+
+  // Rows kept as slices of the text (ParserSlices.cpp).
+  /// A store for the rows still to come that can keep plain rows as slices, when the dialect
+  /// is one the scan reads and the text stays where it is; null otherwise.
+  std::shared_ptr<RowStore> makeSliceStore();
+  struct RowSlice {
+    const char* text;
+    std::size_t length;  // without the row delimiter
+    std::size_t fields;
+    bool emptyLine;  // one empty field
+  };
+  /// The next row, when it lies whole in the text at hand and every field in it is plain;
+  /// false, with nothing consumed, when the row is the byte engine's to read.
+  bool sliceRow(RowSlice& slice);
 
  private:
   struct Scalar {
@@ -156,6 +171,7 @@ class Parser {
   std::array<bool, 256> trimLead_{};
   std::array<bool, 256> trimLast_{};
   Window window_;
+  bool sliceCRLineFeed_ = false;  // CR LF ends a row (without a one-scalar CR doing so first)
 };
 
 }  // namespace RecordCSV

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <stdexcept>
 
 #include "MemorySources.hpp"
 #include "Parser.hpp"
@@ -133,6 +134,12 @@ CSVReader::FileView CSVReader::decode(const platform::Data& data, const Configur
 
 CSVReader::FileView CSVReader::decode(const platform::Data& data, const Configure& configure) {
   return decode(data, configured(configure));
+}
+
+CSVReader::FileView CSVReader::decode(std::shared_ptr<const platform::Data> data, const Configuration& configuration) {
+  if (!data) throw std::invalid_argument("a CSV reader needs a data blob");
+  const std::span<const std::uint8_t> bytes = data->span();
+  return overBytes(bytes, std::move(data), configuration).readFileView();
 }
 
 CSVReader::Inference CSVReader::inferEncoding(std::span<const std::uint8_t> firstBytes,

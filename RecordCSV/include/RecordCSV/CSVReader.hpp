@@ -30,6 +30,7 @@ class UTF8Source;
 class ByteSource;
 class FieldTable;
 class Parser;
+class RowStore;
 
 class CSVReader {
  public:
@@ -113,6 +114,8 @@ class CSVReader {
   static FileView decode(std::string_view text, const Configure& configure);
   static FileView decode(const platform::Data& data, const Configuration& configuration);
   static FileView decode(const platform::Data& data, const Configure& configure);
+  /// A blob the view may share: rows that need no unescaping refer to its bytes instead of copies.
+  static FileView decode(std::shared_ptr<const platform::Data> data, const Configuration& configuration);
   // Only an actual path picks the file form, so that text literals keep meaning text.
   template <std::same_as<std::filesystem::path> Path>
   static FileView decode(const Path& fileURL, const Configuration& configuration);
@@ -178,6 +181,10 @@ class CSVReader {
   void readHeader();
   /// Appends the next accepted row to `table`; false once the input is finished.
   bool appendRow(FieldTable& table);
+  /// Adds the next accepted row to `store`, as a slice when the parser can keep it as one.
+  bool appendSliceOrRow(RowStore& store);
+  /// Counts a parsed data row of `fields` fields, or fails when it has not as many as the first.
+  void countRow(std::int64_t fields);
   void fail(const CSVError<CSVReader>& error);
   std::shared_ptr<const HeaderLookup> lookup();
 

@@ -1,9 +1,11 @@
 #pragma once
 // A whole decoded file: the header row, the rows, records that can be asked for a
 // field by header name, and columns. Rows and records are views into the file's
-// one shared, immutable text arena; index accessors throw std::out_of_range.
+// shared, immutable row store; index accessors throw std::out_of_range.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -14,6 +16,7 @@
 
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/FieldTable.hpp"
+#include "RecordCSV/RowStore.hpp"
 
 namespace RecordCSV {
 
@@ -64,11 +67,14 @@ class CSVReader::Row {
 
   Row() = default;
   Row(const FieldTable* table, std::size_t first, std::size_t size) : table_(table), first_(first), size_(size) {}
+  /// Row `r` of `store`.
+  Row(const RowStore& store, std::size_t r);
 
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
   std::string_view operator[](std::size_t i) const {
     if (i >= size_) detail::throwOutOfRange("field", i, size_);
+    if (slice_) return {slice_ + bounds_[2 * i], static_cast<std::size_t>(bounds_[2 * i + 1] - bounds_[2 * i])};
     return table_->field(first_ + i);
   }
   std::string_view at(std::size_t i) const { return (*this)[i]; }
@@ -82,9 +88,14 @@ class CSVReader::Row {
   friend bool operator==(const Row& a, const std::vector<std::string>& b);
 
  private:
+  /// Finds the fields of a row kept as a slice of the input text.
+  void split(std::string_view text, RowStore::Dialect dialect) noexcept;
+
   const FieldTable* table_ = nullptr;
   std::size_t first_ = 0;
   std::size_t size_ = 0;
+  const char* slice_ = nullptr;  // a slice's text; `bounds_` then hold each field's start and end in it
+  std::array<std::uint16_t, 2 * RowStore::maximumSliceFields> bounds_{};
 };
 
 /// A row that can be asked for a field by header name. It keeps its file's text alive.
@@ -94,7 +105,10 @@ class CSVReader::Record {
 
   Record(std::shared_ptr<const FieldTable> table, std::size_t first, std::size_t size,
          std::shared_ptr<const HeaderLookup> lookup)
-      : table_(std::move(table)), row_(table_.get(), first, size), lookup_(std::move(lookup)) {}
+      : row_(table.get(), first, size), keeper_(std::move(table)), lookup_(std::move(lookup)) {}
+  /// Row `r` of `store`.
+  Record(std::shared_ptr<const RowStore> store, std::size_t r, std::shared_ptr<const HeaderLookup> lookup)
+      : row_(*store, r), keeper_(std::move(store)), lookup_(std::move(lookup)) {}
 
   const Row& row() const noexcept { return row_; }
   std::size_t size() const noexcept { return row_.size(); }
@@ -112,8 +126,8 @@ class CSVReader::Record {
   std::size_t hash() const noexcept;
 
  private:
-  std::shared_ptr<const FieldTable> table_;
   Row row_;
+  std::shared_ptr<const void> keeper_;  // what the row's text lives in
   std::shared_ptr<const HeaderLookup> lookup_;
 };
 
@@ -125,21 +139,21 @@ class CSVReader::FileView {
 
   /// No headers and no rows.
   FileView();
-  FileView(std::vector<std::string> headers, std::shared_ptr<const FieldTable> table, std::size_t fieldsPerRow,
+  FileView(std::vector<std::string> headers, std::shared_ptr<const RowStore> rows,
            std::shared_ptr<const HeaderLookup> lookup);
 
   const std::vector<std::string>& headers() const noexcept { return headers_; }
   const HeaderLookup& lookup() const noexcept { return *lookup_; }
 
-  std::size_t size() const noexcept { return rows_; }
-  bool empty() const noexcept { return rows_ == 0; }
+  std::size_t size() const noexcept { return rows_->size(); }
+  bool empty() const noexcept { return size() == 0; }
   Row operator[](std::size_t i) const {
-    if (i >= rows_) detail::throwOutOfRange("row", i, rows_);
-    return Row(table_.get(), i * fieldsPerRow_, fieldsPerRow_);
+    if (i >= size()) detail::throwOutOfRange("row", i, size());
+    return Row(*rows_, i);
   }
   Row at(std::size_t i) const { return (*this)[i]; }
   iterator begin() const { return {this, 0}; }
-  iterator end() const { return {this, rows_}; }
+  iterator end() const { return {this, size()}; }
   /// The rows as owned texts.
   std::vector<std::vector<std::string>> rows() const;
 
@@ -159,9 +173,7 @@ class CSVReader::FileView {
 
  private:
   std::vector<std::string> headers_;
-  std::shared_ptr<const FieldTable> table_;
-  std::size_t rows_ = 0;
-  std::size_t fieldsPerRow_ = 0;
+  std::shared_ptr<const RowStore> rows_;
   std::shared_ptr<const HeaderLookup> lookup_;
 };
 

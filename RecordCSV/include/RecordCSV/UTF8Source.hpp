@@ -26,6 +26,9 @@ class UTF8Source {
   virtual bool advance(std::size_t consumed) = 0;
   /// Bytes of text still to come, when known (0 otherwise); lets a whole-file read reserve its arena.
   virtual std::size_t sizeHint() const noexcept { return 0; }
+  /// What keeps every text handed out alive and in its place for as long as it lives; null
+  /// when text handed out may move or be released (decoded into a buffer, or the caller's).
+  virtual std::shared_ptr<const void> textOwner() const { return nullptr; }
 
   /// Text held in memory: `text` must be well-formed UTF-8 and outlive the source
   /// unless `owner` keeps it alive.
