@@ -19,7 +19,12 @@
 namespace QVExtensions {
 namespace {
 
-std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale) {
+// Whether a collator checks and brings its input to a normalized form first. ASCII text needs
+// neither: the check lets it through unchanged, so its keys come out the same. (Text in NFC is
+// not enough: a composed letter may be followed by a mark that its own mark must follow.)
+enum class Input { any, ascii };
+
+std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale, Input input) {
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale(locale.identifier().c_str()), status));
   if (U_FAILURE(status) || !collator) {
@@ -31,21 +36,22 @@ std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale) {
   collator->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
   collator->setAttribute(UCOL_STRENGTH, UCOL_TERTIARY, status);
   collator->setAttribute(UCOL_CASE_LEVEL, UCOL_ON, status);
-  collator->setAttribute(UCOL_NORMALIZATION_MODE, UCOL_ON, status);
+  collator->setAttribute(UCOL_NORMALIZATION_MODE, input == Input::ascii ? UCOL_OFF : UCOL_ON, status);
   return collator;
 }
 
-// Collators are built once per thread and locale; a pin or unpin of the current locale is noticed
-// by its generation number.
-const icu::Collator& collatorFor(const platform::Locale& locale) {
-  thread_local std::unordered_map<std::string, std::unique_ptr<icu::Collator>> collators;
-  thread_local std::string lastIdentifier;
-  thread_local const icu::Collator* last = nullptr;
-  if (last && lastIdentifier == locale.identifier()) return *last;
-  auto& slot = collators[locale.identifier()];
-  if (!slot) slot = makeCollator(locale);
-  lastIdentifier = locale.identifier();
-  last = slot.get();
+// Collators are built once per thread, locale and kind of input; a pin or unpin of the current
+// locale is noticed by its generation number.
+const icu::Collator& collatorFor(const platform::Locale& locale, Input input = Input::any) {
+  thread_local std::unordered_map<std::string, std::unique_ptr<icu::Collator>> collators[2];
+  thread_local std::string lastIdentifier[2];
+  thread_local const icu::Collator* last[2] = {nullptr, nullptr};
+  const auto kind = static_cast<std::size_t>(input);
+  if (last[kind] && lastIdentifier[kind] == locale.identifier()) return *last[kind];
+  auto& slot = collators[kind][locale.identifier()];
+  if (!slot) slot = makeCollator(locale, input);
+  lastIdentifier[kind] = locale.identifier();
+  last[kind] = slot.get();
   return *slot;
 }
 
@@ -254,12 +260,14 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
   parallelRanges(count, [&](std::size_t begin, std::size_t end) {
     KeyStore store;
     const icu::Collator& collator = collatorFor(locale);
+    const icu::Collator& asciiCollator = collatorFor(locale, Input::ascii);
     std::string canonical;
     for (std::size_t i = begin; i < end; ++i) {
       std::string_view name = text(i);
-      const bool isCanonical = platform::isCanonical(name);
+      const bool ascii = platform::isASCII(name);
+      const bool isCanonical = ascii || platform::isCanonical(name);
       if (!isCanonical) name = canonical = platform::canonicalText(name);
-      const std::span<const std::uint8_t> key = collationKey(collator, unitsOf(name));
+      const std::span<const std::uint8_t> key = collationKey(ascii ? asciiCollator : collator, unitsOf(name));
       entries[i] = sortEntry(key, static_cast<std::uint32_t>(i), isCanonical);
       if (entries[i].longKey) entries[i].rest = reinterpret_cast<std::uintptr_t>(store.keep(key));
     }
