@@ -42,20 +42,27 @@ const platform::CharacterSet& illegalFilenameCharacters() {
   return set;
 }
 
-std::string replacing(TextReplacement value, std::string_view text, const platform::CharacterSet& set) {
-  std::string_view replacement;
+namespace {
+
+// What a member of the set becomes.
+std::string_view replacementText(TextReplacement value) {
   switch (value) {
-    case TextReplacement::none:
-      return std::string(text);
     case TextReplacement::underscore:
-      replacement = "_";
-      break;
+      return "_";
     case TextReplacement::hyphen:
-      replacement = "-";
-      break;
+      return "-";
+    case TextReplacement::none:
     case TextReplacement::remove:
       break;
   }
+  return {};
+}
+
+}  // namespace
+
+std::string replacing(TextReplacement value, std::string_view text, const platform::CharacterSet& set) {
+  if (value == TextReplacement::none) return std::string(text);
+  const std::string_view replacement = replacementText(value);
   std::string result;
   result.reserve(text.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -81,8 +88,23 @@ std::string replacing(TextReplacement value, std::string_view text, const platfo
   return result.append(text.substr(copied));
 }
 
+// An ASCII member becomes its one-byte replacement in place; from the first other byte on, the
+// rest of the text goes the general way, which steps scalar by scalar just the same.
 void replace(TextReplacement value, std::string& text, const platform::CharacterSet& set) {
-  if (value != TextReplacement::none) text = replacing(value, text, set);
+  if (value == TextReplacement::none) return;
+  const std::string_view replacement = replacementText(value);
+  if (replacement.size() != 1) {
+    text = replacing(value, text, set);
+    return;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) {
+      text.replace(i, std::string::npos, replacing(value, std::string_view(text).substr(i), set));
+      return;
+    }
+    if (set.contains(byte)) text[i] = replacement.front();
+  }
 }
 
 void transform(TextTransformation value, std::string& text) {

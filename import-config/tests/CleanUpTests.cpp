@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 
 #include "Ravelin/CSVExportConfig.hpp"
 #include "Ravelin/ProcessName.hpp"
@@ -37,6 +38,26 @@ TEST(CleanUp, ReplacementOverCharacterSets) {
     EXPECT_EQ(inPlace, c.expected) << c.text;
   }
   EXPECT_EQ(illegalFilenameCharacters(), (platform::CharacterSet{U':', U'/', U'\\', U'.'}));
+}
+
+// In place, ASCII members are overwritten and the rest of a text from its first other byte goes the
+// general way: random texts must come out as the general way makes them.
+TEST(CleanUp, ReplacementInPlaceMatchesTheGeneralWay) {
+  const char* pieces[] = {"a", " ", ".", ":", "/", "\\", "_", "\t", "\xC2\xA0", "\xE3\x80\x80", "\xC3\xA9",
+                          "\xFF", "\xE2\x80", "\xF0\x9F\x98\x80", "\xEF\xBC\x8E"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int k = static_cast<int>(random() % 8); k > 0; --k) text += pieces[random() % std::size(pieces)];
+    for (TextReplacement value :
+         {TextReplacement::none, TextReplacement::underscore, TextReplacement::hyphen, TextReplacement::remove}) {
+      for (const platform::CharacterSet* set : {&platform::CharacterSet::whitespacesAndNewlines(), &illegalFilenameCharacters()}) {
+        std::string inPlace = text;
+        replace(value, inPlace, *set);
+        ASSERT_EQ(inPlace, replacing(value, text, *set)) << text;
+      }
+    }
+  }
 }
 
 TEST(CleanUp, TransformationsFollowTheCurrentLocale) {
