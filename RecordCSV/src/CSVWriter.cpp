@@ -121,8 +121,11 @@ void CSVWriter::buildPieces() {
     else
       nonASCIIStops_ = true;
   }
+#if defined(__SSE2__)
+  // Without the vector unit every field takes the general path.
   if (utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)
     plainFieldDelimiter_ = fieldDelimiter_.bytes.front();
+#endif
   auto ascii = [](const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   };
@@ -213,6 +216,7 @@ void CSVWriter::appendEmptyRow() {
 }
 
 void CSVWriter::endRow() {
+  if (endRowDirect()) return;
   beginBatch();
   appendRowEnd();
   flushBatch();

@@ -5,14 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "ByteBuffer.hpp"
 #include "RecordCSV/CSVWriter.hpp"
 #include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
+#include "WriterScan.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
@@ -22,92 +19,6 @@ namespace {
 bool startsWith(const unsigned char* bytes, std::size_t available, const std::string& prefix) {
   if (prefix.size() == 1) return available > 0 && bytes[0] == static_cast<unsigned char>(prefix[0]);
   return !prefix.empty() && available >= prefix.size() && std::memcmp(bytes, prefix.data(), prefix.size()) == 0;
-}
-
-#if defined(__SSE2__)
-std::uint64_t load64(const char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, 8);
-  return word;
-}
-
-std::uint32_t load32(const char* bytes) {
-  std::uint32_t word;
-  std::memcpy(&word, bytes, 4);
-  return word;
-}
-#endif
-
-/// What a field's bytes hold, as far as copying them unchanged goes: flags, none for plain ASCII.
-constexpr unsigned stopByte = 1, beyondASCII = 2;
-
-/// Copies `count` bytes from `in` to `out` (which has room for them) in a few overlapping
-/// loads and stores, and tells whether some are one of `stops` or beyond ASCII. Most
-/// fields are short, so every length gets a single test instead of a loop ending on a partial word.
-unsigned copyAndClassify(const char* in, std::size_t count, char* out, const std::array<std::uint64_t, 3>& stops) {
-#if defined(__SSE2__)
-  const __m128i stop0 = _mm_set1_epi64x(static_cast<long long>(stops[0]));
-  const __m128i stop1 = _mm_set1_epi64x(static_cast<long long>(stops[1]));
-  const __m128i stop2 = _mm_set1_epi64x(static_cast<long long>(stops[2]));
-  auto classify = [&](__m128i block) {
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, stop0), _mm_cmpeq_epi8(block, stop1)),
-                                      _mm_cmpeq_epi8(block, stop2));
-    return (_mm_movemask_epi8(hits) != 0 ? stopByte : 0u) | (_mm_movemask_epi8(block) != 0 ? beyondASCII : 0u);
-  };
-  auto pair = [&](std::uint64_t low, std::uint64_t high) {
-    return classify(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)));
-  };
-  if (count >= 16) {
-    unsigned flags = 0;
-    for (std::size_t i = 0; i + 16 < count; i += 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), block);
-      flags |= classify(block);
-    }
-    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + count - 16));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count - 16), last);
-    return flags | classify(last);
-  }
-  if (count >= 8) {
-    const std::uint64_t low = load64(in), high = load64(in + count - 8);
-    std::memcpy(out, &low, 8);
-    std::memcpy(out + count - 8, &high, 8);
-    return pair(low, high);
-  }
-  if (count >= 4) {
-    const std::uint32_t low = load32(in), high = load32(in + count - 4);
-    std::memcpy(out, &low, 4);
-    std::memcpy(out + count - 4, &high, 4);
-    return pair(low | std::uint64_t{high} << 32, low);
-  }
-  if (count == 0) return 0;
-  // One to three bytes: the first, middle and last cover them all; the rest of the word repeats the first.
-  const auto first = static_cast<unsigned char>(in[0]), middle = static_cast<unsigned char>(in[count / 2]),
-             last = static_cast<unsigned char>(in[count - 1]);
-  out[0] = static_cast<char>(first);
-  out[count / 2] = static_cast<char>(middle);
-  out[count - 1] = static_cast<char>(last);
-  const std::uint64_t bytes =
-      (std::uint64_t{0x0101010101010101} * first & ~std::uint64_t{0xFFFF00}) | std::uint64_t{middle} << 8 | std::uint64_t{last} << 16;
-  return pair(bytes, bytes);
-#else
-  // Without the vector unit every field takes the general path, which checks a word at a time.
-  (void)in, (void)count, (void)out, (void)stops;
-  return stopByte | beyondASCII;
-#endif
-}
-
-bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count;) {
-    if (bytes[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    const std::size_t length = platform::wellFormedUTF8Length(bytes + i, count - i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
 }
 
 }  // namespace
@@ -264,56 +175,6 @@ void CSVWriter::appendPiece(const Piece& piece) {
   if (piece.failingScalar) failBatch(encoder_->failure(*piece.failingScalar));
 }
 
-bool CSVWriter::appendPlainField(std::string_view field, bool delimited) {
-  const std::size_t count = field.size();
-  const auto* in = reinterpret_cast<const unsigned char*>(field.data());
-  // Room for the delimiter, the escaping scalars around the field and each of its bytes doubled.
-  char* const out = out_->room(2 * count + 3);
-  const std::size_t start = delimited ? 1 : 0;
-  *out = *plainFieldDelimiter_;
-  const unsigned bytes = copyAndClassify(field.data(), count, out + start, stopWords_);
-  if (bytes == 0) {
-    out_->commit(start + count);
-    return true;
-  }
-  // Scalars beyond ASCII go out unchanged when well formed, unless one starts a delimiter.
-  if ((bytes & beyondASCII) != 0 && (nonASCIIStops_ || !isWellFormedUTF8(in, count))) return false;
-  if ((bytes & stopByte) == 0) {
-    out_->commit(start + count);
-    return true;
-  }
-  if (!plainEscaping_) return false;
-  // Every stop is one ASCII byte, apart from a two-byte row delimiter that shares none with the
-  // others; UTF-8 sequences beyond ASCII hold no ASCII bytes, so bytes can be compared one at a time.
-  const auto escaping = static_cast<unsigned char>(escapingUTF8_[0]);
-  const auto delimiter = static_cast<unsigned char>(*plainFieldDelimiter_);
-  const auto rowFirst = static_cast<unsigned char>(rowDelimiterUTF8_[0]);
-  const bool rowPair = rowDelimiterUTF8_.size() == 2;
-  const auto rowSecond = static_cast<unsigned char>(rowDelimiterUTF8_.back());
-  char* p = out + start + 1;
-  bool marked = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned char c = in[i];
-    *p++ = static_cast<char>(c);
-    if (c == escaping) {
-      *p++ = static_cast<char>(c);
-      marked = true;
-    } else if (c == delimiter || (c == rowFirst && (!rowPair || (i + 1 < count && in[i + 1] == rowSecond)))) {
-      marked = true;
-    }
-  }
-  if (!marked) {
-    // A stop byte that starts no delimiter, such as a lone CR before a CR LF row delimiter.
-    std::memcpy(out + start, in, count);
-    out_->commit(start + count);
-    return true;
-  }
-  out[start] = static_cast<char>(escaping);
-  *p++ = static_cast<char>(escaping);
-  out_->commit(static_cast<std::size_t>(p - out));
-  return true;
-}
-
 void CSVWriter::appendField(std::string_view field) {
   if (plainFieldDelimiter_ && appendPlainField(field, batchFieldIndex_ > 0)) {
     checkpoints_.push_back({out_->size(), Effect::field});
@@ -325,6 +186,7 @@ void CSVWriter::appendField(std::string_view field) {
 
 void CSVWriter::writeField(std::string_view field) {
   requireRoom(1);
+  if (writeFieldDirect(field)) return;
   out_->clear();
   if (plainFieldDelimiter_ && appendPlainField(field, fieldIndex_ > 0)) {
     // A lone field counts only once the stream took all of it, so there is nothing to check point.
@@ -348,8 +210,8 @@ bool CSVWriter::appendWideASCII(std::string_view field) {
   if (width == 0) return false;  // Shift-JIS keeps to its converter
   const std::size_t count = field.size();
   // The check needs somewhere to copy to: past the room the wide text takes.
-  char* const out = out_->room(count * 5);
-  if (copyAndClassify(field.data(), count, out + count * 4, stopWords_) != 0) return false;
+  char* const out = out_->room(count * 5 + scan16::slack);
+  if (scan16::Stops(stopWords_).copy(field.data(), count, out + count * 4) != 0) return false;
   const auto* in = reinterpret_cast<const unsigned char*>(field.data());
   // ASCII needs no escaping here, and each scalar is its byte, its high units zero.
   const std::size_t at = kind == Kind::utf16BigEndian ? 1 : kind == Kind::utf32BigEndian ? 3 : 0;

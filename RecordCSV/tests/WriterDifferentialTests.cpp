@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -249,7 +252,44 @@ platform::TextEncoding textEncoding(Encoding encoding) {
   return platform::TextEncoding::utf8();
 }
 
-Result writeWithWriter(const Dialect& dialect, const std::vector<Step>& steps) {
+/// Takes whole writes until they would pass `limit` bytes, then fails, as a buffered file does
+/// when a flush fails. Offers room of its own, or room too small for what is asked, or none.
+class LimitedStream final : public platform::OutputStream {
+ public:
+  enum class Room { none, enough, tooLittle };
+  LimitedStream(Room room, std::size_t limit) : room_(room), limit_(limit) {}
+  std::string description() const override { return "limited stream"; }
+  std::optional<platform::Data> dataWrittenToMemory() const override { return platform::Data::fromString(taken_); }
+
+ protected:
+  std::exception_ptr openResources() override { return nullptr; }
+  std::exception_ptr closeResources() override { return nullptr; }
+  std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) override { return take(bytes, length); }
+  std::span<std::uint8_t> reserveBytes(std::size_t length) override {
+    if (room_ == Room::none) return {};
+    reserved_.assign(room_ == Room::enough ? length : length / 2, 0xEE);
+    return reserved_;
+  }
+  std::ptrdiff_t commitBytes(std::size_t length) override { return take(reserved_.data(), length); }
+
+ private:
+  std::ptrdiff_t take(const std::uint8_t* bytes, std::size_t length) {
+    if (taken_.size() + length > limit_) {
+      fail(std::make_exception_ptr(platform::Error("Limited", 1, "full")));
+      return -1;
+    }
+    taken_.append(reinterpret_cast<const char*>(bytes), length);
+    return static_cast<std::ptrdiff_t>(length);
+  }
+
+  Room room_;
+  std::size_t limit_;
+  std::vector<std::uint8_t> reserved_;
+  std::string taken_;
+};
+
+Result writeWithWriter(const Dialect& dialect, const std::vector<Step>& steps,
+                       std::shared_ptr<platform::OutputStream> stream = platform::OutputStream::toMemory()) {
   CSVWriter::Configuration configuration;
   configuration.encoding = textEncoding(dialect.encoding);
   configuration.bomStrategy = Strategy::BOM::never;
@@ -259,7 +299,6 @@ Result writeWithWriter(const Dialect& dialect, const std::vector<Step>& steps) {
       dialect.escaping ? Strategy::Escaping::scalar(*dialect.escaping) : Strategy::Escaping::none();
   configuration.headers = dialect.headers;
   Result result;
-  const auto stream = platform::OutputStream::toMemory();
   std::optional<CSVWriter> writer;
   try {
     writer.emplace(stream, configuration);
@@ -320,53 +359,93 @@ std::vector<std::string> randomFields(std::mt19937& random, std::size_t count) {
   return fields;
 }
 
-TEST(CSVWriterDifferential, EveryDialectAndEncodingWritesWhatTheScalarRulesWrite) {
+struct Trial {
+  Dialect dialect;
+  std::vector<Step> steps;
+};
+
+Trial randomTrial(std::mt19937& random) {
   struct RowChoice {
     Delimiter::Row rows;
     std::u32string written;
   };
-  const std::vector<std::string> fieldDelimiters = {",", ";", "\t", "|", "::", "\u2192"};
-  const std::vector<RowChoice> rowDelimiters = {{Delimiter::Row("\n"), U"\n"},
-                                                {Delimiter::Row("\r\n"), U"\r\n"},
-                                                {Delimiter::Row("\r"), U"\r"},
-                                                {Delimiter::Row("\u00B6"), U"\u00B6"},
-                                                {Delimiter::Row::standard(), U"\n"},
-                                                {*Delimiter::Row::fromTexts({"\r\n", "\r"}), U"\r"}};
-  const std::vector<std::optional<char32_t>> escapings = {U'"', U'"', U'\'', std::nullopt};
-  const std::vector<Encoding> encodings = {
+  static const std::vector<std::string> fieldDelimiters = {",", ";", "\t", "|", "::", "\u2192"};
+  static const std::vector<RowChoice> rowDelimiters = {{Delimiter::Row("\n"), U"\n"},
+                                                       {Delimiter::Row("\r\n"), U"\r\n"},
+                                                       {Delimiter::Row("\r"), U"\r"},
+                                                       {Delimiter::Row("\u00B6"), U"\u00B6"},
+                                                       {Delimiter::Row::standard(), U"\n"},
+                                                       {*Delimiter::Row::fromTexts({"\r\n", "\r"}), U"\r"}};
+  static const std::vector<std::optional<char32_t>> escapings = {U'"', U'"', U'\'', std::nullopt};
+  static const std::vector<Encoding> encodings = {
       Encoding::utf8,          Encoding::utf8,           Encoding::utf8,  Encoding::ascii,
       Encoding::utf16,         Encoding::utf16BigEndian, Encoding::utf16LittleEndian,
       Encoding::utf32,         Encoding::utf32BigEndian, Encoding::utf32LittleEndian, Encoding::shiftJIS};
+  Trial trial;
+  Dialect& dialect = trial.dialect;
+  dialect.field = pick(random, fieldDelimiters);
+  const RowChoice& row = pick(random, rowDelimiters);
+  dialect.rows = row.rows;
+  dialect.row = row.written;
+  dialect.escaping = pick(random, escapings);
+  dialect.encoding = pick(random, encodings);
+  const std::size_t width = 1 + below(random, 5);
+  if (below(random, 4) == 0) dialect.headers = randomFields(random, width);
+  trial.steps.resize(1 + below(random, 10));
+  for (Step& step : trial.steps) {
+    const std::size_t kind = below(random, 10);
+    step.call = kind < 4   ? Call::writeRow
+                : kind < 7 ? Call::writeField
+                : kind < 8 ? Call::writeFields
+                : kind < 9 ? Call::endRow
+                           : Call::writeEmptyRow;
+    const std::size_t count = step.call == Call::writeField ? 1 : below(random, 8) == 0 ? width + 1 : width;
+    step.fields = randomFields(random, count);
+  }
+  return trial;
+}
+
+std::string show(const Result& result) {
+  return "[" + result.bytes + "] " + (result.errors.empty() ? "" : result.errors.front()) + " " +
+         std::to_string(result.rowIndex) + "/" + std::to_string(result.fieldIndex) + "/" +
+         std::to_string(result.expectedFields);
+}
+
+TEST(CSVWriterDifferential, EveryDialectAndEncodingWritesWhatTheScalarRulesWrite) {
   std::mt19937 random(20261207);
   for (int trial = 0; trial < 4000; ++trial) {
-    Dialect dialect;
-    dialect.field = pick(random, fieldDelimiters);
-    const RowChoice& row = pick(random, rowDelimiters);
-    dialect.rows = row.rows;
-    dialect.row = row.written;
-    dialect.escaping = pick(random, escapings);
-    dialect.encoding = pick(random, encodings);
-    const std::size_t width = 1 + below(random, 5);
-    if (below(random, 4) == 0) dialect.headers = randomFields(random, width);
-    std::vector<Step> steps(1 + below(random, 10));
-    for (Step& step : steps) {
-      const std::size_t kind = below(random, 10);
-      step.call = kind < 4   ? Call::writeRow
-                  : kind < 7 ? Call::writeField
-                  : kind < 8 ? Call::writeFields
-                  : kind < 9 ? Call::endRow
-                             : Call::writeEmptyRow;
-      const std::size_t count = step.call == Call::writeField ? 1 : below(random, 8) == 0 ? width + 1 : width;
-      step.fields = randomFields(random, count);
-    }
+    const Trial t = randomTrial(random);
+    const Dialect& dialect = t.dialect;
+    const std::vector<Step>& steps = t.steps;
     const Result expected = ReferenceWriter(dialect).run(dialect.headers, steps);
+    // The memory stream offers room for rows to be formatted in; a plain stream does not.
     const Result actual = writeWithWriter(dialect, steps);
-    ASSERT_EQ(actual, expected) << "trial " << trial << ": [" << actual.bytes << "] "
-                                << (actual.errors.empty() ? "" : actual.errors.front()) << " " << actual.rowIndex
-                                << "/" << actual.fieldIndex << "/" << actual.expectedFields << " instead of ["
-                                << expected.bytes << "] " << (expected.errors.empty() ? "" : expected.errors.front())
-                                << " " << expected.rowIndex << "/" << expected.fieldIndex << "/"
-                                << expected.expectedFields;
+    ASSERT_EQ(actual, expected) << "trial " << trial << ": " << show(actual) << " instead of " << show(expected);
+    if (trial % 4 != 0) continue;
+    const Result plain = writeWithWriter(
+        dialect, steps,
+        std::make_shared<LimitedStream>(LimitedStream::Room::none, std::numeric_limits<std::size_t>::max()));
+    ASSERT_EQ(plain, expected) << "trial " << trial << ": " << show(plain) << " instead of " << show(expected);
+  }
+}
+
+TEST(CSVWriterDifferential, RowsFormattedInTheStreamsRoomFailWhereWritesFail) {
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 3000; ++trial) {
+    const Trial t = randomTrial(random);
+    const Result whole = writeWithWriter(t.dialect, t.steps);
+    // The stream fails at any point of the output, or never.
+    const std::size_t limit =
+        below(random, 5) == 0 ? std::numeric_limits<std::size_t>::max() : below(random, whole.bytes.size() + 2);
+    auto run = [&](LimitedStream::Room room) {
+      return writeWithWriter(t.dialect, t.steps, std::make_shared<LimitedStream>(room, limit));
+    };
+    const Result expected = run(LimitedStream::Room::none);
+    for (LimitedStream::Room room : {LimitedStream::Room::enough, LimitedStream::Room::tooLittle}) {
+      const Result actual = run(room);
+      ASSERT_EQ(actual, expected) << "trial " << trial << " with room " << static_cast<int>(room) << ", limit "
+                                  << limit << ": " << show(actual) << " instead of " << show(expected);
+    }
   }
 }
 

@@ -27,6 +27,9 @@
 namespace RecordCSV {
 
 class ByteBuffer;
+namespace scan16 {
+class Stops;
+}
 
 namespace Strategy {
 /// The byte-order mark a writer puts before its output: `convention` marks only the encodings
@@ -124,10 +127,9 @@ class CSVWriter {
   template <FieldRange R>
   void writeRow(const R& fields) {
     requireRoom(static_cast<std::int64_t>(std::ranges::distance(fields)));
-    beginBatch();
-    for (auto&& field : fields) appendField(std::string_view(field));
-    appendRowEnd();
-    flushBatch();
+    rowFields_.clear();
+    for (auto&& field : fields) rowFields_.push_back(std::string_view(field));
+    writeCollectedRow();
   }
   void writeRow(std::initializer_list<std::string_view> fields) { writeRow<>(fields); }
   /// Completes the current row with empty fields, or writes an empty row when it holds none.
@@ -226,6 +228,24 @@ class CSVWriter {
   /// Hands over the bytes before a failure, then throws it.
   [[noreturn]] void failBatch(const CSVError<CSVWriter>& error);
   void appendField(std::string_view field);
+  /// Writes the row in `rowFields_`, which fits the row.
+  void writeCollectedRow();
+  // The direct way: a row, a field or a row's end formatted right into the stream's room, with
+  // the counters moving once it is handed over. They return false, having written nothing, when
+  // the stream offers no room or the text needs the general path; only UTF-8 output with a plain
+  // field delimiter takes them.
+  bool writeRowDirect();
+  bool writeFieldDirect(std::string_view field);
+  bool endRowDirect();
+  /// After the stream refused a direct write: the counters move as the batch's check points
+  /// would have had them move for a write that took nothing, and the failure is thrown.
+  template <typename AppendBatch>
+  [[noreturn]] void failDirect(const AppendBatch& appendBatch);
+  /// Formats the field (nothing before it) at `out`, which has room for twice its bytes and two
+  /// more, for UTF-8 output with a plain field delimiter; returns the end of its bytes, or null
+  /// when the field needs the general path.
+  char* formatPlainField(std::string_view field, char* out, const scan16::Stops& stops) const;
+  [[gnu::noinline]] char* formatStoppedField(std::string_view field, char* out, unsigned found) const;
   /// Appends the field and the delimiter before it (when `delimited`) when every stop in it is
   /// one byte (see `plainEscaping_`) and its text is well formed; otherwise appends nothing and
   /// returns false, leaving the field to `appendEscapedField`. Only when `plainFieldDelimiter_` is set.
@@ -266,6 +286,7 @@ class CSVWriter {
   std::unique_ptr<Encoder> encoder_;
   std::unique_ptr<ByteBuffer> out_;  // the batch's bytes
   std::vector<Checkpoint> checkpoints_;
+  std::vector<std::string_view> rowFields_;  // the row being written
   // The counters once the whole batch is written.
   std::int64_t batchFieldIndex_ = 0;
   std::int64_t batchRowIndex_ = 0;

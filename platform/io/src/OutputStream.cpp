@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "FileDescriptor.hpp"
@@ -26,7 +27,7 @@ class MemoryOutputStream final : public OutputStream {
   std::optional<Data> dataWrittenToMemory() const override {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(size_);
-    for (const auto& block : blocks_) bytes.insert(bytes.end(), block.begin(), block.end());
+    for (const Block& block : blocks_) bytes.insert(bytes.end(), block.bytes.get(), block.bytes.get() + block.size);
     return Data(std::move(bytes));
   }
 
@@ -36,22 +37,41 @@ class MemoryOutputStream final : public OutputStream {
   std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) override {
     std::size_t left = length;
     while (left > 0) {
-      if (blocks_.empty() || blocks_.back().size() == blocks_.back().capacity()) {
-        blocks_.emplace_back();
-        blocks_.back().reserve(std::max(blockSize, left));
-      }
-      std::vector<std::uint8_t>& block = blocks_.back();
-      const std::size_t piece = std::min(left, block.capacity() - block.size());
-      block.insert(block.end(), bytes, bytes + piece);
+      if (blocks_.empty() || blocks_.back().size == blocks_.back().capacity) addBlock(left);
+      Block& block = blocks_.back();
+      const std::size_t piece = std::min(left, block.capacity - block.size);
+      std::memcpy(block.bytes.get() + block.size, bytes, piece);
+      block.size += piece;
       bytes += piece;
       left -= piece;
     }
     size_ += length;
     return static_cast<std::ptrdiff_t>(length);
   }
+  std::span<std::uint8_t> reserveBytes(std::size_t length) override {
+    // The end of a block too short for the room stays unused: where blocks end is never seen.
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < length) addBlock(length);
+    Block& block = blocks_.back();
+    return {block.bytes.get() + block.size, block.capacity - block.size};
+  }
+  std::ptrdiff_t commitBytes(std::size_t length) override {
+    blocks_.back().size += length;
+    size_ += length;
+    return static_cast<std::ptrdiff_t>(length);
+  }
 
  private:
-  std::vector<std::vector<std::uint8_t>> blocks_;
+  struct Block {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+  };
+  void addBlock(std::size_t atLeast) {
+    const std::size_t capacity = std::max(blockSize, atLeast);
+    blocks_.push_back({std::make_unique_for_overwrite<std::uint8_t[]>(capacity), 0, capacity});
+  }
+
+  std::vector<Block> blocks_;
   std::size_t size_ = 0;
 };
 
@@ -69,19 +89,35 @@ class DescriptorOutputStream final : public OutputStream {
   std::exception_ptr openResources() override {
     if (std::exception_ptr failure = descriptor_.open(O_WRONLY | O_CREAT | (append_ ? O_APPEND : O_TRUNC)))
       return failure;
-    buffer_.reserve(capacity);
+    allocate(2 * capacity);
     return nullptr;
   }
 
   std::exception_ptr closeResources() override {
     std::exception_ptr failure = flush();
     std::exception_ptr closeFailure = descriptor_.close();
-    buffer_ = {};
+    storage_.reset();
+    room_ = 0;
     return failure ? failure : closeFailure;
   }
 
-  std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) override {
-    if (buffer_.size() + length > capacity) {
+  std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) override { return take(bytes, length); }
+
+  std::span<std::uint8_t> reserveBytes(std::size_t length) override {
+    // A huge piece goes to the descriptor as it is instead of growing the buffer for it.
+    if (length > maximumRoom) return {};
+    if (buffered_ + length > room_) allocate(std::max(buffered_ + length, 2 * capacity));
+    return {storage_.get() + buffered_, room_ - buffered_};
+  }
+  std::ptrdiff_t commitBytes(std::size_t length) override { return take(storage_.get() + buffered_, length); }
+
+ private:
+  static constexpr std::size_t maximumRoom = 16 * capacity;
+
+  // The buffer holds at most `capacity` bytes between calls, whichever way they came in, so
+  // that the system calls, and the call that meets a failure, do not depend on the way.
+  std::ptrdiff_t take(const std::uint8_t* bytes, std::size_t length) {
+    if (buffered_ + length > capacity) {
       if (std::exception_ptr failure = flush()) {
         fail(std::move(failure));
         return -1;
@@ -93,15 +129,23 @@ class DescriptorOutputStream final : public OutputStream {
         return -1;
       }
     } else {
-      buffer_.insert(buffer_.end(), bytes, bytes + length);
+      // Committed bytes are in place unless a flush came first.
+      if (bytes != storage_.get() + buffered_) std::memmove(storage_.get() + buffered_, bytes, length);
+      buffered_ += length;
     }
     return static_cast<std::ptrdiff_t>(length);
   }
 
- private:
+  void allocate(std::size_t room) {
+    auto bigger = std::make_unique_for_overwrite<std::uint8_t[]>(room);
+    if (buffered_ > 0) std::memcpy(bigger.get(), storage_.get(), buffered_);
+    storage_ = std::move(bigger);
+    room_ = room;
+  }
+
   std::exception_ptr flush() {
-    std::exception_ptr failure = writeAll(buffer_.data(), buffer_.size());
-    buffer_.clear();
+    std::exception_ptr failure = writeAll(storage_.get(), buffered_);
+    buffered_ = 0;
     return failure;
   }
 
@@ -120,7 +164,9 @@ class DescriptorOutputStream final : public OutputStream {
 
   FileDescriptor descriptor_;
   bool append_;
-  std::vector<std::uint8_t> buffer_;
+  std::unique_ptr<std::uint8_t[]> storage_;
+  std::size_t room_ = 0;      // the storage's size, `capacity` and more for reserved room
+  std::size_t buffered_ = 0;
 };
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -263,6 +265,54 @@ TEST(OutputStream, FailuresSurfaceThroughStatusAndError) {
   memory->close();
   EXPECT_FALSE(memory->hasSpaceAvailable());
   EXPECT_EQ(memory->dataWrittenToMemory(), Data::fromString("abc"));
+}
+
+TEST(OutputStream, ReservedRoomIsTakenAsWritesAre) {
+  TemporaryDirectory folder;
+  // Pieces written or formatted in reserved room, around the file buffer's 64 KiB and past the
+  // largest room a file stream offers.
+  const std::vector<std::size_t> sizes = {3, 100, 65'000, 536, 65'536, 1, 70'000, 2'000'000, 7, 0, 65'535};
+  for (bool toFile : {true, false}) {
+    for (int way = 0; way < 3; ++way) {  // every piece written, every piece reserved, alternately
+      SCOPED_TRACE(std::string(toFile ? "file" : "memory") + " way " + std::to_string(way));
+      const fs::path file = folder.path() / ("reserved" + std::to_string(way) + ".csv");
+      auto stream = toFile ? OutputStream::toFile(file, false) : OutputStream::toMemory();
+      EXPECT_TRUE(stream->reserve(10).empty()) << "no room before opening";
+      stream->open();
+      std::string expected;
+      for (std::size_t i = 0; i < sizes.size(); ++i) {
+        std::string piece(sizes[i], static_cast<char>('a' + i));
+        expected += piece;
+        const bool reserve = way == 1 || (way == 2 && i % 2 == 0);
+        std::span<std::uint8_t> room = reserve ? stream->reserve(piece.size()) : std::span<std::uint8_t>();
+        if (room.empty()) {
+          EXPECT_TRUE(!reserve || (toFile && piece.size() > 1'000'000)) << "room for " << piece.size();
+          ASSERT_EQ(stream->write(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()),
+                    static_cast<std::ptrdiff_t>(piece.size()));
+          continue;
+        }
+        ASSERT_GE(room.size(), piece.size());
+        std::memcpy(room.data(), piece.data(), piece.size());
+        ASSERT_EQ(stream->commit(piece.size()), static_cast<std::ptrdiff_t>(piece.size()));
+      }
+      stream->close();
+      EXPECT_TRUE(stream->reserve(10).empty()) << "no room once closed";
+      EXPECT_EQ(stream->commit(1), -1);
+      EXPECT_EQ(toFile ? fileText(file) : std::string(stream->dataWrittenToMemory()->view()), expected);
+    }
+  }
+
+  // The commit that fills the buffer past its capacity flushes it and meets the failure, as a write would.
+  if (fs::exists("/dev/full")) {
+    auto full = OutputStream::toFile("/dev/full", false);
+    full->open();
+    ASSERT_GE(full->reserve(60'000).size(), 60'000u);
+    EXPECT_EQ(full->commit(60'000), 60'000);
+    ASSERT_GE(full->reserve(10'000).size(), 10'000u);
+    EXPECT_EQ(full->commit(10'000), -1);
+    EXPECT_EQ(errorCode(full->error()), ENOSPC);
+    EXPECT_TRUE(full->reserve(10).empty());
+  }
 }
 
 TEST(OutputStream, ScriptedStreamTakesWhatItsScriptAllows) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "platform/core/Data.hpp"
 #include "platform/io/Stream.hpp"
@@ -29,6 +30,15 @@ class OutputStream : public Stream {
   /// Writes at most `length` bytes: the count taken (possibly 0), or −1 on failure
   /// (or when the stream is not open), after which `error()` tells why.
   std::ptrdiff_t write(const std::uint8_t* bytes, std::size_t length);
+  /// Room for at least `length` bytes inside the stream, to be filled in place and handed over
+  /// by `commit`, which saves a copy; empty when the stream offers none (then use `write`), or
+  /// when it is not open. Any other call on the stream takes the room back.
+  std::span<std::uint8_t> reserve(std::size_t length) {
+    return isUsable() ? reserveBytes(length) : std::span<std::uint8_t>();
+  }
+  /// Hands over the first `length` bytes of the room just reserved, exactly as `write` would take
+  /// them from elsewhere, but all of them or none: `length`, or −1 on failure.
+  std::ptrdiff_t commit(std::size_t length) { return isUsable() ? commitBytes(length) : -1; }
   /// Whether a write may take bytes.
   bool hasSpaceAvailable() const { return isUsable(); }
   /// The bytes a memory stream has taken; nothing for other streams.
@@ -37,6 +47,10 @@ class OutputStream : public Stream {
  protected:
   /// Writes to the sink: a count, or −1 after `fail()`.
   virtual std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) = 0;
+  /// Streams that keep bytes in memory of their own may offer room there.
+  virtual std::span<std::uint8_t> reserveBytes(std::size_t) { return {}; }
+  /// Only called after `reserveBytes` gave room.
+  virtual std::ptrdiff_t commitBytes(std::size_t) { return -1; }
 };
 
 }  // namespace platform
