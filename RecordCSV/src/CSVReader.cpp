@@ -135,6 +135,13 @@ CSVReader::FileView CSVReader::readFileView() {
 }
 
 bool CSVReader::appendSliceOrRow(RowStore& store) {
+  if (count_.rows > 0 && status_->kind() == Status::Kind::active) {
+    // Once the width is known, runs of plain rows are taken in one go.
+    if (const std::size_t rows = parser_->sliceRows(store, static_cast<std::size_t>(count_.fields))) {
+      count_.rows += static_cast<std::int64_t>(rows);
+      return true;
+    }
+  }
   Parser::RowSlice slice;
   while (status_->kind() == Status::Kind::active && parser_->sliceRow(slice)) {
     // An empty line is dropped, as appendRow drops it.

@@ -45,6 +45,8 @@ class Parser {
   /// The next row, when it lies whole in the text at hand and every field in it is plain;
   /// false, with nothing consumed, when the row is the byte engine's to read.
   bool sliceRow(RowSlice& slice);
+  /// Adds rows of exactly `fields` fields to `store` while they can be slices; how many it added.
+  std::size_t sliceRows(RowStore& store, std::size_t fields);
 
  private:
   struct Scalar {
@@ -171,7 +173,15 @@ class Parser {
   std::array<bool, 256> trimLead_{};
   std::array<bool, 256> trimLast_{};
   Window window_;
-  bool sliceCRLineFeed_ = false;  // CR LF ends a row (without a one-scalar CR doing so first)
+  /// The row from `next` on as a slice of the text at hand (`next` then past it), within
+  /// `maximumFields` fields; nothing when it cannot be one.
+  template <bool trim>
+  std::optional<RowSlice> nextSlice(Window& window, std::size_t& next, std::size_t maximumFields) const;
+  /// Rows of `fields` fields that can be slices, found block by block; how many it added.
+  std::size_t sliceBlockRows(RowStore& store, std::size_t fields);
+  bool sliceCRLineFeed_ = false;
+  scan::StopBytes sliceDelimiters_;
+  scan::StopBytes sliceQuotes_;  // CR LF ends a row (without a one-scalar CR doing so first)
 };
 
 }  // namespace RecordCSV

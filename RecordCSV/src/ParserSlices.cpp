@@ -5,6 +5,8 @@
 // row, a row reaching past the text at hand) is left untouched for the byte engine, so
 // rows, errors and their moments stay the same.
 
+#include <bit>
+
 #include "Parser.hpp"
 
 namespace RecordCSV {
@@ -16,38 +18,42 @@ std::shared_ptr<RowStore> Parser::makeSliceStore() {
   sliceCRLineFeed_ = false;
   for (const Member& member : rowMembers_)
     if (member.first == U'\r' && member.tail == "\n") sliceCRLineFeed_ = true;
+  sliceDelimiters_ = *scan::StopBytes::make(std::string(1, static_cast<char>(fieldByte_)));
+  if (quoteByte_ >= 0) sliceQuotes_ = *scan::StopBytes::make(std::string(1, static_cast<char>(quoteByte_)));
   // No slice starts before the text at hand.
   return std::make_shared<RowStore>(std::move(owner), data_ + pos_,
                                     RowStore::Dialect{static_cast<char>(fieldByte_), quoteByte_});
 }
 
-bool Parser::sliceRow(RowSlice& slice) {
+template <bool trim>
+[[gnu::always_inline]] inline std::optional<Parser::RowSlice> Parser::nextSlice(Window& window, std::size_t& next, std::size_t maximumFields) const {
   const char* const text = data_;
   const std::size_t size = size_;
-  const std::size_t rowStart = pos_;
-  std::size_t pos = pos_;
-  Window window = window_;
-  for (std::size_t fields = 1; fields <= RowStore::maximumSliceFields; ++fields) {
+  const std::size_t rowStart = next;
+  std::size_t pos = next;
+  for (std::size_t fields = 1; fields <= maximumFields; ++fields) {
     std::size_t stop;
     bool empty;
+    if (pos == size) return std::nullopt;
+    const int first = static_cast<unsigned char>(text[pos]);
     // A byte that may start a trim scalar could make the field shorter than its slice.
-    if (pos < size && trimLead_[static_cast<unsigned char>(text[pos])]) return false;
-    if (pos < size && static_cast<unsigned char>(text[pos]) == quoteByte_) {
+    if (trim && trimLead_[first]) return std::nullopt;
+    if (first == quoteByte_) {
       std::size_t from = pos + 1;
       for (;;) {
         stop = nextStop(window, text, size, from);
-        if (stop + 1 >= size) return false;  // what follows the closing quote is not at hand
+        if (stop + 1 >= size) return std::nullopt;  // what follows the closing quote is not at hand
         if (static_cast<unsigned char>(text[stop]) == quoteByte_) break;
         from = stop + 1;
       }
       empty = stop == pos + 1;
       ++stop;
-      if (static_cast<unsigned char>(text[stop]) == quoteByte_) return false;  // a doubled one needs unescaping
+      if (static_cast<unsigned char>(text[stop]) == quoteByte_) return std::nullopt;  // a doubled one needs unescaping
     } else {
       stop = nextStop(window, text, size, pos);
-      if (stop == size) return false;
+      if (stop == size) return std::nullopt;
       empty = stop == pos;
-      if (!empty && trimLast_[static_cast<unsigned char>(text[stop - 1])]) return false;
+      if (trim && !empty && trimLast_[static_cast<unsigned char>(text[stop - 1])]) return std::nullopt;
     }
     const int c = static_cast<unsigned char>(text[stop]);
     if (c == fieldByte_) {
@@ -65,13 +71,131 @@ bool Parser::sliceRow(RowSlice& slice) {
     }
     // Otherwise an escaping scalar inside an unescaped field, a character after an escaped
     // one, or a CR that does not end the row.
-    if (delimiter == 0 || stop - rowStart > RowStore::maximumSliceLength) return false;
-    slice = {text + rowStart, stop - rowStart, fields, fields == 1 && empty};
-    pos_ = stop + delimiter;
-    window_ = window;
-    return true;
+    if (delimiter == 0 || stop - rowStart > RowStore::maximumSliceLength) return std::nullopt;
+    next = stop + delimiter;
+    return RowSlice{text + rowStart, stop - rowStart, fields, fields == 1 && empty};
   }
-  return false;
+  return std::nullopt;
+}
+
+bool Parser::sliceRow(RowSlice& slice) {
+  Window window = window_;
+  const std::optional<RowSlice> row = trimNeeded_ ? nextSlice<true>(window, pos_, RowStore::maximumSliceFields)
+                                                 : nextSlice<false>(window, pos_, RowStore::maximumSliceFields);
+  if (!row) return false;
+  slice = *row;
+  window_ = window;
+  return true;
+}
+
+std::size_t Parser::sliceRows(RowStore& store, std::size_t fields) {
+  // One empty field is an empty line, which the caller drops.
+  if (fields < 2 || fields > RowStore::maximumSliceFields) return 0;
+  std::size_t count = 0;
+  for (;;) {
+    if (!trimNeeded_) count += sliceBlockRows(store, fields);
+    // A row the block loop leaves (an escaped field, a CR, the end of the text at hand)
+    // is tried field by field before the byte engine gets it.
+    Window window = window_;
+    std::size_t next = pos_;
+    const std::optional<RowSlice> row =
+        trimNeeded_ ? nextSlice<true>(window, next, fields) : nextSlice<false>(window, next, fields);
+    if (!row || row->fields != fields) return count;
+    store.appendSlice(row->text, row->length);
+    pos_ = next;
+    window_ = window;
+    ++count;
+  }
+}
+
+namespace {
+
+/// Bit i set when an odd number of the bits 0..i of `x` are set.
+std::uint64_t prefixXor(std::uint64_t x) noexcept {
+  for (unsigned shift = 1; shift < 64; shift <<= 1) x ^= x << shift;
+  return x;
+}
+
+}  // namespace
+
+std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
+  // 64 bytes at a time: quotes pair up by a prefix XOR, the delimiters and row ends outside
+  // them are the structure, and a row is taken when every quote in it opens a field or closes
+  // one before a delimiter or the row's end, and it has `fields` fields.
+  const char* const text = data_;
+  const std::size_t size = size_;
+  const bool quoted = quoteByte_ >= 0;
+  std::size_t rowStart = pos_;
+  std::size_t base = rowStart;
+  std::size_t from = rowStart;
+  std::size_t delimiters = 0;
+  // Of the block before: ended inside an escaped field, ended with a delimiter or row end.
+  bool insideBefore = false;
+  bool structuralBefore = true;
+  std::uint64_t delimiterBits = 0;  // outside escaped fields
+  std::uint64_t endBits = 0;  // other stops outside escaped fields: LF and CR
+  std::uint64_t badBits = 0;  // quotes that neither open a field nor close one before structure
+  bool classified = false;
+  std::size_t count = 0;
+  for (;;) {
+    if (!classified) {
+      if (size - base < 64) break;
+      const std::uint64_t stops = classify_(text + base, stopBytes_);
+      const std::uint64_t delimiters64 = classify_(text + base, sliceDelimiters_);
+      const std::uint64_t quotes = quoted ? classify_(text + base, sliceQuotes_) : 0;
+      const std::uint64_t inside = prefixXor(quotes) ^ (insideBefore ? ~std::uint64_t{0} : 0);
+      delimiterBits = delimiters64 & ~inside;
+      endBits = stops & ~delimiters64 & ~quotes & ~inside;
+      const std::uint64_t structural = delimiterBits | endBits;
+      const std::uint64_t before = structural << 1 | (structuralBefore ? 1 : 0);
+      // A closing quote in the last byte needs the next block to judge it: the row is left.
+      const std::uint64_t after = structural >> 1;
+      badBits = (quotes & inside & ~before) | (quotes & ~inside & ~after) | (quotes & ~inside & (std::uint64_t{1} << 63));
+      insideBefore = inside >> 63;
+      structuralBefore = structural >> 63;
+      classified = true;
+    }
+    const unsigned offset = static_cast<unsigned>(from - base);
+    const std::uint64_t live = ~std::uint64_t{0} << offset;
+    // A row that starts here may open with a quote.
+    const std::uint64_t bad = badBits & live & ~(from == rowStart ? std::uint64_t{1} << offset : 0);
+    const std::uint64_t ends = endBits & live;
+    if (ends == 0) {
+      if (bad != 0) break;
+      delimiters += static_cast<std::size_t>(std::popcount(delimiterBits & live));
+      base += 64;
+      from = base;
+      classified = false;
+      continue;
+    }
+    const auto k = static_cast<unsigned>(std::countr_zero(ends));
+    const std::uint64_t upToEnd = (std::uint64_t{2} << k) - 1;  // k is below 64
+    if ((bad & upToEnd) != 0) break;
+    const std::size_t stop = base + k;
+    delimiters += static_cast<std::size_t>(std::popcount(delimiterBits & live & upToEnd));
+    std::size_t delimiter = 0;
+    if (text[stop] == '\n') {
+      delimiter = lineFeedEndsRow_ ? 1 : 0;
+    } else if (text[stop] == '\r') {
+      if (rowSingles_['\r'])
+        delimiter = 1;
+      else if (sliceCRLineFeed_ && stop + 1 < size && text[stop + 1] == '\n')
+        delimiter = 2;
+    }
+    if (delimiter == 0 || delimiters + 1 != fields || stop - rowStart > RowStore::maximumSliceLength) break;
+    store.appendSlice(text + rowStart, stop - rowStart);
+    ++count;
+    rowStart = from = stop + delimiter;
+    delimiters = 0;
+    if (from - base >= 64) {
+      base = from;
+      classified = false;
+      insideBefore = false;
+      structuralBefore = true;
+    }
+  }
+  pos_ = rowStart;
+  return count;
 }
 
 }  // namespace RecordCSV
