@@ -1,6 +1,7 @@
 // Random bytes in random dialects, read by the byte engine and by every scan kernel, from
-// a data blob and from a stream's small blocks (whose last read may fail): every way must
-// give the same headers, rows and failure. The first four bytes choose the dialect and the feeding; the rest is the input.
+// a data blob and from a stream's small blocks (whose last read may fail), and as a file
+// view sharing the blob: every way must give the same headers, rows and failure. The first
+// four bytes choose the dialect and the feeding; the rest is the input.
 
 #include <cstdint>
 #include <cstdlib>
@@ -55,6 +56,22 @@ Outcome read(const std::string& bytes, const CSVReader::Configuration& configura
   });
 }
 
+/// The input as a file view, over a blob the view shares (where plain rows stay slices of
+/// it) or over one it may not keep (where every row is copied).
+Outcome viewOf(const std::string& bytes, const CSVReader::Configuration& configuration, bool shared) {
+  Outcome outcome;
+  try {
+    const platform::Data data = platform::Data::fromString(bytes);
+    const CSVReader::FileView view = shared ? CSVReader::decode(std::make_shared<const platform::Data>(data), configuration)
+                                            : CSVReader::decode(data, configuration);
+    outcome.headers = view.headers();
+    for (const CSVReader::Row& row : view) outcome.rows.push_back(row.toVector());
+  } catch (const RecordCSV::CSVReaderError& error) {
+    outcome.failure = RecordCSV::testing::failureOf(error);
+  }
+  return outcome;
+}
+
 bool same(const Outcome& a, const Outcome& b) {
   return a.failedOnCreation == b.failedOnCreation && a.headers == b.headers && a.rows == b.rows &&
          a.failure == b.failure;
@@ -75,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const RecordCSV::scan::Kernel kernel : RecordCSV::scan::availableKernels()) {
     RecordCSV::scan::pinKernel(kernel);
     if (!same(read(bytes, configuration, blockSize, failingEnd), expected)) std::abort();
+    if (blockSize == 0 && !same(viewOf(bytes, configuration, true), viewOf(bytes, configuration, false))) std::abort();
   }
   RecordCSV::scan::pinKernel(std::nullopt);
   return 0;
