@@ -1,4 +1,4 @@
-// Field tables cut back and refilled across their chunks of 16384 fields, against plain vectors.
+// Field tables cut back, refilled and moved across their chunks of 16384 fields, against plain vectors.
 
 #include <gtest/gtest.h>
 
@@ -58,6 +58,18 @@ TEST(FieldTable, CutBackAndRefilledAcrossChunks) {
     table.clear();
     std::vector<std::string> again;
     appendFields(table, again, c.refilled, 'd');
+    expectFields(table, again);
+
+    // A moved table goes on where it was; the one moved from starts empty.
+    FieldTable moved = std::move(table);
+    appendFields(moved, again, c.keptFields + 1, 'e');
+    expectFields(moved, again);
+    EXPECT_EQ(table.fieldCount(), 0u);
+    EXPECT_EQ(table.byteSize(), 0u);
+    std::vector<std::string> fresh;
+    appendFields(table, fresh, c.refilled, 'f');
+    expectFields(table, fresh);
+    table = std::move(moved);
     expectFields(table, again);
   }
 }
