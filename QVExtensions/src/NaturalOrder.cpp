@@ -5,7 +5,9 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <span>
 #include <cstdint>
 #include <memory>
@@ -160,72 +162,88 @@ struct RecentKeys {
   }
 };
 
-// A text's place in the sort: its collation key's first 24 bytes as integers, so that most
-// comparisons read no more. A key that ends within them is not kept anywhere else; a longer
-// one is, and `rest` then holds its address. The rest of a text's key (digit runs, code
-// units) is made again from the text for the few texts whose collation keys are equal.
+// A text's place in the sort: the first 24 bytes of its collation key (without the 0 that ends
+// it) as integers, 0 past its end, so that most comparisons read no more. A longer key keeps the
+// rest in its range's store. The rest of a text's key (digit runs, code units) is made again from
+// the text for the few texts whose collation keys are equal.
 struct SortEntry {
-  static constexpr std::size_t prefixBytes = 24;
-  std::uint64_t head[2];
-  std::uint64_t rest;
+  static constexpr std::size_t inlineBytes = 24;
+  static constexpr std::uint32_t longKey = 0x8000'0000u;
+  std::uint64_t head[3];
   std::uint32_t index;
-  bool longKey;
-  bool canonical;  // whether the text needs no canonical form made for the rest of its key
-
-  const char* keyBytes() const noexcept { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(rest)); }
-  std::uint64_t third() const noexcept {
-    if (!longKey) return rest;
-    std::uint64_t word = 0;
-    for (std::size_t i = 16; i < prefixBytes; ++i) word = word << 8 | static_cast<unsigned char>(keyBytes()[i]);
-    return word;
-  }
+  std::uint32_t rest;  // for a long key: `longKey` and its number among its range's long keys
 };
 
-// Compares collation keys. A short key's prefix holds its 0 terminator and a long key's has
-// none, so prefixes tell a short key from a long one.
-int compareCollationKeys(const SortEntry& a, const SortEntry& b) {
-  if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
-  if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
-  const std::uint64_t x = a.third(), y = b.third();
-  if (x != y) return x < y ? -1 : 1;
-  if (!a.longKey) return 0;
-  return std::strcmp(a.keyBytes() + SortEntry::prefixBytes, b.keyBytes() + SortEntry::prefixBytes);
-}
-
-SortEntry sortEntry(std::span<const std::uint8_t> key, std::uint32_t index, bool canonical) {
-  SortEntry entry{{0, 0}, 0, index, key.size() > SortEntry::prefixBytes, canonical};
-  std::uint64_t words[3] = {0, 0, 0};
-  for (std::size_t i = 0; i < SortEntry::prefixBytes && i < key.size(); ++i)
-    words[i / 8] |= std::uint64_t{key[i]} << (56 - 8 * (i % 8));
-  entry.head[0] = words[0];
-  entry.head[1] = words[1];
-  entry.rest = words[2];
-  return entry;
-}
-
-// Long keys of one range, in blocks that never move.
-class KeyStore {
+// The rest of one range's long keys, from their 25th byte on with the 0 that ends them, in blocks
+// that never move.
+class LongKeys {
  public:
-  const char* keep(std::span<const std::uint8_t> key) {
-    if (blocks_.empty() || key.size() > blockSize_ - used_) {
-      blockSize_ = std::max(key.size(), std::size_t{1} << 16);
+  explicit LongKeys(std::size_t begin) : begin_(begin) {}
+  std::size_t begin() const noexcept { return begin_; }
+  std::uint32_t keep(std::span<const std::uint8_t> rest) {
+    if (blocks_.empty() || rest.size() > blockSize_ - used_) {
+      blockSize_ = std::max(rest.size(), std::size_t{1} << 16);
       blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
       used_ = 0;
     }
     char* start = blocks_.back().get() + used_;
-    std::memcpy(start, key.data(), key.size());
-    used_ += key.size();
-    return start;
+    std::memcpy(start, rest.data(), rest.size());
+    used_ += rest.size();
+    starts_.push_back(start);
+    return static_cast<std::uint32_t>(starts_.size() - 1);
   }
-  void moveInto(std::vector<std::unique_ptr<char[]>>& all) {
-    for (auto& block : blocks_) all.push_back(std::move(block));
-  }
+  const char* operator[](std::uint32_t number) const noexcept { return starts_[number]; }
 
  private:
+  std::size_t begin_;
   std::vector<std::unique_ptr<char[]>> blocks_;
+  std::vector<const char*> starts_;
   std::size_t blockSize_ = 0;
   std::size_t used_ = 0;
 };
+
+SortEntry sortEntry(std::span<const std::uint8_t> key, std::uint32_t index, LongKeys& longKeys) {
+  SortEntry entry{{0, 0, 0}, index, 0};
+  const std::size_t length = key.empty() ? 0 : key.size() - 1;  // without the 0 that ends it
+  for (std::size_t i = 0; i < SortEntry::inlineBytes && i < length; ++i)
+    entry.head[i / 8] |= std::uint64_t{key[i]} << (56 - 8 * (i % 8));
+  if (length > SortEntry::inlineBytes) entry.rest = SortEntry::longKey | longKeys.keep(key.subspan(SortEntry::inlineBytes));
+  return entry;
+}
+
+struct FreeBlock {
+  void operator()(void* block) const noexcept { std::free(block); }
+};
+
+// Every range's long keys, found by position.
+class KeyRest {
+ public:
+  void add(std::unique_ptr<LongKeys> keys) {
+    const std::lock_guard lock(mutex_);
+    ranges_.push_back(std::move(keys));
+  }
+  void seal() {
+    std::sort(ranges_.begin(), ranges_.end(), [](const auto& a, const auto& b) { return a->begin() < b->begin(); });
+  }
+  const char* of(const SortEntry& entry) const {
+    const auto range = std::upper_bound(ranges_.begin(), ranges_.end(), entry.index,
+                                        [](std::size_t index, const auto& keys) { return index < keys->begin(); });
+    return (**std::prev(range))[entry.rest & ~SortEntry::longKey];
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<LongKeys>> ranges_;
+};
+
+// Compares collation keys. Equal heads with one key short: that one ended first.
+int compareCollationKeys(const SortEntry& a, const SortEntry& b, const KeyRest& rest) {
+  for (std::size_t i = 0; i < 3; ++i)
+    if (a.head[i] != b.head[i]) return a.head[i] < b.head[i] ? -1 : 1;
+  const bool longA = a.rest & SortEntry::longKey, longB = b.rest & SortEntry::longKey;
+  if (!longA || !longB) return longA - longB;
+  return std::strcmp(rest.of(a), rest.of(b));
+}
 
 }  // namespace
 
@@ -254,37 +272,36 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
                                                         const std::function<std::string_view(std::size_t)>& text) {
   const platform::Locale locale = platform::Locale::current();
   // Written by the workers, so that each faults in its own pages.
-  const std::unique_ptr<SortEntry[]> entries = std::make_unique_for_overwrite<SortEntry[]>(count);
-  std::mutex blocksMutex;
-  std::vector<std::unique_ptr<char[]>> blocks;
+  std::unique_ptr<SortEntry, FreeBlock> entries(static_cast<SortEntry*>(std::malloc(std::max<std::size_t>(count, 1) * sizeof(SortEntry))));
+  if (!entries) throw std::bad_alloc();
+  SortEntry* const first = entries.get();
+  KeyRest rest;
   parallelRanges(count, [&](std::size_t begin, std::size_t end) {
-    KeyStore store;
+    auto longKeys = std::make_unique<LongKeys>(begin);
     const icu::Collator& collator = collatorFor(locale);
     const icu::Collator& asciiCollator = collatorFor(locale, Input::ascii);
     std::string canonical;
     for (std::size_t i = begin; i < end; ++i) {
       std::string_view name = text(i);
       const bool ascii = platform::isASCII(name);
-      const bool isCanonical = ascii || platform::isCanonical(name);
-      if (!isCanonical) name = canonical = platform::canonicalText(name);
+      if (!ascii && !platform::isCanonical(name)) name = canonical = platform::canonicalText(name);
       const std::span<const std::uint8_t> key = collationKey(ascii ? asciiCollator : collator, unitsOf(name));
-      entries[i] = sortEntry(key, static_cast<std::uint32_t>(i), isCanonical);
-      if (entries[i].longKey) entries[i].rest = reinterpret_cast<std::uintptr_t>(store.keep(key));
+      first[i] = sortEntry(key, static_cast<std::uint32_t>(i), *longKeys);
     }
-    const std::lock_guard lock(blocksMutex);
-    store.moveInto(blocks);
+    rest.add(std::move(longKeys));
   });
+  rest.seal();
 
-  std::string scratch[2];
-  auto tail = [&](const SortEntry& entry, int slot) -> std::string_view {
+  // Equal collation keys: the digit runs and code units of the canonical texts decide.
+  std::string canonical[2];
+  auto canonicalName = [&](const SortEntry& entry, std::string& scratch) -> std::string_view {
     const std::string_view name = text(entry.index);
-    if (entry.canonical) return name;
-    return scratch[slot] = platform::canonicalText(name);
+    if (platform::isCanonical(name)) return name;
+    return scratch = platform::canonicalText(name);
   };
-  // Equal collation keys: the digit runs and code units decide.
   auto compare = [&](const SortEntry& a, const SortEntry& b) {
-    if (const int order = compareCollationKeys(a, b)) return order;
-    const std::string_view x = tail(a, 0), y = tail(b, 1);
+    if (const int order = compareCollationKeys(a, b, rest)) return order;
+    const std::string_view x = canonicalName(a, canonical[0]), y = canonicalName(b, canonical[1]);
     if (x == y) return 0;
     std::string tails[2];
     appendTail(unitsOf(x), tails[0]);
@@ -295,7 +312,6 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
     if (const int order = compare(a, b)) return order < 0;
     return a.index < b.index;
   };
-  SortEntry* const first = entries.get();
   SortEntry* const last = first + count;
   // Lists often arrive sorted but for a few names added at the end: sort only those, then merge.
   SortEntry* const unsorted = std::is_sorted_until(first, last, less);
@@ -304,11 +320,27 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
     std::inplace_merge(first, unsorted, last, less);
   }
 
-  std::vector<std::size_t> unique;
-  unique.reserve(count);
+  // The positions kept are written over the entries' front, 4 bytes each, behind the entry being
+  // read, and the block shrunk to them before the list is made: the entries and the list are
+  // never held at once.
+  auto* const positions = reinterpret_cast<unsigned char*>(first);
+  std::size_t kept = 0;
+  SortEntry previous{};
   for (std::size_t i = 0; i < count; ++i) {
-    if (i > 0 && compare(first[i], first[i - 1]) == 0) continue;
-    unique.push_back(first[i].index);
+    const SortEntry current = first[i];
+    if (i > 0 && compare(current, previous) == 0) continue;
+    std::memcpy(positions + kept++ * sizeof current.index, &current.index, sizeof current.index);
+    previous = current;
+  }
+  if (void* shrunk = kept ? std::realloc(entries.get(), kept * sizeof(std::uint32_t)) : nullptr) {
+    entries.release();
+    entries.reset(static_cast<SortEntry*>(shrunk));
+  }
+  std::vector<std::size_t> unique(kept);
+  for (std::size_t k = 0; k < kept; ++k) {
+    std::uint32_t position;
+    std::memcpy(&position, reinterpret_cast<const unsigned char*>(entries.get()) + k * sizeof position, sizeof position);
+    unique[k] = position;
   }
   return unique;
 }
