@@ -1,15 +1,34 @@
 #include "Pelmora_Zava/Filename.hpp"
 
+#include <utility>
+
 #include "Ravelin/ProcessName.hpp"
 
 namespace Pelmora_Zava {
 
 Filename::Filename(std::string filename, bool isEditable, TokenContext context)
-    : filename_(std::move(filename)), processedName_(filename_), isEditable_(isEditable), context_(std::move(context)) {}
+    : filename_(std::move(filename)),
+      processedName_(filename_),
+      context_(std::move(context)),
+      extrasAndEditable_(isEditable ? editableBit : 0) {}
+
+Filename::Filename(Filename&& other) noexcept
+    : filename_(std::move(other.filename_)),
+      processedName_(std::move(other.processedName_)),
+      context_(std::move(other.context_)),
+      extrasAndEditable_(std::exchange(other.extrasAndEditable_, other.extrasAndEditable_ & editableBit)) {}
+
+Filename::~Filename() { delete extras(); }
+
+Filename::Extras& Filename::makeExtras() const {
+  if (!extras()) extrasAndEditable_ |= reinterpret_cast<std::uintptr_t>(new Extras());
+  return *extras();
+}
 
 const platform::UUID& Filename::id() const {
-  if (!id_) id_ = std::make_unique<platform::UUID>();
-  return *id_;
+  Extras& extras = makeExtras();
+  if (!extras.id) extras.id.emplace();
+  return *extras.id;
 }
 
 std::string Filename::cleanedName(std::string_view filename, const TokenContext& context,
@@ -20,16 +39,12 @@ std::string Filename::cleanedName(std::string_view filename, const TokenContext&
 
 const std::vector<std::string>& Filename::processedSubDirs() const noexcept {
   static const std::vector<std::string> none;
-  return processedSubDirs_ ? *processedSubDirs_ : none;
+  return extras() ? extras()->processedSubDirs : none;
 }
 
 void Filename::setProcessedSubDirs(std::vector<std::string> names) {
-  if (names.empty())
-    processedSubDirs_.reset();
-  else if (processedSubDirs_)
-    *processedSubDirs_ = std::move(names);
-  else
-    processedSubDirs_ = std::make_unique<std::vector<std::string>>(std::move(names));
+  if (!extras() && names.empty()) return;
+  makeExtras().processedSubDirs = std::move(names);
 }
 
 std::vector<std::string> Filename::allProcessedNames() const {

@@ -55,6 +55,22 @@ TEST(Filename, CreationAndDerivedValues) {
   std::string text = record->id().uuidString();
   EXPECT_EQ(text.size(), 36u);
   EXPECT_EQ(text[14], '4');  // a random (version 4) identifier
+
+  // The identity, the sub-folder names and editability share storage: each survives the others'
+  // changes and a move.
+  const platform::UUID id = literal.id();
+  literal.setProcessedSubDirs({"S"});
+  literal.setProcessedSubDirs({});
+  EXPECT_EQ(literal.id(), id);
+  EXPECT_TRUE(literal.isEditable());
+  record->setProcessedSubDirs({});
+  EXPECT_TRUE(record->processedSubDirs().empty());
+  EXPECT_FALSE(record->isEditable());
+  literal.setProcessedSubDirs({"T"});
+  const Filename moved(std::move(literal));
+  EXPECT_EQ(moved.id(), id);
+  EXPECT_EQ(moved.processedSubDirs(), std::vector<std::string>{"T"});
+  EXPECT_TRUE(moved.isEditable());
 }
 
 }  // namespace

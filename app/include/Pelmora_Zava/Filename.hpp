@@ -3,7 +3,9 @@
 // user, the folder name and sub-folder names made of it, and its own token
 // values. Records are shared between lists; they do not announce changes.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,9 @@ class Filename final {
   Filename(std::string filename, bool isEditable, TokenContext context);
   /// An editable name without token values of its own.
   explicit Filename(std::string filename) : Filename(std::move(filename), true, {}) {}
+  Filename(Filename&& other) noexcept;
+  Filename& operator=(Filename&&) = delete;
+  ~Filename();
 
   static std::shared_ptr<Filename> make(std::string filename, bool isEditable, TokenContext context) {
     return std::make_shared<Filename>(std::move(filename), isEditable, std::move(context));
@@ -36,7 +41,7 @@ class Filename final {
   void setProcessedName(std::string name) { processedName_ = std::move(name); }
   const std::vector<std::string>& processedSubDirs() const noexcept;
   void setProcessedSubDirs(std::vector<std::string> names);
-  bool isEditable() const noexcept { return isEditable_; }
+  bool isEditable() const noexcept { return extrasAndEditable_ & editableBit; }
   const TokenContext& context() const noexcept { return context_; }
 
   /// The source name with its tokens replaced from its context alone, then cleaned up as the
@@ -61,12 +66,23 @@ class Filename final {
   friend bool operator>=(const Filename& a, const Filename& b) { return !(a < b); }
 
  private:
-  mutable std::unique_ptr<platform::UUID> id_;  // made lazily: most records are never shown
+  // What most records never have: an identity (made when a list view first shows the record)
+  // and sub-folder names.
+  struct Extras {
+    std::optional<platform::UUID> id;
+    std::vector<std::string> processedSubDirs;
+  };
+
+  static constexpr std::uintptr_t editableBit = 1;
+  Extras* extras() const noexcept { return reinterpret_cast<Extras*>(extrasAndEditable_ & ~editableBit); }
+  Extras& makeExtras() const;
+
   std::string filename_;
   std::string processedName_;
-  std::unique_ptr<std::vector<std::string>> processedSubDirs_;  // absent while empty: most records have none
-  bool isEditable_;
   TokenContext context_;
+  // The extras' address (0 without them) and, in the lowest bit, whether the record is editable:
+  // one word for both, as a large datasource makes a million records.
+  mutable std::uintptr_t extrasAndEditable_;
 };
 
 }  // namespace Pelmora_Zava
