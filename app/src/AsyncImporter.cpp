@@ -70,6 +70,10 @@ void AsyncImporter::setDataFile(std::optional<std::filesystem::path> file) {
 }
 
 void AsyncImporter::setData(std::optional<platform::Data> data) {
+  setData(data ? std::make_shared<const platform::Data>(std::move(*data)) : nullptr);
+}
+
+void AsyncImporter::setData(std::shared_ptr<const platform::Data> data) {
   willChange();
   data_ = std::move(data);
   ++dataVersion_;

@@ -62,7 +62,7 @@ void AsyncImporter::decodeData() {
   platform::log("Decoding data and assigning headers");
   if (!decodeCache_ || decodeCache_->dataVersion != dataVersion_ || !(decodeCache_->config == importConfig_)) {
     decodeCache_.reset();
-    FileView view = RecordCSV::CSVReader::decode(*data_, importConfig_.readerConfiguration());
+    FileView view = RecordCSV::CSVReader::decode(data_, importConfig_.readerConfiguration());
     decodeCache_ = std::make_unique<DecodeCache>(DecodeCache{dataVersion_, importConfig_, std::move(view)});
   }
   setFileView(decodeCache_->view);

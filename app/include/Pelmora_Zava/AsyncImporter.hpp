@@ -44,7 +44,9 @@ class AsyncImporter {
   // Properties. Writes through setters run the property's observer where it has one.
   const std::optional<std::filesystem::path>& dataFile() const noexcept { return dataFile_; }
   void setDataFile(std::optional<std::filesystem::path> file);
-  const std::optional<platform::Data>& data() const noexcept { return data_; }
+  /// The datasource's bytes, shared with the views decoded from them.
+  const std::shared_ptr<const platform::Data>& data() const noexcept { return data_; }
+  void setData(std::shared_ptr<const platform::Data> data);
   void setData(std::optional<platform::Data> data);
   const std::optional<FileView>& fileView() const noexcept { return fileView_; }
   void setFileView(std::optional<FileView> view);
@@ -130,7 +132,7 @@ class AsyncImporter {
 
   platform::Subject<> objectWillChange_;
   std::optional<std::filesystem::path> dataFile_;
-  std::optional<platform::Data> data_;
+  std::shared_ptr<const platform::Data> data_;
   std::uint64_t dataVersion_ = 0;
   std::optional<FileView> fileView_;
   Ravelin::CSVImportConfig importConfig_;
