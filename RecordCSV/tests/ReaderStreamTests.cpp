@@ -57,6 +57,9 @@ TEST(ReaderStreams, StreamsAndFilesDecodeExactlyAsBlobs) {
       {"UTF-16 without mark reads big-endian", std::string("\0a\0,\0b", 6), "utf-16", false, 1},
       {"UTF-32LE mark", std::string("\xFF\xFE\0\0a\0\0\0", 8), std::nullopt, false, 1},
       {"scalars across block boundaries", straddling, std::nullopt, false, 400},
+      // A file is read ahead 64 KiB at a time: scalars and rows straddle those blocks too.
+      {"scalars across the read-ahead blocks of a file", repeated("x\u00E9,\u20AC\U0001F600\n", 11000), std::nullopt,
+       false, 11000},
       {"the same in UTF-16", std::string("\xFE\xFF", 2) + std::string("\0x\0,\xD8\x3D\xDE\x00\0\n", 10) +
                                   repeated(std::string("\0y\0,\0z\0\n", 8), 300),
        std::nullopt, false, 301},
