@@ -36,16 +36,26 @@ bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
+scan16::ShortFields CSVWriter::shortFields() const {
+  const std::string& row = rowDelimiterUTF8_;
+  return {stopWords_,
+          {!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0', *plainFieldDelimiter_,
+           row.front(), row.back(), row.size() == 2}};
+}
+
 [[gnu::always_inline]] inline char* CSVWriter::formatPlainField(std::string_view field, char* out,
-                                                                 const scan16::Stops& stops) const {
-  const unsigned found = stops.copy(field.data(), field.size(), out);
-  return found == 0 ? out + field.size() : formatStoppedField(field, out, found);
+                                                                 const scan16::ShortFields& fields) const {
+  if (field.size() <= 16)
+    if (char* end = fields.format(field.data(), field.size(), out)) return end;
+  return formatStoppedField(field, out, fields.stops());
 }
 
 #if defined(__SSE2__)
-char* CSVWriter::formatStoppedField(std::string_view field, char* out, unsigned found) const {
+char* CSVWriter::formatStoppedField(std::string_view field, char* out, const scan16::Stops& stops) const {
   const std::size_t count = field.size();
   const char* const in = field.data();
+  const unsigned found = stops.copy(in, count, out);
+  if (found == 0) return out + count;
   // Scalars beyond ASCII go out unchanged when well formed, unless one starts a delimiter.
   if ((found & scan16::beyondASCII) != 0 &&
       (nonASCIIStops_ || !isWellFormedUTF8(reinterpret_cast<const unsigned char*>(in), count)))
@@ -92,14 +102,14 @@ char* CSVWriter::formatStoppedField(std::string_view field, char* out, unsigned 
   return p;
 }
 #else
-char* CSVWriter::formatStoppedField(std::string_view, char*, unsigned) const { return nullptr; }
+char* CSVWriter::formatStoppedField(std::string_view, char*, const scan16::Stops&) const { return nullptr; }
 #endif
 
 bool CSVWriter::appendPlainField(std::string_view field, bool delimited) {
   // Room for the delimiter, the escaping scalars around the field and each of its bytes doubled.
   char* const out = out_->room(2 * field.size() + 3 + scan16::slack);
   *out = *plainFieldDelimiter_;
-  char* const end = formatPlainField(field, out + (delimited ? 1 : 0), scan16::Stops(stopWords_));
+  char* const end = formatPlainField(field, out + (delimited ? 1 : 0), shortFields());
   if (!end) return false;
   out_->commit(static_cast<std::size_t>(end - out));
   return true;
@@ -137,11 +147,11 @@ bool CSVWriter::writeRowDirect() {
   char* const begin = reinterpret_cast<char*>(room.data());
   char* p = begin;
   const char delimiter = *plainFieldDelimiter_;
-  const scan16::Stops stops(stopWords_);
+  const scan16::ShortFields shortFields = this->shortFields();
   std::size_t delimited = fieldIndex_ > 0 ? 1 : 0;
   for (std::string_view field : rowFields_) {
     *p = delimiter;
-    p = formatPlainField(field, p + delimited, stops);
+    p = formatPlainField(field, p + delimited, shortFields);
     if (!p) return false;
     delimited = 1;
   }
@@ -167,7 +177,7 @@ bool CSVWriter::writeFieldDirect(std::string_view field) {
   if (room.size() < bound) return false;
   char* const begin = reinterpret_cast<char*>(room.data());
   *begin = *plainFieldDelimiter_;
-  char* const end = formatPlainField(field, begin + (fieldIndex_ > 0 ? 1 : 0), scan16::Stops(stopWords_));
+  char* const end = formatPlainField(field, begin + (fieldIndex_ > 0 ? 1 : 0), shortFields());
   if (!end) return false;
   // An empty first field has no bytes, and no write to fail.
   const auto size = static_cast<std::size_t>(end - begin);

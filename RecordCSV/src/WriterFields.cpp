@@ -211,7 +211,7 @@ bool CSVWriter::appendWideASCII(std::string_view field) {
   const std::size_t count = field.size();
   // The check needs somewhere to copy to: past the room the wide text takes.
   char* const out = out_->room(count * 5 + scan16::slack);
-  if (scan16::Stops(stopWords_).copy(field.data(), count, out + count * 4) != 0) return false;
+  if (scan16::Stops(stopWords_, false).copy(field.data(), count, out + count * 4) != 0) return false;
   const auto* in = reinterpret_cast<const unsigned char*>(field.data());
   // ASCII needs no escaping here, and each scalar is its byte, its high units zero.
   const std::size_t at = kind == Kind::utf16BigEndian ? 1 : kind == Kind::utf32BigEndian ? 3 : 0;

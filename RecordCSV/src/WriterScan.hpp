@@ -18,6 +18,14 @@ constexpr unsigned stopByte = 1, beyondASCII = 2;
 /// Stores may run this far past the bytes they copy: rooms are asked for with this much more.
 constexpr std::size_t slack = 16;
 
+/// What formatting short fields needs to know of the dialect.
+struct ShortDialect {
+  bool pairsArePlain;  // as for `Stops`
+  bool escapes;        // the escaping scalar is one ASCII byte, the row delimiter one or two
+  char escaping, delimiter, rowFirst, rowSecond;
+  bool rowPair;
+};
+
 #if defined(__SSE2__)
 
 /// The first `count` (at most 16) bytes at `in` in the low places of a vector, zeros after,
@@ -45,6 +53,19 @@ constexpr std::size_t slack = 16;
   return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
 }
 
+/// The same bytes, and whatever follows them up to sixteen: a load that stays inside one page
+/// with a byte of the field cannot fault, so a short field takes one load instead of a few. (An
+/// empty field may point nowhere.) The address sanitizer would see it read past the field, so
+/// its builds take the exact loads.
+[[gnu::always_inline]] inline __m128i loadAtLeast16(const char* in, std::size_t count) {
+#if !defined(__SANITIZE_ADDRESS__)
+  constexpr std::uintptr_t page = 4096;
+  if (count > 0 && (reinterpret_cast<std::uintptr_t>(in) & (page - 1)) <= page - 16)
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+#endif
+  return loadUpTo16(in, count);
+}
+
 [[gnu::always_inline]] inline unsigned byteMask(__m128i block, char byte) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(byte))));
 }
@@ -52,19 +73,26 @@ constexpr std::size_t slack = 16;
 /// The stop bytes (up to three; unused places hold 0x80, which counts as beyond ASCII anyway).
 class Stops {
  public:
-  explicit Stops(const std::array<std::uint64_t, 3>& words)
+  /// `pairsArePlain`: well-formed two-byte sequences cannot start a stop, so they need no look.
+  Stops(const std::array<std::uint64_t, 3>& words, bool pairsArePlain)
       : stop0_(_mm_set1_epi64x(static_cast<long long>(words[0]))),
         stop1_(_mm_set1_epi64x(static_cast<long long>(words[1]))),
-        stop2_(_mm_set1_epi64x(static_cast<long long>(words[2]))) {}
+        stop2_(_mm_set1_epi64x(static_cast<long long>(words[2]))),
+        pairsArePlain_(pairsArePlain) {}
 
   /// Copies `count` bytes from `in` to `out`, which has room for them and `slack` more, and
-  /// tells what they hold.
+  /// tells what they hold. A field of up to sixteen bytes whose bytes beyond ASCII all form
+  /// well-formed two-byte sequences (accented Latin letters, the usual case) counts as plain ASCII
+  /// when pairs are plain.
   [[gnu::always_inline]] unsigned copy(const char* in, std::size_t count, char* out) const {
     if (count <= 16) {
-      const __m128i block = loadUpTo16(in, count);
+      const __m128i block = loadAtLeast16(in, count);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
-      // The zeros past the field are neither stops nor beyond ASCII, unless a stop is zero.
-      return classify(block, count < 16 ? (1u << count) - 1 : 0xFFFF);
+      const unsigned live = (1u << count) - 1;
+      const unsigned stops = stopMask(block) & live;
+      unsigned high = static_cast<unsigned>(_mm_movemask_epi8(block)) & live;
+      if (high != 0 && pairsArePlain_ && pairsOnly(block, live, high)) high = 0;
+      return (stops != 0 ? stopByte : 0u) | (high != 0 ? beyondASCII : 0u);
     }
     unsigned flags = 0;
     std::size_t i = 0;
@@ -78,24 +106,99 @@ class Stops {
     return flags | classify(last, 0xFFFF);
   }
 
- private:
-  [[gnu::always_inline]] unsigned classify(__m128i block, unsigned live) const {
+  /// Whether the bytes beyond ASCII (`high`, among the `live` ones) are all well-formed two-byte sequences.
+  [[gnu::always_inline]] static bool pairsOnly(__m128i block, unsigned live, unsigned high) {
+    // Signed bytes: continuation bytes are below -64 (0xC0), two-byte leads from -62 (0xC2) to -33 (0xDF).
+    const unsigned continuation =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(-64)))) & live;
+    const unsigned lead = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+                              _mm_cmpgt_epi8(block, _mm_set1_epi8(-63)), _mm_cmplt_epi8(block, _mm_set1_epi8(-32))))) &
+                          live;
+    // Each lead followed by one continuation byte, within the field, and nothing else beyond ASCII.
+    return lead << 1 == continuation && (lead | continuation) == high;
+  }
+  [[gnu::always_inline]] unsigned stopMask(__m128i block) const {
     const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, stop0_), _mm_cmpeq_epi8(block, stop1_)),
                                       _mm_cmpeq_epi8(block, stop2_));
-    return ((static_cast<unsigned>(_mm_movemask_epi8(hits)) & live) != 0 ? stopByte : 0u) |
-           (_mm_movemask_epi8(block) != 0 ? beyondASCII : 0u);
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  }
+ private:
+  [[gnu::always_inline]] unsigned classify(__m128i block, unsigned live) const {
+    return ((stopMask(block) & live) != 0 ? stopByte : 0u) | (_mm_movemask_epi8(block) != 0 ? beyondASCII : 0u);
   }
 
   __m128i stop0_, stop1_, stop2_;
+  bool pairsArePlain_;
+};
+
+/// Formats a field of up to sixteen bytes for UTF-8 output with a one-byte field delimiter in a
+/// few vector steps, wrapped in the escaping byte when a delimiter is in it, and without a branch
+/// on whether it is: fields that are and fields that are not alternate too irregularly.
+class ShortFields {
+ public:
+  using Dialect = ShortDialect;
+  ShortFields(const std::array<std::uint64_t, 3>& stopWords, const Dialect& dialect)
+      : stops_(stopWords, dialect.pairsArePlain),
+        escaping_(_mm_set1_epi8(dialect.escaping)),
+        delimiter_(_mm_set1_epi8(dialect.delimiter)),
+        rowFirst_(_mm_set1_epi8(dialect.rowFirst)),
+        rowSecond_(_mm_set1_epi8(dialect.rowSecond)),
+        dialect_(dialect) {}
+
+  const Stops& stops() const noexcept { return stops_; }
+
+  /// The field's end at `out` (room as for `Stops::copy` and twice the field's bytes), or null
+  /// when it needs a closer look: it holds the escaping byte, text beyond ASCII other than
+  /// two-byte sequences, or a stop that the dialect cannot escape byte by byte.
+  [[gnu::always_inline]] char* format(const char* in, std::size_t count, char* out) const {
+    const __m128i block = loadAtLeast16(in, count);
+    const unsigned live = (1u << count) - 1;
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(block)) & live;
+    if (high != 0 && !(dialect_.pairsArePlain && stops_.pairsOnly(block, live, high))) return nullptr;
+    if (!dialect_.escapes) {
+      if ((stops_.stopMask(block) & live) != 0) return nullptr;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+      return out + count;
+    }
+    if ((mask(block, escaping_) & live) != 0) return nullptr;
+    unsigned rows = mask(block, rowFirst_) & live;
+    if (dialect_.rowPair) rows &= (mask(block, rowSecond_) & live) >> 1;
+    const std::size_t marked = ((mask(block, delimiter_) & live) | rows) != 0 ? 1 : 0;
+    // Unmarked, the field's bytes cover the first escaping byte and the second lands past them.
+    out[0] = dialect_.escaping;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + marked), block);
+    out[count + marked] = dialect_.escaping;
+    return out + count + 2 * marked;
+  }
+
+ private:
+  [[gnu::always_inline]] static unsigned mask(__m128i block, __m128i bytes) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, bytes)));
+  }
+
+  Stops stops_;
+  __m128i escaping_, delimiter_, rowFirst_, rowSecond_;  // each byte in every place
+  Dialect dialect_;
 };
 
 #else
 
 class Stops {
  public:
-  explicit Stops(const std::array<std::uint64_t, 3>&) {}
+  Stops(const std::array<std::uint64_t, 3>&, bool) {}
   // Without the vector unit every field takes the general path, which checks a word at a time.
   unsigned copy(const char*, std::size_t, char*) const { return stopByte | beyondASCII; }
+};
+
+class ShortFields {
+ public:
+  using Dialect = ShortDialect;
+  ShortFields(const std::array<std::uint64_t, 3>& stopWords, const Dialect&) : stops_(stopWords, false) {}
+  const Stops& stops() const noexcept { return stops_; }
+  char* format(const char*, std::size_t, char*) const { return nullptr; }
+
+ private:
+  Stops stops_;
 };
 
 #endif

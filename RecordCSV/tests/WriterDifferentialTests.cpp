@@ -4,8 +4,11 @@
 // leave the same bytes, errors and counters.
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
@@ -447,6 +450,33 @@ TEST(CSVWriterDifferential, RowsFormattedInTheStreamsRoomFailWhereWritesFail) {
                                   << limit << ": " << show(actual) << " instead of " << show(expected);
     }
   }
+}
+
+TEST(CSVWriterDifferential, FieldsEndingAtAPageEndAreReadNoFurther) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  void* const pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  char* const end = static_cast<char*>(pages) + page;
+  ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
+  Dialect dialect{",", Delimiter::Row("\r\n"), U"\r\n", U'"', Encoding::utf8, {}};
+  for (const std::string& text : {std::string("abcdefghijklmnopqrstuvwxyz"), std::string("a,b\"c\r\nd,e\"f\rg\nh,i\"jklmno"),
+                                  std::string("\u00E9t\u00E9 \u00E0 l\u2019\u00EEle \u00E9t\u00E9")}) {
+    for (std::size_t length = 0; length <= 20; ++length) {
+      const std::string piece = text.substr(text.size() - length);
+      std::memcpy(end - piece.size(), piece.data(), piece.size());
+      const std::string_view field(end - piece.size(), piece.size());
+      const auto stream = platform::OutputStream::toMemory();
+      CSVWriter::Configuration configuration;
+      configuration.delimiters.row = dialect.rows;
+      CSVWriter writer(stream, configuration);
+      writer.writeRow(std::vector<std::string_view>{field, field});
+      writer.writeField(field);
+      writer.endEncoding();
+      const Result expected = ReferenceWriter(dialect).run({}, {{Call::writeRow, {piece, piece}}, {Call::writeField, {piece}}});
+      EXPECT_EQ(std::string(stream->dataWrittenToMemory()->view()), expected.bytes) << length << " bytes of " << text;
+    }
+  }
+  munmap(pages, 2 * page);
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ namespace RecordCSV {
 class ByteBuffer;
 namespace scan16 {
 class Stops;
-}
+class ShortFields;
+}  // namespace scan16
 
 namespace Strategy {
 /// The byte-order mark a writer puts before its output: `convention` marks only the encodings
@@ -244,8 +245,9 @@ class CSVWriter {
   /// Formats the field (nothing before it) at `out`, which has room for twice its bytes and two
   /// more, for UTF-8 output with a plain field delimiter; returns the end of its bytes, or null
   /// when the field needs the general path.
-  char* formatPlainField(std::string_view field, char* out, const scan16::Stops& stops) const;
-  [[gnu::noinline]] char* formatStoppedField(std::string_view field, char* out, unsigned found) const;
+  char* formatPlainField(std::string_view field, char* out, const scan16::ShortFields& fields) const;
+  [[gnu::noinline]] char* formatStoppedField(std::string_view field, char* out, const scan16::Stops& stops) const;
+  scan16::ShortFields shortFields() const;
   /// Appends the field and the delimiter before it (when `delimited`) when every stop in it is
   /// one byte (see `plainEscaping_`) and its text is well formed; otherwise appends nothing and
   /// returns false, leaving the field to `appendEscapedField`. Only when `plainFieldDelimiter_` is set.
