@@ -178,7 +178,11 @@ class Parser {
   template <bool trim>
   std::optional<RowSlice> nextSlice(Window& window, std::size_t& next, std::size_t maximumFields) const;
   /// Rows of `fields` fields that can be slices, found block by block; how many it added.
+  template <bool trim>
   std::size_t sliceBlockRows(RowStore& store, std::size_t fields);
+  /// Whether a byte next to one of the delimiters at `base` + the bits of `delimiters` may
+  /// start or end a trim scalar of a field (a field ending at `rowStart` is empty).
+  bool trimmedAround(std::uint64_t delimiters, std::size_t base, std::size_t rowStart) const noexcept;
   bool sliceCRLineFeed_ = false;
   scan::StopBytes sliceDelimiters_;
   scan::StopBytes sliceQuotes_;  // CR LF ends a row (without a one-scalar CR doing so first)

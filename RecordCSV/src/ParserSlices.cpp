@@ -93,7 +93,7 @@ std::size_t Parser::sliceRows(RowStore& store, std::size_t fields) {
   if (fields < 2 || fields > RowStore::maximumSliceFields) return 0;
   std::size_t count = 0;
   for (;;) {
-    if (!trimNeeded_) count += sliceBlockRows(store, fields);
+    count += trimNeeded_ ? sliceBlockRows<true>(store, fields) : sliceBlockRows<false>(store, fields);
     // A row the block loop leaves (an escaped field, a CR, the end of the text at hand)
     // is tried field by field before the byte engine gets it.
     Window window = window_;
@@ -108,6 +108,18 @@ std::size_t Parser::sliceRows(RowStore& store, std::size_t fields) {
   }
 }
 
+bool Parser::trimmedAround(std::uint64_t delimiters, std::size_t base, std::size_t rowStart) const noexcept {
+  bool trimmed = false;
+  for (; delimiters != 0; delimiters &= delimiters - 1) {
+    const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(delimiters));
+    // The byte after a delimiter starts a field (one not at hand yet counts as trimmed); the
+    // byte before ends one, unless the row starts with an empty field.
+    trimmed |= at + 1 == size_ || trimLead_[static_cast<unsigned char>(data_[at + 1])];
+    if (at > rowStart) trimmed |= trimLast_[static_cast<unsigned char>(data_[at - 1])];
+  }
+  return trimmed;
+}
+
 namespace {
 
 /// Bit i set when an odd number of the bits 0..i of `x` are set.
@@ -118,6 +130,7 @@ std::uint64_t prefixXor(std::uint64_t x) noexcept {
 
 }  // namespace
 
+template <bool trim>
 std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
   // 64 bytes at a time: quotes pair up by a prefix XOR, the delimiters and row ends outside
   // them are the structure, and a row is taken when every quote in it opens a field or closes
@@ -161,7 +174,7 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
     const std::uint64_t bad = badBits & live & ~(from == rowStart ? std::uint64_t{1} << offset : 0);
     const std::uint64_t ends = endBits & live;
     if (ends == 0) {
-      if (bad != 0) break;
+      if (bad != 0 || (trim && trimmedAround(delimiterBits & live, base, rowStart))) break;
       delimiters += static_cast<std::size_t>(std::popcount(delimiterBits & live));
       base += 64;
       from = base;
@@ -172,6 +185,13 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
     const std::uint64_t upToEnd = (std::uint64_t{2} << k) - 1;  // k is below 64
     if ((bad & upToEnd) != 0) break;
     const std::size_t stop = base + k;
+    if constexpr (trim) {
+      // The row's first and last bytes, and those around each delimiter, must start and end no trim scalar.
+      if (trimmedAround(delimiterBits & live & upToEnd, base, rowStart) ||
+          trimLead_[static_cast<unsigned char>(text[rowStart])] ||
+          (stop > rowStart && trimLast_[static_cast<unsigned char>(text[stop - 1])]))
+        break;
+    }
     delimiters += static_cast<std::size_t>(std::popcount(delimiterBits & live & upToEnd));
     std::size_t delimiter = 0;
     if (text[stop] == '\n') {
