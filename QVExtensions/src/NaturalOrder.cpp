@@ -270,6 +270,12 @@ void sortByNaturalOrder(std::vector<std::string>& texts) {
 // texts: sorting by key, then position, puts each text's occurrences together, first one first.
 std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
                                                         const std::function<std::string_view(std::size_t)>& text) {
+  return naturallySortedUniquePositions(count, text, {});
+}
+
+std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
+                                                        const std::function<std::string_view(std::size_t)>& text,
+                                                        const std::function<void(std::size_t)>& prepare) {
   const platform::Locale locale = platform::Locale::current();
   // Written by the workers, so that each faults in its own pages.
   std::unique_ptr<SortEntry, FreeBlock> entries(static_cast<SortEntry*>(std::malloc(std::max<std::size_t>(count, 1) * sizeof(SortEntry))));
@@ -282,6 +288,7 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
     const icu::Collator& asciiCollator = collatorFor(locale, Input::ascii);
     std::string canonical;
     for (std::size_t i = begin; i < end; ++i) {
+      if (prepare) prepare(i);
       std::string_view name = text(i);
       const bool ascii = platform::isASCII(name);
       if (!ascii && !platform::isCanonical(name)) name = canonical = platform::canonicalText(name);

@@ -3,7 +3,6 @@
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
 #include "QVExtensions/NaturalOrder.hpp"
-#include "QVExtensions/ParallelRanges.hpp"
 #include "QVExtensions/URLExtensions.hpp"
 #include "Ravelin/DecodedFile.hpp"
 #include "Ravelin/ProcessName.hpp"
@@ -60,11 +59,10 @@ void AsyncImporter::combineFilenames() {
     return i < datasourceCount ? datasourceFilenames_[i] : manualFilenames_[i - datasourceCount];
   };
   const std::size_t count = datasourceCount + manualFilenames_.size();
-  QVExtensions::parallelRanges(count, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) processFilename(*record(i));
-  });
+  // Each record is processed just before its name is keyed, while it is at hand.
   const std::vector<std::size_t> kept = QVExtensions::naturallySortedUniquePositions(
-      count, [&](std::size_t i) -> std::string_view { return record(i)->processedName(); });
+      count, [&](std::size_t i) -> std::string_view { return record(i)->processedName(); },
+      [&](std::size_t i) { processFilename(*record(i)); });
   FilenameList names;
   names.reserve(kept.size());
   for (std::size_t i : kept) names.push_back(record(i));

@@ -68,6 +68,11 @@ void sortByNaturalOrder(std::vector<std::string>& texts);
 /// on several threads, so `text` must be safe to call from any thread.
 std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
                                                         const std::function<std::string_view(std::size_t)>& text);
+/// As above, with `prepare(position)` called once for each position, on the thread that keys it,
+/// just before its text is first asked for: work that makes the texts shares their pass.
+std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
+                                                        const std::function<std::string_view(std::size_t)>& text,
+                                                        const std::function<void(std::size_t)>& prepare);
 
 /// The items in increasing natural order of `project(item)`, the first of canonically equal ones kept.
 template <typename T, typename Projection>
