@@ -5,6 +5,7 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -205,8 +206,13 @@ class LongKeys {
 SortEntry sortEntry(std::span<const std::uint8_t> key, std::uint32_t index, LongKeys& longKeys) {
   SortEntry entry{{0, 0, 0}, index, 0};
   const std::size_t length = key.empty() ? 0 : key.size() - 1;  // without the 0 that ends it
-  for (std::size_t i = 0; i < SortEntry::inlineBytes && i < length; ++i)
-    entry.head[i / 8] |= std::uint64_t{key[i]} << (56 - 8 * (i % 8));
+  unsigned char bytes[SortEntry::inlineBytes] = {};
+  std::memcpy(bytes, key.data(), std::min(length, SortEntry::inlineBytes));
+  for (std::size_t word = 0; word < 3; ++word) {
+    std::uint64_t value;
+    std::memcpy(&value, bytes + 8 * word, sizeof value);
+    entry.head[word] = std::endian::native == std::endian::little ? __builtin_bswap64(value) : value;
+  }
   if (length > SortEntry::inlineBytes) entry.rest = SortEntry::longKey | longKeys.keep(key.subspan(SortEntry::inlineBytes));
   return entry;
 }
