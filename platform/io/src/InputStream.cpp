@@ -72,8 +72,13 @@ class DescriptorInputStream final : public InputStream {
     // it never waits, and it is as long as it would be without read-ahead. A failure met while
     // topping up is left to the next read, which meets it again.
     std::size_t count = takeAhead(buffer, maxLength);
-    if (count < maxLength && hasBytesWaiting() && fillAhead(false) > 0)
-      count += takeAhead(buffer + count, maxLength - count);
+    while (count < maxLength && hasBytesWaiting()) {
+      const std::size_t rest = maxLength - count;
+      const std::ptrdiff_t more =
+          rest >= readAheadCapacity ? readDescriptor(buffer + count, rest, false) : fillAhead(false);
+      if (more <= 0) break;
+      count += rest >= readAheadCapacity ? static_cast<std::size_t>(more) : takeAhead(buffer + count, rest);
+    }
     return static_cast<std::ptrdiff_t>(count);
   }
 

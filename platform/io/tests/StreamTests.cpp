@@ -111,8 +111,10 @@ TEST(InputStream, ReadAheadKeepsEveryReadsCountEndAndFailure) {
       {"file of one block", false, {65536}, {1024}, false},
       {"file one byte past the block", false, {65537}, {1000, 1}, false},
       {"file read in small, zero and larger-than-block pieces", false, {200'000}, {1, 0, 70'000, 1024, 65'536}, false},
+      {"file read in a small piece, then pieces of several blocks", false, {400'000}, {1, 200'000}, false},
       {"pipe short writes", true, {1, 5, 1024, 3}, {1024}, false},
       {"pipe writes across the block", true, {65'535, 2, 65'537, 131'075}, {1000, 4096}, false},
+      {"pipe writes of several blocks read in large pieces", true, {3, 300'000}, {2, 150'000}, false},
       {"pipe fails after bytes", true, {100}, {30}, true},
       {"pipe fails after the block", true, {65'536, 10}, {1024}, true},
       {"pipe fails right away", true, {}, {1024}, true},
@@ -125,7 +127,7 @@ TEST(InputStream, ReadAheadKeepsEveryReadsCountEndAndFailure) {
       if (c.pipe) {
         ASSERT_EQ(::pipe(ends), 0);
         ASSERT_NE(::fcntl(ends[0], F_SETFL, O_NONBLOCK), -1);
-        ASSERT_GE(::fcntl(ends[1], F_SETPIPE_SZ, 1 << 20), 1 << 18);
+        ASSERT_GE(::fcntl(ends[1], F_SETPIPE_SZ, 1 << 20), 1 << 20);
         stream = InputStream::withFileDescriptor(ends[0], owned);
       } else {
         const fs::path file = folder.path() / "ahead.bin";
@@ -141,7 +143,7 @@ TEST(InputStream, ReadAheadKeepsEveryReadsCountEndAndFailure) {
       ASSERT_EQ(stream->status(), StreamStatus::open);
       std::size_t offset = 0;
       std::size_t turn = 0;
-      std::vector<std::uint8_t> buffer(1 << 17);
+      std::vector<std::uint8_t> buffer(1 << 19);
       for (const std::size_t arrival : c.arrivals) {
         if (c.pipe) {
           ASSERT_EQ(::write(ends[1], patternBytes(offset, arrival).data(), arrival), ssize_t(arrival));
@@ -271,7 +273,7 @@ TEST(OutputStream, ReservedRoomIsTakenAsWritesAre) {
   TemporaryDirectory folder;
   // Pieces written or formatted in reserved room, around the file buffer's 64 KiB and past the
   // largest room a file stream offers.
-  const std::vector<std::size_t> sizes = {3, 100, 65'000, 536, 65'536, 1, 70'000, 2'000'000, 7, 0, 65'535};
+  const std::vector<std::size_t> sizes = {3, 100, 65'000, 536, 65'536, 1, 70'000, 2'000'000, 7, 0, 65'535, 5'000'000, 9};
   for (bool toFile : {true, false}) {
     for (int way = 0; way < 3; ++way) {  // every piece written, every piece reserved, alternately
       SCOPED_TRACE(std::string(toFile ? "file" : "memory") + " way " + std::to_string(way));
