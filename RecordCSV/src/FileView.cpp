@@ -1,53 +1,8 @@
-#include <cstring>
 #include <string>
 
 #include "RecordCSV/CSVReader.hpp"
 
 namespace RecordCSV {
-
-RowStore::RowStore(FieldTable copied, std::size_t fieldsPerRow)
-    : copied_(std::move(copied)),
-      rows_(fieldsPerRow ? copied_.fieldCount() / fieldsPerRow : 0),
-      fieldsPerRow_(fieldsPerRow) {}
-
-RowStore::RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect)
-    : owner_(std::move(owner)), text_(text), dialect_(dialect) {}
-
-CSVReader::Row::Row(const RowStore& store, std::size_t r) : size_(store.fieldsPerRow()) {
-  const RowStore::Place place = store.place(r);
-  if (place.isSlice) {
-    split(place.slice, store.dialect());
-  } else {
-    table_ = &store.copied();
-    first_ = place.firstField;
-  }
-}
-
-void CSVReader::Row::split(std::string_view text, RowStore::Dialect dialect) noexcept {
-  // The store kept only rows whose fields were checked to be plain: an escaped field ends at
-  // the first escaping byte after its opening one, an unescaped field at the next delimiter.
-  slice_ = text.data();
-  const char* const begin = text.data();
-  const std::size_t length = text.size();
-  std::size_t p = 0;
-  for (std::size_t i = 0; i < size_; ++i) {
-    std::size_t start = p;
-    std::size_t end;
-    if (dialect.quote >= 0 && p < length && begin[p] == static_cast<char>(dialect.quote)) {
-      start = p + 1;
-      const void* close = std::memchr(begin + start, dialect.quote, length - start);
-      end = static_cast<std::size_t>(static_cast<const char*>(close) - begin);
-      p = end + 1;
-    } else {
-      const void* next = p < length ? std::memchr(begin + p, dialect.delimiter, length - p) : nullptr;
-      end = next ? static_cast<std::size_t>(static_cast<const char*>(next) - begin) : length;
-      p = end;
-    }
-    bounds_[2 * i] = static_cast<std::uint16_t>(start);
-    bounds_[2 * i + 1] = static_cast<std::uint16_t>(end);
-    ++p;  // the delimiter
-  }
-}
 
 void detail::throwOutOfRange(const char* what, std::size_t index, std::size_t size) {
   throw std::out_of_range(std::string(what) + " index " + std::to_string(index) + " is outside 0..<" +

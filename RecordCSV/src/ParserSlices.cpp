@@ -120,16 +120,6 @@ bool Parser::trimmedAround(std::uint64_t delimiters, std::size_t base, std::size
   return trimmed;
 }
 
-namespace {
-
-/// Bit i set when an odd number of the bits 0..i of `x` are set.
-std::uint64_t prefixXor(std::uint64_t x) noexcept {
-  for (unsigned shift = 1; shift < 64; shift <<= 1) x ^= x << shift;
-  return x;
-}
-
-}  // namespace
-
 template <bool trim>
 std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
   // 64 bytes at a time: quotes pair up by a prefix XOR, the delimiters and row ends outside
@@ -156,7 +146,7 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
       const std::uint64_t stops = classify_(text + base, stopBytes_);
       const std::uint64_t delimiters64 = classify_(text + base, sliceDelimiters_);
       const std::uint64_t quotes = quoted ? classify_(text + base, sliceQuotes_) : 0;
-      const std::uint64_t inside = prefixXor(quotes) ^ (insideBefore ? ~std::uint64_t{0} : 0);
+      const std::uint64_t inside = scan::prefixXor(quotes) ^ (insideBefore ? ~std::uint64_t{0} : 0);
       delimiterBits = delimiters64 & ~inside;
       endBits = stops & ~delimiters64 & ~quotes & ~inside;
       const std::uint64_t structural = delimiterBits | endBits;

@@ -51,6 +51,13 @@ inline bool isWellFormedUTF8(std::string_view text) {
   return wellFormedUTF8End(text, 0, text.size()) == text.size();
 }
 
+/// Bit i set when an odd number of the bits 0..i of `x` are set: with quote bits, the bytes
+/// from an opening quote up to (not including) its closing one.
+inline std::uint64_t prefixXor(std::uint64_t x) noexcept {
+  for (unsigned shift = 1; shift < 64; shift <<= 1) x ^= x << shift;
+  return x;
+}
+
 /// Bits of the stop bytes among the first `count` (below 64) bytes of `bytes`.
 inline std::uint64_t classifyTail(const char* bytes, std::size_t count, const StopBytes& stops) {
   std::uint64_t bits = 0;
