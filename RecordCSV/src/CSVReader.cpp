@@ -75,15 +75,8 @@ bool CSVReader::appendRow(FieldTable& table) {
       table.truncate(fields, bytes);
       continue;
     }
-    if (count_.rows <= 0) {
-      count_.fields = parsedFields;
-    } else if (parsedFields != count_.fields) {
-      table.truncate(fields, bytes);
-      CSVReaderError error = ReaderErrors::fieldCountMismatch(count_.rows + 1, parsedFields, count_.fields);
-      fail(error);
-      throw error;
-    }
-    ++count_.rows;
+    if (count_.rows > 0 && parsedFields != count_.fields) table.truncate(fields, bytes);
+    countRow(parsedFields);
     return true;
   }
 }
