@@ -6,18 +6,31 @@
 #include "Ravelin/DecodedFile.hpp"
 
 namespace Pelmora_Zava {
-namespace {
 
-}  // namespace
+// Beyond a few headers a scan of them costs more than the lookup it saves.
+constexpr std::size_t maximumHeaderColumns = 32;
+
+DatasourceContext::DatasourceContext(FileView view, std::optional<std::string> datasource, std::string headerPrefix)
+    : view_(std::move(view)), datasource_(std::move(datasource)), headerPrefix_(std::move(headerPrefix)) {
+  if (view_.headers().size() > maximumHeaderColumns) return;
+  for (const std::string& header : view_.headers())
+    if (auto column = view_.lookup().find(header)) headerColumns_.emplace_back(headerPrefix_ + header, *column);
+}
 
 std::optional<std::string_view> DatasourceContext::find(std::size_t row, std::string_view key,
                                                         std::string& scratch) const {
-  if (!view_.headers().empty() && key.starts_with(headerPrefix_)) {
-    if (auto column = view_.lookup().find(key.substr(headerPrefix_.size()))) {
-      RecordCSV::CSVReader::Row fields = view_[row];
-      if (*column < fields.size()) return fields[*column];
-      return std::nullopt;  // a short row has no field here: the header's entry is removed
+  std::optional<std::size_t> column;
+  for (const auto& [spelling, index] : headerColumns_)
+    if (spelling == key) {
+      column = index;
+      break;
     }
+  if (!column && !view_.headers().empty() && key.starts_with(headerPrefix_))
+    column = view_.lookup().find(key.substr(headerPrefix_.size()));
+  if (column) {
+    RecordCSV::CSVReader::Row fields = view_[row];
+    if (*column < fields.size()) return fields[*column];
+    return std::nullopt;  // a short row has no field here: the header's entry is removed
   }
   if (key == "Datasource") return datasource_ ? std::optional<std::string_view>(*datasource_) : std::nullopt;
   if (key == "Index") {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Pelmora_Zava/Filename.hpp"
@@ -20,8 +21,7 @@ class DatasourceContext final : public TokenContext::Table {
  public:
   using FileView = RecordCSV::CSVReader::FileView;
 
-  DatasourceContext(FileView view, std::optional<std::string> datasource, std::string headerPrefix = {})
-      : view_(std::move(view)), datasource_(std::move(datasource)), headerPrefix_(std::move(headerPrefix)) {}
+  DatasourceContext(FileView view, std::optional<std::string> datasource, std::string headerPrefix = {});
 
   const FileView& view() const noexcept { return view_; }
   std::optional<std::string_view> find(std::size_t row, std::string_view key, std::string& scratch) const override;
@@ -37,6 +37,9 @@ class DatasourceContext final : public TokenContext::Table {
   FileView view_;
   std::optional<std::string> datasource_;
   std::string headerPrefix_;
+  // The column of each key spelled as a header spells it, prefix included, as the file's header
+  // lookup finds it: a token names the same few headers for every record.
+  std::vector<std::pair<std::string, std::size_t>> headerColumns_;
 };
 
 /// One record per row of the table's datasource, not editable, with that row's context: named by

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <set>
 
 #include "DatasourceContext.hpp"
@@ -168,6 +169,42 @@ TEST_F(ImporterTest, SharedContextAgreesWithRecordBuilder) {
   importer().importString("a,b\n", "public.plain-text");  // no headers, no datasource file
   EXPECT_EQ(importer().datasourceFilenames()[0]->context().entries(), (std::map<std::string, std::string>{{"Index", "1"}}));
   EXPECT_EQ(importer().datasourceFilenames()[0]->filename(), "a b");
+}
+
+// Token look-ups of header spellings the file has are answered from a table made once; every key,
+// spelled as the headers are or only canonically alike, short rows and wide files, must get what the
+// file's header lookup gives.
+TEST(DatasourceContext, FindAgreesWithTheHeaderLookup) {
+  std::string wide;
+  for (int i = 0; i < 40; ++i) wide += (i ? ",h" : "h") + std::to_string(i);
+  const std::string texts[] = {"Caf\u00e9,Name,Index\nx,a,7\ny,b,\n", wide + "\n" + wide + "\n", "Name,name\nx,y\n"};
+  const std::vector<std::string> keys = {"Caf\u00e9", "Cafe\u0301", "Name", "name", "Index", "Datasource", "h3", "h39",
+                                         "$Caf\u00e9", "$Cafe\u0301", "$Name", "$Index", "$h39", "", "$"};
+  for (const std::string& text : texts) {
+    Ravelin::CSVImportConfig config;
+    const RecordCSV::CSVReader::FileView view = RecordCSV::CSVReader::decode(text, config.readerConfiguration());
+    for (const char* prefix : {"", "$"}) {
+      const DatasourceContext context(view, "Shoot", prefix);
+      for (std::size_t row = 0; row < view.size(); ++row) {
+        for (const std::string& key : keys) {
+          std::optional<std::string> expected;
+          const std::string_view rest = std::string_view(key).substr(std::min(key.size(), std::strlen(prefix)));
+          std::optional<std::size_t> column;
+          if (!view.headers().empty() && key.starts_with(prefix)) column = view.lookup().find(rest);
+          if (column) {
+            if (*column < view[row].size()) expected = std::string(view[row][*column]);
+          } else if (key == "Datasource") {
+            expected = "Shoot";
+          } else if (key == "Index") {
+            expected = std::to_string(row + 1);
+          }
+          std::string scratch;
+          const std::optional<std::string_view> found = context.find(row, key, scratch);
+          EXPECT_EQ(found ? std::optional<std::string>(*found) : std::nullopt, expected) << prefix << " " << key << " " << row;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
