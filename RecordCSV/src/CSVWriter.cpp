@@ -121,19 +121,22 @@ void CSVWriter::buildPieces() {
     else
       nonASCIIStops_ = true;
   }
+  const bool oneByteDelimiter = fieldDelimiterUTF8_.size() == 1;
 #if defined(__SSE2__)
   // Without the vector unit every field takes the general path.
   if (utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)
     plainFieldDelimiter_ = fieldDelimiter_.bytes.front();
+  // UTF-16 and UTF-32 encode every scalar, so their rows can be formatted in UTF-8 and widened.
+  wideRows_ = oneByteDelimiter && encoder_->unitsPerByte() > 0;
 #endif
   auto ascii = [](const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   };
-  plainEscaping_ = plainFieldDelimiter_ && escapingUTF8_.size() == 1 && ascii(escapingUTF8_) &&
-                   escapingUTF8_[0] != *plainFieldDelimiter_ && ascii(rowDelimiterUTF8_) &&
+  plainEscaping_ = oneByteDelimiter && escapingUTF8_.size() == 1 && ascii(escapingUTF8_) &&
+                   escapingUTF8_[0] != fieldDelimiterUTF8_[0] && ascii(rowDelimiterUTF8_) &&
                    (rowDelimiterUTF8_.size() == 1 || rowDelimiterUTF8_.size() == 2) &&
                    rowDelimiterUTF8_.find(escapingUTF8_[0]) == std::string::npos &&
-                   rowDelimiterUTF8_.find(*plainFieldDelimiter_) == std::string::npos;
+                   rowDelimiterUTF8_.find(fieldDelimiterUTF8_[0]) == std::string::npos;
   stopWords_.fill(0x8080808080808080);
   std::copy_n(specialWords_.begin(), specialWordCount_, stopWords_.begin());
 }

@@ -9,6 +9,7 @@
 
 #include "ByteBuffer.hpp"
 #include "RecordCSV/CSVWriter.hpp"
+#include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
 #include "WriterScan.hpp"
 #include "platform/core/Unicode.hpp"
@@ -39,7 +40,7 @@ bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
 scan16::ShortFields CSVWriter::shortFields() const {
   const std::string& row = rowDelimiterUTF8_;
   return {stopWords_,
-          {!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0', *plainFieldDelimiter_,
+          {!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0', fieldDelimiterUTF8_[0],
            row.front(), row.back(), row.size() == 2}};
 }
 
@@ -64,7 +65,7 @@ char* CSVWriter::formatStoppedField(std::string_view field, char* out, const sca
   if (!plainEscaping_) return nullptr;
   // Every stop is one ASCII byte, apart from a two-byte row delimiter that shares none with the
   // others; UTF-8 sequences beyond ASCII hold no ASCII bytes, so bytes can be compared one at a time.
-  const char escaping = escapingUTF8_[0], delimiter = *plainFieldDelimiter_, rowFirst = rowDelimiterUTF8_[0];
+  const char escaping = escapingUTF8_[0], delimiter = fieldDelimiterUTF8_[0], rowFirst = rowDelimiterUTF8_[0];
   const bool rowPair = rowDelimiterUTF8_.size() == 2;
   const char rowSecond = rowDelimiterUTF8_.back();
   char* p = out + 1;  // after the escaping scalar the field may need
@@ -134,19 +135,27 @@ void CSVWriter::failDirect(const AppendBatch& appendBatch) {
 }
 
 bool CSVWriter::writeRowDirect() {
-  if (!plainFieldDelimiter_) return false;
+  if (!plainFieldDelimiter_ && !wideRows_) return false;
   const auto fields = static_cast<std::int64_t>(rowFields_.size());
   const std::int64_t reached = fieldIndex_ + fields;
   if (reached == 0) return false;  // an empty row
   const std::int64_t expected = expectedFields_ > 0 ? expectedFields_ : reached;
-  const std::string& rowDelimiter = rowDelimiter_.bytes;
+  const std::string& rowDelimiter = rowDelimiterUTF8_;
   std::size_t bound = static_cast<std::size_t>(expected - reached) + rowDelimiter.size() + scan16::slack;
   for (std::string_view field : rowFields_) bound += 2 * field.size() + 3;
-  const std::span<std::uint8_t> room = stream_->reserve(bound);
-  if (room.size() < bound) return false;
-  char* const begin = reinterpret_cast<char*>(room.data());
+  // UTF-8 goes straight into the stream's room; wider text is formatted aside, then widened into it.
+  std::span<std::uint8_t> room;
+  char* begin = nullptr;
+  if (plainFieldDelimiter_) {
+    room = stream_->reserve(bound);
+    if (room.size() < bound) return false;
+    begin = reinterpret_cast<char*>(room.data());
+  } else {
+    out_->clear();
+    begin = out_->room(bound);
+  }
   char* p = begin;
-  const char delimiter = *plainFieldDelimiter_;
+  const char delimiter = fieldDelimiterUTF8_[0];
   const scan16::ShortFields shortFields = this->shortFields();
   std::size_t delimited = fieldIndex_ > 0 ? 1 : 0;
   for (std::string_view field : rowFields_) {
@@ -158,7 +167,14 @@ bool CSVWriter::writeRowDirect() {
   for (std::int64_t i = reached; i < expected; ++i) *p++ = delimiter;
   std::memcpy(p, rowDelimiter.data(), rowDelimiter.size());
   p += rowDelimiter.size();
-  if (stream_->commit(static_cast<std::size_t>(p - begin)) < 0) {
+  auto size = static_cast<std::size_t>(p - begin);
+  if (!plainFieldDelimiter_) {
+    const std::size_t wideBound = size * encoder_->unitsPerByte();
+    room = stream_->reserve(wideBound);
+    if (room.size() < wideBound) return false;
+    size = encoder_->encodeWellFormedUTF8(begin, size, room.data());
+  }
+  if (stream_->commit(size) < 0) {
     failDirect([&] {
       for (std::string_view field : rowFields_) appendField(field);
       appendRowEnd();

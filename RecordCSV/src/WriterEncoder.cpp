@@ -6,6 +6,10 @@
 
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "WriterErrors.hpp"
 
 namespace RecordCSV {
@@ -141,6 +145,102 @@ std::size_t CSVWriter::Encoder::encode(const char32_t* scalars, std::size_t coun
   }
   out.commit(static_cast<std::size_t>(p - start));
   return i;
+}
+
+namespace {
+
+template <std::size_t width, bool bigEndian>
+std::size_t widenUTF8(const unsigned char* in, std::size_t count, std::uint8_t* out) {
+  std::uint8_t* p = out;
+  auto put = [&](std::uint32_t scalar) {
+    if constexpr (width == 2) {
+      auto unit = [&](std::uint32_t value) {
+        p[bigEndian ? 1 : 0] = static_cast<std::uint8_t>(value);
+        p[bigEndian ? 0 : 1] = static_cast<std::uint8_t>(value >> 8);
+        p += 2;
+      };
+      if (scalar < 0x10000) {
+        unit(scalar);
+      } else {
+        unit(0xD800 + ((scalar - 0x10000) >> 10));
+        unit(0xDC00 + ((scalar - 0x10000) & 0x3FF));
+      }
+    } else {
+      for (int k = 0; k < 4; ++k) p[k] = static_cast<std::uint8_t>(scalar >> (bigEndian ? 24 - 8 * k : 8 * k));
+      p += 4;
+    }
+  };
+  std::size_t i = 0;
+  while (i < count) {
+    std::size_t ascii = count - i;
+#if defined(__SSE2__)
+    // Sixteen ASCII bytes at a time, each spread over its unit by interleaving with zeros.
+    if (ascii >= 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+      if (high == 0) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i low = bigEndian ? _mm_unpacklo_epi8(zero, block) : _mm_unpacklo_epi8(block, zero);
+        const __m128i upper = bigEndian ? _mm_unpackhi_epi8(zero, block) : _mm_unpackhi_epi8(block, zero);
+        const __m128i units[] = {low, upper};
+        for (const __m128i& half : units) {
+          if constexpr (width == 2) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), half);
+            p += 16;
+          } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                             bigEndian ? _mm_unpacklo_epi16(zero, half) : _mm_unpacklo_epi16(half, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16),
+                             bigEndian ? _mm_unpackhi_epi16(zero, half) : _mm_unpackhi_epi16(half, zero));
+            p += 32;
+          }
+        }
+        i += 16;
+        continue;
+      }
+      ascii = static_cast<std::size_t>(__builtin_ctz(high));
+    }
+#endif
+    for (const std::size_t end = i + ascii; i < end && in[i] < 0x80; ++i) put(in[i]);
+    if (i == count) break;
+    const unsigned char lead = in[i];
+    if (lead < 0x80) continue;
+    auto next = [&](std::size_t k) { return static_cast<std::uint32_t>(in[i + k] & 0x3F); };
+    if (lead < 0xE0) {
+      put((lead & 0x1Fu) << 6 | next(1));
+      i += 2;
+    } else if (lead < 0xF0) {
+      put((lead & 0x0Fu) << 12 | next(1) << 6 | next(2));
+      i += 3;
+    } else {
+      put((lead & 0x07u) << 18 | next(1) << 12 | next(2) << 6 | next(3));
+      i += 4;
+    }
+  }
+  return static_cast<std::size_t>(p - out);
+}
+
+}  // namespace
+
+std::size_t CSVWriter::Encoder::encodeWellFormedUTF8(const char* text, std::size_t size, std::uint8_t* out) const {
+  const auto* in = reinterpret_cast<const unsigned char*>(text);
+  switch (kind_) {
+    case Kind::utf16BigEndian: return widenUTF8<2, true>(in, size, out);
+    case Kind::utf16LittleEndian: return widenUTF8<2, false>(in, size, out);
+    case Kind::utf32BigEndian: return widenUTF8<4, true>(in, size, out);
+    case Kind::utf32LittleEndian: return widenUTF8<4, false>(in, size, out);
+    default: return 0;
+  }
+}
+
+std::size_t CSVWriter::Encoder::unitsPerByte() const noexcept {
+  switch (kind_) {
+    case Kind::utf16BigEndian:
+    case Kind::utf16LittleEndian: return 2;
+    case Kind::utf32BigEndian:
+    case Kind::utf32LittleEndian: return 4;
+    default: return 0;
+  }
 }
 
 bool CSVWriter::Encoder::appendShiftJIS(char32_t scalar, ByteBuffer& out) {

@@ -34,6 +34,11 @@ class CSVWriter::Encoder {
   /// Appends the bytes of `scalars` to `out` up to the first scalar that cannot be encoded;
   /// returns that scalar's position, or `count` when every one was encoded.
   std::size_t encode(const char32_t* scalars, std::size_t count, ByteBuffer& out);
+  /// Writes well-formed UTF-8 text to `out` in UTF-16 or UTF-32 (the kinds whose `unitsPerByte`
+  /// is not 0), which has room for `unitsPerByte` bytes per byte of it; returns the bytes written.
+  std::size_t encodeWellFormedUTF8(const char* text, std::size_t size, std::uint8_t* out) const;
+  /// The most bytes of UTF-16 or UTF-32 that one byte of UTF-8 becomes; 0 for the other kinds.
+  std::size_t unitsPerByte() const noexcept;
   /// The error for a scalar this encoder cannot encode.
   CSVWriterError failure(char32_t scalar) const;
   /// The number of bytes of the encoded scalar that starts at `bytes`.

@@ -234,7 +234,7 @@ class CSVWriter {
   // The direct way: a row, a field or a row's end formatted right into the stream's room, with
   // the counters moving once it is handed over. They return false, having written nothing, when
   // the stream offers no room or the text needs the general path; only UTF-8 output with a plain
-  // field delimiter takes them.
+  // field delimiter takes them, and rows in UTF-16 or UTF-32 too (see `wideRows_`).
   bool writeRowDirect();
   bool writeFieldDirect(std::string_view field);
   bool endRowDirect();
@@ -299,8 +299,10 @@ class CSVWriter {
   Piece rowDelimiter_;
   bool utf8Output_ = false;  // fields may then go out as their own bytes
   std::optional<char> plainFieldDelimiter_;  // UTF-8 output's field delimiter when it is one byte
+  // UTF-16 or UTF-32 output with a one-byte field delimiter: rows may be formatted as UTF-8 is, then widened.
+  bool wideRows_ = false;
   bool nonASCIIStops_ = false;  // an escaping scalar or delimiter starts beyond ASCII
-  // With a plain field delimiter: the escaping scalar is one ASCII byte and the row delimiter one
+  // With a one-byte field delimiter: the escaping scalar is one ASCII byte and the row delimiter one
   // or two that hold neither it nor the field delimiter, so fields may be escaped byte by byte.
   bool plainEscaping_ = false;
   std::array<ByteClass, 256> byteClass_{};
