@@ -75,7 +75,12 @@ bool CSVReader::appendRow(FieldTable& table) {
       table.truncate(fields, bytes);
       continue;
     }
-    if (count_.rows > 0 && parsedFields != count_.fields) table.truncate(fields, bytes);
+    // A row as wide as the ones before is counted without a call: most rows are.
+    if (count_.rows > 0 && parsedFields == count_.fields) {
+      ++count_.rows;
+      return true;
+    }
+    if (count_.rows > 0) table.truncate(fields, bytes);
     countRow(parsedFields);
     return true;
   }
@@ -128,15 +133,16 @@ CSVReader::FileView CSVReader::readFileView() {
 }
 
 bool CSVReader::appendSliceOrRow(RowStore& store) {
+  bool needsEngine = false;
   if (count_.rows > 0 && status_->kind() == Status::Kind::active) {
     // Once the width is known, runs of plain rows are taken in one go.
-    if (const std::size_t rows = parser_->sliceRows(store, static_cast<std::size_t>(count_.fields))) {
+    if (const std::size_t rows = parser_->sliceRows(store, static_cast<std::size_t>(count_.fields), needsEngine)) {
       count_.rows += static_cast<std::int64_t>(rows);
       return true;
     }
   }
   Parser::RowSlice slice;
-  while (status_->kind() == Status::Kind::active && parser_->sliceRow(slice)) {
+  while (!needsEngine && status_->kind() == Status::Kind::active && parser_->sliceRow(slice)) {
     // An empty line is dropped, as appendRow drops it.
     if (slice.emptyLine) continue;
     countRow(static_cast<std::int64_t>(slice.fields));

@@ -45,8 +45,9 @@ class Parser {
   /// The next row, when it lies whole in the text at hand and every field in it is plain;
   /// false, with nothing consumed, when the row is the byte engine's to read.
   bool sliceRow(RowSlice& slice);
-  /// Adds rows of exactly `fields` fields to `store` while they can be slices; how many it added.
-  std::size_t sliceRows(RowStore& store, std::size_t fields);
+  /// Adds rows of exactly `fields` fields to `store` while they can be slices; how many it
+  /// added. `needsEngine` tells whether the row it stopped at can be no slice at all.
+  std::size_t sliceRows(RowStore& store, std::size_t fields, bool& needsEngine);
 
  private:
   struct Scalar {
@@ -179,7 +180,7 @@ class Parser {
   std::optional<RowSlice> nextSlice(Window& window, std::size_t& next, std::size_t maximumFields) const;
   /// Rows of `fields` fields that can be slices, found block by block; how many it added.
   template <bool trim>
-  std::size_t sliceBlockRows(RowStore& store, std::size_t fields);
+  std::size_t sliceBlockRows(RowStore& store, std::size_t fields, bool& needsEngine);
   /// Whether a byte next to one of the delimiters at `base` + the bits of `delimiters` may
   /// start or end a trim scalar of a field (a field ending at `rowStart` is empty).
   bool trimmedAround(std::uint64_t delimiters, std::size_t base, std::size_t rowStart) const noexcept;

@@ -88,18 +88,22 @@ bool Parser::sliceRow(RowSlice& slice) {
   return true;
 }
 
-std::size_t Parser::sliceRows(RowStore& store, std::size_t fields) {
+std::size_t Parser::sliceRows(RowStore& store, std::size_t fields, bool& needsEngine) {
+  needsEngine = false;
   // One empty field is an empty line, which the caller drops.
   if (fields < 2 || fields > RowStore::maximumSliceFields) return 0;
   std::size_t count = 0;
   for (;;) {
-    count += trimNeeded_ ? sliceBlockRows<true>(store, fields) : sliceBlockRows<false>(store, fields);
-    // A row the block loop leaves (an escaped field, a CR, the end of the text at hand)
-    // is tried field by field before the byte engine gets it.
+    count += trimNeeded_ ? sliceBlockRows<true>(store, fields, needsEngine)
+                         : sliceBlockRows<false>(store, fields, needsEngine);
+    if (needsEngine) return count;
+    // A row the block loop leaves for other reasons (a CR, a quote at a block's end, the end
+    // of the text at hand) is tried field by field before the byte engine gets it.
     Window window = window_;
     std::size_t next = pos_;
     const std::optional<RowSlice> row =
         trimNeeded_ ? nextSlice<true>(window, next, fields) : nextSlice<false>(window, next, fields);
+    needsEngine = !row;
     if (!row || row->fields != fields) return count;
     store.appendSlice(row->text, row->length);
     pos_ = next;
@@ -121,7 +125,7 @@ bool Parser::trimmedAround(std::uint64_t delimiters, std::size_t base, std::size
 }
 
 template <bool trim>
-std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
+std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields, bool& needsEngine) {
   // 64 bytes at a time: quotes pair up by a prefix XOR, the delimiters and row ends outside
   // them are the structure, and a row is taken when every quote in it opens a field or closes
   // one before a delimiter or the row's end, and it has `fields` fields.
@@ -138,6 +142,7 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
   std::uint64_t delimiterBits = 0;  // outside escaped fields
   std::uint64_t endBits = 0;  // other stops outside escaped fields: LF and CR
   std::uint64_t badBits = 0;  // quotes that neither open a field nor close one before structure
+  std::uint64_t lastQuote = 0;  // a closing quote in the last byte, which the next block judges
   bool classified = false;
   std::size_t count = 0;
   for (;;) {
@@ -151,9 +156,9 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
       endBits = stops & ~delimiters64 & ~quotes & ~inside;
       const std::uint64_t structural = delimiterBits | endBits;
       const std::uint64_t before = structural << 1 | (structuralBefore ? 1 : 0);
-      // A closing quote in the last byte needs the next block to judge it: the row is left.
       const std::uint64_t after = structural >> 1;
-      badBits = (quotes & inside & ~before) | (quotes & ~inside & ~after) | (quotes & ~inside & (std::uint64_t{1} << 63));
+      lastQuote = quotes & ~inside & std::uint64_t{1} << 63;
+      badBits = (quotes & inside & ~before) | (quotes & ~inside & ~after & ~lastQuote);
       insideBefore = inside >> 63;
       structuralBefore = structural >> 63;
       classified = true;
@@ -164,7 +169,8 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
     const std::uint64_t bad = badBits & live & ~(from == rowStart ? std::uint64_t{1} << offset : 0);
     const std::uint64_t ends = endBits & live;
     if (ends == 0) {
-      if (bad != 0 || (trim && trimmedAround(delimiterBits & live, base, rowStart))) break;
+      needsEngine = bad != 0 || (trim && trimmedAround(delimiterBits & live, base, rowStart));
+      if (needsEngine || (lastQuote & live) != 0) break;
       delimiters += static_cast<std::size_t>(std::popcount(delimiterBits & live));
       base += 64;
       from = base;
@@ -173,15 +179,13 @@ std::size_t Parser::sliceBlockRows(RowStore& store, std::size_t fields) {
     }
     const auto k = static_cast<unsigned>(std::countr_zero(ends));
     const std::uint64_t upToEnd = (std::uint64_t{2} << k) - 1;  // k is below 64
-    if ((bad & upToEnd) != 0) break;
     const std::size_t stop = base + k;
-    if constexpr (trim) {
-      // The row's first and last bytes, and those around each delimiter, must start and end no trim scalar.
-      if (trimmedAround(delimiterBits & live & upToEnd, base, rowStart) ||
-          trimLead_[static_cast<unsigned char>(text[rowStart])] ||
-          (stop > rowStart && trimLast_[static_cast<unsigned char>(text[stop - 1])]))
-        break;
-    }
+    // The row's first and last bytes, and those around each delimiter, must start and end no trim scalar.
+    needsEngine = (bad & upToEnd) != 0 ||
+                  (trim && (trimmedAround(delimiterBits & live & upToEnd, base, rowStart) ||
+                            trimLead_[static_cast<unsigned char>(text[rowStart])] ||
+                            (stop > rowStart && trimLast_[static_cast<unsigned char>(text[stop - 1])])));
+    if (needsEngine) break;
     delimiters += static_cast<std::size_t>(std::popcount(delimiterBits & live & upToEnd));
     std::size_t delimiter = 0;
     if (text[stop] == '\n') {
