@@ -119,6 +119,19 @@ Parser::Scanned Parser::scanFields(FieldTable& table) {
     std::size_t stop = nextStop(window, text, size, pos);
     if (stop == size) break;  // the field may go on in the next block
     int c = static_cast<unsigned char>(text[stop]);
+    // Neither delimiter is the quote, so a field they end has none: most fields are these.
+    if (c == fieldByte || (c == '\n' && lineFeedEndsRow)) {
+      std::size_t length = stop - pos;
+      if constexpr (trim) {
+        if (length > 0 && trimLast_[static_cast<unsigned char>(text[stop - 1])])
+          length = untrimmedLength({text + pos, length});
+      }
+      table.appendField(text + pos, length, size - pos);
+      pos = stop + 1;
+      if (c == fieldByte) continue;
+      result = Scanned::rowEnded;
+      break;
+    }
     if (c == quoteByte && stop == pos) {
       // An escaped field: its text runs from quote to quote, a doubled quote standing for one.
       std::size_t run = pos + 1;
@@ -156,17 +169,6 @@ Parser::Scanned Parser::scanFields(FieldTable& table) {
         result = Scanned::afterEscapedField;
       }
       break;
-    }
-    if (c == fieldByte || (c == '\n' && lineFeedEndsRow)) {
-      std::size_t length = stop - pos;
-      if constexpr (trim) {
-        if (length > 0 && trimLast_[static_cast<unsigned char>(text[stop - 1])])
-          length = untrimmedLength({text + pos, length});
-      }
-      table.appendField(text + pos, length, size - pos);
-      pos = stop + 1;
-      if (c == fieldByte) continue;
-      result = Scanned::rowEnded;
     }
     break;  // a quote inside the field or a CR: the field starts again in the byte engine
   }
