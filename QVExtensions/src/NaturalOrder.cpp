@@ -26,8 +26,11 @@ namespace {
 // neither: the check lets it through unchanged, so its keys come out the same. (Text in NFC is
 // not enough: a composed letter may be followed by a mark that its own mark must follow.)
 enum class Input { any, ascii };
+// The levels a key holds: all of them, or only the first (letters and numbers, not accents or
+// case), which is the same bytes as the whole key's first level and cheaper to make.
+enum class Levels { all, primary };
 
-std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale, Input input) {
+std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale, Input input, Levels levels) {
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale(locale.identifier().c_str()), status));
   if (U_FAILURE(status) || !collator) {
@@ -37,22 +40,24 @@ std::unique_ptr<icu::Collator> makeCollator(const platform::Locale& locale, Inpu
   // Case and width are tertiary differences: they order names only after everything else
   // at the secondary level is equal, with the case level between the two.
   collator->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
-  collator->setAttribute(UCOL_STRENGTH, UCOL_TERTIARY, status);
-  collator->setAttribute(UCOL_CASE_LEVEL, UCOL_ON, status);
+  collator->setAttribute(UCOL_STRENGTH, levels == Levels::all ? UCOL_TERTIARY : UCOL_PRIMARY, status);
+  collator->setAttribute(UCOL_CASE_LEVEL, levels == Levels::all ? UCOL_ON : UCOL_OFF, status);
   collator->setAttribute(UCOL_NORMALIZATION_MODE, input == Input::ascii ? UCOL_OFF : UCOL_ON, status);
   return collator;
 }
 
-// Collators are built once per thread, locale and kind of input; a pin or unpin of the current
-// locale is noticed by its generation number.
-const icu::Collator& collatorFor(const platform::Locale& locale, Input input = Input::any) {
-  thread_local std::unordered_map<std::string, std::unique_ptr<icu::Collator>> collators[2];
-  thread_local std::string lastIdentifier[2];
-  thread_local const icu::Collator* last[2] = {nullptr, nullptr};
-  const auto kind = static_cast<std::size_t>(input);
+// Collators are built once per thread, locale and kind; a pin or unpin of the current locale is
+// noticed by its generation number.
+const icu::Collator& collatorFor(const platform::Locale& locale, Input input = Input::any,
+                                 Levels levels = Levels::all) {
+  constexpr std::size_t kinds = 4;
+  thread_local std::unordered_map<std::string, std::unique_ptr<icu::Collator>> collators[kinds];
+  thread_local std::string lastIdentifier[kinds];
+  thread_local const icu::Collator* last[kinds] = {};
+  const auto kind = 2 * static_cast<std::size_t>(input) + static_cast<std::size_t>(levels);
   if (last[kind] && lastIdentifier[kind] == locale.identifier()) return *last[kind];
   auto& slot = collators[kind][locale.identifier()];
-  if (!slot) slot = makeCollator(locale, input);
+  if (!slot) slot = makeCollator(locale, input, levels);
   lastIdentifier[kind] = locale.identifier();
   last[kind] = slot.get();
   return *slot;
@@ -279,6 +284,9 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
   return naturallySortedUniquePositions(count, text, {});
 }
 
+// Texts are sorted by the first level of their keys, then each run of texts equal there by whole
+// keys: a whole key orders as its first level does wherever first levels differ, and most texts
+// of a list differ there.
 std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
                                                         const std::function<std::string_view(std::size_t)>& text,
                                                         const std::function<void(std::size_t)>& prepare) {
@@ -290,8 +298,8 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
   KeyRest rest;
   parallelRanges(count, [&](std::size_t begin, std::size_t end) {
     auto longKeys = std::make_unique<LongKeys>(begin);
-    const icu::Collator& collator = collatorFor(locale);
-    const icu::Collator& asciiCollator = collatorFor(locale, Input::ascii);
+    const icu::Collator& collator = collatorFor(locale, Input::any, Levels::primary);
+    const icu::Collator& asciiCollator = collatorFor(locale, Input::ascii, Levels::primary);
     std::string canonical;
     for (std::size_t i = begin; i < end; ++i) {
       if (prepare) prepare(i);
@@ -305,24 +313,8 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
   });
   rest.seal();
 
-  // Equal collation keys: the digit runs and code units of the canonical texts decide.
-  std::string canonical[2];
-  auto canonicalName = [&](const SortEntry& entry, std::string& scratch) -> std::string_view {
-    const std::string_view name = text(entry.index);
-    if (platform::isCanonical(name)) return name;
-    return scratch = platform::canonicalText(name);
-  };
-  auto compare = [&](const SortEntry& a, const SortEntry& b) {
-    if (const int order = compareCollationKeys(a, b, rest)) return order;
-    const std::string_view x = canonicalName(a, canonical[0]), y = canonicalName(b, canonical[1]);
-    if (x == y) return 0;
-    std::string tails[2];
-    appendTail(unitsOf(x), tails[0]);
-    appendTail(unitsOf(y), tails[1]);
-    return tails[0].compare(tails[1]);
-  };
   auto less = [&](const SortEntry& a, const SortEntry& b) {
-    if (const int order = compare(a, b)) return order < 0;
+    if (const int order = compareCollationKeys(a, b, rest)) return order < 0;
     return a.index < b.index;
   };
   SortEntry* const last = first + count;
@@ -333,17 +325,43 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
     std::inplace_merge(first, unsorted, last, less);
   }
 
-  // The positions kept are written over the entries' front, 4 bytes each, behind the entry being
-  // read, and the block shrunk to them before the list is made: the entries and the list are
-  // never held at once.
+  // The positions kept are written over the entries' front, 4 bytes each, never past the first
+  // entry not yet read, and the block shrunk to them before the list is made: the entries and the
+  // list are never held at once.
   auto* const positions = reinterpret_cast<unsigned char*>(first);
   std::size_t kept = 0;
-  SortEntry previous{};
-  for (std::size_t i = 0; i < count; ++i) {
-    const SortEntry current = first[i];
-    if (i > 0 && compare(current, previous) == 0) continue;
-    std::memcpy(positions + kept++ * sizeof current.index, &current.index, sizeof current.index);
-    previous = current;
+  auto keep = [&](std::uint32_t position) {
+    std::memcpy(positions + kept++ * sizeof position, &position, sizeof position);
+  };
+  std::vector<std::pair<std::string, std::uint32_t>> run;
+  std::string canonical;
+  auto canonicalName = [&](std::uint32_t position) -> std::string_view {
+    const std::string_view name = text(position);
+    if (platform::isASCII(name) || platform::isCanonical(name)) return name;
+    return canonical = platform::canonicalText(name);
+  };
+  for (std::size_t i = 0; i < count;) {
+    std::size_t end = i + 1;
+    while (end < count && compareCollationKeys(first[end], first[i], rest) == 0) ++end;
+    // One text alone, or the same text again and again: its first occurrence.
+    bool same = true;
+    const std::string firstName(end - i > 1 ? canonicalName(first[i].index) : std::string_view());
+    for (std::size_t k = i + 1; same && k < end; ++k) same = canonicalName(first[k].index) == firstName;
+    if (same) {
+      keep(first[i].index);
+      i = end;
+      continue;
+    }
+    run.clear();
+    for (std::size_t k = i; k < end; ++k) {
+      const std::string_view name = canonicalName(first[k].index);
+      run.emplace_back(keyBytes(collatorFor(locale, platform::isASCII(name) ? Input::ascii : Input::any), name),
+                       first[k].index);
+    }
+    std::sort(run.begin(), run.end());
+    for (std::size_t k = 0; k < run.size(); ++k)
+      if (k == 0 || run[k].first != run[k - 1].first) keep(run[k].second);
+    i = end;
   }
   if (void* shrunk = kept ? std::realloc(entries.get(), kept * sizeof(std::uint32_t)) : nullptr) {
     entries.release();
