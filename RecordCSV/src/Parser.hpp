@@ -33,8 +33,8 @@ class Parser {
   std::size_t sizeHint() const noexcept { return size_ - pos_ + source_->sizeHint(); }
 
   // Rows kept as slices of the text (ParserSlices.cpp).
-  /// A store for the rows still to come that can keep plain rows as slices, when the dialect
-  /// is one the scan reads and the text stays where it is; null otherwise.
+  /// A store for the rows still to come that can keep plain rows as slices (of the text when
+  /// it stays where it is, else of copies), when the dialect is one the scan reads; null otherwise.
   std::shared_ptr<RowStore> makeSliceStore();
   struct RowSlice {
     const char* text;

@@ -13,16 +13,16 @@ namespace RecordCSV {
 
 std::shared_ptr<RowStore> Parser::makeSliceStore() {
   if (!classify_) return nullptr;
-  std::shared_ptr<const void> owner = source_->textOwner();
-  if (!owner) return nullptr;
   sliceCRLineFeed_ = false;
   for (const Member& member : rowMembers_)
     if (member.first == U'\r' && member.tail == "\n") sliceCRLineFeed_ = true;
   sliceDelimiters_ = *scan::StopBytes::make(std::string(1, static_cast<char>(fieldByte_)));
   if (quoteByte_ >= 0) sliceQuotes_ = *scan::StopBytes::make(std::string(1, static_cast<char>(quoteByte_)));
-  // No slice starts before the text at hand.
-  return std::make_shared<RowStore>(std::move(owner), data_ + pos_,
-                                    RowStore::Dialect{static_cast<char>(fieldByte_), quoteByte_});
+  const RowStore::Dialect dialect{static_cast<char>(fieldByte_), quoteByte_};
+  std::shared_ptr<const void> owner = source_->textOwner();
+  // Text that does not stay is copied a row at a time; no slice starts before the text at hand.
+  if (!owner) return std::make_shared<RowStore>(dialect, sizeHint());
+  return std::make_shared<RowStore>(std::move(owner), data_ + pos_, dialect);
 }
 
 template <bool trim>

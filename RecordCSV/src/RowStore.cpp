@@ -53,6 +53,11 @@ RowStore::RowStore(FieldTable copied, std::size_t fieldsPerRow)
 RowStore::RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect)
     : owner_(std::move(owner)), text_(text), dialect_(dialect) {}
 
+RowStore::RowStore(Dialect dialect, std::size_t bytes) : copies_(std::make_shared<std::string>()), dialect_(dialect) {
+  copies_->reserve(bytes);
+  text_ = copies_->data();
+}
+
 CSVReader::Row::Row(const RowStore& store, std::size_t r) : size_(store.fieldsPerRow()) {
   const RowStore::Place place = store.place(r);
   if (place.isSlice) {

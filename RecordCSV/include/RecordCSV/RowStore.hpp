@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,9 @@ class RowStore {
   RowStore(FieldTable copied, std::size_t fieldsPerRow);
   /// Rows added one by one, as slices of `text` (kept alive by `owner`) or copies.
   RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect);
+  /// Rows added one by one, a slice's text copied into the store (room for `bytes` reserved),
+  /// for text that does not stay: one copy a row instead of one a field.
+  RowStore(Dialect dialect, std::size_t bytes);
 
   std::size_t size() const noexcept { return rows_; }
   std::size_t fieldsPerRow() const noexcept { return fieldsPerRow_; }
@@ -55,7 +59,14 @@ class RowStore {
   void setFieldsPerRow(std::size_t fields) noexcept { fieldsPerRow_ = fields; }
   /// A row of `length` bytes at `row`, a pointer into the text (`length` at most `maximumSliceLength`).
   void appendSlice(const char* row, std::size_t length) {
-    slices_.push_back(static_cast<std::uint64_t>(row - text_) << lengthBits | length);
+    if (copies_) {
+      const std::size_t at = copies_->size();
+      copies_->append(row, length);
+      text_ = copies_->data();
+      slices_.push_back(static_cast<std::uint64_t>(at) << lengthBits | length);
+    } else {
+      slices_.push_back(static_cast<std::uint64_t>(row - text_) << lengthBits | length);
+    }
     ++rows_;
   }
   /// The row whose fields were just appended to `copied()`.
@@ -70,6 +81,7 @@ class RowStore {
   static constexpr std::uint64_t copiedFlag = std::uint64_t{1} << 63;
 
   std::shared_ptr<const void> owner_;
+  std::shared_ptr<std::string> copies_;  // the text of the slices, when the store keeps its own
   const char* text_ = nullptr;
   Dialect dialect_;
   std::vector<std::uint64_t> slices_;  // empty when every row is copied
