@@ -8,6 +8,7 @@
 #include "ByteBuffer.hpp"
 #include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
+#include "WriterScan.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
@@ -139,6 +140,7 @@ void CSVWriter::buildPieces() {
                    rowDelimiterUTF8_.find(fieldDelimiterUTF8_[0]) == std::string::npos;
   stopWords_.fill(0x8080808080808080);
   std::copy_n(specialWords_.begin(), specialWordCount_, stopWords_.begin());
+  if (plainFieldDelimiter_ || wideRows_) buildShortFields();
 }
 
 void CSVWriter::throwFieldOverflow() const { throw WriterErrors::fieldOverflow(expectedFields_); }

@@ -37,11 +37,11 @@ bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-scan16::ShortFields CSVWriter::shortFields() const {
+void CSVWriter::buildShortFields() {
   const std::string& row = rowDelimiterUTF8_;
-  return {stopWords_,
-          {!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0', fieldDelimiterUTF8_[0],
-           row.front(), row.back(), row.size() == 2}};
+  shortFields_ = std::make_unique<scan16::ShortFields>(
+      stopWords_, scan16::ShortDialect{!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0',
+                                       fieldDelimiterUTF8_[0], row.front(), row.back(), row.size() == 2});
 }
 
 [[gnu::always_inline]] inline char* CSVWriter::formatPlainField(std::string_view field, char* out,
@@ -110,7 +110,7 @@ bool CSVWriter::appendPlainField(std::string_view field, bool delimited) {
   // Room for the delimiter, the escaping scalars around the field and each of its bytes doubled.
   char* const out = out_->room(2 * field.size() + 3 + scan16::slack);
   *out = *plainFieldDelimiter_;
-  char* const end = formatPlainField(field, out + (delimited ? 1 : 0), shortFields());
+  char* const end = formatPlainField(field, out + (delimited ? 1 : 0), *shortFields_);
   if (!end) return false;
   out_->commit(static_cast<std::size_t>(end - out));
   return true;
@@ -156,7 +156,8 @@ bool CSVWriter::writeRowDirect() {
   }
   char* p = begin;
   const char delimiter = fieldDelimiterUTF8_[0];
-  const scan16::ShortFields shortFields = this->shortFields();
+  // A copy the compiler can keep in registers: stores of text might otherwise change the writer's.
+  const scan16::ShortFields shortFields = *shortFields_;
   std::size_t delimited = fieldIndex_ > 0 ? 1 : 0;
   for (std::string_view field : rowFields_) {
     *p = delimiter;
@@ -193,7 +194,7 @@ bool CSVWriter::writeFieldDirect(std::string_view field) {
   if (room.size() < bound) return false;
   char* const begin = reinterpret_cast<char*>(room.data());
   *begin = *plainFieldDelimiter_;
-  char* const end = formatPlainField(field, begin + (fieldIndex_ > 0 ? 1 : 0), shortFields());
+  char* const end = formatPlainField(field, begin + (fieldIndex_ > 0 ? 1 : 0), *shortFields_);
   if (!end) return false;
   // An empty first field has no bytes, and no write to fail.
   const auto size = static_cast<std::size_t>(end - begin);

@@ -247,7 +247,7 @@ class CSVWriter {
   /// when the field needs the general path.
   char* formatPlainField(std::string_view field, char* out, const scan16::ShortFields& fields) const;
   [[gnu::noinline]] char* formatStoppedField(std::string_view field, char* out, const scan16::Stops& stops) const;
-  scan16::ShortFields shortFields() const;
+  void buildShortFields();
   /// Appends the field and the delimiter before it (when `delimited`) when every stop in it is
   /// one byte (see `plainEscaping_`) and its text is well formed; otherwise appends nothing and
   /// returns false, leaving the field to `appendEscapedField`. Only when `plainFieldDelimiter_` is set.
@@ -301,6 +301,7 @@ class CSVWriter {
   std::optional<char> plainFieldDelimiter_;  // UTF-8 output's field delimiter when it is one byte
   // UTF-16 or UTF-32 output with a one-byte field delimiter: rows may be formatted as UTF-8 is, then widened.
   bool wideRows_ = false;
+  std::unique_ptr<scan16::ShortFields> shortFields_;  // for either of the two
   bool nonASCIIStops_ = false;  // an escaping scalar or delimiter starts beyond ASCII
   // With a one-byte field delimiter: the escaping scalar is one ASCII byte and the row delimiter one
   // or two that hold neither it nor the field delimiter, so fields may be escaped byte by byte.

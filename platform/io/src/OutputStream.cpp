@@ -46,39 +46,43 @@ class MemoryOutputStream final : public OutputStream {
 
   std::string description() const override { return "memory output stream"; }
   std::optional<Data> dataWrittenToMemory() const override {
+    const std::size_t size = blocks_.empty() ? 0 : fullSize_ + lastSize();
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(size_);
-    if (size_ >= largeBlock) adviseHugePages(bytes.data(), size_);
-    for (const Block& block : blocks_) bytes.insert(bytes.end(), block.bytes.get(), block.bytes.get() + block.size);
+    bytes.reserve(size);
+    if (size >= largeBlock) adviseHugePages(bytes.data(), size);
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+      const std::uint8_t* start = blocks_[i].bytes.get();
+      bytes.insert(bytes.end(), start, start + (i + 1 == blocks_.size() ? lastSize() : blocks_[i].size));
+    }
     return Data(std::move(bytes));
   }
 
  protected:
   std::exception_ptr openResources() override { return nullptr; }
-  std::exception_ptr closeResources() override { return nullptr; }
+  std::exception_ptr closeResources() override {
+    if (!blocks_.empty()) blocks_.back().size = lastSize();
+    setRoom(nullptr, nullptr, nullptr);
+    return nullptr;
+  }
   std::ptrdiff_t writeBytes(const std::uint8_t* bytes, std::size_t length) override {
     std::size_t left = length;
     while (left > 0) {
-      if (blocks_.empty() || blocks_.back().size == blocks_.back().capacity) addBlock(left);
-      Block& block = blocks_.back();
-      const std::size_t piece = std::min(left, block.capacity - block.size);
-      std::memcpy(block.bytes.get() + block.size, bytes, piece);
-      block.size += piece;
+      if (blocks_.empty() || cursor() == blockEnd()) addBlock(left);
+      const std::size_t piece = std::min(left, static_cast<std::size_t>(blockEnd() - cursor()));
+      std::memcpy(cursor(), bytes, piece);
+      setRoom(cursor() + piece, blockEnd(), blockEnd());
       bytes += piece;
       left -= piece;
     }
-    size_ += length;
     return static_cast<std::ptrdiff_t>(length);
   }
   std::span<std::uint8_t> reserveBytes(std::size_t length) override {
     // The end of a block too short for the room stays unused: where blocks end is never seen.
-    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < length) addBlock(length);
-    Block& block = blocks_.back();
-    return {block.bytes.get() + block.size, block.capacity - block.size};
+    if (blocks_.empty() || static_cast<std::size_t>(blockEnd() - cursor()) < length) addBlock(length);
+    return {cursor(), blockEnd()};
   }
   std::ptrdiff_t commitBytes(std::size_t length) override {
-    blocks_.back().size += length;
-    size_ += length;
+    setRoom(cursor() + length, blockEnd(), blockEnd());
     return static_cast<std::ptrdiff_t>(length);
   }
 
@@ -88,11 +92,21 @@ class MemoryOutputStream final : public OutputStream {
   };
   struct Block {
     std::unique_ptr<std::uint8_t[], Free> bytes;
-    std::size_t size = 0;
+    std::size_t size = 0;  // of a block before the last, or of the last once closed; else see `cursor()`
     std::size_t capacity = 0;
   };
+
+  std::uint8_t* blockEnd() const { return blocks_.back().bytes.get() + blocks_.back().capacity; }
+  std::size_t lastSize() const {
+    const Block& last = blocks_.back();
+    return cursor() ? static_cast<std::size_t>(cursor() - last.bytes.get()) : last.size;
+  }
   void addBlock(std::size_t atLeast) {
-    std::size_t capacity = std::max({blockSize, atLeast, std::min(size_, largestBlock)});
+    if (!blocks_.empty()) {
+      blocks_.back().size = lastSize();
+      fullSize_ += blocks_.back().size;
+    }
+    std::size_t capacity = std::max({blockSize, atLeast, std::min(fullSize_, largestBlock)});
     void* memory = nullptr;
     if (capacity >= largeBlock) {
       capacity = (capacity + hugePage - 1) & ~(hugePage - 1);
@@ -102,11 +116,13 @@ class MemoryOutputStream final : public OutputStream {
       memory = std::malloc(capacity);
     }
     if (!memory) throw std::bad_alloc();
-    blocks_.push_back({std::unique_ptr<std::uint8_t[], Free>(static_cast<std::uint8_t*>(memory)), 0, capacity});
+    auto* const start = static_cast<std::uint8_t*>(memory);
+    blocks_.push_back({std::unique_ptr<std::uint8_t[], Free>(start), 0, capacity});
+    setRoom(start, start + capacity, start + capacity);
   }
 
   std::vector<Block> blocks_;
-  std::size_t size_ = 0;
+  std::size_t fullSize_ = 0;  // the bytes in the blocks before the last
 };
 
 // Collects bytes and hands them to the descriptor in large blocks: one system
@@ -130,6 +146,7 @@ class DescriptorOutputStream final : public OutputStream {
   std::exception_ptr closeResources() override {
     std::exception_ptr failure = flush();
     std::exception_ptr closeFailure = descriptor_.close();
+    setRoom(nullptr, nullptr, nullptr);
     storage_.reset();
     room_ = 0;
     return failure ? failure : closeFailure;
@@ -140,46 +157,55 @@ class DescriptorOutputStream final : public OutputStream {
   std::span<std::uint8_t> reserveBytes(std::size_t length) override {
     // A huge piece goes to the descriptor as it is instead of growing the buffer for it.
     if (length > maximumRoom) return {};
-    if (buffered_ + length > room_) allocate(std::max(buffered_ + length, 2 * capacity));
-    return {storage_.get() + buffered_, room_ - buffered_};
+    if (buffered() + length > room_) allocate(std::max(buffered() + length, 2 * capacity));
+    return {cursor(), storage_.get() + room_};
   }
-  std::ptrdiff_t commitBytes(std::size_t length) override { return take(storage_.get() + buffered_, length); }
+  std::ptrdiff_t commitBytes(std::size_t length) override { return take(cursor(), length); }
 
  private:
   static constexpr std::size_t maximumRoom = 16 * capacity;
 
+  // Nothing is buffered once a failure took the room away.
+  std::size_t buffered() const { return cursor() ? static_cast<std::size_t>(cursor() - storage_.get()) : 0; }
+  // The room ends where the buffer holds `capacity` bytes: a commit that reaches it needs `take`.
+  void setBuffered(std::size_t buffered) {
+    setRoom(storage_.get() + buffered, storage_.get() + capacity, storage_.get() + room_);
+  }
+
   // The buffer holds at most `capacity` bytes between calls, whichever way they came in, so
   // that the system calls, and the call that meets a failure, do not depend on the way.
   std::ptrdiff_t take(const std::uint8_t* bytes, std::size_t length) {
-    if (buffered_ + length > capacity) {
-      if (std::exception_ptr failure = flush()) {
-        fail(std::move(failure));
-        return -1;
-      }
+    if (buffered() + length > capacity) {
+      if (std::exception_ptr failure = flush()) return failed(std::move(failure));
     }
     if (length >= capacity) {
-      if (std::exception_ptr failure = writeAll(bytes, length)) {
-        fail(std::move(failure));
-        return -1;
-      }
+      if (std::exception_ptr failure = writeAll(bytes, length)) return failed(std::move(failure));
     } else {
       // Committed bytes are in place unless a flush came first.
-      if (bytes != storage_.get() + buffered_) std::memmove(storage_.get() + buffered_, bytes, length);
-      buffered_ += length;
+      if (bytes != cursor()) std::memmove(cursor(), bytes, length);
+      setBuffered(buffered() + length);
     }
     return static_cast<std::ptrdiff_t>(length);
   }
 
+  std::ptrdiff_t failed(std::exception_ptr failure) {
+    setRoom(nullptr, nullptr, nullptr);
+    fail(std::move(failure));
+    return -1;
+  }
+
   void allocate(std::size_t room) {
+    const std::size_t kept = storage_ ? buffered() : 0;
     auto bigger = std::make_unique_for_overwrite<std::uint8_t[]>(room);
-    if (buffered_ > 0) std::memcpy(bigger.get(), storage_.get(), buffered_);
+    if (kept > 0) std::memcpy(bigger.get(), storage_.get(), kept);
     storage_ = std::move(bigger);
     room_ = room;
+    setBuffered(kept);
   }
 
   std::exception_ptr flush() {
-    std::exception_ptr failure = writeAll(storage_.get(), buffered_);
-    buffered_ = 0;
+    std::exception_ptr failure = writeAll(storage_.get(), buffered());
+    setBuffered(0);
     return failure;
   }
 
@@ -199,8 +225,7 @@ class DescriptorOutputStream final : public OutputStream {
   FileDescriptor descriptor_;
   bool append_;
   std::unique_ptr<std::uint8_t[]> storage_;
-  std::size_t room_ = 0;      // the storage's size, `capacity` and more for reserved room
-  std::size_t buffered_ = 0;
+  std::size_t room_ = 0;  // the storage's size, `capacity` and more for reserved room
 };
 
 }  // namespace

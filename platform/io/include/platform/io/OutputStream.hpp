@@ -34,11 +34,19 @@ class OutputStream : public Stream {
   /// by `commit`, which saves a copy; empty when the stream offers none (then use `write`), or
   /// when it is not open. Any other call on the stream takes the room back.
   std::span<std::uint8_t> reserve(std::size_t length) {
+    // Room handed out before and not taken yet serves without a call; writers ask once per row or field.
+    if (static_cast<std::size_t>(roomEnd_ - cursor_) >= length) return {cursor_, roomEnd_};
     return isUsable() ? reserveBytes(length) : std::span<std::uint8_t>();
   }
   /// Hands over the first `length` bytes of the room just reserved, exactly as `write` would take
   /// them from elsewhere, but all of them or none: `length`, or −1 on failure.
-  std::ptrdiff_t commit(std::size_t length) { return isUsable() ? commitBytes(length) : -1; }
+  std::ptrdiff_t commit(std::size_t length) {
+    if (length < static_cast<std::size_t>(takeEnd_ - cursor_)) {
+      cursor_ += length;
+      return static_cast<std::ptrdiff_t>(length);
+    }
+    return isUsable() ? commitBytes(length) : -1;
+  }
   /// Whether a write may take bytes.
   bool hasSpaceAvailable() const { return isUsable(); }
   /// The bytes a memory stream has taken; nothing for other streams.
@@ -51,6 +59,22 @@ class OutputStream : public Stream {
   virtual std::span<std::uint8_t> reserveBytes(std::size_t) { return {}; }
   /// Only called after `reserveBytes` gave room.
   virtual std::ptrdiff_t commitBytes(std::size_t) { return -1; }
+
+  /// For streams whose room is the free part of a buffer of their own: the bytes from `cursor`
+  /// to `roomEnd` may be filled, and a commit that leaves the cursor below `takeEnd` only moves
+  /// it, without asking the stream, which learns from `cursor()` what was committed. A stream
+  /// that stops being usable sets no room (all null).
+  void setRoom(std::uint8_t* cursor, std::uint8_t* takeEnd, std::uint8_t* roomEnd) noexcept {
+    cursor_ = cursor;
+    takeEnd_ = takeEnd;
+    roomEnd_ = roomEnd;
+  }
+  std::uint8_t* cursor() const noexcept { return cursor_; }
+
+ private:
+  std::uint8_t* cursor_ = nullptr;
+  std::uint8_t* takeEnd_ = nullptr;
+  std::uint8_t* roomEnd_ = nullptr;
 };
 
 }  // namespace platform
