@@ -2,8 +2,10 @@
 
 #include "RecordCSV/RowStore.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include "RecordCSV/CSVReader.hpp"
 #include "Scan.hpp"
@@ -53,9 +55,18 @@ RowStore::RowStore(FieldTable copied, std::size_t fieldsPerRow)
 RowStore::RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect)
     : owner_(std::move(owner)), text_(text), dialect_(dialect) {}
 
-RowStore::RowStore(Dialect dialect, std::size_t bytes) : copies_(std::make_shared<std::string>()), dialect_(dialect) {
-  copies_->reserve(bytes);
-  text_ = copies_->data();
+RowStore::RowStore(Dialect dialect, std::size_t bytes) : copying_(true), dialect_(dialect) {
+  if (bytes > 0) growCopies(bytes);
+}
+
+void RowStore::growCopies(std::size_t count) {
+  const std::size_t capacity = std::max({copiedBytes_ + count, copyCapacity_ * 2, std::size_t{1} << 16});
+  char* grown = static_cast<char*>(std::realloc(copies_.get(), capacity));
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)copies_.release();
+  copies_.reset(grown);
+  copyCapacity_ = capacity;
+  text_ = grown;
 }
 
 CSVReader::Row::Row(const RowStore& store, std::size_t r) : size_(store.fieldsPerRow()) {

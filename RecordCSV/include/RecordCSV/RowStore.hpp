@@ -6,8 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -59,11 +60,11 @@ class RowStore {
   void setFieldsPerRow(std::size_t fields) noexcept { fieldsPerRow_ = fields; }
   /// A row of `length` bytes at `row`, a pointer into the text (`length` at most `maximumSliceLength`).
   void appendSlice(const char* row, std::size_t length) {
-    if (copies_) {
-      const std::size_t at = copies_->size();
-      copies_->append(row, length);
-      text_ = copies_->data();
-      slices_.push_back(static_cast<std::uint64_t>(at) << lengthBits | length);
+    if (copying_) {
+      if (length > copyCapacity_ - copiedBytes_) growCopies(length);
+      std::memcpy(copies_.get() + copiedBytes_, row, length);
+      slices_.push_back(static_cast<std::uint64_t>(copiedBytes_) << lengthBits | length);
+      copiedBytes_ += length;
     } else {
       slices_.push_back(static_cast<std::uint64_t>(row - text_) << lengthBits | length);
     }
@@ -80,8 +81,18 @@ class RowStore {
   static constexpr std::uint64_t lengthMask = (std::uint64_t{1} << lengthBits) - 1;
   static constexpr std::uint64_t copiedFlag = std::uint64_t{1} << 63;
 
+  struct Free {
+    void operator()(char* p) const noexcept { std::free(p); }
+  };
+  /// Room for `count` more copied bytes; grown by realloc, which can move large blocks without copying.
+  void growCopies(std::size_t count);
+
   std::shared_ptr<const void> owner_;
-  std::shared_ptr<std::string> copies_;  // the text of the slices, when the store keeps its own
+  // The text of the slices, when the store keeps its own.
+  bool copying_ = false;
+  std::unique_ptr<char, Free> copies_;
+  std::size_t copiedBytes_ = 0;
+  std::size_t copyCapacity_ = 0;
   const char* text_ = nullptr;
   Dialect dialect_;
   std::vector<std::uint64_t> slices_;  // empty when every row is copied
