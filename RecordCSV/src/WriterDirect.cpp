@@ -116,10 +116,10 @@ bool CSVWriter::appendPlainField(std::string_view field, bool delimited) {
   return true;
 }
 
-void CSVWriter::writeCollectedRow() {
-  if (writeRowDirect()) return;
+void CSVWriter::writeCollectedRow(std::span<const std::string_view> fields) {
+  if (writeRowDirect(fields)) return;
   beginBatch();
-  for (std::string_view field : rowFields_) appendField(field);
+  for (std::string_view field : fields) appendField(field);
   appendRowEnd();
   flushBatch();
 }
@@ -134,15 +134,14 @@ void CSVWriter::failDirect(const AppendBatch& appendBatch) {
   throw WriterErrors::writeFailed(*stream_);
 }
 
-bool CSVWriter::writeRowDirect() {
+bool CSVWriter::writeRowDirect(std::span<const std::string_view> fields) {
   if (!plainFieldDelimiter_ && !wideRows_) return false;
-  const auto fields = static_cast<std::int64_t>(rowFields_.size());
-  const std::int64_t reached = fieldIndex_ + fields;
+  const std::int64_t reached = fieldIndex_ + static_cast<std::int64_t>(fields.size());
   if (reached == 0) return false;  // an empty row
   const std::int64_t expected = expectedFields_ > 0 ? expectedFields_ : reached;
   const std::string& rowDelimiter = rowDelimiterUTF8_;
   std::size_t bound = static_cast<std::size_t>(expected - reached) + rowDelimiter.size() + scan16::slack;
-  for (std::string_view field : rowFields_) bound += 2 * field.size() + 3;
+  for (std::string_view field : fields) bound += 2 * field.size() + 3;
   // UTF-8 goes straight into the stream's room; wider text is formatted aside, then widened into it.
   std::span<std::uint8_t> room;
   char* begin = nullptr;
@@ -159,7 +158,7 @@ bool CSVWriter::writeRowDirect() {
   // A copy the compiler can keep in registers: stores of text might otherwise change the writer's.
   const scan16::ShortFields shortFields = *shortFields_;
   std::size_t delimited = fieldIndex_ > 0 ? 1 : 0;
-  for (std::string_view field : rowFields_) {
+  for (std::string_view field : fields) {
     *p = delimiter;
     p = formatPlainField(field, p + delimited, shortFields);
     if (!p) return false;
@@ -177,7 +176,7 @@ bool CSVWriter::writeRowDirect() {
   }
   if (stream_->commit(size) < 0) {
     failDirect([&] {
-      for (std::string_view field : rowFields_) appendField(field);
+      for (std::string_view field : fields) appendField(field);
       appendRowEnd();
     });
   }

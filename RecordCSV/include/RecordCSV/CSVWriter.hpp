@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <ranges>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,10 +128,13 @@ class CSVWriter {
   /// `writeFields` then `endRow`.
   template <FieldRange R>
   void writeRow(const R& fields) {
-    requireRoom(static_cast<std::int64_t>(std::ranges::distance(fields)));
-    rowFields_.clear();
-    for (auto&& field : fields) rowFields_.push_back(std::string_view(field));
-    writeCollectedRow();
+    const auto count = static_cast<std::size_t>(std::ranges::distance(fields));
+    requireRoom(static_cast<std::int64_t>(count));
+    // The views go into room kept from row to row, without a check for growth per field.
+    if (rowFields_.size() < count) rowFields_.resize(count);
+    std::string_view* view = rowFields_.data();
+    for (auto&& field : fields) *view++ = std::string_view(field);
+    writeCollectedRow({rowFields_.data(), count});
   }
   void writeRow(std::initializer_list<std::string_view> fields) { writeRow<>(fields); }
   /// Completes the current row with empty fields, or writes an empty row when it holds none.
@@ -229,13 +233,13 @@ class CSVWriter {
   /// Hands over the bytes before a failure, then throws it.
   [[noreturn]] void failBatch(const CSVError<CSVWriter>& error);
   void appendField(std::string_view field);
-  /// Writes the row in `rowFields_`, which fits the row.
-  void writeCollectedRow();
+  /// Writes the row, which fits the row.
+  void writeCollectedRow(std::span<const std::string_view> fields);
   // The direct way: a row, a field or a row's end formatted right into the stream's room, with
   // the counters moving once it is handed over. They return false, having written nothing, when
   // the stream offers no room or the text needs the general path; only UTF-8 output with a plain
   // field delimiter takes them, and rows in UTF-16 or UTF-32 too (see `wideRows_`).
-  bool writeRowDirect();
+  bool writeRowDirect(std::span<const std::string_view> fields);
   bool writeFieldDirect(std::string_view field);
   bool endRowDirect();
   /// After the stream refused a direct write: the counters move as the batch's check points
@@ -288,7 +292,7 @@ class CSVWriter {
   std::unique_ptr<Encoder> encoder_;
   std::unique_ptr<ByteBuffer> out_;  // the batch's bytes
   std::vector<Checkpoint> checkpoints_;
-  std::vector<std::string_view> rowFields_;  // the row being written
+  std::vector<std::string_view> rowFields_;  // the views of the row being written, at its start
   // The counters once the whole batch is written.
   std::int64_t batchFieldIndex_ = 0;
   std::int64_t batchRowIndex_ = 0;
