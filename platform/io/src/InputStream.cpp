@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
 #include "FileDescriptor.hpp"
 
@@ -96,6 +97,12 @@ class DescriptorInputStream final : public InputStream {
     return count;
   }
   bool hasBytesWaiting() const {
+    // FIONREAD counts a regular file's bytes left in an int, which gigabytes overflow.
+    struct stat info {};
+    if (::fstat(descriptor_.get(), &info) == 0 && S_ISREG(info.st_mode)) {
+      const off_t offset = ::lseek(descriptor_.get(), 0, SEEK_CUR);
+      return offset >= 0 && info.st_size > offset;
+    }
     int waiting = 0;
     return ::ioctl(descriptor_.get(), FIONREAD, &waiting) == 0 && waiting > 0;
   }

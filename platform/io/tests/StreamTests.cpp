@@ -174,6 +174,36 @@ TEST(InputStream, ReadAheadKeepsEveryReadsCountEndAndFailure) {
     }
   }
 }
+// A read that outruns the read-ahead block is topped up from a file with gigabytes left
+// as from a small one: every read is as long as over a descriptor that reads no further.
+TEST(InputStream, ReadAheadTopsUpReadsOfFilesWithGibibytesLeft) {
+  TemporaryDirectory folder;
+  constexpr std::uint64_t gibibyte = std::uint64_t{1} << 30;
+  // Sizes whose bytes left after the first block count as negative or zero in an int, and one that does not.
+  for (const std::uint64_t size : {3 * gibibyte, 2 * gibibyte + 65'536, 4 * gibibyte + 65'536, gibibyte}) {
+    SCOPED_TRACE(size);
+    const fs::path file = folder.path() / "large.bin";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << patternBytes(0, 70'000);
+    fs::resize_file(file, size);  // the rest is a hole, which takes no room
+    const int kept = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(kept, 0);
+    std::shared_ptr<InputStream> owned = InputStream::withFile(file);
+    std::shared_ptr<InputStream> unbuffered = InputStream::withFileDescriptor(kept, false);
+    owned->open();
+    unbuffered->open();
+    std::vector<std::uint8_t> ownedBytes(1000);
+    std::vector<std::uint8_t> unbufferedBytes(1000);
+    for (int read = 0; read < 70; ++read) {
+      const std::ptrdiff_t count = owned->read(ownedBytes.data(), ownedBytes.size());
+      ASSERT_EQ(count, unbuffered->read(unbufferedBytes.data(), unbufferedBytes.size())) << "read " << read;
+      ASSERT_EQ(ownedBytes, unbufferedBytes) << "read " << read;
+    }
+    owned->close();
+    unbuffered->close();
+    ::close(kept);
+  }
+}
+
 
 TEST(InputStream, MissingFilesFailToOpenAndEmptyLocationsMakeNoStream) {
   TemporaryDirectory folder;
