@@ -1,6 +1,7 @@
 // UTF-8 output with a one-byte field delimiter: fields that need no escaping, or escaping byte
 // by byte, are formatted in one pass, and whole rows go straight into the stream's own buffer
 // when it offers room, so that the bytes are copied once and the counters move once per row.
+// Rows in UTF-16 and UTF-32 are formatted the same way, then widened into that buffer.
 
 #include <algorithm>
 #include <cstdint>
