@@ -1,8 +1,5 @@
 #include "Pelmora_Zava/AsyncImporter.hpp"
 
-#include <system_error>
-#include <thread>
-
 #include "DecodeCache.hpp"
 #include "QVExtensions/ParallelRanges.hpp"
 #include "platform/core/Log.hpp"
@@ -14,36 +11,15 @@ AsyncImporter::AsyncImporter(Ravelin::CSVImportConfig importConfig, Ravelin::CSV
   updateExportConfig([](Ravelin::CSVExportConfig& config) { config.replaceIllegalChars = Ravelin::TextReplacement::underscore; });
 }
 
-namespace {
-
-// Below this the decoded file is let go in place: a thread would cost more than it saves.
-constexpr std::size_t largeDatasourceBytes = std::size_t{1} << 20;
-
-}  // namespace
-
 // A large import's records are let go on several threads: one by one on this thread, a million
-// of them take about as long as making them did. Meanwhile a thread of its own lets go of the
-// decoded file and its bytes, whose pages take as long again to give back.
+// of them take about as long as making them did.
 AsyncImporter::~AsyncImporter() {
-  std::thread decoded;
-  if (data_ && data_->size() >= largeDatasourceBytes) {
-    try {
-      decoded = std::thread([data = std::move(data_), cache = std::move(decodeCache_), view = std::move(fileView_)]() mutable {
-        view.reset();
-        cache.reset();
-        data.reset();
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: everything goes here.
-    }
-  }
   for (FilenameList* list : {&fileNames_, &manualFilenames_, &datasourceFilenames_}) {
     QVExtensions::parallelRanges(list->size(), [list](std::size_t begin, std::size_t end) {
       for (std::size_t i = begin; i < end; ++i) (*list)[i].reset();
     });
     *list = FilenameList();
   }
-  if (decoded.joinable()) decoded.join();
 }
 
 void AsyncImporter::observe(unsigned steps) {
