@@ -3,6 +3,7 @@
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
 #include "QVExtensions/NaturalOrder.hpp"
+#include "QVExtensions/ParallelRanges.hpp"
 #include "QVExtensions/URLExtensions.hpp"
 #include "Ravelin/DecodedFile.hpp"
 #include "Ravelin/ProcessName.hpp"
@@ -63,9 +64,10 @@ void AsyncImporter::combineFilenames() {
   const std::vector<std::size_t> kept = QVExtensions::naturallySortedUniquePositions(
       count, [&](std::size_t i) -> std::string_view { return record(i)->processedName(); },
       [&](std::size_t i) { processFilename(*record(i)); });
-  FilenameList names;
-  names.reserve(kept.size());
-  for (std::size_t i : kept) names.push_back(record(i));
+  FilenameList names(kept.size());
+  QVExtensions::parallelRanges(kept.size(), [&](std::size_t begin, std::size_t end) {
+    for (std::size_t k = begin; k < end; ++k) names[k] = record(kept[k]);
+  });
   setFileNames(std::move(names));
   platform::log("There are now " + std::to_string(fileNames_.size()) + " total filenames");
 }
