@@ -47,8 +47,11 @@ void CSVWriter::buildShortFields() {
 
 [[gnu::always_inline]] inline char* CSVWriter::formatPlainField(std::string_view field, char* out,
                                                                  const scan16::ShortFields& fields) const {
-  if (field.size() <= 16)
+  if (field.size() <= 16) {
     if (char* end = fields.format(field.data(), field.size(), out)) return end;
+  } else if (field.size() <= 32) {
+    if (char* end = fields.formatPair(field.data(), field.size(), out)) return end;
+  }
   return formatStoppedField(field, out, fields.stops());
 }
 

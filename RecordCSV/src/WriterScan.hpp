@@ -106,16 +106,22 @@ class Stops {
     return flags | classify(last, 0xFFFF);
   }
 
-  /// Whether the bytes beyond ASCII (`high`, among the `live` ones) are all well-formed two-byte sequences.
-  [[gnu::always_inline]] static bool pairsOnly(__m128i block, unsigned live, unsigned high) {
-    // Signed bytes: continuation bytes are below -64 (0xC0), two-byte leads from -62 (0xC2) to -33 (0xDF).
-    const unsigned continuation =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(-64)))) & live;
-    const unsigned lead = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
-                              _mm_cmpgt_epi8(block, _mm_set1_epi8(-63)), _mm_cmplt_epi8(block, _mm_set1_epi8(-32))))) &
-                          live;
+  // Signed bytes: continuation bytes are below -64 (0xC0), two-byte leads from -62 (0xC2) to -33 (0xDF).
+  [[gnu::always_inline]] static unsigned continuationMask(__m128i block) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(-64))));
+  }
+  [[gnu::always_inline]] static unsigned leadMask(__m128i block) {
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(-63)), _mm_cmplt_epi8(block, _mm_set1_epi8(-32)))));
+  }
+  /// Whether the bytes beyond ASCII (`high`) are all well-formed two-byte sequences, given the
+  /// leads and continuation bytes among the field's bytes.
+  [[gnu::always_inline]] static bool pairsOnly(std::uint64_t lead, std::uint64_t continuation, std::uint64_t high) {
     // Each lead followed by one continuation byte, within the field, and nothing else beyond ASCII.
     return lead << 1 == continuation && (lead | continuation) == high;
+  }
+  [[gnu::always_inline]] static bool pairsOnly(__m128i block, unsigned live, unsigned high) {
+    return pairsOnly(leadMask(block) & live, continuationMask(block) & live, high);
   }
   [[gnu::always_inline]] unsigned stopMask(__m128i block) const {
     const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, stop0_), _mm_cmpeq_epi8(block, stop1_)),
@@ -171,6 +177,33 @@ class ShortFields {
     return out + count + 2 * marked;
   }
 
+  /// As `format`, for a field of 17 to 32 bytes, in two blocks.
+  [[gnu::always_inline]] char* formatPair(const char* in, std::size_t count, char* out) const {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i second = loadAtLeast16(in + 16, count - 16);
+    const std::uint64_t live = (std::uint64_t{1} << count) - 1;
+    const auto both = [&](auto maskOf) { return (maskOf(first) | std::uint64_t{maskOf(second)} << 16) & live; };
+    const std::uint64_t high = both([](__m128i block) { return static_cast<unsigned>(_mm_movemask_epi8(block)); });
+    if (high != 0 && !(dialect_.pairsArePlain && Stops::pairsOnly(both(Stops::leadMask), both(Stops::continuationMask), high)))
+      return nullptr;
+    if (!dialect_.escapes) {
+      if (both([&](__m128i block) { return stops_.stopMask(block); }) != 0) return nullptr;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), second);
+      return out + count;
+    }
+    const auto of = [&](__m128i bytes) { return both([&](__m128i block) { return mask(block, bytes); }); };
+    if (of(escaping_) != 0) return nullptr;
+    std::uint64_t rows = of(rowFirst_);
+    if (dialect_.rowPair) rows &= of(rowSecond_) >> 1;
+    const std::size_t marked = (of(delimiter_) | rows) != 0 ? 1 : 0;
+    out[0] = dialect_.escaping;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + marked), first);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + marked + 16), second);
+    out[count + marked] = dialect_.escaping;
+    return out + count + 2 * marked;
+  }
+
  private:
   [[gnu::always_inline]] static unsigned mask(__m128i block, __m128i bytes) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, bytes)));
@@ -196,6 +229,7 @@ class ShortFields {
   ShortFields(const std::array<std::uint64_t, 3>& stopWords, const Dialect&) : stops_(stopWords, false) {}
   const Stops& stops() const noexcept { return stops_; }
   char* format(const char*, std::size_t, char*) const { return nullptr; }
+  char* formatPair(const char*, std::size_t, char*) const { return nullptr; }
 
  private:
   Stops stops_;
