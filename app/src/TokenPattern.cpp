@@ -42,6 +42,11 @@ std::optional<TokenPattern::Match> TokenPattern::firstMatch(std::string_view tex
     int32_t nameEnd = i;
     while (i < length) {
       if (data[i] == '}') break;
+      if (data[i] < 0x80) {  // one byte, one scalar: the table answers
+        if (!asciiNameTable[data[i]]) break;
+        nameEnd = ++i;
+        continue;
+      }
       UChar32 c;
       U8_NEXT(data, i, length, c);
       if (!isNameScalar(c)) break;
