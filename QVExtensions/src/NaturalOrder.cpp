@@ -83,9 +83,9 @@ char* putBigEndian(char* out, std::uint32_t value, int bytes) {
 
 // The code units of `text`, in a buffer of the thread's: ASCII text, nearly every name, is
 // widened in place, anything else through the platform's conversion.
-const std::u16string& unitsOf(std::string_view text) {
+const std::u16string& unitsOf(std::string_view text, bool ascii) {
   thread_local std::u16string units;
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+  if (ascii) {
     units.resize(text.size());
     std::copy(text.begin(), text.end(), units.begin());
   } else {
@@ -93,6 +93,8 @@ const std::u16string& unitsOf(std::string_view text) {
   }
   return units;
 }
+
+const std::u16string& unitsOf(std::string_view text) { return unitsOf(text, platform::isASCII(text)); }
 
 // The collation key of `units` in a buffer of the thread's, with its 0 terminator, the only 0 in it.
 std::span<const std::uint8_t> collationKey(const icu::Collator& collator, const std::u16string& units) {
@@ -306,7 +308,7 @@ std::vector<std::size_t> naturallySortedUniquePositions(std::size_t count,
       std::string_view name = text(i);
       const bool ascii = platform::isASCII(name);
       if (!ascii && !platform::isCanonical(name)) name = canonical = platform::canonicalText(name);
-      const std::span<const std::uint8_t> key = collationKey(ascii ? asciiCollator : collator, unitsOf(name));
+      const std::span<const std::uint8_t> key = collationKey(ascii ? asciiCollator : collator, unitsOf(name, ascii));
       first[i] = sortEntry(key, static_cast<std::uint32_t>(i), *longKeys);
     }
     rest.add(std::move(longKeys));
