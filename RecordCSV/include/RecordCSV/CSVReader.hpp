@@ -114,7 +114,8 @@ class CSVReader {
   static FileView decode(std::string_view text, const Configure& configure);
   static FileView decode(const platform::Data& data, const Configuration& configuration);
   static FileView decode(const platform::Data& data, const Configure& configure);
-  /// A blob the view may share: rows that need no unescaping refer to its bytes instead of copies.
+  /// A blob the view may share: rows that need no unescaping refer to its bytes instead of
+  /// copies, so the blob must not change while the view or a record from it lives.
   static FileView decode(std::shared_ptr<const platform::Data> data, const Configuration& configuration);
   // Only an actual path picks the file form, so that text literals keep meaning text.
   template <std::same_as<std::filesystem::path> Path>
