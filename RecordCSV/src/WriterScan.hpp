@@ -154,8 +154,8 @@ class ShortFields {
   const Stops& stops() const noexcept { return stops_; }
 
   /// The field's end at `out` (room as for `Stops::copy` and twice the field's bytes), or null
-  /// when it needs a closer look: it holds the escaping byte, text beyond ASCII other than
-  /// two-byte sequences, or a stop that the dialect cannot escape byte by byte.
+  /// when it needs a closer look: it holds text beyond ASCII other than two-byte sequences, or a
+  /// stop that the dialect cannot escape byte by byte.
   [[gnu::always_inline]] char* format(const char* in, std::size_t count, char* out) const {
     const __m128i block = loadAtLeast16(in, count);
     const unsigned live = (1u << count) - 1;
@@ -166,7 +166,7 @@ class ShortFields {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
       return out + count;
     }
-    if ((mask(block, escaping_) & live) != 0) return nullptr;
+    if (const unsigned escapes = mask(block, escaping_) & live) return doubleEscapes(in, count, out, escapes);
     unsigned rows = mask(block, rowFirst_) & live;
     if (dialect_.rowPair) rows &= (mask(block, rowSecond_) & live) >> 1;
     const std::size_t marked = ((mask(block, delimiter_) & live) | rows) != 0 ? 1 : 0;
@@ -205,6 +205,24 @@ class ShortFields {
   }
 
  private:
+  /// The field wrapped in escaping bytes with each of its own (at the places in `escapes`) doubled.
+  char* doubleEscapes(const char* in, std::size_t count, char* out, unsigned escapes) const {
+    out[0] = dialect_.escaping;
+    char* p = out + 1;
+    std::size_t from = 0;
+    // Each piece up to and including an escaping byte, then the byte once more.
+    for (; escapes != 0; escapes &= escapes - 1) {
+      const auto at = static_cast<std::size_t>(__builtin_ctz(escapes));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), loadAtLeast16(in + from, at + 1 - from));
+      p += at + 1 - from;
+      *p++ = dialect_.escaping;
+      from = at + 1;
+    }
+    if (from < count) _mm_storeu_si128(reinterpret_cast<__m128i*>(p), loadAtLeast16(in + from, count - from));
+    p += count - from;
+    *p++ = dialect_.escaping;
+    return p;
+  }
   [[gnu::always_inline]] static unsigned mask(__m128i block, __m128i bytes) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, bytes)));
   }
