@@ -22,7 +22,7 @@ std::shared_ptr<RowStore> Parser::makeSliceStore() {
   std::shared_ptr<const void> owner = source_->textOwner();
   // Text that does not stay is copied a row at a time; no slice starts before the text at hand.
   if (!owner) return std::make_shared<RowStore>(dialect, sizeHint());
-  return std::make_shared<RowStore>(std::move(owner), data_ + pos_, dialect);
+  return std::make_shared<RowStore>(std::move(owner), data_ + pos_, data_ + pos_ + sizeHint(), dialect);
 }
 
 template <bool trim>

@@ -52,8 +52,8 @@ RowStore::RowStore(FieldTable copied, std::size_t fieldsPerRow)
       rows_(fieldsPerRow ? copied_.fieldCount() / fieldsPerRow : 0),
       fieldsPerRow_(fieldsPerRow) {}
 
-RowStore::RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect)
-    : owner_(std::move(owner)), text_(text), dialect_(dialect) {}
+RowStore::RowStore(std::shared_ptr<const void> owner, const char* text, const char* end, Dialect dialect)
+    : owner_(std::move(owner)), text_(text), textEnd_(end), dialect_(dialect) {}
 
 RowStore::RowStore(Dialect dialect, std::size_t bytes) : copying_(true), dialect_(dialect) {
   if (bytes > 0) growCopies(bytes);
@@ -67,19 +67,20 @@ void RowStore::growCopies(std::size_t count) {
   copies_.reset(grown);
   copyCapacity_ = capacity;
   text_ = grown;
+  textEnd_ = grown + capacity;
 }
 
 CSVReader::Row::Row(const RowStore& store, std::size_t r) : size_(store.fieldsPerRow()) {
   const RowStore::Place place = store.place(r);
   if (place.isSlice) {
-    split(place.slice, store.dialect());
+    split(place.slice, place.readable, store.dialect());
   } else {
     table_ = &store.copied();
     first_ = place.firstField;
   }
 }
 
-void CSVReader::Row::split(std::string_view text, RowStore::Dialect dialect) noexcept {
+void CSVReader::Row::split(std::string_view text, std::size_t readable, RowStore::Dialect dialect) noexcept {
   // The store kept only rows whose fields were checked to be plain and as many as the row
   // must have: the delimiters outside quotes separate them, and a field that starts with a
   // quote ends with its closing one.
@@ -97,13 +98,16 @@ void CSVReader::Row::split(std::string_view text, RowStore::Dialect dialect) noe
   bool insideQuotes = false;
   for (std::size_t base = 0; base < length; base += 64) {
     const char* block = text.data() + base;
-    char tail[64]{};
     std::uint64_t present = ~std::uint64_t{0};
+    char tail[64];
     if (length - base < 64) {
-      // Bytes past the row may lie past the text: the last block is read from a copy.
-      std::memcpy(tail, block, length - base);
-      block = tail;
       present = (std::uint64_t{1} << (length - base)) - 1;
+      // Near the end of the text the last block is read from a copy.
+      if (readable - base < 64) {
+        std::memset(tail, 0, sizeof tail);
+        std::memcpy(tail, block, length - base);
+        block = tail;
+      }
     }
     BlockBits bits = classify(block, dialect);
     bits.delimiters &= present;

@@ -89,7 +89,7 @@ class CSVReader::Row {
 
  private:
   /// Finds the fields of a row kept as a slice of the input text.
-  void split(std::string_view text, RowStore::Dialect dialect) noexcept;
+  void split(std::string_view text, std::size_t readable, RowStore::Dialect dialect) noexcept;
 
   const FieldTable* table_ = nullptr;
   std::size_t first_ = 0;

@@ -31,8 +31,8 @@ class RowStore {
 
   /// Every row copied into `copied`, `fieldsPerRow` fields each.
   RowStore(FieldTable copied, std::size_t fieldsPerRow);
-  /// Rows added one by one, as slices of `text` (kept alive by `owner`) or copies.
-  RowStore(std::shared_ptr<const void> owner, const char* text, Dialect dialect);
+  /// Rows added one by one, as slices of the text from `text` to `end` (kept alive by `owner`) or copies.
+  RowStore(std::shared_ptr<const void> owner, const char* text, const char* end, Dialect dialect);
   /// Rows added one by one, a slice's text copied into the store (room for `bytes` reserved),
   /// for text that does not stay: one copy a row instead of one a field.
   RowStore(Dialect dialect, std::size_t bytes);
@@ -46,14 +46,16 @@ class RowStore {
   /// Where row `r` is: its text when it is a slice, otherwise the index of its first copied field.
   struct Place {
     std::string_view slice;
+    std::size_t readable = 0;  // bytes that may be read from the slice's start, past its end too
     std::size_t firstField = 0;
     bool isSlice = false;
   };
   Place place(std::size_t r) const noexcept {
-    if (slices_.empty()) return {{}, r * fieldsPerRow_, false};
+    if (slices_.empty()) return {{}, 0, r * fieldsPerRow_, false};
     const std::uint64_t entry = slices_[r];
-    if (entry & copiedFlag) return {{}, static_cast<std::size_t>(entry & ~copiedFlag) * fieldsPerRow_, false};
-    return {{text_ + (entry >> lengthBits), static_cast<std::size_t>(entry & lengthMask)}, 0, true};
+    if (entry & copiedFlag) return {{}, 0, static_cast<std::size_t>(entry & ~copiedFlag) * fieldsPerRow_, false};
+    const char* const slice = text_ + (entry >> lengthBits);
+    return {{slice, static_cast<std::size_t>(entry & lengthMask)}, static_cast<std::size_t>(textEnd_ - slice), 0, true};
   }
 
   // Building, in row order.
@@ -94,6 +96,7 @@ class RowStore {
   std::size_t copiedBytes_ = 0;
   std::size_t copyCapacity_ = 0;
   const char* text_ = nullptr;
+  const char* textEnd_ = nullptr;
   Dialect dialect_;
   std::vector<std::uint64_t> slices_;  // empty when every row is copied
   FieldTable copied_;
