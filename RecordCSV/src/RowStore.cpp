@@ -90,8 +90,8 @@ void CSVReader::Row::split(std::string_view text, std::size_t readable, RowStore
   std::size_t start = 0;
   auto endField = [&](std::size_t stop) {
     const bool escaped = stop > start && text[start] == static_cast<char>(dialect.quote) && dialect.quote >= 0;
-    bounds_[2 * field] = static_cast<std::uint16_t>(start + escaped);
-    bounds_[2 * field + 1] = static_cast<std::uint16_t>(stop - escaped);
+    setBound(2 * field, start + escaped);
+    setBound(2 * field + 1, stop - escaped);
     ++field;
     start = stop + 1;
   };

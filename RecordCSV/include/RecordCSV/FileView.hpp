@@ -3,9 +3,9 @@
 // field by header name, and columns. Rows and records are views into the file's
 // shared, immutable row store; index accessors throw std::out_of_range.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -74,7 +74,7 @@ class CSVReader::Row {
   bool empty() const noexcept { return size_ == 0; }
   std::string_view operator[](std::size_t i) const {
     if (i >= size_) detail::throwOutOfRange("field", i, size_);
-    if (slice_) return {slice_ + bounds_[2 * i], static_cast<std::size_t>(bounds_[2 * i + 1] - bounds_[2 * i])};
+    if (slice_) return {slice_ + bound(2 * i), static_cast<std::size_t>(bound(2 * i + 1) - bound(2 * i))};
     return table_->field(first_ + i);
   }
   std::string_view at(std::size_t i) const { return (*this)[i]; }
@@ -94,8 +94,20 @@ class CSVReader::Row {
   const FieldTable* table_ = nullptr;
   std::size_t first_ = 0;
   std::size_t size_ = 0;
+  std::uint16_t bound(std::size_t k) const noexcept {
+    std::uint16_t value;
+    std::memcpy(&value, bounds_ + 2 * k, sizeof value);
+    return value;
+  }
+  void setBound(std::size_t k, std::size_t value) noexcept {
+    const auto narrow = static_cast<std::uint16_t>(value);
+    std::memcpy(bounds_ + 2 * k, &narrow, sizeof narrow);
+  }
+
   const char* slice_ = nullptr;  // a slice's text; `bounds_` then hold each field's start and end in it
-  std::array<std::uint16_t, 2 * RowStore::maximumSliceFields> bounds_{};
+  // Bytes, so that the places a row does not use may be left unset (a row is made per access,
+  // and clearing them cost more than splitting) and still be copied with the row.
+  unsigned char bounds_[4 * RowStore::maximumSliceFields];
 };
 
 /// A row that can be asked for a field by header name. It keeps its file's text alive.
