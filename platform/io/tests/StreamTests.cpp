@@ -204,7 +204,6 @@ TEST(InputStream, ReadAheadTopsUpReadsOfFilesWithGibibytesLeft) {
   }
 }
 
-
 TEST(InputStream, MissingFilesFailToOpenAndEmptyLocationsMakeNoStream) {
   TemporaryDirectory folder;
   EXPECT_EQ(InputStream::withFile(fs::path()), nullptr);
