@@ -62,8 +62,9 @@ Outcome viewOf(const std::string& bytes, const CSVReader::Configuration& configu
   Outcome outcome;
   try {
     const platform::Data data = platform::Data::fromString(bytes);
-    const CSVReader::FileView view = shared ? CSVReader::decode(std::make_shared<const platform::Data>(data), configuration)
-                                            : CSVReader::decode(data, configuration);
+    const CSVReader::FileView view =
+        shared ? CSVReader::decode(std::make_shared<const platform::Data>(data), configuration)
+               : CSVReader::decode(data, configuration);
     outcome.headers = view.headers();
     for (const CSVReader::Row& row : view) outcome.rows.push_back(row.toVector());
   } catch (const RecordCSV::CSVReaderError& error) {

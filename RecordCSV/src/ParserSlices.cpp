@@ -26,7 +26,8 @@ std::shared_ptr<RowStore> Parser::makeSliceStore() {
 }
 
 template <bool trim>
-[[gnu::always_inline]] inline std::optional<Parser::RowSlice> Parser::nextSlice(Window& window, std::size_t& next, std::size_t maximumFields) const {
+[[gnu::always_inline]] inline std::optional<Parser::RowSlice> Parser::nextSlice(Window& window, std::size_t& next,
+                                                                                std::size_t maximumFields) const {
   const char* const text = data_;
   const std::size_t size = size_;
   const std::size_t rowStart = next;

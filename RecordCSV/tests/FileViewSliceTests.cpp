@@ -64,7 +64,8 @@ std::string randomField(std::mt19937& random, bool escaping, const std::string& 
   for (int i = 0; i < length; ++i) text += random() % 12 == 0 ? pick(special) : pick(plain);
   if (!escaping) return text;
   // Plain text stays unescaped unless it needs quotes; some fields are quoted anyway.
-  const bool needsQuotes = text.find_first_of("\"\r\n") != std::string::npos || text.find(delimiter) != std::string::npos;
+  const bool needsQuotes =
+      text.find_first_of("\"\r\n") != std::string::npos || text.find(delimiter) != std::string::npos;
   if (!needsQuotes && random() % 4 != 0) return random() % 256 == 0 ? text + "\"" : text;
   std::string quoted = "\"";
   for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -90,7 +91,9 @@ TEST(FileViewSlices, EveryInputGivesWhatTheByteEngineGives) {
     const bool escaping = round % 5 != 0;
     configuration.escapingStrategy = escaping ? Strategy::Escaping::standard() : Strategy::Escaping::none();
     configuration.headerStrategy = round % 3 == 0 ? Strategy::Header::none() : Strategy::Header::firstLine();
-    if (round % 4 == 1) configuration.trimStrategy = round % 8 == 1 ? platform::CharacterSet{U' '} : platform::CharacterSet::whitespaces();
+    if (round % 4 == 1)
+      configuration.trimStrategy =
+          round % 8 == 1 ? platform::CharacterSet{U' '} : platform::CharacterSet::whitespaces();
     try {
       const CSVReader::Settings settings(configuration);
     } catch (const CSVReaderError&) {
@@ -98,8 +101,8 @@ TEST(FileViewSlices, EveryInputGivesWhatTheByteEngineGives) {
     }
 
     // Rows of one width, up to a little beyond what a slice holds, with a stray width now and then.
-    const int width = round % 7 == 0 ? static_cast<int>(RowStore::maximumSliceFields) + static_cast<int>(random() % 3) - 1
-                                     : static_cast<int>(random() % 6) + 1;
+    const auto widest = static_cast<int>(RowStore::maximumSliceFields);
+    const int width = round % 7 == 0 ? widest + static_cast<int>(random() % 3) - 1 : static_cast<int>(random() % 6) + 1;
     const int rows = static_cast<int>(round % 4 == 3 ? random() % 300 : random() % 30);
     std::string text;
     for (int row = 0; row < rows; ++row) {
