@@ -9,12 +9,6 @@ using Failure = CSVEncoder::Error;
 using platform::coding::CodingKey;
 using platform::coding::CodingPath;
 
-CSVEncoderError nestingError(const CodingPath& path) {
-  return CSVEncoderError(Failure::invalidPath, "A CSV doesn't support more than two nested encoding container.",
-                         "Don't ask for a single value encoding container on this coding path.",
-                         platform::UserInfo().add("Coding path", path));
-}
-
 /// A container, or the invalid container that carries the error of making it.
 template <typename Box, typename Container>
 Box grant(const ShadowEncoder& encoder) {
@@ -32,6 +26,14 @@ CSVEncoderError ShadowEncoderErrors::invalidRowKey(const CodingPath& path, const
                          "The coding key identifying a CSV row couldn't be transformed into an integer value.",
                          "The provided coding key identifying a CSV row must implement `intValue`.",
                          platform::UserInfo().add("Coding path", path).add("Key", key));
+}
+
+CSVEncoderError ShadowEncoderErrors::tooDeep(const CodingPath& path, const char* recovery, const CodingKey* key) {
+  platform::UserInfo info;
+  info.add("Coding path", path);
+  if (key) info.add("Key", *key);
+  return CSVEncoderError(Failure::invalidPath, "A CSV doesn't support more than two nested encoding container.",
+                         recovery, std::move(info));
 }
 
 CSVEncoderError ShadowEncoderErrors::nestedContainerRequired(const CodingPath& path) {
@@ -53,7 +55,8 @@ platform::coding::SingleValueEncodingBox ShadowEncoder::makeSingleValueContainer
 ShadowEncoder::SingleValueContainer::SingleValueContainer(const ShadowEncoder& encoder)
     : sink_(&encoder.sink()), codingPath_(encoder.codingPath()) {
   const CodingPath& path = codingPath_;
-  if (path.size() > 2) throw nestingError(path);
+  if (path.size() > 2)
+    throw ShadowEncoderErrors::tooDeep(path, "Don't ask for a single value encoding container on this coding path.");
   if (path.empty()) return;
   const std::optional<std::int64_t> row = path[0].intValue();
   if (!row) throw ShadowEncoderErrors::invalidRowKey(path, path[0]);

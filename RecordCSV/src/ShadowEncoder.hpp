@@ -81,6 +81,10 @@ namespace ShadowEncoderErrors {
 CSVEncoderError invalidRowKey(const platform::coding::CodingPath& path, const platform::coding::CodingKey& key);
 /// A plain value where rows, which have other than one field, are the elements.
 CSVEncoderError nestedContainerRequired(const platform::coding::CodingPath& path);
+/// A container asked for deeper than rows and fields; `recovery` says which request to drop,
+/// and `key`, when given, the key it was asked for on.
+CSVEncoderError tooDeep(const platform::coding::CodingPath& path, const char* recovery,
+                        const platform::coding::CodingKey* key = nullptr);
 }  // namespace ShadowEncoderErrors
 
 /// The single-value operations at a site, shared by every container: the value strategies,

@@ -4,14 +4,12 @@
 namespace RecordCSV {
 namespace {
 
-using Failure = CSVEncoder::Error;
 using platform::coding::CodingKey;
 using platform::coding::CodingPath;
 
 CSVEncoderError nestingError(const CodingPath& path, const CodingKey& key) {
-  return CSVEncoderError(Failure::invalidPath, "A CSV doesn't support more than two nested encoding container.",
-                         "Don't ask for a nested container on the targeted key for this coding path.",
-                         platform::UserInfo().add("Coding path", path).add("Key", key));
+  return ShadowEncoderErrors::tooDeep(path, "Don't ask for a nested container on the targeted key for this coding path.",
+                                      &key);
 }
 
 /// Why a key of the file container cannot name a plain value: it names no row, or rows have

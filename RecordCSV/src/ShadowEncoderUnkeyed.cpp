@@ -4,14 +4,11 @@
 namespace RecordCSV {
 namespace {
 
-using Failure = CSVEncoder::Error;
 using platform::coding::CodingKey;
 using platform::coding::CodingPath;
 
 CSVEncoderError nestingError(const CodingPath& path) {
-  return CSVEncoderError(Failure::invalidPath, "A CSV doesn't support more than two nested encoding container.",
-                         "Don't ask for a unkeyed encoding container on this coding path.",
-                         platform::UserInfo().add("Coding path", path));
+  return ShadowEncoderErrors::tooDeep(path, "Don't ask for a unkeyed encoding container on this coding path.");
 }
 
 /// Out of line, so that the path of every element stays small.
