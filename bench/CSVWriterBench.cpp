@@ -1,5 +1,5 @@
 // Throughput of writing a roster back out, beside reading the same roster.
-// PZ_ROSTER names the file; `gen_roster.py 955000 roster.csv` makes one of about 60 MB.
+// PZ_ROSTER names the file; `bench/gen_roster.py 953000 roster.csv` makes one of about 60 MB.
 // Every figure is in bytes of the roster per second.
 
 #include <benchmark/benchmark.h>

@@ -24,9 +24,8 @@ std::filesystem::path roster(std::int64_t rows) {
   std::filesystem::path file = folder / ("roster-" + std::to_string(rows) + ".csv");
   if (!std::filesystem::exists(file)) {
     std::filesystem::create_directories(folder);
-    const char* generator = std::getenv("GEN_ROSTER");
-    std::string command = std::string("python3 '") + (generator ? generator : "/work/shared/bench/gen_roster.py") +
-                          "' " + std::to_string(rows) + " '" + file.string() + "'";
+    const std::string command = std::string("python3 '") + PZ_ROSTER_GENERATOR + "' " + std::to_string(rows) + " '" +
+                                file.string() + "'";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + file.string());
   }
   return file;
