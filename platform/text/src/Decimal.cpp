@@ -45,13 +45,11 @@ std::string_view separatorOf(const std::optional<Locale>& locale) {
   if (cached.filled && cached.identifier == locale->identifier()) return cached.separator;
   UErrorCode status = U_ZERO_ERROR;
   icu::DecimalFormatSymbols symbols(icu::Locale(locale->identifier().c_str()), status);
-  std::string separator = ".";
+  std::string separator;
   if (U_SUCCESS(status)) {
-    separator.clear();
     symbols.getConstSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol).toUTF8String(separator);
-    if (separator.empty()) separator = ".";
   }
-  cached = {locale->identifier(), std::move(separator), true};
+  cached = {locale->identifier(), separator.empty() ? std::string(".") : std::move(separator), true};
   return cached.separator;
 }
 
