@@ -97,7 +97,8 @@ TEST(ProcessRunner, AStatusThatCannotBeCollectedIsAnError) {
         std::string report;
         for (const char* status : {"0", "1", "7"}) {
           const std::string outcome = uncollectedOutcome("printf out; printf err >&2; exit " + std::string(status));
-          if (outcome != "POSIX " + std::to_string(ECHILD)) report += std::string("exit ") + status + ": " + outcome + "\n";
+          if (outcome != "POSIX " + std::to_string(ECHILD))
+            report += std::string("exit ") + status + ": " + outcome + "\n";
         }
         std::fputs(report.empty() ? "every status reported as lost\n" : report.c_str(), stderr);
         std::_Exit(report.empty() ? 0 : 1);

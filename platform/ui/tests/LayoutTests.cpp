@@ -12,7 +12,8 @@ std::shared_ptr<const LayoutView> view(double width) { return std::make_shared<F
 TEST(Layout, StacksPlaceTheirViews) {
   const HorizontalAlignment column("column", [](const ViewDimensions& d) { return d[HorizontalAlignment::center()]; });
   const auto marked = std::make_shared<AlignmentGuideView>(view(20), column, [](const ViewDimensions&) { return 5.0; });
-  const auto markedLater = std::make_shared<AlignmentGuideView>(view(10), column, [](const ViewDimensions&) { return 0.0; });
+  const auto markedLater =
+      std::make_shared<AlignmentGuideView>(view(10), column, [](const ViewDimensions&) { return 0.0; });
   struct Case {
     std::string name;
     std::shared_ptr<const LayoutView> stack;
@@ -27,13 +28,16 @@ TEST(Layout, StacksPlaceTheirViews) {
       {"trailing", std::make_shared<VStack>(HorizontalAlignment::trailing(), Views{view(10), view(30)}), {20, 0}, 30},
       // A row takes its guide from the first view that sets one; plain views use the default.
       {"custom",
-       std::make_shared<VStack>(column, Views{std::make_shared<HStack>(Views{view(12), marked, markedLater}), view(40)}),
-       {0, 25 - 20}, 58},
+       std::make_shared<VStack>(column,
+                                Views{std::make_shared<HStack>(Views{view(12), marked, markedLater}), view(40)}),
+       {0, 25 - 20},
+       58},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(c.stack->subviewCount(), c.positions.size());
-    for (std::size_t i = 0; i < c.positions.size(); ++i) EXPECT_EQ(c.stack->position(c.stack->subview(i)), c.positions[i]);
+    for (std::size_t i = 0; i < c.positions.size(); ++i)
+      EXPECT_EQ(c.stack->position(c.stack->subview(i)), c.positions[i]);
     EXPECT_EQ(c.stack->width(), c.width);
   }
   EXPECT_EQ(HStack(Views{view(12), marked, markedLater})[column], 25);

@@ -2,9 +2,10 @@
 // Runs an external program to its end and hands back what it wrote: standard output on
 // success, a ProcessError carrying both streams when it exits with another status, is
 // killed, or ends without a status this process can collect (SIGCHLD ignored, or the child
-// reaped elsewhere): a status that was never seen is not taken for success. Both pipes are drained while the program runs, so no amount of output stalls
-// it, and the runner returns once the program has exited even when a program it started
-// in the background still holds the pipes. The calling thread blocks until then.
+// reaped elsewhere): a status that was never seen is not taken for success. Both pipes are
+// drained while the program runs, so no amount of output stalls it, and the runner returns
+// once the program has exited even when a program it started in the background still holds
+// the pipes. The calling thread blocks until then.
 
 #include <cstdint>
 #include <filesystem>
