@@ -45,6 +45,7 @@ class HorizontalAlignment {
   std::shared_ptr<const Identity> identity_;
 };
 
+/// A view as layout sees it: a width, the values of its alignment guides, and the views inside it.
 class LayoutView {
  public:
   virtual ~LayoutView() = default;
