@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "CanonicalSearch.hpp"
 #include "platform/core/Unicode.hpp"
 #include "platform/text/Regex.hpp"
 
@@ -38,24 +39,55 @@ class UTF16Cursor {
   std::size_t unit_ = 0;
 };
 
-std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement,
-                       const platform::Regex* caseless) {
+using ByteRanges = std::vector<std::pair<std::size_t, std::size_t>>;
+
+// How one call finds the target: by canonical equivalence, or by identical scalars
+// (through the regular-expression engine when caseless).
+class Finder {
+ public:
+  Finder(std::string_view target, CompareOptions options) : target_(target) {
+    const bool caseInsensitive = has(options, CompareOptions::caseInsensitive);
+    // A target that is not well-formed UTF-8 has no canonical form: it is only found as it is.
+    if (!has(options, CompareOptions::literal) && platform::isWellFormedUTF8(target))
+      canonical_.emplace(target, caseInsensitive);
+    else if (caseInsensitive)
+      caseless_.emplace(target,
+                        platform::Regex::Options::ignoreMetacharacters | platform::Regex::Options::caseInsensitive);
+  }
+
+  ByteRanges matches(std::string_view text) const {
+    if (canonical_) return canonical_->matches(text);
+    ByteRanges found;
+    if (caseless_) {
+      UTF16Cursor cursor(text);
+      for (const platform::Regex::Match& match : caseless_->matches(text)) {
+        const std::size_t start = cursor.byteOffset(match.range().location);
+        found.emplace_back(start, cursor.byteOffset(match.range().end()));
+      }
+      return found;
+    }
+    for (std::size_t at = text.find(target_); at != std::string_view::npos;
+         at = text.find(target_, at + target_.size()))
+      found.emplace_back(at, at + target_.size());
+    return found;
+  }
+
+ private:
+  static bool has(CompareOptions options, CompareOptions option) {
+    return (static_cast<unsigned>(options) & static_cast<unsigned>(option)) != 0;
+  }
+
+  std::string_view target_;
+  std::optional<CanonicalSearch> canonical_;
+  std::optional<platform::Regex> caseless_;
+};
+
+std::string replaceAll(std::string_view text, const ByteRanges& matches, std::string_view replacement) {
   std::string result;
   std::size_t copied = 0;
-  if (caseless) {
-    UTF16Cursor cursor(text);
-    for (const platform::Regex::Match& match : caseless->matches(text)) {
-      const std::size_t start = cursor.byteOffset(match.range().location);
-      const std::size_t end = cursor.byteOffset(match.range().end());
-      result.append(text.substr(copied, start - copied)).append(replacement);
-      copied = end;
-    }
-  } else {
-    for (std::size_t found = text.find(target); found != std::string_view::npos;
-         found = text.find(target, copied)) {
-      result.append(text.substr(copied, found - copied)).append(replacement);
-      copied = found + target.size();
-    }
+  for (const auto& [start, end] : matches) {
+    result.append(text.substr(copied, start - copied)).append(replacement);
+    copied = end;
   }
   return result.append(text.substr(copied));
 }
@@ -91,16 +123,15 @@ std::vector<std::string> replaceOccurrencesPairwise(const std::vector<std::strin
   }
   if (target.empty()) return inputs;
 
-  std::optional<platform::Regex> caseless;
-  if (static_cast<unsigned>(options) & static_cast<unsigned>(CompareOptions::caseInsensitive))
-    caseless.emplace(target, platform::Regex::Options::ignoreMetacharacters | platform::Regex::Options::caseInsensitive);
+  const Finder finder(target, options);
   std::vector<std::string> results;
   results.reserve(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::string_view input = inputs[i];
     const auto [start, length] = spans[i];
     std::string result(input.substr(0, start));
-    result += replaceAll(input.substr(start, length), target, replacements[i], caseless ? &*caseless : nullptr);
+    const std::string_view span = input.substr(start, length);
+    result += replaceAll(span, finder.matches(span), replacements[i]);
     result += input.substr(start + length);
     results.push_back(std::move(result));
   }

@@ -72,6 +72,50 @@ TEST(DataHelpers, PairwiseReplacement) {
                std::out_of_range);
 }
 
+TEST(DataHelpers, PairwiseReplacementMatchesCanonicalEquivalents) {
+  constexpr CompareOptions none = CompareOptions::none;
+  constexpr CompareOptions literal = CompareOptions::literal;
+  constexpr CompareOptions caseless = CompareOptions::caseInsensitive;
+  struct Case {
+    std::string input;
+    std::string target;
+    CompareOptions options;
+    std::optional<UTF16Range> range;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"cafe\u0301", "\u00E9", none, std::nullopt, "cafx"},
+      {"caf\u00E9", "e\u0301", none, std::nullopt, "cafx"},
+      {"1\u212B", "\u00C5", none, std::nullopt, "1x"},  // the ångström sign decomposes like Å
+      {"e\u0301e\u0301", "\u00E9", none, std::nullopt, "xx"},
+      // Marks of different classes may come in either order.
+      {"\u1E0B\u0323", "d\u0323\u0307", none, std::nullopt, "x"},
+      {"\u1E0D\u0307", "\u1E0B\u0323", none, std::nullopt, "x"},
+      {"\u1100\u1161", "\uAC00", none, std::nullopt, "x"},
+      // A base is never taken without its marks, nor with only some of them.
+      {"cafe\u0301", "e", none, std::nullopt, "cafe\u0301"},
+      {"e\u0301\u0302", "\u00E9", none, std::nullopt, "e\u0301\u0302"},
+      {"\u0915\u093F", "\u0915", none, std::nullopt, "\u0915\u093F"},  // a spacing mark belongs to its base
+      // Canonical equivalence only: no ignorable characters, no full-width forms.
+      {"a\u00ADb", "ab", none, std::nullopt, "a\u00ADb"},
+      {"\uFF41b", "ab", caseless, std::nullopt, "\uFF41b"},
+      {"cafe\u0301", "\u00E9", literal, std::nullopt, "cafe\u0301"},
+      {"caf\u00E9", "\u00E9", literal, std::nullopt, "cafx"},
+      {"CAFE\u0301", "\u00E9", caseless, std::nullopt, "CAFx"},
+      {"CAF\u00C9", "e\u0301", caseless, std::nullopt, "CAFx"},
+      {"CAFE\u0301", "\u00E9", literal | caseless, std::nullopt, "CAFE\u0301"},
+      {"CAF\u00C9", "\u00E9", literal | caseless, std::nullopt, "CAFx"},
+      // Ranges count UTF-16 units of the input; a mark cut from its base stays outside.
+      {"e\u0301-e\u0301", "\u00E9", none, UTF16Range{3, 2}, "e\u0301-x"},
+      {"e\u0301e\u0301", "\u00E9", none, UTF16Range{1, 3}, "e\u0301x"},
+      {"e\u0301e\u0301", "\u00E9", none, UTF16Range{0, 3}, "xe\u0301"},
+      {"\xC3" "e\u0301\xFF", "\u00E9", none, std::nullopt, "\xC3" "x\xFF"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(replaceOccurrencesPairwise({c.input}, c.target, {"x"}, c.options, c.range), std::vector{c.expected})
+        << c.input << " / " << c.target;
+}
+
 // Sets the process's default time zone while it lives.
 class ZonePin {
  public:

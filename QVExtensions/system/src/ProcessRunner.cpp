@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/core/Unicode.hpp"
+#include "platform/io/Stream.hpp"
 
 namespace QVExtensions {
 namespace {
@@ -17,9 +18,10 @@ std::optional<std::string> utf8Text(const platform::Data& bytes) {
   return std::string(bytes.view());
 }
 
-platform::Error::Details processErrorDetails(const platform::Data& stdErr) {
+platform::Error::Details processErrorDetails(const platform::Data& stdErr, std::exception_ptr underlyingError) {
   platform::Error::Details details;
   details.failureReason = utf8Text(stdErr);
+  details.underlyingError = std::move(underlyingError);
   return details;
 }
 
@@ -96,6 +98,8 @@ ProcessOutput run(const std::shared_ptr<platform::Process>& process, bool verbos
   err.pipe.closeWrite();
   collectUntilExit(*process, out, err);
 
+  if (const int lost = process->collectionError())
+    throw ProcessError(process, std::move(out.bytes), std::move(err.bytes), platform::posixError(lost));
   if (process->terminationReason() == platform::Process::TerminationReason::exit && process->terminationStatus() == 0)
     return ProcessOutput{0, std::move(out.bytes)};
   throw ProcessError(process, std::move(out.bytes), std::move(err.bytes));
@@ -105,10 +109,11 @@ ProcessOutput run(const std::shared_ptr<platform::Process>& process, bool verbos
 
 std::optional<std::string> ProcessOutput::responseString() const { return utf8Text(response); }
 
-ProcessError::ProcessError(std::shared_ptr<platform::Process> task, platform::Data stdOut, platform::Data stdErr)
+ProcessError::ProcessError(std::shared_ptr<platform::Process> task, platform::Data stdOut, platform::Data stdErr,
+                           std::exception_ptr underlyingError)
     : platform::Error("QVExtensions.ProcessError", 1,
                       "The operation couldn’t be completed. (QVExtensions.ProcessError error 1.)",
-                      processErrorDetails(stdErr)),
+                      processErrorDetails(stdErr, std::move(underlyingError))),
       task_(std::move(task)),
       stdOut_(std::move(stdOut)),
       stdErr_(std::move(stdErr)),

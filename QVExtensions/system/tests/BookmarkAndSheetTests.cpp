@@ -27,9 +27,6 @@ class Bookmarks : public ::testing::Test {
 
 TEST_F(Bookmarks, ResolveWhileTheFileExists) {
   setBookmark(*defaults, file, "Datasource");
-  const auto stored = defaults->objectForKey("Datasource");
-  ASSERT_TRUE(stored && stored->data());
-  EXPECT_EQ(stored->data()->view(), std::string("PZBKMK1", 8) + file.native());
   EXPECT_EQ(bookmark(*defaults, "Datasource"), file);
 
   fs::remove(file);
@@ -47,6 +44,36 @@ TEST_F(Bookmarks, ResolveWhileTheFileExists) {
   ASSERT_TRUE(fromRelative);
   EXPECT_TRUE(fromRelative->is_absolute());
   EXPECT_TRUE(fs::equivalent(*fromRelative, file));
+
+  // Bookmarks stored before they carried a length and a checksum still resolve.
+  defaults->setObject(platform::PropertyList(bytes(std::string("PZBKMK1", 8) + file.native())), "Older");
+  EXPECT_EQ(bookmark(*defaults, "Older"), file);
+}
+
+TEST_F(Bookmarks, StoredForm) {
+  setBookmark(*defaults, fs::path("/"), "Root");
+  const auto stored = defaults->objectForKey("Root");
+  ASSERT_TRUE(stored && stored->data());
+  // Tag, CRC-32 of the length and the path, the path's length, the path.
+  EXPECT_EQ(stored->data()->view(), std::string("PZBKMK2\0\x74\xE8\xFB\x05\0\0\0\x01/", 17));
+}
+
+TEST_F(Bookmarks, CutShortOrAlteredDataIsAbsent) {
+  std::ofstream(folder.path() / "Roster 2.csv") << "Name\n";  // what a changed digit would name
+  setBookmark(*defaults, file, "Datasource");
+  const std::string whole(defaults->objectForKey("Datasource")->data()->view());
+  std::vector<std::string> damaged;
+  for (std::size_t size = 0; size < whole.size(); ++size) damaged.push_back(whole.substr(0, size));
+  for (std::size_t at = 0; at < whole.size(); ++at)
+    for (const char change : {'\x01', '\x03'}) {
+      damaged.push_back(whole);
+      damaged.back()[at] ^= change;
+    }
+  damaged.push_back(whole + "/");
+  for (const std::string& data : damaged) {
+    defaults->setObject(platform::PropertyList(bytes(data)), "Datasource");
+    EXPECT_EQ(bookmark(*defaults, "Datasource"), std::nullopt) << platform::PropertyList(bytes(data)).description();
+  }
 }
 
 TEST_F(Bookmarks, NoLocationOrAMissingOneRemovesTheKey) {

@@ -2,6 +2,8 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <future>
@@ -68,6 +70,40 @@ TEST(ProcessRunner, OutcomesOfRealPrograms) {
       EXPECT_EQ(error.failureReason(), error.stdErrString());
     }
   }
+}
+
+// The code of a ProcessError's underlying error, or a text saying what was wrong instead.
+std::string uncollectedOutcome(const std::string& script) {
+  try {
+    runProcess(shell(script));
+    return "success";
+  } catch (const ProcessError& error) {
+    if (error.stdOut().view() != "out" || error.stdErr().view() != "err") return "streams lost";
+    try {
+      if (error.underlyingError()) std::rethrow_exception(error.underlyingError());
+      return "no underlying error";
+    } catch (const platform::Error& underlying) {
+      return underlying.domain() + " " + std::to_string(underlying.code());
+    }
+  }
+}
+
+TEST(ProcessRunner, AStatusThatCannotBeCollectedIsAnError) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // With SIGCHLD ignored the kernel reaps children itself, and waitpid answers ECHILD.
+  EXPECT_EXIT(
+      {
+        ::signal(SIGCHLD, SIG_IGN);
+        std::string report;
+        for (const char* status : {"0", "1", "7"}) {
+          const std::string outcome = uncollectedOutcome("printf out; printf err >&2; exit " + std::string(status));
+          if (outcome != "POSIX " + std::to_string(ECHILD))
+            report += std::string("exit ") + status + ": " + outcome + "\n";
+        }
+        std::fputs(report.empty() ? "every status reported as lost\n" : report.c_str(), stderr);
+        std::_Exit(report.empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "every status reported as lost");
 }
 
 TEST(ProcessRunner, TextsAndFailureReason) {

@@ -96,7 +96,10 @@ bool Process::reap(int options) {
   while (result < 0 && errno == EINTR);
   if (result == 0) return false;
   reaped_ = true;
-  if (result < 0) return true;  // collected elsewhere: nothing more to learn
+  terminationReason_ = TerminationReason::exit;
+  terminationStatus_ = 0;
+  collectionError_ = result < 0 ? errno : 0;
+  if (result < 0) return true;  // collected elsewhere: the status is lost
   if (WIFSIGNALED(status)) {
     terminationReason_ = TerminationReason::uncaughtSignal;
     terminationStatus_ = WTERMSIG(status);

@@ -1,8 +1,10 @@
 #pragma once
 // Lasting references to files kept in the user-defaults database under keys the caller
-// chooses. Our bookmark data is the bytes "PZBKMK1" and NUL followed by the file's absolute
-// path; it is made only for a location that exists, and resolves only while that file
-// exists. Neither operation throws: every failure is an absent value.
+// chooses. Our bookmark data is the bytes "PZBKMK2" and NUL, a CRC-32 of what follows, the
+// path's length (both 4 bytes, big-endian), then the file's absolute path; data cut short or
+// altered resolves to nothing. Bookmarks of the older form ("PZBKMK1", NUL, the path) are
+// still read. Data is made only for a location that exists, and resolves only while that
+// file exists. Neither operation throws: every failure is an absent value.
 
 #include <filesystem>
 #include <optional>

@@ -1,9 +1,11 @@
 #pragma once
 // Runs an external program to its end and hands back what it wrote: standard output on
-// success, a ProcessError carrying both streams when it exits with another status or is
-// killed. Both pipes are drained while the program runs, so no amount of output stalls
-// it, and the runner returns once the program has exited even when a program it started
-// in the background still holds the pipes. The calling thread blocks until then.
+// success, a ProcessError carrying both streams when it exits with another status, is
+// killed, or ends without a status this process can collect (SIGCHLD ignored, or the child
+// reaped elsewhere): a status that was never seen is not taken for success. Both pipes are
+// drained while the program runs, so no amount of output stalls it, and the runner returns
+// once the program has exited even when a program it started in the background still holds
+// the pipes. The calling thread blocks until then.
 
 #include <cstdint>
 #include <filesystem>
@@ -27,11 +29,13 @@ struct ProcessOutput {
   std::optional<std::string> responseString() const;
 };
 
-/// A program that ended with a non-zero status or a signal. The failure reason is the
+/// A program that ended with a non-zero status or a signal, or whose exit status could not
+/// be collected (then the system's error is the underlying error). The failure reason is the
 /// standard-error text; both texts are decoded once, when the error is made.
 class ProcessError : public platform::Error {
  public:
-  ProcessError(std::shared_ptr<platform::Process> task, platform::Data stdOut, platform::Data stdErr);
+  ProcessError(std::shared_ptr<platform::Process> task, platform::Data stdOut, platform::Data stdErr,
+               std::exception_ptr underlyingError = nullptr);
 
   const std::shared_ptr<platform::Process>& task() const noexcept { return task_; }
   const platform::Data& stdOut() const noexcept { return stdOut_; }

@@ -57,6 +57,10 @@ class Process {
   /// The exit status, or the signal number when the reason is `uncaughtSignal`.
   int terminationStatus() const noexcept { return terminationStatus_; }
   TerminationReason terminationReason() const noexcept { return terminationReason_; }
+  /// The system's error number when the child ended but its status could not be collected
+  /// (ECHILD: SIGCHLD is ignored, or something else reaped it); then the status above is
+  /// meaningless. 0 once a status has been collected.
+  int collectionError() const noexcept { return collectionError_; }
 
  private:
   bool reap(int options);
@@ -73,6 +77,7 @@ class Process {
   bool reaped_ = false;
   int terminationStatus_ = 0;
   TerminationReason terminationReason_ = TerminationReason::exit;
+  int collectionError_ = 0;
 };
 
 }  // namespace platform
