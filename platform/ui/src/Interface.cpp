@@ -120,7 +120,7 @@ std::shared_ptr<View> buildInterface(ViewController& controller, const Interface
 void installationFault(std::string_view message) {
   std::fwrite(message.data(), 1, message.size(), stderr);
   std::fputc('\n', stderr);
-  std::fflush(stderr);
+  std::fflush(nullptr);  // what the program wrote before stopping is not lost
   std::abort();
 }
 
