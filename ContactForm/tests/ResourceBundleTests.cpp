@@ -70,6 +70,10 @@ TEST_F(FormDeathTest, ABrokenInterfaceFileStopsTheProcess) {
   mistyped["outlets"]["nameField"] = "send";  // a button where a text field belongs
   auto unknown = sound;
   unknown["outlets"]["sendButon"] = "send";
+  auto strangeControl = sound;
+  strangeControl["view"]["rows"][1][0]["type"] = "slider";
+  auto twoWithOneId = sound;
+  twoWithOneId["view"]["rows"][2][0]["id"] = "send";
   struct Case {
     const char* name;
     std::optional<std::string> text;  // nothing: no file
@@ -82,6 +86,8 @@ TEST_F(FormDeathTest, ABrokenInterfaceFileStopsTheProcess) {
       {"no action cancelAction:", without("/view/rows/2/0/action"_json_pointer)},
       {"outlet of the wrong kind", mistyped.dump()},
       {"unknown outlet", unknown.dump()},
+      {"unknown control", strangeControl.dump()},
+      {"two views of one id", twoWithOneId.dump()},
   };
   platform::TemporaryDirectory temporary;
   for (const auto& c : cases) {
