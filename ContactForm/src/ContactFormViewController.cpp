@@ -1,9 +1,8 @@
 #include "ContactForm/ContactFormViewController.hpp"
 
-#include "ResourceBundle.hpp"
-
 #include <algorithm>
 
+#include "ResourceBundle.hpp"
 #include "platform/concurrency/MainQueue.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/core/Unicode.hpp"
