@@ -3,7 +3,8 @@
 #
 # Declares the module in the current folder: a static library from src/*.cpp (an
 # interface library when src/ holds none) with include/ as its public headers, installed
-# with the PelmoraZava package, and, when
+# with the PelmoraZava package (headers under include/pelmora-zava/, the library as
+# libpelmora-zava-<library>.a, so that nothing clashes in a shared prefix), and, when
 # tests/ exists, one GoogleTest binary from tests/*.cpp whose cases are registered with
 # CTest one by one. TEST_PACKAGES are linked into the tests alone.
 include(GNUInstallDirs)
@@ -11,22 +12,27 @@ include(GNUInstallDirs)
 function(pz_module)
   cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
-  set(headers $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  set(installed_headers ${CMAKE_INSTALL_INCLUDEDIR}/pelmora-zava)
+  set(headers $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${installed_headers}>)
   if(sources)
     add_library(${ARG_NAME} STATIC ${sources})
+    set_target_properties(${ARG_NAME} PROPERTIES OUTPUT_NAME pelmora-zava-${ARG_NAME})
     target_include_directories(${ARG_NAME} PUBLIC ${headers} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
     target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPENDS} ${ARG_PACKAGES})
+    # The headers need C++20, so every program that includes them gets it, whatever it sets itself.
+    target_compile_features(${ARG_NAME} PUBLIC cxx_std_20)
   else()
     add_library(${ARG_NAME} INTERFACE)
     target_include_directories(${ARG_NAME} INTERFACE ${headers})
     target_link_libraries(${ARG_NAME} INTERFACE ${ARG_DEPENDS} ${ARG_PACKAGES})
+    target_compile_features(${ARG_NAME} INTERFACE cxx_std_20)
   endif()
   add_library(PelmoraZava::${ARG_NAME} ALIAS ${ARG_NAME})
 
   install(TARGETS ${ARG_NAME} EXPORT PelmoraZavaTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
-    install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/ DESTINATION ${installed_headers})
   endif()
 
   if(PZ_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests)

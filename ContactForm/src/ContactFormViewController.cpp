@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ResourceBundle.hpp"
 #include "platform/concurrency/MainQueue.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/core/Unicode.hpp"
@@ -15,22 +16,33 @@ using namespace platform::ui;
 
 namespace {
 
-std::shared_ptr<TextField> label(std::string text) {
-  auto field = std::make_shared<TextField>();
-  field->setStringValue(std::move(text));
-  return field;
-}
-
 bool holdsMoreThanWhiteSpace(std::string_view text) {
   const platform::CharacterSet& blank = platform::CharacterSet::whitespacesAndNewlines();
   const std::u32string scalars = platform::toScalars(text);
   return std::any_of(scalars.begin(), scalars.end(), [&](char32_t scalar) { return !blank.contains(scalar); });
 }
 
+// Connects `outlet` when `view` is of the outlet's kind.
+template <typename Control>
+bool connect(std::weak_ptr<Control>& outlet, const std::shared_ptr<View>& view) {
+  auto control = std::dynamic_pointer_cast<Control>(view);
+  if (!control) return false;
+  outlet = control;
+  return true;
+}
+
 }  // namespace
 
+// Both start with the outlets clear and `formCanSend` false, as their members say.
 ContactFormViewController::ContactFormViewController()
-    : info_(AppInfo::fromMainBundle()), interfaceQueue_(platform::unowned(platform::MainQueue::shared())) {}
+    : ViewController("ContactFormViewController", resourceBundle()),
+      info_(AppInfo::fromMainBundle()),
+      interfaceQueue_(platform::unowned(platform::MainQueue::shared())) {}
+
+ContactFormViewController::ContactFormViewController(InterfaceNode node)
+    : ViewController(std::move(node)),
+      info_(AppInfo::fromMainBundle()),
+      interfaceQueue_(platform::unowned(platform::MainQueue::shared())) {}
 
 ContactFormViewController::~ContactFormViewController() = default;
 
@@ -38,45 +50,61 @@ std::shared_ptr<ContactFormViewController> ContactFormViewController::self() {
   return std::static_pointer_cast<ContactFormViewController>(shared_from_this());
 }
 
-void ContactFormViewController::loadView() {
-  auto name = std::make_shared<TextField>();
-  auto email = std::make_shared<TextField>();
-  auto subject = std::make_shared<TextField>();
-  auto body = std::make_shared<TextView>();
-  auto debugEmail = std::make_shared<Button>("Send e-mail");
-  debugEmail->setState(Button::on);  // so that, by default, the endpoint sends e-mail
-  auto grid = std::make_shared<GridView>();
-  grid->addRow({label("Name:"), name});
-  grid->addRow({label("E-mail:"), email});
-  grid->addRow({label("Subject:"), subject});
-  grid->addRow({label("Message:"), body});
-  grid->addRow({debugEmail});
+std::vector<std::string_view> ContactFormViewController::requiredOutlets() const {
+  return {"emailGridView", "nameField", "emailField", "subjectField", "bodyField", "debugEmailButton"};
+}
 
-  auto cancel = std::make_shared<Button>("Cancel");
-  auto send = std::make_shared<Button>("Send");
-  // The buttons hold the controller weakly: the window owns it, and it owns the buttons.
+std::vector<std::string_view> ContactFormViewController::requiredActions() const {
+  return {"submitAction:", "cancelAction:"};
+}
+
+bool ContactFormViewController::setOutlet(std::string_view name, const std::shared_ptr<View>& view) {
+  if (name == "emailGridView") return connect(emailGridView_, view);
+  if (name == "nameField") return connect(nameField_, view);
+  if (name == "emailField") return connect(emailField_, view);
+  if (name == "subjectField") return connect(subjectField_, view);
+  if (name == "bodyField") return connect(bodyField_, view);
+  if (name == "debugEmailButton") return connect(debugEmailButton_, view);
+  if (name == "sendButton") return connect(sendButton_, view);
+  if (name == "cancelButton") return connect(cancelButton_, view);
+  return false;
+}
+
+std::function<void()> ContactFormViewController::action(std::string_view selector) {
+  // The controls hold the controller weakly: the window owns it, and it owns the controls.
   std::weak_ptr<ContactFormViewController> weak = self();
-  cancel->setAction([weak] {
-    if (const auto controller = weak.lock()) controller->cancelAction();
-  });
-  send->setAction([weak] {
-    if (const auto controller = weak.lock()) controller->submitAction();
-  });
-  send->setEnabled(formCanSend_);
+  if (selector == "submitAction:")
+    return [weak] {
+      if (const auto controller = weak.lock()) controller->submitAction();
+    };
+  if (selector == "cancelAction:")
+    return [weak] {
+      if (const auto controller = weak.lock()) controller->cancelAction();
+    };
+  return {};
+}
 
-  view_ = std::make_shared<GridView>();
-  view_->addRow({grid});
-  view_->addRow({label(versionString())});
-  view_->addRow({cancel, send});
-
-  emailGridView_ = grid;
-  nameField_ = name;
-  emailField_ = email;
-  subjectField_ = subject;
-  bodyField_ = body;
-  debugEmailButton_ = debugEmail;
-  sendButton_ = send;
-  cancelButton_ = cancel;
+bool ContactFormViewController::bind(const std::shared_ptr<View>& view, std::string_view binding,
+                                     std::string_view keyPath) {
+  if (binding == "enabled" && keyPath == "formCanSend") {
+    const auto button = std::dynamic_pointer_cast<Button>(view);
+    if (!button) return false;
+    button->setEnabled(formCanSend_);
+    std::weak_ptr<Button> weak = button;
+    formCanSendChanges_
+        .sink([weak](bool canSend) {
+          if (const auto control = weak.lock()) control->setEnabled(canSend);
+        })
+        .store(bindings_);
+    return true;
+  }
+  if (binding == "value" && keyPath == "versionString") {
+    const auto field = std::dynamic_pointer_cast<TextField>(view);
+    if (!field) return false;
+    field->setStringValue(versionString());  // `info` never changes, nor does this
+    return true;
+  }
+  return false;
 }
 
 void ContactFormViewController::viewDidLoad() {
@@ -91,7 +119,6 @@ void ContactFormViewController::viewDidLoad() {
 void ContactFormViewController::setFormCanSend(bool canSend) {
   const bool changed = canSend != formCanSend_;
   formCanSend_ = canSend;
-  if (const auto send = sendButton()) send->setEnabled(canSend);
   if (changed) formCanSendChanges_.send(canSend);
 }
 

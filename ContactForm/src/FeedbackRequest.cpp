@@ -71,31 +71,25 @@ void ContactFormViewController::submitForm() {
   request.idleTimeout = requestTimeout_;
   request.decompress = false;
 
-  const auto window = this->window();
-  const int closedWhenSent = window ? window->timesClosed() : 0;
   if (!transport_) transport_ = platform::HTTPTransport::make();
-  transport_->send(std::move(request), [controller = self(), closedWhenSent](platform::HTTPReply reply) {
-    controller->handleReply(reply, closedWhenSent);
-  });
+  transport_->send(std::move(request), [controller = self()](platform::HTTPReply reply) { controller->handleReply(reply); });
 }
 
-void ContactFormViewController::handleReply(const platform::HTTPReply& reply, int closedWhenSent) {
+// The person may have closed the window since sending. A failure is still presented, since
+// the feedback was not delivered; a thank-you needs the window, so it waits for none.
+void ContactFormViewController::handleReply(const platform::HTTPReply& reply) {
   std::optional<platform::Error> failure = failureOf(reply);
-  interfaceQueue_->async([controller = self(), failure = std::move(failure), closedWhenSent] {
-    if (!controller->stillShowing(closedWhenSent)) {
-      platform::log("Feedback reply dropped: the feedback window was closed since the feedback was sent");
+  interfaceQueue_->async([controller = self(), failure = std::move(failure)] {
+    if (failure) {
+      controller->presentFailure(*failure);
       return;
     }
-    if (failure)
-      controller->presentFailure(*failure);
-    else
+    const auto window = controller->window();
+    if (window && window->isVisible())
       controller->showThankYou();
+    else
+      platform::log("Feedback delivered after the feedback window was closed: no thank-you shown");
   });
-}
-
-bool ContactFormViewController::stillShowing(int closedWhenSent) const {
-  const auto window = this->window();
-  return window && window->isVisible() && window->timesClosed() == closedWhenSent;
 }
 
 void ContactFormViewController::showThankYou() {

@@ -214,26 +214,50 @@ TEST_F(FeedbackRequest, TheFormStaysLiveWhileARequestIsInFlight) {
   EXPECT_EQ(window()->attachedSheet()->messageText(), "Thank you for your feedback!");
 }
 
-TEST_F(FeedbackRequest, RepliesForAWindowClosedSinceAreDropped) {
-  ScriptedReply held(204, "");
-  held.held = true;
-  server.script(path, held);
-  const auto form = formSendingTo(server.url(path));
-  form->submitForm();
-  window()->close();
-  showForm();  // shown again meanwhile: still not the showing that sent it
-  window()->close();
+TEST_F(FeedbackRequest, RepliesAfterTheWindowWasClosedStillReachThePerson) {
+  struct Case {
+    int status;
+    bool shownAgain;  // before the reply arrives
+  };
+  const Case cases[] = {{500, false}, {404, true}, {204, false}, {204, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.status) + (c.shownAgain ? " shown again" : " closed"));
+    setSharedWindowController(nullptr);
+    Application::shared().reset();
+    const std::string status = "/" + std::to_string(c.status);
+    server.script(status, {c.status, ""});
+    const auto form = formSendingTo(server.url(status));
+    form->submitForm();
+    replies.waitFor(++sent);  // the reply waits on the main queue until drained
+    window()->close();
+    if (c.shownAgain) showForm();
 
-  platform::CapturedLog log;
-  server.release();
-  replies.waitFor(1);
-  drain();
-  EXPECT_EQ(log.lines(), std::vector<std::string>{
-                             "Feedback reply dropped: the feedback window was closed since the feedback was sent"});
-  EXPECT_FALSE(window()->isVisible());
-  EXPECT_EQ(window()->timesShown(), 2);
-  EXPECT_EQ(window()->attachedSheet(), nullptr);
-  EXPECT_TRUE(Application::shared().presentedErrors().empty());
+    platform::CapturedLog log;
+    drain();
+    EXPECT_EQ(window()->isVisible(), c.shownAgain);
+    const auto sheet = window()->attachedSheet();
+    const auto& errors = Application::shared().presentedErrors();
+    if (c.status != 204) {
+      // Not delivered: said at once, window or not, and the form keeps what it held.
+      ASSERT_EQ(errors.size(), 1u);
+      EXPECT_EQ(errors[0].failureReason(), "The server answered with HTTP status " + std::to_string(c.status) + ".");
+      EXPECT_EQ(sheet, nullptr);
+      EXPECT_EQ(form->bodyField()->string(), "Hi");
+      EXPECT_TRUE(log.lines().empty());
+    } else if (c.shownAgain) {
+      EXPECT_TRUE(errors.empty());
+      ASSERT_TRUE(sheet);
+      EXPECT_EQ(sheet->messageText(), "Thank you for your feedback!");
+      EXPECT_TRUE(log.lines().empty());
+    } else {
+      EXPECT_TRUE(errors.empty());
+      EXPECT_EQ(sheet, nullptr);  // no sheet waits for the next showing
+      EXPECT_EQ(log.lines(), std::vector<std::string>{
+                                 "Feedback delivered after the feedback window was closed: no thank-you shown"});
+      showForm();
+      EXPECT_EQ(window()->attachedSheet(), nullptr);
+    }
+  }
 }
 
 TEST_F(FeedbackRequest, AThankYouWaitsForTheSheetBeforeIt) {

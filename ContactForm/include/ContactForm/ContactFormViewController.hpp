@@ -6,14 +6,17 @@
 // Main thread only, and always held by a std::shared_ptr (a request in flight keeps its
 // controller alive until the reply). The reply arrives on the controller's own transport
 // thread and every interface step it causes runs on the interface queue (the main queue).
-// The outlets are weak: the controls belong to the view made in `loadView`.
+// The controls come from the interface file "ContactFormViewController" of the form's
+// resource bundle; the outlets are weak, the controls belonging to the view built from it.
 
 #include <any>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ContactForm/AppInfo.hpp"
 #include "platform/concurrency/Executor.hpp"
@@ -22,6 +25,7 @@
 #include "platform/net/HTTPTransport.hpp"
 #include "platform/net/URLComponents.hpp"
 #include "platform/ui/Controls.hpp"
+#include "platform/ui/Interface.hpp"
 #include "platform/ui/ViewController.hpp"
 
 namespace ContactForm {
@@ -35,8 +39,13 @@ class ContactFormViewController : public platform::ui::ViewController, public pl
   static constexpr std::chrono::milliseconds defaultRequestTimeout{60'000};
   static constexpr int maximumRedirects = 10;
 
-  /// Reads the application facts now; the outlets stay empty until the view is loaded.
+  /// The form of the interface file in the form's resource bundle, which is looked up now
+  /// (the process stops when there is none). Reads the application facts now; the outlets
+  /// stay empty until the view is loaded.
   ContactFormViewController();
+  /// The form of an interface node already read, as an interface file holding this controller
+  /// would make it; otherwise as above.
+  explicit ContactFormViewController(platform::ui::InterfaceNode node);
   ~ContactFormViewController() override;
 
   std::shared_ptr<platform::ui::GridView> emailGridView() const { return emailGridView_.lock(); }
@@ -52,16 +61,15 @@ class ContactFormViewController : public platform::ui::ViewController, public pl
   /// Off asks the endpoint not to send e-mail; it starts on, in a hidden row.
   std::shared_ptr<platform::ui::Button> debugEmailButton() const { return debugEmailButton_.lock(); }
   void setDebugEmailButton(std::weak_ptr<platform::ui::Button> button) { debugEmailButton_ = std::move(button); }
-  /// The buttons that send `submitAction` and `cancelAction`.
+  /// The buttons that send `submitAction` and `cancelAction`, when the interface file connects them.
   std::shared_ptr<platform::ui::Button> sendButton() const { return sendButton_.lock(); }
   std::shared_ptr<platform::ui::Button> cancelButton() const { return cancelButton_.lock(); }
-  /// The form's whole view, once loaded.
-  const std::shared_ptr<platform::ui::GridView>& view() const noexcept { return view_; }
 
   const AppInfo& info() const noexcept { return info_; }
   std::string versionString() const { return info_.versionString(); }
 
-  /// True while the message holds more than white space; the send button is enabled exactly then.
+  /// True while the message holds more than white space; the interface file binds the send button's
+  /// "enabled" to it.
   bool formCanSend() const noexcept { return formCanSend_; }
   void setFormCanSend(bool canSend);
   /// Announces each change of `formCanSend` with its new value.
@@ -83,6 +91,16 @@ class ContactFormViewController : public platform::ui::ViewController, public pl
 
   void textDidChange() override;
 
+  /// The six outlets above; a file may also connect "sendButton" and "cancelButton".
+  std::vector<std::string_view> requiredOutlets() const override;
+  /// "submitAction:" and "cancelAction:".
+  std::vector<std::string_view> requiredActions() const override;
+  bool setOutlet(std::string_view name, const std::shared_ptr<platform::ui::View>& view) override;
+  std::function<void()> action(std::string_view selector) override;
+  /// A button's "enabled" to "formCanSend", a text field's "value" to "versionString".
+  bool bind(const std::shared_ptr<platform::ui::View>& view, std::string_view binding,
+            std::string_view keyPath) override;
+
   /// How long connecting, or a pause in the reply, may last before the request fails.
   std::chrono::milliseconds requestTimeout() const noexcept { return requestTimeout_; }
   void setRequestTimeout(std::chrono::milliseconds timeout) noexcept { requestTimeout_ = timeout; }
@@ -91,17 +109,14 @@ class ContactFormViewController : public platform::ui::ViewController, public pl
   void setInterfaceQueue(std::shared_ptr<platform::Executor> queue) { interfaceQueue_ = std::move(queue); }
 
  protected:
-  void loadView() override;
   void viewDidLoad() override;
 
  private:
   std::shared_ptr<ContactFormViewController> self();
   // On the transport's thread: decides, then hops to the interface queue.
-  void handleReply(const platform::HTTPReply& reply, int closedWhenSent);
+  void handleReply(const platform::HTTPReply& reply);
   void showThankYou();
   void presentFailure(const platform::Error& error);
-  // Whether the window still shows what it showed when the request was sent.
-  bool stillShowing(int closedWhenSent) const;
   // Closes the window and ends the sheets still waiting on it.
   void closeWindow();
 
@@ -116,8 +131,8 @@ class ContactFormViewController : public platform::ui::ViewController, public pl
   AppInfo info_;
   bool formCanSend_ = false;
   platform::Subject<bool> formCanSendChanges_;
+  std::vector<platform::AnyCancellable> bindings_;
 
-  std::shared_ptr<platform::ui::GridView> view_;  // holds every control; the outlets point into it
   std::chrono::milliseconds requestTimeout_ = defaultRequestTimeout;
   std::shared_ptr<platform::Executor> interfaceQueue_;
   std::unique_ptr<platform::HTTPTransport> transport_;  // made at the first send

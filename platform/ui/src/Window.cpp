@@ -21,7 +21,6 @@ void Window::makeKeyAndOrderFront() {
 }
 
 void Window::close() {
-  if (visible_) ++timesClosed_;
   visible_ = false;
 }
 

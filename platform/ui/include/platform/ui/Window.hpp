@@ -52,8 +52,6 @@ class Window : public std::enable_shared_from_this<Window> {
   void close();
   /// How often the window was shown; tests tell a window shown again from one left open.
   int timesShown() const noexcept { return timesShown_; }
-  /// How often a visible window was closed; a reply to what a window showed earlier can tell it has gone.
-  int timesClosed() const noexcept { return timesClosed_; }
 
   /// The sheet attached now, if any; others wait behind it.
   std::shared_ptr<Alert> attachedSheet() const { return sheets_.empty() ? nullptr : sheets_.front(); }
@@ -74,7 +72,6 @@ class Window : public std::enable_shared_from_this<Window> {
   std::shared_ptr<ViewController> content_;
   bool visible_ = false;
   int timesShown_ = 0;
-  int timesClosed_ = 0;
   std::deque<std::shared_ptr<Alert>> sheets_;
 };
 
