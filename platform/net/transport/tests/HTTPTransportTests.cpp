@@ -277,6 +277,23 @@ TEST(HTTPTransport, RedirectsFollowedOnlyWithinHTTPAndUpToTheLimit) {
     EXPECT_EQ(now - before, c.requests) << c.path << " " << c.maximumRedirects;
     before = now;
   }
+
+  // A redirect that keeps the method sends the body again; one that turns it into GET does not.
+  server.script("/again", {307, "", "", {{"Location", "/end"}}});
+  for (const std::string path : {"/again", "/start"}) {
+    HTTPRequest request = get(server.url(path));
+    request.method = "POST";
+    request.body = Data::fromString("hello");
+    request.maximumRedirects = 10;
+    HTTPReply reply = sendAndWait(*transport, request);
+    ASSERT_TRUE(reply.response) << path << ": " << (reply.error ? reply.error->description() : "");
+    EXPECT_EQ(reply.response->statusCode, 204);
+    const auto requests = server.requests();
+    const auto& last = requests.back();
+    EXPECT_EQ(last.method, path == "/again" ? "POST" : "GET") << path;
+    EXPECT_EQ(last.body, path == "/again" ? "hello" : "") << path;
+    EXPECT_EQ(requests[requests.size() - (path == "/again" ? 2 : 3)].body, "hello") << path;
+  }
 }
 
 // A gzipped answer is decoded only when asked; a discarded body is never kept.
