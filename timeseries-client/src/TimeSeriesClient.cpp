@@ -22,7 +22,34 @@ std::optional<platform::URL> sendableURL(const std::optional<platform::URLCompon
   return components->url();
 }
 
+// Deeper than any answer a server means: printing or copying such a body recurses once per
+// level, and a hostile server could nest it until the stack overflows.
+constexpr std::size_t deepestBody = 512;
+
+// Answers whether the text is JSON nested no deeper than `deepestBody`, without building it.
+class ShallowJSON final : public nlohmann::json_sax<nlohmann::ordered_json> {
+ public:
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t, const string_t&) override { return true; }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override { return ++depth_ <= deepestBody; }
+  bool key(string_t&) override { return true; }
+  bool end_object() override { return --depth_, true; }
+  bool start_array(std::size_t) override { return ++depth_ <= deepestBody; }
+  bool end_array() override { return --depth_, true; }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+ private:
+  std::size_t depth_ = 0;
+};
+
 std::optional<nlohmann::ordered_json> jsonObject(const platform::Data& body) {
+  ShallowJSON shallow;
+  if (!nlohmann::ordered_json::sax_parse(body.view(), &shallow)) return std::nullopt;
   nlohmann::ordered_json json = nlohmann::ordered_json::parse(body.view(), nullptr, false);
   if (!json.is_object()) return std::nullopt;
   return json;

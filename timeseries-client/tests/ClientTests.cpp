@@ -159,8 +159,7 @@ TEST_F(ClientTest, TransportFailuresAndAddressesThatAreNotSent) {
   };
   for (const Case& c : cases) {
     RawSocketServer server({c.behaviour});
-    // No body: an upload counts as activity for seconds afterwards, which would only slow the stall down.
-    PostOutcome outcome = post(*client, at(server.url("/api/v2/query")), TimeSeriesClient::Compression::none, "");
+    PostOutcome outcome = post(*client, at(server.url("/api/v2/query")));
     ASSERT_TRUE(outcome.isFailure()) << c.name;
     const TimeSeriesError& error = outcome.error();
     EXPECT_EQ(error.statusCode(), -1) << c.name;
@@ -194,6 +193,51 @@ TEST_F(ClientTest, TransportFailuresAndAddressesThatAreNotSent) {
   }
   EXPECT_TRUE(server.requests().empty());
   EXPECT_TRUE(post(*client, at("HTTP://127.0.0.1:" + port + "/")).isSuccess());  // schemes have no case
+}
+
+std::string nested(std::size_t levels) {
+  std::string text;
+  for (std::size_t i = 0; i < levels; ++i) text += i % 2 ? "[" : R"({"a":)";
+  text += "1";
+  for (std::size_t i = levels; i-- > 0;) text += i % 2 ? "]" : "}";
+  return text;
+}
+
+// An error body nested past 512 levels is kept out of the error, as one that is not JSON
+// is: printing it would recurse once per level, on the response queue's stack.
+TEST_F(ClientTest, DeeplyNestedErrorBodiesAreLeftOut) {
+  LoopbackHTTPServer server;
+  struct Case {
+    std::string body;
+    bool kept;
+  };
+  const Case cases[] = {
+      {nested(512), true},
+      {nested(513), false},
+      {nested(60'000), false},
+      {std::string(60'000, '[') + std::string(60'000, ']'), false},
+      {[] {
+         std::string text;
+         for (int i = 0; i < 60'000; ++i) text += R"({"a":)";
+         return text;
+       }(),
+       false},
+  };
+  auto client = TimeSeriesClient::make(server.url());
+  for (const Case& c : cases) {
+    server.script("/deep", {500, c.body, "application/json"});
+    PostOutcome outcome = post(*client, at(server.url("/deep")));
+    ASSERT_TRUE(outcome.isFailure());
+    const TimeSeriesError& error = outcome.error();
+    EXPECT_EQ(error.statusCode(), 500);
+    EXPECT_EQ(error.body().has_value(), c.kept) << c.body.size();
+    const std::string text = error.what();
+    EXPECT_EQ(text.find(", HTTP Body: ") != std::string::npos, c.kept) << c.body.size();
+    EXPECT_TRUE(text.starts_with("(500) Reason: Unsuccessful HTTP StatusCode"));
+    if (c.kept) {
+      EXPECT_EQ(error.body()->dump(), c.body);
+    }
+  }
 }
 
 // A transport that answers with neither a response nor an error: the reply is not HTTP.

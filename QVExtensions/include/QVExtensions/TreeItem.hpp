@@ -7,7 +7,8 @@
 // throws std::invalid_argument and changes nothing. JSON coding (keys "object" and
 // "children"; the parent is not coded) throws the JSON library's errors, including for a tree
 // deeper than 10,000 levels. Traversal, destruction and coding never recurse, so a deep
-// chain cannot overflow the stack.
+// chain cannot overflow the stack. Print a coded tree with JSONCoder (FileCoding.hpp), not
+// with the JSON library's dump(), which recurses twice per level of nodes.
 
 #include <concepts>
 #include <cstddef>

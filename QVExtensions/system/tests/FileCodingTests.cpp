@@ -4,6 +4,7 @@
 
 #include "QVExtensions/FileCoding.hpp"
 #include "QVExtensions/PropertyListCoder.hpp"
+#include "QVExtensions/TreeItem.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
 
 namespace sample {
@@ -72,6 +73,51 @@ TEST(FileCoding, ADeeplyNestedJSONDocumentIsDecodedWithoutRecursion) {
   std::ofstream(file) << std::string(levels, '[') << std::string(levels, ']');
   const nlohmann::json decoded = decodeFromFile<nlohmann::json>(JSONCoder{}, file);
   EXPECT_TRUE(decoded.is_array());
+}
+
+// The writer that does without recursion prints what the library's own printer does.
+TEST(FileCoding, JSONIsWrittenAsTheLibraryPrintsIt) {
+  const nlohmann::json documents[] = {
+      nullptr,
+      1.5,
+      "Zoë \"quoted\"\n\u0001",
+      nlohmann::json::object(),
+      nlohmann::json::array(),
+      nlohmann::json::parse(R"({"b":[1,{},[],[[2]],{"c":null}],"a":{"d":true,"e":-0.1,"f":"x"},"z":[]})"),
+      nlohmann::json::parse(R"([[[[]]],{"k":{"k":{}}},"last"])"),
+  };
+  for (const nlohmann::json& document : documents)
+    for (const int indent : {-1, 0, 2, 4}) {
+      const JSONCoder coder{indent};
+      EXPECT_EQ(coder.encode(document).view(), document.dump(indent)) << document.dump() << " indent " << indent;
+    }
+  // Text that is not UTF-8 fails as the library's printer does.
+  EXPECT_THROW(JSONCoder{}.encode(nlohmann::json::object({{"k", "\xFF"}})), nlohmann::json::type_error);
+}
+
+// A tree at the deepest JSON coding accepts is written to a file and read back.
+TEST(FileCoding, TheDeepestTreeItemMakesARoundTrip) {
+  platform::TemporaryDirectory folder;
+  const auto file = folder.path() / "tree.json";
+  const auto root = TreeItem<int>::make(0);
+  auto last = root;
+  for (int level = 1; level < static_cast<int>(TreeItem<int>::maximumCodingDepth); ++level) {
+    auto child = TreeItem<int>::make(level);
+    last->add(child);
+    last = child;
+  }
+  last->add(TreeItem<int>::make(-1));  // one level more is refused
+  EXPECT_THROW(encodeToFile(JSONCoder{}, root, file), nlohmann::json::other_error);
+  last->remove(last->children().front());
+  encodeToFile(JSONCoder{}, root, file);
+  const auto decoded = decodeFromFile<TreeItem<int>::Pointer>(JSONCoder{}, file);
+  std::size_t levels = 1;
+  for (auto node = decoded; !node->isLeaf(); node = node->children().front()) {
+    ASSERT_EQ(node->children().size(), 1u);
+    EXPECT_EQ(node->children().front()->object, static_cast<int>(levels));
+    ++levels;
+  }
+  EXPECT_EQ(levels, TreeItem<int>::maximumCodingDepth);
 }
 
 TEST(FileCoding, PropertyListFilesInBothFormats) {

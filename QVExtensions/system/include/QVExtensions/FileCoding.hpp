@@ -20,6 +20,8 @@
 namespace QVExtensions {
 
 /// JSON through nlohmann-json; throws nlohmann::json::exception on bad or mistyped input.
+/// Neither way recurses per level of nesting, so any document that fits in memory is read
+/// and written, a TreeItem at its deepest included.
 struct JSONCoder {
   /// Spaces per level of indentation; negative writes everything on one line.
   int indent = -1;
@@ -36,8 +38,15 @@ struct JSONCoder {
   }
   template <typename T>
   platform::Data encode(const T& value) const {
-    return platform::Data::fromString(nlohmann::json(value).dump(indent));
+    // A document is not copied into another first: that copy would recurse too.
+    if constexpr (std::is_same_v<T, nlohmann::json>)
+      return write(value);
+    else
+      return write(nlohmann::json(value));
   }
+
+  /// The text `dump(indent)` gives, made without recursion.
+  platform::Data write(const nlohmann::json& document) const;
 };
 
 template <typename T, typename Coder>

@@ -108,6 +108,9 @@ LoopbackHTTPServer::LoopbackHTTPServer() : state_(std::make_unique<State>()) {
   state_->server.Patch(".*", handler);
   state_->server.Delete(".*", handler);
   state_->server.Options(".*", handler);
+  // A kept-alive connection holds its worker for seconds, and a client with many requests in
+  // flight opens a connection for each: too few workers leave requests waiting that long.
+  state_->server.new_task_queue = [] { return new httplib::ThreadPool(64); };
   state_->port = state_->server.bind_to_any_port("127.0.0.1");
   if (state_->port <= 0) throw std::runtime_error("LoopbackHTTPServer: cannot bind to 127.0.0.1");
   state_->thread = std::thread([state = state_.get()] { state->server.listen_after_bind(); });

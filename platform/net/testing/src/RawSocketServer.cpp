@@ -69,14 +69,12 @@ struct RawSocketServer::State {
         std::lock_guard lock(mutex);
         requests.push_back(std::move(request));
       }
+      if (!write(client, behaviour)) {
+        ::close(client);
+        return;
+      }
       switch (behaviour.kind) {
         case Behaviour::Kind::reply:
-          for (std::size_t sent = 0; sent < behaviour.bytes.size();) {
-            const ssize_t n =
-                ::send(client, behaviour.bytes.data() + sent, behaviour.bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) break;
-            sent += static_cast<std::size_t>(n);
-          }
           ::close(client);
           break;
         case Behaviour::Kind::reset: {
@@ -92,6 +90,29 @@ struct RawSocketServer::State {
         }
       }
     }
+  }
+
+  // Writes the pieces, pausing before each but the first; false once the server ends.
+  bool write(int client, const Behaviour& behaviour) const {
+    for (std::size_t piece = 0; piece < behaviour.pieces.size(); ++piece) {
+      if (piece > 0 && ended(behaviour.pause)) return false;
+      const std::string& bytes = behaviour.pieces[piece];
+      for (std::size_t sent = 0; sent < bytes.size();) {
+        const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return true;  // the client went away: nothing more to say
+        sent += static_cast<std::size_t>(n);
+      }
+    }
+    return true;
+  }
+
+  // Waits for `pause`, or less when the server ends first: true then.
+  bool ended(std::chrono::milliseconds pause) const {
+    pollfd wakeUp{wake[0], POLLIN, 0};
+    int ready;
+    while ((ready = ::poll(&wakeUp, 1, static_cast<int>(pause.count()))) < 0)
+      if (errno != EINTR) return true;
+    return ready > 0;
   }
 
   // The head up to its blank line and the body its Content-Length announces; false once the server ends.

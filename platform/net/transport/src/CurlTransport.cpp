@@ -4,7 +4,7 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cmath>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -15,8 +15,12 @@
 namespace platform {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Reserved pages cost nothing until written, so a stated length is trusted this far.
 constexpr curl_off_t largestReservation = curl_off_t(1) << 30;
+// The longest the thread sleeps with nothing due, so that a lost wake-up costs no more.
+constexpr std::chrono::milliseconds longestWait{10'000};
 
 Error transportError(std::int64_t code, std::string text) {
   return Error(HTTPTransport::errorDomain, code, std::move(text));
@@ -42,16 +46,30 @@ struct Transfer {
   curl_slist* headers = nullptr;
   char errorBuffer[CURL_ERROR_SIZE] = {};
   HTTPHeaderFields headerFields;
+  // Whether the latest response's head reached its blank line.
+  bool headEnded = false;
   Data body;
   bool reserved = false;
+  std::size_t bodySent = 0;  // of the request's body, as handed to libcurl
+  // Idle time is measured here, to the millisecond: libcurl's low-speed check works in whole
+  // seconds and takes a sent body's last byte for activity long after it went out.
+  std::chrono::milliseconds idleTimeout;
+  Clock::time_point lastActivity;
+  curl_off_t downloaded = 0, uploaded = 0;
 
-  Transfer(HTTPRequest r, HTTPTransport::Completion c) : request(std::move(r)), completion(std::move(c)) {}
+  Transfer(HTTPRequest r, HTTPTransport::Completion c)
+      : request(std::move(r)),
+        completion(std::move(c)),
+        idleTimeout(std::max(request.idleTimeout, std::chrono::milliseconds(1))) {}
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
   ~Transfer() {
     if (easy) curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
   }
+
+  void touch() { lastActivity = Clock::now(); }
+  Clock::time_point idleDeadline() const { return lastActivity + idleTimeout; }
 
   void complete(HTTPReply reply) {
     auto done = std::move(completion);
@@ -68,6 +86,7 @@ struct Transfer {
 std::size_t receiveBody(char* bytes, std::size_t size, std::size_t count, void* user) noexcept {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::size_t length = size * count;
+  transfer.touch();
   if (transfer.request.sink == HTTPRequest::BodySink::discard) return length;
   try {
     if (!transfer.reserved) {
@@ -85,13 +104,18 @@ std::size_t receiveBody(char* bytes, std::size_t size, std::size_t count, void* 
 }
 
 std::size_t receiveHeader(char* bytes, std::size_t size, std::size_t count, void* user) noexcept {
-  auto& fields = static_cast<Transfer*>(user)->headerFields;
+  auto& transfer = *static_cast<Transfer*>(user);
+  auto& fields = transfer.headerFields;
   const std::size_t length = size * count;
+  transfer.touch();
   std::string_view line(bytes, length);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   try {
     if (line.starts_with("HTTP/")) {
       fields.clear();  // a new response begins: an interim one or a redirect's
+      transfer.headEnded = false;
+    } else if (line.empty()) {
+      transfer.headEnded = true;
     } else if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
       if (!fields.empty()) fields.back().second.append(" ").append(trimmed(line));
     } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
@@ -101,6 +125,37 @@ std::size_t receiveHeader(char* bytes, std::size_t size, std::size_t count, void
   } catch (...) {
     return 0;
   }
+}
+
+std::size_t sendBody(char* buffer, std::size_t size, std::size_t count, void* user) noexcept {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const Data& body = *transfer.request.body;
+  const std::size_t length = std::min(size * count, body.size() - transfer.bodySent);
+  if (length == 0) return 0;
+  std::memcpy(buffer, body.data() + transfer.bodySent, length);
+  transfer.bodySent += length;
+  transfer.touch();
+  return length;
+}
+
+// A redirect that keeps the method sends the body again.
+int rewindBody(void* user, curl_off_t offset, int origin) noexcept {
+  auto& transfer = *static_cast<Transfer*>(user);
+  if (origin != SEEK_SET || offset < 0 || static_cast<std::size_t>(offset) > transfer.request.body->size())
+    return CURL_SEEKFUNC_FAIL;
+  transfer.bodySent = static_cast<std::size_t>(offset);
+  return CURL_SEEKFUNC_OK;
+}
+
+// Bytes that moved either way since the last call are activity, whatever callback saw them.
+int observeProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) noexcept {
+  auto& transfer = *static_cast<Transfer*>(user);
+  if (downloaded != transfer.downloaded || uploaded != transfer.uploaded) {
+    transfer.downloaded = downloaded;
+    transfer.uploaded = uploaded;
+    transfer.touch();
+  }
+  return 0;
 }
 
 // Nothing when the address may be sent; otherwise the code and text of the refusal. libcurl
@@ -153,12 +208,9 @@ void configure(Transfer& transfer) {
   set(easy, CURLOPT_WRITEDATA, &transfer);
   set(easy, CURLOPT_HEADERFUNCTION, &receiveHeader);
   set(easy, CURLOPT_HEADERDATA, &transfer);
-
-  // Idle, not total: a long answer that keeps arriving is never cut off.
-  const auto idle = std::max<std::chrono::milliseconds::rep>(request.idleTimeout.count(), 1);
-  set(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idle));
-  set(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  set(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max<double>(1, std::ceil(double(idle) / 1000))));
+  set(easy, CURLOPT_NOPROGRESS, 0L);
+  set(easy, CURLOPT_XFERINFOFUNCTION, &observeProgress);
+  set(easy, CURLOPT_XFERINFODATA, &transfer);
 
   set(easy, CURLOPT_FOLLOWLOCATION, request.maximumRedirects > 0 ? 1L : 0L);
   if (request.maximumRedirects > 0) set(easy, CURLOPT_MAXREDIRS, static_cast<long>(request.maximumRedirects));
@@ -167,11 +219,13 @@ void configure(Transfer& transfer) {
   if (request.method == "HEAD") {
     set(easy, CURLOPT_NOBODY, 1L);
   } else if (request.body) {
-    static const char nothing[] = "";
-    const Data& body = *request.body;
-    set(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    // A null pointer would make libcurl read the body from a callback instead.
-    set(easy, CURLOPT_POSTFIELDS, body.empty() ? nothing : reinterpret_cast<const char*>(body.data()));
+    // Read through a callback, so that handing the body over is seen as activity.
+    set(easy, CURLOPT_POST, 1L);
+    set(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body->size()));
+    set(easy, CURLOPT_READFUNCTION, &sendBody);
+    set(easy, CURLOPT_READDATA, &transfer);
+    set(easy, CURLOPT_SEEKFUNCTION, &rewindBody);
+    set(easy, CURLOPT_SEEKDATA, &transfer);
     if (request.method != "POST") set(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   } else if (request.method == "GET") {
     set(easy, CURLOPT_HTTPGET, 1L);
@@ -242,7 +296,8 @@ class Engine {
       int left = 0;
       while (CURLMsg* message = curl_multi_info_read(multi_, &left))
         if (message->msg == CURLMSG_DONE) finish(message->easy_handle, message->data.result);
-      curl_multi_poll(multi_, nullptr, 0, 10'000, nullptr);
+      const std::chrono::milliseconds wait = endIdleTransfers();
+      curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait.count()), nullptr);
     }
     // Completions may queue more requests while these are cancelled; those are cancelled too.
     while (true) {
@@ -279,7 +334,30 @@ class Engine {
       return;
     }
     CURL* easy = transfer->easy;
+    transfer->touch();
     active_.emplace(easy, std::move(transfer));
+  }
+
+  // Fails every transfer idle for its time-out; answers how long until the next one may be.
+  std::chrono::milliseconds endIdleTransfers() {
+    const Clock::time_point now = Clock::now();
+    Clock::time_point earliest = now + longestWait;
+    std::vector<std::unique_ptr<Transfer>> idle;
+    for (auto it = active_.begin(); it != active_.end();) {
+      if (now < it->second->idleDeadline()) {
+        earliest = std::min(earliest, it->second->idleDeadline());
+        ++it;
+        continue;
+      }
+      curl_multi_remove_handle(multi_, it->first);
+      idle.push_back(std::move(it->second));
+      it = active_.erase(it);
+    }
+    // Completions run last: they may send, which never touches `active_` from here.
+    for (auto& transfer : idle)
+      transfer->fail(CURLE_OPERATION_TIMEDOUT,
+                     "Nothing sent or received for " + std::to_string(transfer->idleTimeout.count()) + " milliseconds");
+    return std::chrono::ceil<std::chrono::milliseconds>(earliest - now);
   }
 
   void finish(CURL* easy, CURLcode result) {
@@ -290,6 +368,11 @@ class Engine {
     curl_multi_remove_handle(multi_, easy);
     if (result != CURLE_OK) {
       transfer->fail(result, transfer->errorBuffer[0] ? transfer->errorBuffer : curl_easy_strerror(result));
+      return;
+    }
+    // libcurl takes a connection closed inside the head for the end of a complete reply.
+    if (!transfer->headEnded) {
+      transfer->fail(CURLE_PARTIAL_FILE, "The reply ended inside its head");
       return;
     }
     long status = 0;

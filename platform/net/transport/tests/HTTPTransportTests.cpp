@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <string>
 #include <thread>
@@ -116,6 +117,11 @@ TEST(HTTPTransport, TransportFailures) {
       {"reset", Behaviour::reset(), 56, ""},
       {"garbage", Behaviour::reply(std::string("\x01\xff garbage\r\n\r\n", 14)), 1, ""},
       {"short body", Behaviour::reply("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort"), 18, "short"},
+      {"head cut inside a field", Behaviour::reply("HTTP/1.1 200 OK\r\nContent-Le"), 18, ""},
+      {"head without its blank line", Behaviour::reply("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n"), 18, ""},
+      {"status line alone", Behaviour::reply("HTTP/1.1 200 OK\r\n"), 18, ""},
+      {"interim reply, final head cut", Behaviour::reply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nA: b\r\n"),
+       18, ""},
       {"stall", Behaviour::stall(), 28, ""},
   };
   auto transport = HTTPTransport::make();
@@ -136,6 +142,54 @@ TEST(HTTPTransport, TransportFailures) {
   HTTPReply refused = sendAndWait(*transport, get("http://127.0.0.1:" + std::to_string(refusing.port) + "/"));
   ASSERT_TRUE(refused.error);
   EXPECT_EQ(refused.error->code(), 7);
+}
+
+// The idle time-out is kept to the millisecond, counted from the last byte that moved
+// either way, and is no limit on a reply that keeps arriving. The bounds leave room for a
+// loaded machine and the sanitizers.
+TEST(HTTPTransport, IdleTimeOutsFollowTheSetting) {
+  using std::chrono::milliseconds;
+  struct Case {
+    const char* name;
+    Behaviour behaviour;
+    bool post;
+    milliseconds timeout;
+    milliseconds atLeast, atMost;
+    int status;  // 0: the time-out's error
+  };
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
+  const Case cases[] = {
+      {"POST, server silent", Behaviour::stall(), true, milliseconds(3000), milliseconds(3000), milliseconds(5000), 0},
+      {"POST, server silent, short", Behaviour::stall(), true, milliseconds(1000), milliseconds(1000),
+       milliseconds(3000), 0},
+      {"GET, server silent", Behaviour::stall(), false, milliseconds(300), milliseconds(300), milliseconds(2000), 0},
+      {"GET, stalled after the head", Behaviour::stallAfter(head + "ab"), false, milliseconds(300), milliseconds(300),
+       milliseconds(2000), 0},
+      {"GET, body trickling in", Behaviour::inPieces({head, "a", "b", "c", "d", "e"}, milliseconds(200)), false,
+       milliseconds(700), milliseconds(1000), milliseconds(60'000), 200},
+  };
+  auto transport = HTTPTransport::make();
+  for (const Case& c : cases) {
+    RawSocketServer server({c.behaviour});
+    HTTPRequest request = get(server.url("/x"));
+    if (c.post) {
+      request.method = "POST";
+      request.body = Data::fromString(std::string(1000, 'x'));
+    }
+    request.idleTimeout = c.timeout;
+    const auto started = std::chrono::steady_clock::now();
+    HTTPReply reply = sendAndWait(*transport, request);
+    const auto took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - started);
+    EXPECT_GE(took, c.atLeast) << c.name;
+    EXPECT_LE(took, c.atMost) << c.name;
+    if (c.status) {
+      ASSERT_TRUE(reply.response) << c.name << ": " << (reply.error ? reply.error->description() : "");
+      EXPECT_EQ(bodyText(reply), "abcde");
+    } else {
+      ASSERT_TRUE(reply.error) << c.name;
+      EXPECT_EQ(reply.error->code(), 28) << c.name << ": " << reply.error->description();
+    }
+  }
 }
 
 // The request goes out as given: method, target, the fields in order, no "Expect", the body.
@@ -222,6 +276,23 @@ TEST(HTTPTransport, RedirectsFollowedOnlyWithinHTTPAndUpToTheLimit) {
     const std::size_t now = server.requests().size();
     EXPECT_EQ(now - before, c.requests) << c.path << " " << c.maximumRedirects;
     before = now;
+  }
+
+  // A redirect that keeps the method sends the body again; one that turns it into GET does not.
+  server.script("/again", {307, "", "", {{"Location", "/end"}}});
+  for (const std::string path : {"/again", "/start"}) {
+    HTTPRequest request = get(server.url(path));
+    request.method = "POST";
+    request.body = Data::fromString("hello");
+    request.maximumRedirects = 10;
+    HTTPReply reply = sendAndWait(*transport, request);
+    ASSERT_TRUE(reply.response) << path << ": " << (reply.error ? reply.error->description() : "");
+    EXPECT_EQ(reply.response->statusCode, 204);
+    const auto requests = server.requests();
+    const auto& last = requests.back();
+    EXPECT_EQ(last.method, path == "/again" ? "POST" : "GET") << path;
+    EXPECT_EQ(last.body, path == "/again" ? "hello" : "") << path;
+    EXPECT_EQ(requests[requests.size() - (path == "/again" ? 2 : 3)].body, "hello") << path;
   }
 }
 

@@ -38,7 +38,8 @@ struct HTTPRequest {
   /// 0: a redirect is the reply; otherwise up to this many are followed, to http and https only.
   int maximumRedirects = 0;
   BodySink sink = BodySink::keep;
-  /// Fails the request when connecting, or nothing arriving, takes longer; not a limit on the whole transfer.
+  /// Fails the request (code 28) once no byte has moved either way for this long, connecting
+  /// included; not a limit on the whole transfer.
   std::chrono::milliseconds idleTimeout = std::chrono::seconds(60);
   /// Asks for a compressed reply and decodes whatever the server compressed.
   bool decompress = false;
@@ -56,6 +57,7 @@ struct HTTPResponse {
 /// One request's outcome: a response, or a transport error (domain "HTTPTransport", the
 /// libcurl code and its message). `body` is the whole body with a response, and whatever
 /// had arrived with an error. Neither a response nor an error means the reply was not HTTP.
+/// A connection that closes before the head's blank line is an error, never a response.
 struct HTTPReply {
   std::optional<HTTPResponse> response;
   std::optional<Error> error;
