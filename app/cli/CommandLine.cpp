@@ -224,12 +224,12 @@ void defineOptions(CLI::App& app, Options& options) {
       ->group(tokenGroup);
 
   const std::string namesGroup = "Hand-made names, which have no columns";
-  app.add_option("--add", options.added, "Add a name")
+  app.add_option("--add", options.added, "Add a name; give it again for more (default: none)")
       ->option_text("NAME")
       ->take_all()
       ->allow_extra_args(false)
       ->group(namesGroup);
-  app.add_option("--add-series", options.series, "Add COUNT numbered copies of a name: Take1, Take2, …")
+  app.add_option("--add-series", options.series, "Add COUNT numbered copies of a name: Take1, Take2, … (default: none)")
       ->option_text("NAME COUNT")
       ->take_all()
       ->allow_extra_args(false)

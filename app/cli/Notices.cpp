@@ -27,7 +27,9 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
   std::vector<std::string> known = importer.headers();
   const auto& builtIn = TokenValueProvider::builtInTokens();
   known.insert(known.end(), builtIn.begin(), builtIn.end());
-  known.emplace_back("Datasource");
+  // The importer gives "Datasource" a value from a file's name only.
+  const std::string datasourceToken = "Datasource";
+  if (importer.dataFile()) known.push_back(datasourceToken);
   for (const auto& entry : custom) known.push_back(entry.first);
   const std::set<std::string, platform::CanonicalLess> knownNames(known.begin(), known.end());
 
@@ -41,6 +43,10 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
       rest.remove_prefix(match->location + match->length);
       const std::string name(match->name);
       if (knownNames.contains(name) || !warned.insert(name).second) continue;
+      if (platform::canonicallyEqual(name, datasourceToken)) {
+        out << "pelmora-zava: {" << name << "} stands for nothing without a datasource file\n";
+        continue;
+      }
       out << "pelmora-zava: {" << name
           << "} is not a column header, a built-in token or a --token name; it stands for nothing";
       const std::string loose = looseForm(name);

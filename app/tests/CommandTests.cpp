@@ -368,6 +368,10 @@ TEST_F(Command, WarnsOfWhatItCannotDoAndGoesOn) {
       {{"--add", "x", "--folder", "{client}{ file name }{Index}{Nope}-{Filename}", "--token", "Client=A"}, "-x\n",
        unknown("{client}") + ". Did you mean {Client}?\n" + unknown("{ file name }") + ". Did you mean {Filename}?\n" +
            unknown("{Nope}") + "\n"},
+      {{"--add", "x", "--folder", "{Filename}{Datasource}"}, "x\n",
+       "pelmora-zava: {Datasource} stands for nothing without a datasource file\n"},
+      {{file.string(), "--folder", "{Datasource} {Name}"}, "names\nnames Anna\n",
+       "pelmora-zava: Dropped 1 record whose folder name another record already has\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
