@@ -46,14 +46,17 @@ CSVReaderError wholeStreamNotRead(const platform::InputStream& stream, std::exce
 }
 
 /// A failed stream read: of the first bytes (looking for a mark) or of later ones.
-CSVReaderError readFailed(bool firstBytes, StreamStatus status, std::exception_ptr underlying) {
+CSVReaderError readFailed(const platform::InputStream& stream, bool firstBytes, StreamStatus status,
+                          std::exception_ptr underlying) {
   platform::UserInfo info;
   info.add("Stream status", status);
-  return {Kind::streamFailure,
-          firstBytes ? "The input stream encountered an error while trying to read the first bytes."
-                     : "The input stream encountered an error while trying to read input bytes.",
-          "Review the internal error and make sure you have access to the input data.", std::move(info),
-          std::move(underlying)};
+  CSVReaderError error(Kind::streamFailure,
+                       firstBytes ? "The input stream encountered an error while trying to read the first bytes."
+                                  : "The input stream encountered an error while trying to read input bytes.",
+                       "Review the internal error and make sure you have access to the input data.", std::move(info),
+                       std::move(underlying));
+  error.namingStream(stream);
+  return error;
 }
 
 void requireStream(const std::shared_ptr<platform::InputStream>& stream) {
@@ -136,7 +139,7 @@ class StreamByteSource final : public ByteSource {
     const StreamStatus status = stream_->status();
     std::exception_ptr underlying = stream_->error();
     close();
-    error_ = readFailed(false, status, std::move(underlying));
+    error_ = readFailed(*stream_, false, status, std::move(underlying));
     status_ = Status::error;
     return false;
   }
@@ -211,7 +214,7 @@ CSVReader CSVReader::initStreaming(std::shared_ptr<platform::InputStream> stream
     while (count < first.size()) {
       const std::ptrdiff_t read = stream->read(first.data() + count, first.size() - count);
       if (read == 0) break;
-      if (read < 0) throw readFailed(true, stream->status(), stream->error());
+      if (read < 0) throw readFailed(*stream, true, stream->status(), stream->error());
       count += static_cast<std::size_t>(read);
     }
     inference = inferEncoding(std::span<const std::uint8_t>(first.data(), count), configuration.encoding);

@@ -68,8 +68,10 @@ CSVWriterError streamNotCreated(const std::filesystem::path& fileURL) {
 }
 
 CSVWriterError streamNotOpen(const platform::OutputStream& stream) {
-  return {Kind::streamFailure, "The output stream is not open.", "Check you have priviledge to open the output stream.",
-          streamStatus(stream), stream.error()};
+  CSVWriterError error{Kind::streamFailure, "The output stream is not open.",
+                       "Check you have priviledge to open the output stream.", streamStatus(stream), stream.error()};
+  error.namingStream(stream);
+  return error;
 }
 
 CSVWriterError notASCII(char32_t scalar) {
@@ -88,16 +90,22 @@ CSVWriterError notShiftJIS(char32_t scalar) {
 }
 
 CSVWriterError writeFailed(const platform::OutputStream& stream) {
-  return {Kind::streamFailure, "The output stream encountered an error while trying to write encoded bytes",
-          "Review the underlying error and make sure you have access to the output data (if it is a file)",
-          streamStatus(stream), stream.error()};
+  CSVWriterError error{Kind::streamFailure,
+                       "The output stream encountered an error while trying to write encoded bytes",
+                       "Review the underlying error and make sure you have access to the output data (if it is a file)",
+                       streamStatus(stream), stream.error()};
+  error.namingStream(stream);
+  return error;
 }
 
 CSVWriterError writeAttemptsExhausted(const platform::OutputStream& stream, std::int64_t attempts) {
   platform::UserInfo info = streamStatus(stream);
   info.add("Attempts", attempts);
-  return {Kind::streamFailure, "Several attempts were made to write on the stream, but they were unsuccessful.",
-          "Review the underlying error (if any) and try again.", std::move(info), stream.error()};
+  CSVWriterError error{Kind::streamFailure,
+                       "Several attempts were made to write on the stream, but they were unsuccessful.",
+                       "Review the underlying error (if any) and try again.", std::move(info), stream.error()};
+  error.namingStream(stream);
+  return error;
 }
 
 CSVWriterError memoryStreamOpen(const platform::OutputStream& stream) {

@@ -43,7 +43,8 @@ TEST(CSVError, BridgesDomainCodeAndDebugDescription) {
   CSVReaderError error(CSVReader::Error::invalidInput, "reason", "help", info);
   EXPECT_EQ(error.domain(), "RecordCSV.Reader");
   EXPECT_EQ(error.code(), 2);
-  EXPECT_STREQ(error.what(), "Invalid input");
+  EXPECT_EQ(error.description(), "Invalid input");
+  EXPECT_STREQ(error.what(), "Invalid input: reason");
   EXPECT_FALSE(error.recoverySuggestion());
   EXPECT_EQ(error.debugDescription(),
             "[CSVReader] Invalid input\n\tReason: reason\n\tHelp: help\n\tUser info: Row index: 3");

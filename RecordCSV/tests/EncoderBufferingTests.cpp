@@ -92,7 +92,7 @@ TEST(EncoderBuffering, ARewriteNamesThePositionAndTheText) {
   const CSVEncoderError error = encoderError([&] { encoder.encodeToData(Cells{{{0, 0, "x"}, {0, 1, "y"}, {0, 1, "z"}}}); });
   EXPECT_EQ(error.type(), CSVEncoder::Error::invalidPath);
   EXPECT_EQ(error.domain(), "RecordCSV.Encoder");
-  EXPECT_STREQ(error.what(), "Invalid coding path");
+  EXPECT_EQ(error.description(), "Invalid coding path");
   EXPECT_EQ(error.helpAnchor(), "An already written CSV row cannot be rewritten. Be mindful on the encoding order.");
   EXPECT_EQ(error.userInfo().get<std::int64_t>("Row index"), 0);
   EXPECT_EQ(error.userInfo().get<std::int64_t>("Field index"), 1);

@@ -118,7 +118,8 @@ TEST(ReaderSettings, ErrorTitlesAndCodes) {
   for (const Case& c : cases) {
     const CSVReaderError error(c.kind, "r", "h");
     EXPECT_EQ(error.code(), c.code);
-    EXPECT_STREQ(error.what(), c.title);
+    EXPECT_EQ(error.description(), c.title);
+    EXPECT_EQ(std::string(error.what()), std::string(c.title) + ": r");
     EXPECT_EQ(error.domain(), "RecordCSV.Reader");
     EXPECT_EQ(error.debugDescription(), std::string("[CSVReader] ") + c.title + "\n\tReason: r\n\tHelp: h");
   }

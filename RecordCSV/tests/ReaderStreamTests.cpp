@@ -297,6 +297,10 @@ TEST(ReaderStreams, FilesThatCannotBeRead) {
       EXPECT_EQ(testing::failureOf(error), c.failure);
       if (!c.fileURL.empty()) {
         EXPECT_EQ(error.userInfo().get<std::string>("File URL"), c.fileURL);
+        EXPECT_TRUE(std::string(error.what()).ends_with("couldn't be read. (file " + c.fileURL + ")")) << error.what();
+      } else if (!c.location.empty()) {
+        EXPECT_TRUE(std::string(error.what()).ends_with("(input stream of " + c.location.string() + ")"))
+            << error.what();
       }
       EXPECT_EQ(error.underlyingError() != nullptr, c.underlying);
     }

@@ -12,6 +12,7 @@ namespace {
 
 using Kind = platform::TextEncoding::Kind;
 
+constexpr std::string_view markKey = "Data BOM encoding";
 constexpr std::string_view duplicateHeaderReason = "The header row contain two fields with the same value.";
 
 std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding) {
@@ -29,11 +30,12 @@ std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding
 
 std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error) {
   const platform::UserInfo& info = error.userInfo();
-  if (const auto mark = info.get<platform::TextEncoding>("Data BOM encoding")) {
+  if (const auto mark = info.get<platform::TextEncoding>(markKey)) {
     if (const auto family = encodingFamily(*mark)) {
       std::string shown = *family;
       for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      return "The datasource starts with a " + shown + " byte-order mark; read it with --encoding " + *family;
+      return "The datasource starts with a " + shown + " byte-order mark; leave out --encoding, or give --encoding " +
+             *family;
     }
   }
   if (error.failureReason() == duplicateHeaderReason)
@@ -62,7 +64,10 @@ void reportError(std::ostream& out, const std::exception& error, const std::opti
   out << "pelmora-zava: ";
   if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) {
     out << readerError->failureReason().value_or(readerError->description()) << '\n';
-    if (readerError->helpAnchor()) out << *readerError->helpAnchor() << '\n';
+    // The reader's help for a mark that the encoding contradicts speaks to a programmer; the
+    // command's own hint takes its place.
+    const bool markConflict = readerError->userInfo().find(markKey) != nullptr;
+    if (readerError->helpAnchor() && !markConflict) out << *readerError->helpAnchor() << '\n';
   } else if (const auto* platformError = dynamic_cast<const platform::Error*>(&error)) {
     out << platformError->description() << '\n';
     for (const auto* text : {&platformError->failureReason(), &platformError->recoverySuggestion(),

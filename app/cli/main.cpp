@@ -11,72 +11,28 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "CommandOptions.hpp"
+#include "Datasource.hpp"
 #include "ErrorReport.hpp"
-#include "OptionChecks.hpp"
+#include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
-#include "Ravelin/Options.hpp"
-#include "RecordCSV/CSVReader.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/text/TextEncoding.hpp"
 
 namespace {
 
 using namespace Pelmora_Zava;
-using cli::addChoice;
-using cli::atLeast;
+using cli::Options;
 
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 constexpr std::int64_t maximumSeriesCount = 1'000'000;
-
-struct Options {
-  std::optional<std::string> datasource;
-  std::optional<std::string> typeIdentifier;
-  std::optional<std::string> exportRoot;
-  bool dryRun = false;
-  bool verbose = false;
-
-  // Import settings.
-  std::optional<Ravelin::Header> header;
-  std::optional<std::int64_t> startingRow;
-  std::optional<Ravelin::Delimiter> delimiter;
-  std::optional<Ravelin::RowDelimiter> rowDelimiter;
-  std::optional<std::string> encoding;
-  bool noTrimWhitespace = false;
-  std::optional<Ravelin::TextQualifier> qualifier;
-
-  // Export settings.
-  std::optional<Ravelin::TextReplacement> whitespace;
-  std::optional<Ravelin::TextReplacement> illegal;
-  std::optional<Ravelin::TextTransformation> letterCase;
-  std::optional<float> padDigits;
-  std::optional<std::int64_t> trimStart;
-  std::optional<std::int64_t> trimEnd;
-  std::optional<std::string> nameColumn;
-
-  // Tokens and hand-made names.
-  std::string folder = "{Filename}";
-  std::vector<std::string> subfolders;
-  std::vector<std::string> tokens;
-  std::vector<std::string> added;
-  std::vector<std::pair<std::string, std::int64_t>> series;
-  bool numberFirst = false;
-
-  bool hasImportOptions() const {
-    return header || startingRow || delimiter || rowDelimiter || encoding || noTrimWhitespace || qualifier;
-  }
-};
-
-std::string readStandardInput() {
-  return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-}
 
 void applyTokens(AsyncImporter& importer, const Options& options, const std::map<std::string, std::string>& custom) {
   TokenValueProvider provider = importer.tokenProvider();
@@ -84,19 +40,6 @@ void applyTokens(AsyncImporter& importer, const Options& options, const std::map
   provider.subfolders = options.subfolders;
   for (const auto& [name, value] : custom) provider.customTokens[name] = value;
   importer.setTokenProvider(std::move(provider));
-}
-
-/// Imports the datasource. A reader error waits when import options follow, which may decode it.
-void importDatasource(AsyncImporter& importer, const Options& options) {
-  if (!options.datasource) return;
-  try {
-    if (*options.datasource == "-")
-      importer.importString(readStandardInput(), options.typeIdentifier);
-    else
-      importer.importURL(std::filesystem::path(*options.datasource));
-  } catch (const RecordCSV::CSVReaderError&) {
-    if (!options.hasImportOptions()) throw;
-  }
 }
 
 void applyImportOptions(AsyncImporter& importer, const Options& options, const platform::TextEncoding* encoding) {
@@ -134,23 +77,14 @@ void warnOfMissingNameColumn(const AsyncImporter& importer, const Options& optio
             << "\"; each name is its whole record\n";
 }
 
-// Records whose names clean to nothing all share the one empty name in the combined list,
-// so they are counted in the lists they came from.
-void reportSkippedRecords(const AsyncImporter& importer) {
-  std::size_t skipped = 0;
-  for (const auto* list : {&importer.datasourceFilenames(), &importer.manualFilenames()})
-    for (const auto& record : *list) skipped += !AsyncImporter::hasFolderName(*record);
-  if (skipped == 0) return;
-  std::cerr << "pelmora-zava: Skipped " << skipped << (skipped == 1 ? " record" : " records")
-            << " whose folder name is empty\n";
-}
-
 // The names go to the stream in large blocks: a stream call per name costs more than its bytes.
+// A name that makes no folder is left out, as an export leaves it out.
 void printNames(const AsyncImporter::FilenameList& records) {
   constexpr std::size_t blockSize = std::size_t{1} << 16;
   std::string block;
   block.reserve(blockSize);
   for (const auto& record : records) {
+    if (!AsyncImporter::hasFolderName(*record)) continue;
     block += record->processedName();
     block += '\n';
     if (block.size() >= blockSize) {
@@ -163,26 +97,30 @@ void printNames(const AsyncImporter::FilenameList& records) {
 
 int run(const Options& options, const platform::TextEncoding* encoding,
         const std::map<std::string, std::string>& custom) {
-  AsyncImporter importer{Ravelin::CSVImportConfig(), Ravelin::CSVExportConfig()};
+  const cli::Datasource datasource = cli::readDatasource(options);
+  Ravelin::CSVImportConfig importConfig;
+  if (datasource.markedEncoding) importConfig.encoding = *datasource.markedEncoding;
+  AsyncImporter importer{importConfig, Ravelin::CSVExportConfig()};
   applyTokens(importer, options, custom);
 
-  importDatasource(importer, options);
+  cli::importDatasource(importer, options, datasource);
   applyImportOptions(importer, options, encoding);
   // The settings' observer keeps the last view that decoded; the names must come from a
   // decode under the settings as given, or the command fails with the reader's error.
   if (options.datasource && options.hasImportOptions()) importer.decodeData();
   applyExportOptions(importer, options);
   warnOfMissingNameColumn(importer, options);
+  cli::warnOfUnknownTokens(std::cerr, importer, options, custom);
 
   for (const std::string& name : options.added) importer.addFilename(name, 0, false);
   for (const auto& [name, count] : options.series) importer.addFilename(name, count, options.numberFirst);
 
+  cli::reportLeftOutRecords(std::cerr, importer);
   if (!options.exportRoot) {
     printNames(importer.fileNames());
     return 0;
   }
   const std::filesystem::path root(*options.exportRoot);
-  reportSkippedRecords(importer);
   if (options.dryRun) {
     for (const auto& location : importer.allFolderURLs(root)) std::cout << location.string() << '\n';
     return 0;
@@ -196,94 +134,28 @@ int run(const Options& options, const platform::TextEncoding* encoding,
 
 int main(int argc, char** argv) {
   Options options;
-  CLI::App app{"Makes capture folders: one folder per name of a datasource, with optional sub-folders.",
+  CLI::App app{"Makes capture folders: one per name of a datasource, with optional sub-folders.",
                "pelmora-zava"};
   app.set_version_flag("--version", std::string("pelmora-zava ") + PELMORA_ZAVA_VERSION);
-
-  app.add_option("DATASOURCE", options.datasource,
-                 "A delimited text, plain text or rich text file; - reads text from standard input");
-  app.add_option("--type", options.typeIdentifier, "Type identifier of standard input (public.comma-separated-values-text, …)");
-  app.add_option("--export", options.exportRoot, "Create the folders below ROOT")->option_text("ROOT");
-  app.add_flag("--dry-run", options.dryRun, "With --export: print the folder locations, create nothing");
-  app.add_flag("--verbose", options.verbose, "Write the importer's log lines to standard error");
-
-  auto* importGroup = app.add_option_group("Import settings");
-  addChoice<Ravelin::Header>(*importGroup, "--header", options.header,
-                             {{"none", Ravelin::Header::none}, {"row", Ravelin::Header::row}}, "Header row");
-  importGroup->add_option("--starting-row", options.startingRow, "1-based line of the header row")->check(atLeast(1));
-  addChoice<Ravelin::Delimiter>(*importGroup, "--delimiter", options.delimiter,
-                                {{"tab", Ravelin::Delimiter::tab},
-                                 {"comma", Ravelin::Delimiter::comma},
-                                 {"semicolon", Ravelin::Delimiter::semiColon},
-                                 {"space", Ravelin::Delimiter::space}},
-                                "Field delimiter");
-  addChoice<Ravelin::RowDelimiter>(*importGroup, "--row-delimiter", options.rowDelimiter,
-                                   {{"standard", Ravelin::RowDelimiter::standard},
-                                    {"standard-plus", Ravelin::RowDelimiter::standardPlus},
-                                    {"lf", Ravelin::RowDelimiter::newLine},
-                                    {"cr", Ravelin::RowDelimiter::carriageReturn},
-                                    {"crlf", Ravelin::RowDelimiter::mixed}},
-                                   "Line endings: LF and CR LF, also CR, or only the one named");
-  importGroup->add_option("--encoding", options.encoding,
-                          "Text encoding: utf-8, utf-16, utf-16le, utf-32, ascii, or any other such as "
-                          "windows-1252 or iso-8859-2");
-  importGroup->add_flag("--no-trim-whitespace", options.noTrimWhitespace, "Keep white space around fields");
-  addChoice<Ravelin::TextQualifier>(*importGroup, "--qualifier", options.qualifier,
-                                    {{"double", Ravelin::TextQualifier::doubleQuote},
-                                     {"single", Ravelin::TextQualifier::singleQuote},
-                                     {"none", Ravelin::TextQualifier::none}},
-                                    "Quote character of escaped fields");
-
-  const cli::Choices<Ravelin::TextReplacement> replacements = {{"none", Ravelin::TextReplacement::none},
-                                                               {"underscore", Ravelin::TextReplacement::underscore},
-                                                               {"hyphen", Ravelin::TextReplacement::hyphen},
-                                                               {"remove", Ravelin::TextReplacement::remove}};
-  auto* exportGroup = app.add_option_group("Export settings");
-  addChoice(*exportGroup, "--whitespace", options.whitespace, replacements, "What becomes of white space");
-  addChoice(*exportGroup, "--illegal", options.illegal, replacements, "What becomes of : / \\ and .");
-  addChoice<Ravelin::TextTransformation>(*exportGroup, "--case", options.letterCase,
-                                         {{"none", Ravelin::TextTransformation::none},
-                                          {"capitalize", Ravelin::TextTransformation::capitalize},
-                                          {"lowercase", Ravelin::TextTransformation::lowercase},
-                                          {"uppercase", Ravelin::TextTransformation::uppercase}},
-                                         "Letter case");
-  exportGroup->add_option("--pad-digits", options.padDigits, "Pad digit runs with 0 to this width");
-  exportGroup->add_option("--trim-start", options.trimStart, "Characters cut from the start of each name")
-      ->check(atLeast(0));
-  exportGroup->add_option("--trim-end", options.trimEnd, "Characters cut from the end of each name")
-      ->check(atLeast(0));
-  exportGroup->add_option("--name-column", options.nameColumn, "The header whose column supplies the names")
-      ->option_text("HEADER");
-
-  auto* tokens = app.add_option_group("Tokens");
-  tokens->add_option("--folder", options.folder, "Folder-name expression")->option_text("EXPR");
-  tokens->add_option("--subfolder", options.subfolders, "Sub-folder expression, one per level")
-      ->option_text("EXPR")
-      ->take_all()
-      ->allow_extra_args(false);
-  tokens->add_option("--token", options.tokens, "A custom token")
-      ->option_text("NAME=VALUE")
-      ->take_all()
-      ->allow_extra_args(false);
-
-  auto* names = app.add_option_group("Hand-made names");
-  names->add_option("--add", options.added, "Add a name")
-      ->option_text("NAME")
-      ->take_all()
-      ->allow_extra_args(false);
-  names->add_option("--add-series", options.series, "Add COUNT numbered copies of a name")
-      ->option_text("NAME COUNT")
-      ->take_all()
-      ->allow_extra_args(false);
-  names->add_flag("--number-first", options.numberFirst, "Put the number of a series before the name");
+  cli::defineOptions(app, options);
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::Success& success) {
+    return app.exit(success);  // --help and --version
   } catch (const CLI::ParseError& error) {
-    const int code = app.exit(error);
-    return code == 0 ? 0 : exitUsage;
+    std::cerr << "pelmora-zava: " << error.what() << '\n';
+    return exitUsage;
   }
 
+  if (options.datasource && options.datasource->empty()) {
+    std::cerr << "pelmora-zava: DATASOURCE is an empty text; name a file, or - for standard input\n";
+    return exitUsage;
+  }
+  if (options.typeIdentifier && !options.readsStandardInput()) {
+    std::cerr << "pelmora-zava: --type goes with standard input (-); a file's type comes from its extension\n";
+    return exitUsage;
+  }
   std::map<std::string, std::string> custom;
   for (const std::string& token : options.tokens) {
     const auto equals = token.find('=');

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Pelmora_Zava/TokenValueProvider.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
 
 namespace {
@@ -84,9 +87,12 @@ TEST_F(Command, PrintsProcessedNamesInNaturalOrder) {
   struct Case {
     std::vector<std::string> arguments;
     std::string expected;
+    std::string input = "c d\na b\n";
   };
   const Case cases[] = {
       {{file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\n"},
+      {{file.string(), "--pad-digits", "2.9"}, "IMG 01_jpg\nIMG 09\nIMG 10\n"},
+      {{"--add", "7", "--pad-digits", "255"}, std::string(254, '0') + "7\n"},
       {{file.string(), "--whitespace", "hyphen", "--pad-digits", "3"}, "IMG-001_jpg\nIMG-009\nIMG-010\n"},
       {{file.string(), "--name-column", "Last Name", "--case", "uppercase"}, "DUBOIS\nO'BRIEN\nSMITH\n"},
       {{file.string(), "--folder", "{Last Name} {Index}", "--trim-end", "2"}, "Dubois\nO'Brien\nSmith\n"},
@@ -94,6 +100,10 @@ TEST_F(Command, PrintsProcessedNamesInNaturalOrder) {
        "Acme-IMG 1jpg\nAcme-IMG 9\nAcme-IMG 10\n"},
       {{"--add", "Shot", "--add-series", "Take", "2", "--number-first"}, "1Take\n2Take\nShot\n"},
       {{"-", "--type", "public.plain-text"}, "a b\nc d\n"},
+      // Rich text on standard input is read as its plain text, without a header row.
+      {{"-", "--type", "public.rtf"}, "Anna\nBen 2\n",
+       "{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 Ben 2\\par Anna\\par}"},
+      {{"-", "--type", "public.comma-separated-values-text"}, "a b\nc d\n", "Name\nc d\na b\n"},
       // Each occurrence of a repeatable option takes its own values only; the datasource stays the datasource.
       {{"--add", "Shot", file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\nShot\n"},
       {{"--add-series", "Take", "1", file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\nTake1\n"},
@@ -101,7 +111,7 @@ TEST_F(Command, PrintsProcessedNamesInNaturalOrder) {
       {{"--subfolder", "s", file.string()}, "IMG 1_jpg\nIMG 9\nIMG 10\n"},
   };
   for (const Case& c : cases) {
-    const Outcome outcome = run(c.arguments, "c d\na b\n");
+    const Outcome outcome = run(c.arguments, c.input);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, c.expected) << c.arguments.front();
     EXPECT_EQ(outcome.err, "");
@@ -202,6 +212,22 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
       {{"--trim-start", "-1"}, 2, "", "--trim-start: takes a whole number, 0 or more, not \"-1\""},
       {{"--trim-end", "-1"}, 2, "", "0 or more"},
       {{"--starting-row", "0"}, 2, "", "1 or more"},
+      // A width to pad to is a finite number within the cap, never silently changed.
+      {{"--add", "7", "--pad-digits", "nan"}, 2, "", "--pad-digits: takes a number from 0 to 255, not \"nan\""},
+      {{"--add", "7", "--pad-digits", "inf"}, 2, "", "not \"inf\""},
+      {{"--add", "7", "--pad-digits", "-0.5"}, 2, "", "not \"-0.5\""},
+      {{"--add", "7", "--pad-digits", "255.5"}, 2, "", "not \"255.5\""},
+      {{"--add", "7", "--pad-digits", "1e400"}, 2, "", "not \"1e400\""},
+      {{"--add", "7", "--pad-digits", "2x"}, 2, "", "not \"2x\""},
+      {{""}, 2, "", "DATASOURCE is an empty text"},
+      // A file's type comes from its extension; --type names standard input's, from a closed list.
+      {{semicolons.string(), "--type", "public.plain-text"}, 2, "", "--type goes with standard input"},
+      {{"--add", "x", "--type", "public.plain-text"}, 2, "", "--type goes with standard input"},
+      {{"-", "--type", "public.csv"}, 2, "",
+       "--type: takes public.comma-separated-values-text, public.tab-separated-values-text, public.plain-text or "
+       "public.rtf, not \"public.csv\""},
+      {{"--no-such-option"}, 2, "", "--no-such-option"},
+      {{"--add"}, 2, "", "--add"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
@@ -209,6 +235,9 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
     EXPECT_EQ(outcome.out, c.out);
     EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
     EXPECT_LT(outcome.err.size(), 400u) << outcome.err;
+    if (!outcome.err.empty()) {
+      EXPECT_TRUE(outcome.err.starts_with("pelmora-zava: ")) << outcome.err;
+    }
   }
   EXPECT_FALSE(fs::exists(folder_ / "x"));
 }
@@ -216,7 +245,6 @@ TEST_F(Command, FailuresExitWithTheirReasons) {
 TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
   const fs::path semicolons = write("semi.csv", "x,y\na;b,c\n");
   const fs::path oddUTF8 = write("odd.csv", "Name\nabc\n");
-  const fs::path utf16 = write("utf16.csv", std::string("\xFF\xFEN\0\n\0", 6));
   const fs::path utf32 = write("utf32.csv", std::string("\xFF\xFE\0\0N\0\0\0", 8));
   const fs::path duplicate = write("dup.csv", "Name,Name\na,b\n");
   const fs::path nul = write("nul.csv", std::string("Name\na\0b\n", 9));
@@ -225,9 +253,10 @@ TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
   const std::string fieldCount =
       "pelmora-zava: The number of fields is not constant between rows.\n"
       "Make sure the CSV file has always the same amount of fields per row (including the header row).\n";
+  // The reader's help for this one speaks to a programmer; the command gives its own.
   const std::string conflict =
       "pelmora-zava: The encoding passed in the configuration doesn't match the Byte Order Mark (BOM) from the input "
-      "data\nSet the appropriate encoding for the reader configuration or don't set any at all (pass nil)\n";
+      "data\n";
   struct Case {
     std::vector<std::string> arguments;
     std::string error;
@@ -239,10 +268,12 @@ TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
       {{oddUTF8.string(), "--encoding", "utf-16"},
        "pelmora-zava: The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).\n"
        "Check the last UTF16 character of your input data/file.\n"},
-      {{utf16.string()},
-       conflict + "pelmora-zava: The datasource starts with a UTF-16 byte-order mark; read it with --encoding utf-16\n"},
       {{utf32.string(), "--encoding", "utf-8"},
-       conflict + "pelmora-zava: The datasource starts with a UTF-32 byte-order mark; read it with --encoding utf-32\n"},
+       conflict + "pelmora-zava: The datasource starts with a UTF-32 byte-order mark; leave out --encoding, or give "
+                  "--encoding utf-32\n"},
+      {{utf32.string(), "--encoding", "utf-16be", "--header", "none"},
+       conflict + "pelmora-zava: The datasource starts with a UTF-32 byte-order mark; leave out --encoding, or give "
+                  "--encoding utf-32\n"},
       {{duplicate.string()},
        "pelmora-zava: The header row contain two fields with the same value.\nRequest a row instead of a record.\n"
        "pelmora-zava: Give the columns different headers, or read the datasource without a header row: --header "
@@ -266,29 +297,49 @@ TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
   EXPECT_FALSE(fs::exists(folder_ / "out"));
 }
 
-TEST_F(Command, ReadsEncodingsOutsideUnicodeAndEmptyFiles) {
+// Without --encoding the byte-order mark names the encoding, and without a mark it is UTF-8.
+TEST_F(Command, ReadsTheEncodingTheMarkOrTheOptionNames) {
+  using namespace std::string_literals;
   struct Case {
     std::string bytes;
-    std::string encoding;
+    std::string encoding;  // empty: no --encoding
     std::string names;
   };
+  const std::string utf16LE = "\xFF\xFEN\0a\0m\0e\0\n\0Z\0o\0\xEB\0\n\0"s;
   const Case cases[] = {
       {"Name\r\nZo\xEB\r\nAnna\r\n", "windows-1252", "Anna\nZo\u00EB\n"},
       {"Name\n\xA3ukasz\n", "iso-8859-2", "\u0141ukasz\n"},
       {"", "windows-1252", ""},
       {"", "utf-16", ""},
+      {"", "", ""},
+      {"Name\nZo\u00EB\n", "", "Zo\u00EB\n"},
+      {"\xEF\xBB\xBFName\nZo\u00EB\n", "", "Zo\u00EB\n"},
+      {utf16LE, "", "Zo\u00EB\n"},
+      {utf16LE, "utf-16", "Zo\u00EB\n"},  // a byte order the option leaves open comes from the mark
+      {"\xFE\xFF\0N\0a\0m\0e\0\n\0Z\0o\0\xEB\0\n"s, "", "Zo\u00EB\n"},
+      {"\xFF\xFE\0\0N\0\0\0\n\0\0\0Z\0\0\0\n\0\0\0"s, "", "Z\n"},
+      {"\0\0\xFE\xFF\0\0\0N\0\0\0\n\0\0\0Z\0\0\0\n"s, "", "Z\n"},
   };
   for (const Case& c : cases) {
     const fs::path file = write("source.csv", c.bytes);
-    const Outcome outcome = run({file.string(), "--encoding", c.encoding});
-    EXPECT_EQ(outcome.status, 0) << c.encoding << "\n" << outcome.err;
-    EXPECT_EQ(outcome.out, c.names) << c.encoding;
-    EXPECT_EQ(outcome.err, "");
+    std::vector<std::string> arguments = {file.string()};
+    if (!c.encoding.empty()) arguments.insert(arguments.end(), {"--encoding", c.encoding});
+    for (const bool standardInput : {false, true}) {
+      if (standardInput) arguments.front() = "-";
+      const Outcome outcome = run(arguments, standardInput ? c.bytes : "");
+      EXPECT_EQ(outcome.status, 0) << c.encoding << "\n" << outcome.err;
+      EXPECT_EQ(outcome.out, c.names) << c.encoding << (standardInput ? " from standard input" : "");
+      EXPECT_EQ(outcome.err, "");
+    }
   }
 }
 
 TEST_F(Command, WarnsOfWhatItCannotDoAndGoesOn) {
   const fs::path file = write("names.csv", "Name,Take\nAnna,1\n \t,2\n ,3\n");
+  const auto unknown = [](const std::string& token) {
+    return "pelmora-zava: " + token +
+           " is not a column header, a built-in token or a --token name; it stands for nothing";
+  };
   const fs::path root = folder_ / "out";
   struct Case {
     std::vector<std::string> arguments;
@@ -303,6 +354,24 @@ TEST_F(Command, WarnsOfWhatItCannotDoAndGoesOn) {
        "pelmora-zava: Skipped 2 records whose folder name is empty\n"},
       {{file.string(), "--add", "\t", "--export", root.string()}, "Exported 1 directories\n",
        "pelmora-zava: Skipped 3 records whose folder name is empty\n"},
+      // Printed names leave out what an export leaves out, and say so.
+      {{"--add", "   ", "--add", "x"}, "x\n", "pelmora-zava: Skipped 1 record whose folder name is empty\n"},
+      {{"--add", "Smith", "--add", "smith", "--add", "Smith", "--add-series", "Smith", "1", "--case", "uppercase"},
+       "SMITH\nSMITH1\n", "pelmora-zava: Dropped 2 records whose folder name another record already has\n"},
+      // The empty names share one entry of the list, but are skipped, not dropped.
+      {{file.string(), "--add", "Anna"}, "Anna\n",
+       "pelmora-zava: Skipped 2 records whose folder name is empty\n"
+       "pelmora-zava: Dropped 1 record whose folder name another record already has\n"},
+      // A token that has no value is named once, with the known name it may have meant.
+      {{file.string(), "--folder", "{name} {Take}", "--subfolder", "{NAME}", "--subfolder", "{name}"}, "1\n2\n3\n",
+       unknown("{name}") + ". Did you mean {Name}?\n" + unknown("{NAME}") + ". Did you mean {Name}?\n"},
+      {{"--add", "x", "--folder", "{client}{ file name }{Index}{Nope}-{Filename}", "--token", "Client=A"}, "-x\n",
+       unknown("{client}") + ". Did you mean {Client}?\n" + unknown("{ file name }") + ". Did you mean {Filename}?\n" +
+           unknown("{Nope}") + "\n"},
+      {{"--add", "x", "--folder", "{Filename}{Datasource}"}, "x\n",
+       "pelmora-zava: {Datasource} stands for nothing without a datasource file\n"},
+      {{file.string(), "--folder", "{Datasource} {Name}"}, "names\nnames Anna\n",
+       "pelmora-zava: Dropped 1 record whose folder name another record already has\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
@@ -367,6 +436,25 @@ TEST_F(Command, VerboseWritesTheLogAndHelpAndVersionSucceed) {
                             "{none,capitalize,lowercase,uppercase}"})
     EXPECT_NE(help.find(names), std::string::npos) << names;
   EXPECT_EQ(help.find("->"), std::string::npos) << help;
+  // Enough to use the command: what each option does when not given, every token, every type.
+  std::string flowing;  // the help's words, wherever its lines break
+  for (char c : help)
+    if (!std::isspace(static_cast<unsigned char>(c)))
+      flowing += c;
+    else if (!flowing.ends_with(' '))
+      flowing += ' ';
+  for (const char* text : {"(default: underscore, so \"Mr. Brown\" becomes \"Mr_ Brown\"", "(default: none, they stay)",
+                           "(default: row; none for .txt and .rtf)", "(default: comma; tab for .tsv)",
+                           "(default: 1)", "(default: the one the byte-order mark names, else utf-8)", "(default: double)",
+                           "(default: 0, digits stay)", "(default: {Filename}", "2.9 pads to 2",
+                           "the lines above it are skipped", "public.comma-separated-values-text",
+                           "public.tab-separated-values-text", "public.plain-text", "public.rtf"})
+    EXPECT_NE(flowing.find(text), std::string::npos) << text;
+  std::vector<std::string> tokens = Pelmora_Zava::TokenValueProvider::builtInTokens();
+  tokens.push_back("Datasource");
+  for (const std::string& token : tokens) EXPECT_NE(help.find("\n  {" + token + "} "), std::string::npos) << token;
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ std::string TimeSeriesError::describe(const std::exception_ptr& error) {
   if (!error) return "nil";
   try {
     std::rethrow_exception(error);
+  } catch (const platform::Error& caught) {
+    return caught.description();
   } catch (const std::exception& caught) {
     return caught.what();
   } catch (...) {

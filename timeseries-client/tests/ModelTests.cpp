@@ -216,6 +216,10 @@ TEST(TimeSeriesError, Descriptions) {
       {TimeSeriesError::generic("Missing data"), "Missing data"},
       {TimeSeriesError::cause(std::make_exception_ptr(std::runtime_error("stream broke"))), "Reason: stream broke"},
       {TimeSeriesError::queryException(897, "failed to execute query"), "(897) Reason: failed to execute query"},
+      // A wrapped error is quoted by its description alone, whatever else it says.
+      {TimeSeriesError::cause(std::make_exception_ptr(
+           platform::Error("D", 1, "Stream failure", platform::Error::Details{"why", std::nullopt, "help", {}, {}}))),
+       "Reason: Stream failure"},
   };
   for (const Case& c : cases) EXPECT_STREQ(c.error.what(), c.text);
   EXPECT_EQ(cases[1].error.statusCode(), 404);

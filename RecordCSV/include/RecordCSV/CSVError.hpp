@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/core/Error.hpp"
+#include "platform/io/Stream.hpp"
 
 namespace RecordCSV {
 
@@ -33,9 +34,18 @@ class CSVError : public platform::Error {
                         std::string(F::errorDescription(type)),
                         Details{std::move(failureReason), std::nullopt, std::move(helpAnchor), std::move(userInfo),
                                 std::move(underlyingError)}),
-        type_(type) {}
+        type_(type) {
+    const auto file = this->userInfo().get<std::string>("File URL");  // the member: the argument is moved from
+    if (file && !file->empty()) appendToSummary(" (file " + *file + ")");
+  }
 
   Failure type() const noexcept { return type_; }
+
+  /// Names the stream that failed at the end of `what()`, for callers that print only that.
+  CSVError& namingStream(const platform::Stream& stream) {
+    appendToSummary(" (" + stream.description() + ")");
+    return *this;
+  }
 
   std::string debugDescription() const override {
     // Appended piece by piece: "[" + std::string(...) trips a false -Wrestrict in optimised GCC 12 builds.

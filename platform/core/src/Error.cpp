@@ -43,7 +43,27 @@ const std::any* UserInfo::find(std::string_view key) const {
 }
 
 Error::Error(std::string domain, std::int64_t code, std::string description, Details details)
-    : domain_(std::move(domain)), code_(code), description_(std::move(description)), details_(std::move(details)) {}
+    : domain_(std::move(domain)), code_(code), description_(std::move(description)), details_(std::move(details)) {
+  appendToSummary(description_);
+  if (!failureReason()) return;
+  // A title takes its reason after a colon; a sentence is followed by the next.
+  const bool sentence =
+      !description_.empty() && std::string_view(".!?").find(description_.back()) != std::string_view::npos;
+  summary_ += sentence ? " " : ": ";
+  appendToSummary(*failureReason());
+}
+
+void Error::appendToSummary(std::string_view detail) {
+  // One line, whatever the texts hold: line breaks show as their control pictures.
+  for (char c : detail) {
+    if (c == '\n')
+      summary_ += "\xE2\x90\x8A";
+    else if (c == '\r')
+      summary_ += "\xE2\x90\x8D";
+    else
+      summary_ += c;
+  }
+}
 
 std::string Error::debugDescription() const {
   return "[" + domain_ + " " + std::to_string(code_) + "] " + description_ + debugDetailLines();

@@ -29,6 +29,28 @@ TEST(FloatingPointText, AsThePlatformPrintsNumbers) {
   EXPECT_EQ(floatingPointText(0.1f), "0.1");
 }
 
+TEST(Error, WhatIsOneLineOfDescriptionAndReason) {
+  struct Case {
+    std::string description;
+    std::optional<std::string> reason;
+    const char* what;
+  };
+  const Case cases[] = {
+      {"Invalid input", std::nullopt, "Invalid input"},
+      {"Invalid input", "The row is short.", "Invalid input: The row is short."},
+      {"The folder \u201Cx\u201D couldn\u2019t be created.", "Permission denied",
+       "The folder \u201Cx\u201D couldn\u2019t be created. Permission denied"},
+      {"Bad\nname", "line one\r\nline two", "Bad\u240Aname: line one\u240D\u240Aline two"},
+  };
+  for (const Case& c : cases) {
+    const Error error("Test", 1, c.description, Error::Details{c.reason, "recover", "help", {}, nullptr});
+    EXPECT_EQ(std::string(error.what()), c.what);
+    EXPECT_EQ(error.description(), c.description);
+    const Error copy = error;
+    EXPECT_STREQ(copy.what(), c.what);
+  }
+}
+
 TEST(Log, CapturedLinesAndRestoredSink) {
   std::vector<std::string> outer;
   LogSink previous = setLogSink([&](std::string_view line) { outer.emplace_back(line); });

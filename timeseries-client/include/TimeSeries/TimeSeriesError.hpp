@@ -2,8 +2,7 @@
 // The time-series client's one error: a failed request (`error`, with the HTTP status or
 // -1 and -2 for transport and reply failures, or 415 for a failure found before sending),
 // a plain message (`generic`), another error wrapped (`cause`), or the server's error
-// table in a query answer (`queryException`). `what()` is the description; copies share
-// the wrapped error.
+// table in a query answer (`queryException`). Copies share the wrapped error.
 
 #include <cstdint>
 #include <exception>
@@ -40,7 +39,7 @@ class TimeSeriesError : public platform::Error {
   /// `generic`'s and `queryException`'s message.
   const std::string& message() const noexcept { return message_; }
 
-  /// The description of any error: its `what()`.
+  /// The description of any error: a platform error's `description()`, else its `what()`.
   static std::string describe(const std::exception_ptr& error);
 
  private:

@@ -92,8 +92,9 @@ class Error : public std::exception {
 
   Error(std::string domain, std::int64_t code, std::string description, Details details = {});
 
+  /// One line for people: the description, then the failure reason when there is one.
+  const char* what() const noexcept override { return summary_.c_str(); }
   /// The localized description: for module errors, the title of the failure kind.
-  const char* what() const noexcept override { return description_.c_str(); }
   const std::string& description() const noexcept { return description_; }
   const std::string& domain() const noexcept { return domain_; }
   std::int64_t code() const noexcept { return code_; }
@@ -109,12 +110,15 @@ class Error : public std::exception {
  protected:
   /// The reason, recovery, help, user-information and underlying-error lines of a debug description.
   std::string debugDetailLines() const;
+  /// Adds a detail, such as the file concerned, to the end of `what()`.
+  void appendToSummary(std::string_view detail);
 
  private:
   std::string domain_;
   std::int64_t code_;
   std::string description_;
   Details details_;
+  std::string summary_;
 };
 
 /// The textual representation of any caught exception (its debug description when it is an Error).
