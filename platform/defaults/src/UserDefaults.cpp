@@ -566,7 +566,9 @@ void UserDefaults::flushAllBeforeExit() {
   for (const auto& suite : live) suite->flushBeforeClosing();
 }
 
-std::chrono::milliseconds UserDefaults::lockWaitBound() { return std::chrono::milliseconds(lockWaitMilliseconds.load()); }
+std::chrono::milliseconds UserDefaults::lockWaitBound() {
+  return std::chrono::milliseconds(lockWaitMilliseconds.load());
+}
 
 void UserDefaults::setLockWaitBound(std::chrono::milliseconds bound) { lockWaitMilliseconds.store(bound.count()); }
 

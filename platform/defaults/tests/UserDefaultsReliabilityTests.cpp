@@ -187,7 +187,8 @@ TEST(UserDefaultsProcesses, HeldLockDelaysNeitherReadsNorTheWriterForLong) {
   EXPECT_EQ(suite->objectForKey("saved"), PropertyList(1));
   writer.join();  // gives up after a few seconds
   EXPECT_EQ(log.lines(), std::vector<std::string>{"Could not save settings to " + file.string() +
-                                                  " yet: another process holds its lock; trying again in the background"});
+                                                  " yet: another process holds its lock; trying again in the "
+                                                  "background"});
   EXPECT_EQ(suite->objectForKey("waiting"), PropertyList(2));
   EXPECT_EQ(holder.letGo(), 0);  // it held the lock all along
 
@@ -214,7 +215,8 @@ class RenameWatch {
     for (;;) {
       count();
       if (done()) return true;
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) return false;
       struct pollfd ready {fd_, POLLIN, 0};
       ::poll(&ready, 1, static_cast<int>(left.count()));
@@ -265,8 +267,8 @@ TEST(UserDefaultsProcesses, ChangeThatWaitedOutTheLockIsSavedOnceTheLockIsFree) 
   EXPECT_EQ(storedValue(file, "late"), std::nullopt);
   EXPECT_EQ(WEXITSTATUS(holder.awaitRelease()), 3);  // it held the lock its 4 seconds
   const auto released = std::chrono::steady_clock::now();
-  EXPECT_TRUE(watch.awaitUntil(released + std::chrono::seconds(2), [&] { return storedValue(file, "late").has_value(); }))
-      << "not saved within 2 s of the lock's release";
+  const auto saved = [&] { return storedValue(file, "late").has_value(); };
+  EXPECT_TRUE(watch.awaitUntil(released + std::chrono::seconds(2), saved)) << "not saved within 2 s of the lock's release";
   EXPECT_EQ(storedValue(file, "late"), PropertyList(7));
   suite.reset();
   EXPECT_EQ(watch.renames(), 1);  // the store's own retry, and nothing else

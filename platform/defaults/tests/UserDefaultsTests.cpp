@@ -218,7 +218,8 @@ TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
   TemporaryDirectory elsewhere;
   const fs::path folder = home.path() / "pelmora-zava";
   fs::create_directories(folder);
-  const std::string theirs = *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}));
+  const std::string theirs =
+      *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}));
   constexpr uid_t anotherUser = 65534;
   auto give = [](const fs::path& path) { return ::lchown(path.c_str(), anotherUser, anotherUser) == 0; };
   auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path) << text; };
@@ -308,9 +309,8 @@ TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
     suite->setObject(PropertyList(3), "more");
     EXPECT_EQ(suite->objectForKey("mine"), PropertyList(2)) << c.suite;  // kept in memory
     const std::string save = "Could not save settings to " + file.string() + ": it " + c.refusal;
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Settings file " + file.string() + " was not read: it " + c.refusal,
-                                                     save, save}))
-        << c.suite;
+    const std::string read = "Settings file " + file.string() + " was not read: it " + c.refusal;
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{read, save, save})) << c.suite;
     EXPECT_FALSE(suite->synchronize()) << c.suite;
     log.clear();
     suite.reset();
