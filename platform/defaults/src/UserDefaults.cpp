@@ -215,7 +215,8 @@ void applyChange(PropertyList::Dictionary& values, std::string_view key, const s
 std::optional<fs::path> moveAside(const fs::path& path) {
   for (int attempt = 1; attempt <= 1000; ++attempt) {
     fs::path target = path;
-    target += attempt == 1 ? ".corrupt" : "." + std::to_string(attempt) + ".corrupt";
+    if (attempt > 1) target += "." + std::to_string(attempt);
+    target += ".corrupt";
     if (::link(path.c_str(), target.c_str()) == 0) {
       ::unlink(path.c_str());
       return target;
