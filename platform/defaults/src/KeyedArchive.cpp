@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "BinaryPropertyListShape.hpp"
+
 namespace platform {
 namespace {
 
@@ -92,7 +94,9 @@ Data KeyedArchive::archive(const Object& root) {
 }
 
 KeyedArchive::Object KeyedArchive::unarchive(const Data& data, std::string_view className) {
-  if (data.size() < 8 || data.size() > std::numeric_limits<std::uint32_t>::max()) throw corrupt();
+  if (data.size() < 8 || data.size() > std::numeric_limits<std::uint32_t>::max() ||
+      !data.view().starts_with("bplist00") || !detail::hasParsableBinaryShape(data.view()))
+    throw corrupt();
   plist_t parsed = nullptr;
   plist_from_bin(reinterpret_cast<const char*>(data.data()), static_cast<std::uint32_t>(data.size()), &parsed);
   Plist archive(parsed);

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "BinaryPropertyListShape.hpp"
+
 namespace platform {
 namespace {
 
@@ -170,11 +172,9 @@ plist_t toNode(const PropertyList& value, int depth) {
   return nullptr;
 }
 
-// The document's shape, checked before libplist sees it: libplist parses recursively and
-// copies an object for every reference to it, so a deep document, or one whose containers
-// refer to the same containers again and again, would overflow the stack or exhaust memory
-// with a few hundred bytes. False for such a document, a loop, or a structure out of bounds.
-bool hasParsableShape(std::string_view bytes) {
+}  // namespace
+
+bool detail::hasParsableBinaryShape(std::string_view bytes) {
   constexpr std::size_t headerSize = 8;
   constexpr std::size_t trailerSize = 32;
   if (bytes.size() < headerSize + trailerSize) return false;
@@ -267,12 +267,11 @@ bool hasParsableShape(std::string_view bytes) {
   return true;
 }
 
-}  // namespace
-
 bool PropertyListBinary::isBinary(const Data& bytes) { return bytes.view().starts_with("bplist00"); }
 
 std::optional<PropertyList> PropertyListBinary::read(const Data& bytes) {
-  if (!isBinary(bytes) || bytes.size() > std::numeric_limits<std::uint32_t>::max() || !hasParsableShape(bytes.view()))
+  if (!isBinary(bytes) || bytes.size() > std::numeric_limits<std::uint32_t>::max() ||
+      !detail::hasParsableBinaryShape(bytes.view()))
     return std::nullopt;
   plist_t root = nullptr;
   plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &root);

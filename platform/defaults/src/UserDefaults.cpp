@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -45,9 +46,10 @@ struct UserDefaults::Stamp {
 // An exclusive advisory lock on "<file>.lock", which is created (with its folder) when missing.
 class UserDefaults::FileLock {
  public:
-  /// Polls for the lock, backing off, for `patience` at most (zero: one try).
+  /// Polls for the lock, backing off, for `patience` at most (zero: one try). `busy` tells a time-out
+  /// from other failures.
   static std::optional<FileLock> acquire(const fs::path& file, std::chrono::milliseconds patience,
-                                         std::string& error) {
+                                         std::string& error, bool* busy = nullptr) {
     fs::path folder = file.parent_path();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
       std::error_code ec;
@@ -70,6 +72,7 @@ class UserDefaults::FileLock {
       if (errno == EINTR) continue;
       auto now = std::chrono::steady_clock::now();
       if (errno != EWOULDBLOCK || now >= deadline) {
+        if (busy) *busy = errno == EWOULDBLOCK;
         error = errno == EWOULDBLOCK ? "another process holds its lock" : std::strerror(errno);
         ::close(fd);
         return std::nullopt;
@@ -92,9 +95,12 @@ class UserDefaults::FileLock {
 
 namespace {
 
-// A writer waits this long for another process's lock; a reader never waits.
-constexpr std::chrono::milliseconds lockPatience{3000};
+// A writer waits lockWaitBound() for another process's lock; a reader never waits.
+std::atomic<std::int64_t> lockWaitMilliseconds{3000};
 constexpr std::chrono::milliseconds noWait{0};
+// The background retries of a save that waited out the lock: the pause doubles up to the last one.
+constexpr std::chrono::milliseconds firstRetryPause{10};
+constexpr std::chrono::milliseconds lastRetryPause{250};
 // A temporary file this old, while nobody holds the lock, was left by a writer that was killed.
 constexpr std::time_t staleAfterSeconds = 60;
 
@@ -111,11 +117,16 @@ bool isValidSuiteName(std::string_view name) {
 }
 
 
-// The whole file and the identity of what was read; 0, or the errno of the failure.
+// A file of another kind than a regular one, found only once it was open.
+constexpr int notRegular = -1;
+
+// The whole file and the identity of what was read; 0, notRegular, or the errno of the failure. Opened
+// without blocking, so a FIFO planted in its place cannot hold the process, and without following a link
+// planted since the place was checked.
 int readFile(const fs::path& path, std::string& text, struct stat& info) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return errno;
-  int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+  int error = ::fstat(fd, &info) == 0 ? (S_ISREG(info.st_mode) ? 0 : notRegular) : errno;
   text.clear();
   char buffer[65536];
   while (!error) {
@@ -140,20 +151,58 @@ bool writeSettingsFile(const fs::path& file, const std::string& text, std::strin
   }
 }
 
-// The general atomic write names its temporary file "<file>.XXXXXX", beside the file.
-// Where the settings live: a symbolic link is followed to its target (one yet to be made included), so that
-// a write replaces the target and keeps the link.
-fs::path resolvedFile(const fs::path& path) {
-  fs::path file = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    if (!fs::is_symlink(file, ec)) break;
-    fs::path target = fs::read_symlink(file, ec);
-    if (ec) break;
-    file = target.is_absolute() ? target : file.parent_path() / target;
-  }
-  return file;
+std::string kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "a special file";
 }
+
+}  // namespace
+
+// Where the settings' bytes live: the path itself, or the end of a chain of links that the effective user
+// owns and that leads to that user's regular file, or to a file not made yet in that user's folder. A write
+// replaces that file and keeps the links. Any other place is refused: nothing there is followed, read,
+// moved or written.
+struct UserDefaults::Place {
+  fs::path file;
+  std::string refusal;  // why, in words that follow "it"; empty when the place may be used
+
+  static Place of(const fs::path& path) {
+    const uid_t user = ::geteuid();
+    fs::path file = path;
+    for (int hops = 0; hops <= 40; ++hops) {
+      const bool viaLink = hops > 0;
+      struct stat info {};
+      if (::lstat(file.c_str(), &info) != 0) {
+        if (!viaLink) return {file, {}};  // missing, or unreadable: reading says so
+        struct stat folder {};
+        if (errno == ENOENT && ::stat(file.parent_path().c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) &&
+            folder.st_uid == user)
+          return {file, {}};
+        return {{}, "is a link to a missing file in a folder that is not yours"};
+      }
+      if (S_ISLNK(info.st_mode)) {
+        if (info.st_uid != user) return {{}, viaLink ? "is a link to a link owned by another user"
+                                                      : "is a link owned by another user"};
+        std::error_code ec;
+        const fs::path target = fs::read_symlink(file, ec);
+        if (ec) return {{}, "is a link that cannot be read"};
+        file = target.is_absolute() ? target : file.parent_path() / target;
+        continue;
+      }
+      if (!S_ISREG(info.st_mode))
+        return {{}, viaLink ? "is a link to " + kindOf(info.st_mode) + ", not to a regular file"
+                            : "is " + kindOf(info.st_mode) + ", not a regular file"};
+      if (viaLink && info.st_uid != user) return {{}, "is a link to a file owned by another user"};
+      return {file, {}};
+    }
+    return {{}, "is a chain of links that does not end"};
+  }
+};
+
+namespace {
 
 void applyChange(PropertyList::Dictionary& values, std::string_view key, const std::optional<PropertyList>& value) {
   if (value)
@@ -166,7 +215,8 @@ void applyChange(PropertyList::Dictionary& values, std::string_view key, const s
 std::optional<fs::path> moveAside(const fs::path& path) {
   for (int attempt = 1; attempt <= 1000; ++attempt) {
     fs::path target = path;
-    target += attempt == 1 ? ".corrupt" : "." + std::to_string(attempt) + ".corrupt";
+    if (attempt > 1) target += "." + std::to_string(attempt);
+    target += ".corrupt";
     if (::link(path.c_str(), target.c_str()) == 0) {
       ::unlink(path.c_str());
       return target;
@@ -215,11 +265,13 @@ UserDefaults::UserDefaults(std::string name, fs::path path)
     : name_(std::move(name)), path_(std::move(path)), stamp_(std::make_unique<Stamp>()) {
   removeStaleTemporaryFiles();
   std::lock_guard guard(mutex_);
-  load(nullptr);
+  load(nullptr, Place::of(path_));
 }
 
 void UserDefaults::removeStaleTemporaryFiles() const {
-  const fs::path file = resolvedFile(path_);
+  const Place place = Place::of(path_);
+  if (!place.refusal.empty()) return;
+  const fs::path& file = place.file;
   const std::string fileName = file.filename().string();
   const std::time_t cutoff = std::time(nullptr) - staleAfterSeconds;
   std::vector<fs::path> stale;
@@ -238,23 +290,32 @@ void UserDefaults::removeStaleTemporaryFiles() const {
 }
 
 UserDefaults::~UserDefaults() {
+  flushBeforeClosing();
   std::lock_guard guard(registryMutex);
   auto& suites = registry();
   auto found = suites.find(path_);
   if (found != suites.end() && found->second.expired()) suites.erase(found);
 }
 
-bool UserDefaults::load(const FileLock* lock) {
+bool UserDefaults::load(const FileLock* lock, const Place& place) {
   auto startFrom = [this](PropertyList::Dictionary values, const Stamp& stamp) {
     user_ = std::move(values);
     for (const auto& [key, change] : pending_) applyChange(user_, key, change.value);
     *stamp_ = stamp;
     return true;
   };
+  if (!place.refusal.empty()) {
+    log("Settings file " + path_.string() + " was not read: it " + place.refusal);
+    return false;
+  }
   std::string text;
   struct stat info {};
-  if (int error = readFile(path_, text, info)) {
+  if (int error = readFile(place.file, text, info)) {
     if (error == ENOENT) return startFrom({}, Stamp{});
+    if (error == notRegular) {
+      log("Settings file " + path_.string() + " was not read: it is not a regular file");
+      return false;
+    }
     // What the file holds is unknown: keep what we have, and never write over it.
     log("Could not read settings file " + path_.string() + ": " + std::strerror(error));
     return false;
@@ -271,13 +332,13 @@ bool UserDefaults::load(const FileLock* lock) {
     // Only a writer holding the lock may move the file, or a good file written meanwhile could go.
     std::string lockError;
     std::optional<FileLock> ownLock = FileLock::acquire(path_, noWait, lockError);
-    if (ownLock) return load(&*ownLock);
+    if (ownLock) return load(&*ownLock, place);
     log("Settings file " + path_.string() + " could not be read (" + reason + "); left it as it is for now: " +
         lockError);
     return false;
   }
   if (root) reason = "the root is no dictionary";
-  std::optional<fs::path> aside = moveAside(resolvedFile(path_));
+  std::optional<fs::path> aside = moveAside(place.file);
   if (!aside) {
     // Starting empty would write over it with the next change: keep it, as a file that cannot be read.
     log("Settings file " + path_.string() + " could not be read (" + reason + "); could not move it aside (" +
@@ -349,10 +410,10 @@ void UserDefaults::removeObject(std::string_view key) { change(key, std::nullopt
 bool UserDefaults::synchronize() {
   {
     std::lock_guard guard(mutex_);
-    if (Stamp::of(path_) != *stamp_ && !load(nullptr)) return false;
+    if (Stamp::of(path_) != *stamp_ && !load(nullptr, Place::of(path_))) return false;
     if (pending_.empty()) return true;
   }
-  return savePending();
+  return saveOrRetry();
 }
 
 void UserDefaults::change(std::string_view key, std::optional<PropertyList> value) {
@@ -374,39 +435,142 @@ void UserDefaults::change(std::string_view key, std::optional<PropertyList> valu
     pending_.insert_or_assign(std::string(key), PendingChange{std::move(value), ++generation_});
     after.newValue = lookup(key);
   }
-  savePending();
+  saveOrRetry();
   for (const auto& registration : observers) deliver(*registration, after);
 }
 
-bool UserDefaults::savePending() {
+UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds patience, std::string& error) {
   {
     std::lock_guard guard(mutex_);
-    if (pending_.empty()) return true;
+    if (pending_.empty()) return SaveOutcome::saved;
   }
-  std::string error;
+  bool busy = false;
   // Waited for without mutex_, so that reads go on meanwhile.
-  std::optional<FileLock> lock = FileLock::acquire(path_, lockPatience, error);
+  std::optional<FileLock> lock = FileLock::acquire(path_, patience, error, &busy);
+  if (!lock) return busy ? SaveOutcome::lockBusy : SaveOutcome::failed;
   std::optional<std::string> text;
   std::uint64_t saving = 0;
-  if (lock) {
+  const Place place = Place::of(path_);
+  {
     std::lock_guard guard(mutex_);
-    if (pending_.empty()) return true;  // another thread saved them meanwhile
-    // Another process may have written since we read: start from its file, then apply our changes.
-    if (Stamp::of(path_) == *stamp_ || load(&*lock)) {
-      text = PropertyListXML::write(PropertyList(user_), &error);
-      saving = generation_;
-    } else {
-      error = "the file could not be read first";
+    if (pending_.empty()) return SaveOutcome::saved;  // another thread saved them meanwhile
+    if (!place.refusal.empty()) {
+      error = "it " + place.refusal;
+      return SaveOutcome::failed;
     }
+    // Another process may have written since we read: start from its file, then apply our changes.
+    if (Stamp::of(path_) != *stamp_ && !load(&*lock, place)) {
+      error = "the file could not be read first";
+      return SaveOutcome::failed;
+    }
+    text = PropertyListXML::write(PropertyList(user_), &error);
+    saving = generation_;
   }
-  if (text && writeSettingsFile(resolvedFile(path_), *text, error)) {
-    std::lock_guard guard(mutex_);
-    *stamp_ = Stamp::of(path_);
-    std::erase_if(pending_, [saving](const auto& entry) { return entry.second.generation <= saving; });
-    return true;
+  if (!text || !writeSettingsFile(place.file, *text, error)) return SaveOutcome::failed;
+  std::lock_guard guard(mutex_);
+  *stamp_ = Stamp::of(path_);
+  std::erase_if(pending_, [saving](const auto& entry) { return entry.second.generation <= saving; });
+  return SaveOutcome::saved;
+}
+
+bool UserDefaults::saveOrRetry() {
+  std::string error;
+  switch (savePending(lockWaitBound(), error)) {
+    case SaveOutcome::saved:
+      return true;
+    case SaveOutcome::lockBusy:
+      log("Could not save settings to " + path_.string() + " yet: " + error + "; trying again in the background");
+      retryInBackground();
+      return false;
+    case SaveOutcome::failed:
+      break;
   }
   log("Could not save settings to " + path_.string() + ": " + error);
   return false;
 }
+
+void UserDefaults::retryInBackground() {
+  // Registered once the log has written a line, so that the log outlives the flush at exit.
+  static std::once_flag exitFlush;
+  std::call_once(exitFlush, [] { std::atexit(flushAllBeforeExit); });
+  std::lock_guard guard(retryMutex_);
+  if (closing_) return;
+  retryRequested_ = true;
+  if (retrierRunning_) return;
+  if (retrier_.joinable()) retrier_.join();  // it has ended: it clears retrierRunning_ last
+  retrierRunning_ = true;
+  retrier_ = std::thread([this] { retryPendingSaves(); });
+}
+
+void UserDefaults::retryPendingSaves() {
+  std::chrono::milliseconds pause = firstRetryPause;
+  std::unique_lock lock(retryMutex_);
+  while (!retryWake_.wait_for(lock, pause, [this] { return closing_; })) {
+    retryRequested_ = false;  // a change that waits out the lock from now on asks again
+    lock.unlock();
+    std::string error;
+    const SaveOutcome outcome = savePending(noWait, error);
+    lock.lock();
+    if (outcome == SaveOutcome::lockBusy) {
+      pause = std::min(pause * 2, lastRetryPause);
+      continue;
+    }
+    if (outcome == SaveOutcome::failed) {
+      // Only a held lock passes: a file that cannot be read or written stays so.
+      log("Could not save settings to " + path_.string() + ": " + error);
+      retryRequested_ = false;
+      break;
+    }
+    if (!retryRequested_) break;
+    pause = firstRetryPause;
+  }
+  retrierRunning_ = false;
+}
+
+bool UserDefaults::stopRetrying() {
+  std::thread retrier;
+  bool outstanding = false;
+  {
+    std::lock_guard guard(retryMutex_);
+    closing_ = true;
+    outstanding = retrierRunning_ || retryRequested_;
+    retryRequested_ = false;
+    retrier = std::move(retrier_);
+  }
+  retryWake_.notify_all();
+  if (retrier.joinable()) retrier.join();
+  return outstanding;
+}
+
+void UserDefaults::flushBeforeClosing() noexcept {
+  try {
+    if (!stopRetrying()) return;
+    std::string error;
+    if (savePending(lockWaitBound(), error) == SaveOutcome::saved) return;
+    std::string keys;
+    {
+      std::lock_guard guard(mutex_);
+      for (const auto& entry : pending_) keys += (keys.empty() ? "\"" : ", \"") + entry.first + "\"";
+    }
+    log("Could not save settings to " + path_.string() + " before closing (" + error + "); not saved: " + keys);
+  } catch (...) {  // a destructor must not throw; what could not be saved is lost either way
+  }
+}
+
+void UserDefaults::flushAllBeforeExit() {
+  std::vector<std::shared_ptr<UserDefaults>> live;
+  {
+    std::lock_guard guard(registryMutex);
+    for (const auto& entry : registry())
+      if (auto suite = entry.second.lock()) live.push_back(std::move(suite));
+  }
+  for (const auto& suite : live) suite->flushBeforeClosing();
+}
+
+std::chrono::milliseconds UserDefaults::lockWaitBound() {
+  return std::chrono::milliseconds(lockWaitMilliseconds.load());
+}
+
+void UserDefaults::setLockWaitBound(std::chrono::milliseconds bound) { lockWaitMilliseconds.store(bound.count()); }
 
 }  // namespace platform

@@ -5,18 +5,23 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "platform/core/Log.hpp"
+#include "platform/defaults/PropertyListXML.hpp"
 #include "platform/defaults/UserDefaults.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
 
@@ -38,11 +43,12 @@ int exitStatus(pid_t pid) {
   return status;
 }
 
-// Another process holding a suite's lock until told to let go, and never longer than 20 seconds,
-// so that a writer that waits for it without bound cannot freeze the test.
+// Another process holding a suite's lock until told to let go, and never longer than `holdFor`
+// (20 seconds unless given), so that a writer that waits for it without bound cannot freeze the test.
 class LockHolder {
  public:
-  explicit LockHolder(const std::filesystem::path& settingsFile) {
+  explicit LockHolder(const std::filesystem::path& settingsFile,
+                      std::chrono::milliseconds holdFor = std::chrono::seconds(20)) {
     std::filesystem::create_directories(settingsFile.parent_path());
     const std::string lockPath = settingsFile.string() + ".lock";
     int ready[2];
@@ -55,7 +61,7 @@ class LockHolder {
       if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(2);
       if (::write(ready[1], "L", 1) != 1) ::_exit(2);
       struct pollfd told {release[0], POLLIN, 0};
-      ::_exit(::poll(&told, 1, 20000) == 1 ? 0 : 3);  // 3: let go on its own
+      ::_exit(::poll(&told, 1, static_cast<int>(holdFor.count())) == 1 ? 0 : 3);  // 3: let go on its own
     });
     ::close(ready[1]);
     ::close(release[0]);
@@ -71,6 +77,15 @@ class LockHolder {
     if (releaseFd_ < 0) return -1;
     ::close(std::exchange(releaseFd_, -1));
     return exitStatus(pid_);
+  }
+  /// In a process forked meanwhile: closes the copy of the end that tells the holder to let go.
+  void forgetInChild() { ::close(releaseFd_); }
+  /// Returns once the holder has let go on its own; its exit status, 3 when it held the lock all its time.
+  int awaitRelease() {
+    if (releaseFd_ < 0) return -1;
+    const int status = exitStatus(pid_);
+    ::close(std::exchange(releaseFd_, -1));
+    return status;
   }
 
  private:
@@ -172,7 +187,8 @@ TEST(UserDefaultsProcesses, HeldLockDelaysNeitherReadsNorTheWriterForLong) {
   EXPECT_EQ(suite->objectForKey("saved"), PropertyList(1));
   writer.join();  // gives up after a few seconds
   EXPECT_EQ(log.lines(), std::vector<std::string>{"Could not save settings to " + file.string() +
-                                                  ": another process holds its lock"});
+                                                  " yet: another process holds its lock; trying again in the "
+                                                  "background"});
   EXPECT_EQ(suite->objectForKey("waiting"), PropertyList(2));
   EXPECT_EQ(holder.letGo(), 0);  // it held the lock all along
 
@@ -183,6 +199,150 @@ TEST(UserDefaultsProcesses, HeldLockDelaysNeitherReadsNorTheWriterForLong) {
   EXPECT_EQ(reopened->dictionaryRepresentation(),
             (PropertyList::Dictionary{{"saved", PropertyList(1)}, {"waiting", PropertyList(2)}, {"next", PropertyList(3)}}));
   EXPECT_EQ(log.lines().size(), 1u);
+}
+
+// Counts the files renamed into place in a folder, as an atomic write ends.
+class RenameWatch {
+ public:
+  RenameWatch(const std::filesystem::path& folder, std::string name) : name_(std::move(name)) {
+    fd_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO);
+  }
+  ~RenameWatch() { ::close(fd_); }
+  bool watching() const { return fd_ >= 0; }
+  /// Waits until `done` holds or the deadline passes, counting the renames meanwhile; whether `done` held.
+  bool awaitUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& done) {
+    for (;;) {
+      count();
+      if (done()) return true;
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      struct pollfd ready {fd_, POLLIN, 0};
+      ::poll(&ready, 1, static_cast<int>(left.count()));
+    }
+  }
+  int renames() {
+    count();
+    return renames_;
+  }
+
+ private:
+  void count() {
+    alignas(struct inotify_event) char buffer[4096];
+    ssize_t length;
+    while ((length = ::read(fd_, buffer, sizeof buffer)) > 0) {
+      for (char* at = buffer; at < buffer + length;) {
+        const auto* event = reinterpret_cast<const struct inotify_event*>(at);
+        if (event->len > 0 && name_ == event->name) ++renames_;
+        at += sizeof(struct inotify_event) + event->len;
+      }
+    }
+  }
+  int fd_ = -1;
+  std::string name_;
+  int renames_ = 0;
+};
+
+// Sets how long writes wait for the lock while it lives, then puts the usual 3 seconds back.
+struct LockWait {
+  explicit LockWait(std::chrono::milliseconds bound) { UserDefaults::setLockWaitBound(bound); }
+  ~LockWait() { UserDefaults::setLockWaitBound(std::chrono::seconds(3)); }
+};
+
+std::optional<PropertyList> storedValue(const std::filesystem::path& file, const std::string& key) {
+  std::ifstream in(file);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::optional<PropertyList> stored = PropertyListXML::read(text);
+  if (!stored || !stored->dictionary() || !stored->dictionary()->contains(key)) return std::nullopt;
+  return stored->dictionary()->at(key);
+}
+
+TEST(UserDefaultsProcesses, ChangeThatWaitedOutTheLockIsSavedOnceTheLockIsFree) {
+  TemporaryConfigHome home;
+  auto suite = UserDefaults::suite("retried");
+  const std::filesystem::path file = suite->path();
+  std::filesystem::create_directories(file.parent_path());
+  RenameWatch watch(file.parent_path(), file.filename().string());
+  ASSERT_TRUE(watch.watching());
+  LockHolder holder(file, std::chrono::seconds(4));
+  ASSERT_TRUE(holder.locked());
+
+  CapturedLog log;
+  const LockWait wait(std::chrono::seconds(1));  // well within the hold, however loaded the machine
+  suite->setObject(PropertyList(7), "late");
+  EXPECT_EQ(storedValue(file, "late"), std::nullopt);
+  EXPECT_EQ(WEXITSTATUS(holder.awaitRelease()), 3);  // it held the lock its 4 seconds
+  const auto released = std::chrono::steady_clock::now();
+  const auto saved = [&] { return storedValue(file, "late").has_value(); };
+  EXPECT_TRUE(watch.awaitUntil(released + std::chrono::seconds(2), saved)) << "not saved within 2 s of the lock's release";
+  EXPECT_EQ(storedValue(file, "late"), PropertyList(7));
+  suite.reset();
+  EXPECT_EQ(watch.renames(), 1);  // the store's own retry, and nothing else
+  EXPECT_EQ(log.lines().size(), 1u);
+}
+
+TEST(UserDefaultsProcesses, ClosingSuiteSavesWhatWaitedOutTheLockOrNamesIt) {
+  TemporaryConfigHome home;
+  struct Case {
+    std::string suite;
+    bool releasedWhileClosing;
+  };
+  for (const Case& c : {Case{"released", true}, Case{"held", false}}) {
+    LockWait wait(std::chrono::milliseconds(200));
+    auto suite = UserDefaults::suite(c.suite);
+    const std::filesystem::path file = suite->path();
+    LockHolder holder(file);
+    ASSERT_TRUE(holder.locked());
+    CapturedLog log;
+    suite->setObject(PropertyList(1), "first");
+    suite->removeObject("gone");
+    std::thread releasing;
+    if (c.releasedWhileClosing) {
+      UserDefaults::setLockWaitBound(std::chrono::seconds(20));
+      releasing = std::thread([&] { holder.letGo(); });
+    }
+    suite.reset();
+    if (releasing.joinable()) releasing.join();
+    EXPECT_EQ(holder.letGo(), c.releasedWhileClosing ? -1 : 0) << c.suite;
+
+    const std::string waited = "Could not save settings to " + file.string() +
+                               " yet: another process holds its lock; trying again in the background";
+    std::vector<std::string> lines{waited, waited};
+    if (!c.releasedWhileClosing)
+      lines.push_back("Could not save settings to " + file.string() +
+                      " before closing (another process holds its lock); not saved: \"first\", \"gone\"");
+    EXPECT_EQ(log.lines(), lines) << c.suite;
+    EXPECT_EQ(storedValue(file, "first"), c.releasedWhileClosing ? std::optional(PropertyList(1)) : std::nullopt)
+        << c.suite;
+  }
+}
+
+TEST(UserDefaultsProcesses, NormalExitSavesWhatWaitedOutTheLock) {
+  TemporaryConfigHome home;
+  const std::filesystem::path file = UserDefaults::directory() / "exiting.plist";
+  LockHolder holder(file);
+  ASSERT_TRUE(holder.locked());
+  int exiting[2];
+  ASSERT_EQ(::pipe(exiting), 0);
+  pid_t child = spawn([&] {
+    ::close(exiting[0]);
+    holder.forgetInChild();
+    UserDefaults::setLockWaitBound(std::chrono::milliseconds(100));
+    static std::shared_ptr<UserDefaults> kept = UserDefaults::suite("exiting");  // never destroyed before exit
+    kept->setObject(PropertyList("bye"), "last");
+    UserDefaults::setLockWaitBound(std::chrono::seconds(20));
+    if (::write(exiting[1], "x", 1) != 1) ::_exit(2);
+    std::exit(0);
+  });
+  ::close(exiting[1]);
+  char byte = 0;
+  EXPECT_EQ(::read(exiting[0], &byte, 1), 1);
+  ::close(exiting[0]);
+  EXPECT_EQ(holder.letGo(), 0);
+  const int status = exitStatus(child);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(storedValue(file, "last"), PropertyList("bye"));
 }
 
 TEST(UserDefaultsProcesses, OpeningRemovesStaleTemporaryFilesAndNeverWaits) {

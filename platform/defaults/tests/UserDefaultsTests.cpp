@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
+#include <functional>
+#include <future>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -164,22 +169,9 @@ TEST(UserDefaults, UnreadableFileIsMovedAsideOnce) {
   EXPECT_EQ(log.lines().size(), 1u);
 }
 
-TEST(UserDefaults, FileThatCannotBeReadIsNeverWrittenOver) {
+TEST(UserDefaults, FileThatCannotBeMovedAsideIsNeverWrittenOver) {
   TemporaryConfigHome home;
-  const std::filesystem::path file = home.path() / "pelmora-zava" / "odd.plist";
-  std::filesystem::create_directories(file);  // reading it fails
-  CapturedLog log;
-  auto suite = UserDefaults::suite("odd");
-  suite->setObject(PropertyList(1), "a");
-  EXPECT_EQ(suite->objectForKey("a"), PropertyList(1));  // kept in memory
-  EXPECT_TRUE(std::filesystem::is_directory(file));
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                             "Could not read settings file " + file.string() + ": Is a directory",
-                             "Could not read settings file " + file.string() + ": Is a directory",
-                             "Could not save settings to " + file.string() + ": the file could not be read first",
-                         }));
-  EXPECT_FALSE(suite->synchronize());
-
+  fs::create_directories(home.path() / "pelmora-zava");
   // A file that cannot be parsed nor moved aside (its ".corrupt" name is one byte too long) stays as it is.
   const std::string name(242, 'n');
   const std::filesystem::path garbage = home.path() / "pelmora-zava" / (name + ".plist");
@@ -193,6 +185,134 @@ TEST(UserDefaults, FileThatCannotBeReadIsNeverWrittenOver) {
   EXPECT_TRUE(garbageLog.lines()[0].ends_with("); could not move it aside (File name too long) and left it as it is"))
       << garbageLog.lines()[0];
   EXPECT_EQ(garbageLog.lines()[2], "Could not save settings to " + garbage.string() + ": the file could not be read first");
+}
+
+// Every entry below `folder`: its kind, owner and bytes (a link's target text).
+std::map<fs::path, std::string> snapshot(const fs::path& folder) {
+  std::map<fs::path, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    struct stat info {};
+    ::lstat(entry.path().c_str(), &info);
+    std::string state = std::to_string(info.st_mode) + " " + std::to_string(info.st_uid) + " ";
+    if (S_ISLNK(info.st_mode)) state += fs::read_symlink(entry.path()).string();
+    if (S_ISREG(info.st_mode)) state += fileText(entry.path());
+    entries.emplace(entry.path(), state);
+  }
+  return entries;
+}
+
+// Opens the suite on another thread; a FIFO that holds the opening is given ends until it lets go.
+std::shared_ptr<UserDefaults> openWithin(const std::string& name, const fs::path& fifo, bool& blocked) {
+  auto opening = std::async(std::launch::async, [&name] { return UserDefaults::suite(name); });
+  blocked = false;
+  while (opening.wait_for(blocked ? std::chrono::milliseconds(100) : std::chrono::seconds(5)) !=
+         std::future_status::ready) {
+    blocked = true;
+    ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+  }
+  return opening.get();
+}
+
+TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
+  TemporaryConfigHome home;
+  TemporaryDirectory elsewhere;
+  const fs::path folder = home.path() / "pelmora-zava";
+  fs::create_directories(folder);
+  const std::string theirs =
+      *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}));
+  constexpr uid_t anotherUser = 65534;
+  auto give = [](const fs::path& path) { return ::lchown(path.c_str(), anotherUser, anotherUser) == 0; };
+  auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path) << text; };
+  struct Case {
+    std::string suite;
+    std::function<bool(const fs::path& file, const fs::path& away)> make;  // false: cannot be made here
+    std::string refusal;
+  };
+  const Case cases[] = {
+      {"fifo", [](const fs::path& file, const fs::path&) { return ::mkfifo(file.c_str(), 0600) == 0; },
+       "is a FIFO, not a regular file"},
+      {"folder", [](const fs::path& file, const fs::path&) { return fs::create_directory(file); },
+       "is a folder, not a regular file"},
+      {"link of another",
+       [&](const fs::path& file, const fs::path& away) {
+         write(away / "mine.plist", theirs);
+         fs::create_symlink(away / "mine.plist", file);
+         return give(file);
+       },
+       "is a link owned by another user"},
+      {"link to a file of another",
+       [&](const fs::path& file, const fs::path& away) {
+         write(away / "system.plist", theirs);
+         fs::create_symlink(away / "system.plist", file);
+         return give(away / "system.plist");
+       },
+       "is a link to a file owned by another user"},
+      {"link to garbage of another",
+       [&](const fs::path& file, const fs::path& away) {
+         write(away / "system.conf", "not a property list");
+         fs::create_symlink(away / "system.conf", file);
+         return give(away / "system.conf");
+       },
+       "is a link to a file owned by another user"},
+      {"link through a link of another",
+       [&](const fs::path& file, const fs::path& away) {
+         write(away / "mine.plist", theirs);
+         fs::create_symlink(away / "mine.plist", away / "hop");
+         fs::create_symlink(away / "hop", file);
+         return give(away / "hop");
+       },
+       "is a link to a link owned by another user"},
+      {"link to a fifo",
+       [](const fs::path& file, const fs::path& away) {
+         fs::create_symlink(away / "pipe", file);
+         return ::mkfifo((away / "pipe").c_str(), 0600) == 0;
+       },
+       "is a link to a FIFO, not to a regular file"},
+      {"link into a folder of another",
+       [&](const fs::path& file, const fs::path& away) {
+         fs::create_directory(away / "theirs");
+         fs::create_symlink(away / "theirs" / "new.plist", file);
+         return give(away / "theirs");
+       },
+       "is a link to a missing file in a folder that is not yours"},
+      {"loop", [](const fs::path& file, const fs::path& away) {
+         fs::create_symlink(away / "b", away / "a");
+         fs::create_symlink(away / "a", away / "b");
+         fs::create_symlink(away / "a", file);
+         return true;
+       },
+       "is a chain of links that does not end"},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = folder / (c.suite + ".plist");
+    const fs::path away = elsewhere.path() / c.suite;
+    fs::create_directory(away);
+    if (!c.make(file, away)) continue;  // only the superuser can give a file to another user
+    const auto before = snapshot(away);
+    std::string kind = snapshot(folder).at(file);
+
+    CapturedLog log;
+    bool blocked = false;
+    auto suite = openWithin(c.suite, file, blocked);
+    if (blocked) {
+      ADD_FAILURE() << c.suite << ": opening waited for a writer";
+      continue;  // a write would wait again
+    }
+    EXPECT_EQ(suite->dictionaryRepresentation(), PropertyList::Dictionary{}) << c.suite;
+    suite->setObject(PropertyList(2), "mine");
+    suite->setObject(PropertyList(3), "more");
+    EXPECT_EQ(suite->objectForKey("mine"), PropertyList(2)) << c.suite;  // kept in memory
+    const std::string save = "Could not save settings to " + file.string() + ": it " + c.refusal;
+    const std::string read = "Settings file " + file.string() + " was not read: it " + c.refusal;
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{read, save, save})) << c.suite;
+    EXPECT_FALSE(suite->synchronize()) << c.suite;
+    log.clear();
+    suite.reset();
+    EXPECT_TRUE(log.lines().empty()) << c.suite;  // nothing was retried
+    EXPECT_EQ(snapshot(away), before) << c.suite;
+    EXPECT_EQ(snapshot(folder).at(file), kind) << c.suite;
+    EXPECT_EQ(fileNames(folder).count(c.suite + ".plist.corrupt"), 0u) << c.suite;
+  }
 }
 
 TEST(UserDefaults, SynchronizeSeesAnotherWriter) {

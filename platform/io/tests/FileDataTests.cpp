@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -25,6 +26,13 @@ TEST(FileData, ReadsWholeFilesAndNamesTheOnesItCannot) {
   const auto file = folder.path() / "names.csv";
   std::ofstream(file, std::ios::binary) << std::string(200000, 'x');
   EXPECT_EQ(readFile(file).size(), 200000u);
+  // A datasource may be a pipe, such as a shell's process substitution gives.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::write(ends[1], "a,b\n", 4), 4);
+  ::close(ends[1]);
+  EXPECT_EQ(readFile("/dev/fd/" + std::to_string(ends[0])), Data::fromString("a,b\n"));
+  ::close(ends[0]);
   struct Case {
     std::filesystem::path path;
     std::int64_t code;

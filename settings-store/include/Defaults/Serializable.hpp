@@ -5,7 +5,9 @@
 // a stored form. No conversion throws; a failure gives nothing.
 //
 // A type opts in by specializing DefaultsSerializable<T> with `Bridge` and
-// `isStoredNatively`; the module provides the specializations below.
+// `isStoredNatively`; the module provides the specializations below. A type that
+// names no bridge gets one by default when it is raw-representable or archives
+// securely (see `DefaultBridge`); a specialization of its own always wins.
 
 #include <concepts>
 #include <cstdint>
@@ -359,7 +361,43 @@ struct NSSecureCodingBridge {
   }
 };
 
+/// A type that archives securely but is stored as its JSON text.
+template <typename T>
+  requires JSONCodable<T> && SecureCoding<T>
+struct CodableNSSecureCodingBridge : CodableBridgeBase<T> {};
+
 struct ColorBridge : NSSecureCodingBridge<platform::Color> {};
+
+/// Markers that a type sets by specializing them as std::true_type: its default bridge then stores the
+/// raw value, or the keyed archive, instead of the JSON text. Each counts only for a type that is
+/// raw-representable, or archives securely.
+template <typename T>
+struct DefaultsPreferRawRepresentable : std::false_type {};
+template <typename T>
+struct DefaultsPreferNSSecureCoding : std::false_type {};
+
+namespace detail {
+
+// In this order: raw-representable before securely archived, a marker before the JSON text form.
+template <typename T>
+constexpr auto defaultBridge() {
+  if constexpr (RawRepresentable<T> && DefaultsPreferRawRepresentable<T>::value)
+    return std::type_identity<RawRepresentableBridge<T>>{};
+  else if constexpr (RawRepresentable<T> && JSONCodable<T>)
+    return std::type_identity<RawRepresentableCodableBridge<T>>{};
+  else if constexpr (SecureCoding<T> && DefaultsPreferNSSecureCoding<T>::value)
+    return std::type_identity<NSSecureCodingBridge<T>>{};
+  else if constexpr (SecureCoding<T> && JSONCodable<T>)
+    return std::type_identity<CodableNSSecureCodingBridge<T>>{};
+  else
+    return std::type_identity<void>{};
+}
+
+}  // namespace detail
+
+/// The bridge of a type that names none: void when it has no default.
+template <typename T>
+using DefaultBridge = typename decltype(detail::defaultBridge<T>())::type;
 
 // ---- the storable types ----
 
@@ -421,6 +459,14 @@ struct DefaultsSerializable<platform::UUID> {
 template <>
 struct DefaultsSerializable<platform::Color> {
   using Bridge = ColorBridge;
+  static constexpr bool isStoredNatively = false;
+};
+
+/// A type without a specialization of its own, stored through its default bridge.
+template <typename T>
+  requires(!std::is_void_v<DefaultBridge<T>>)
+struct DefaultsSerializable<T> {
+  using Bridge = DefaultBridge<T>;
   static constexpr bool isStoredNatively = false;
 };
 

@@ -4,11 +4,20 @@
 // life of the process. The user's values of a suite persist as an XML property
 // list in $XDG_CONFIG_HOME/pelmora-zava/ (~/.config when unset); every change is
 // written at once, atomically, under an advisory lock, and merged with what
-// other processes wrote meanwhile.
+// other processes wrote meanwhile. A change that could not wait for the lock is
+// saved in the background, and at the latest when the suite goes or the process
+// exits normally.
+//
+// Only a regular file is read or written, directly or through a link that the
+// effective user owns and that leads to that user's file (or to a file not made
+// yet in that user's folder). Anything else at the file's place is left alone:
+// the suite reads as empty, and each write fails with a log line.
 //
 // Observers of a key are told of each write and removal of it, synchronously on
 // the writing thread, in the order they registered, never under the store's lock.
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -17,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/defaults/KeyValueObserving.hpp"
@@ -36,6 +46,10 @@ class UserDefaults {
   static std::shared_ptr<UserDefaults> suite(std::string_view name);
   /// The folder the suites' files live in, from the environment at the time of the call.
   static std::filesystem::path directory();
+  /// How long a write waits for another process's lock (3 s), and a suite that goes, or a process
+  /// that exits, for the changes it has not saved yet.
+  static std::chrono::milliseconds lockWaitBound();
+  static void setLockWaitBound(std::chrono::milliseconds bound);
 
   ~UserDefaults();
   UserDefaults(const UserDefaults&) = delete;
@@ -62,7 +76,8 @@ class UserDefaults {
   void setObject(std::optional<PropertyList> value, std::string_view key);
   void removeObject(std::string_view key);
   /// Re-reads the file when another process changed it, and saves the changes not saved yet.
-  /// False when the file could not be read or the changes not saved.
+  /// False when the file could not be read or the changes not saved (those that waited out the
+  /// lock are then saved in the background).
   bool synchronize();
 
   /// Registers an observer of one key, held weakly; `options` are KeyValueObservingOptions bits.
@@ -75,7 +90,9 @@ class UserDefaults {
 
  private:
   struct Stamp;
+  struct Place;
   class FileLock;
+  enum class SaveOutcome { saved, lockBusy, failed };
   struct PendingChange {
     std::optional<PropertyList> value;  // nothing: removed
     std::uint64_t generation;
@@ -91,10 +108,19 @@ class UserDefaults {
   void change(std::string_view key, std::optional<PropertyList> value);
   // Reads the file into user_, with the pending changes over it; a file that cannot be parsed is moved
   // aside, by the holder of the lock only. False (user_ unchanged) when the file exists but cannot be
-  // read. Needs mutex_; never waits for another process.
-  bool load(const FileLock* lock);
-  // Saves the pending changes under the lock, waiting for it a few seconds at most. Called without mutex_.
-  bool savePending();
+  // read, or its place is refused. Needs mutex_; never waits for another process.
+  bool load(const FileLock* lock, const Place& place);
+  // Saves the pending changes under the lock, waiting for it `patience` at most. Called without mutex_.
+  SaveOutcome savePending(std::chrono::milliseconds patience, std::string& error);
+  // Saves the pending changes, logging a failure; one that waited out the lock is retried in the background.
+  bool saveOrRetry();
+  void retryInBackground();
+  void retryPendingSaves();  // the background thread
+  // Ends the background retries for good; true when changes that waited out the lock were still unsaved.
+  bool stopRetrying();
+  // Saves what waited out the lock, waiting lockWaitBound() at most, else logs the keys not saved.
+  void flushBeforeClosing() noexcept;
+  static void flushAllBeforeExit();
   // Removes temporary files that writers killed mid-write left behind.
   void removeStaleTemporaryFiles() const;
 
@@ -106,6 +132,12 @@ class UserDefaults {
   std::map<std::string, PendingChange, std::less<>> pending_;  // changes not saved yet
   std::uint64_t generation_ = 0;                               // of the latest change
   std::unique_ptr<Stamp> stamp_;  // the file as last read or written
+  std::mutex retryMutex_;
+  std::condition_variable retryWake_;
+  std::thread retrier_;
+  bool retrierRunning_ = false;
+  bool retryRequested_ = false;  // a save waited out the lock since the retrier last tried
+  bool closing_ = false;
   mutable std::mutex observersMutex_;
   std::vector<std::shared_ptr<Registration>> registrations_;  // registration order
 };
