@@ -131,9 +131,13 @@ std::optional<Date> RFC3339Format::parse(std::string_view text) const noexcept {
 std::size_t RFC3339Format::write(Date date, std::span<char, maximumLength> buffer) const noexcept {
   // Rounded to the millisecond as the platform's formatters do; far-off dates are refused
   // before they could overflow the integer.
-  const double milliseconds =
-      std::floor((date.timeIntervalSinceReferenceDate + Date::timeIntervalBetween1970AndReferenceDate) * 1000.0 + 0.5);
+  const double exact = (date.timeIntervalSinceReferenceDate + Date::timeIntervalBetween1970AndReferenceDate) * 1000.0;
+  double milliseconds = std::floor(exact + 0.5);
   if (!std::isfinite(milliseconds) || std::fabs(milliseconds) > 1e15) return 0;
+  if (options_.keepsMaximumYearWhenRounding && options_.maximumYear >= 0 && options_.maximumYear <= 9999) {
+    const auto nextYear = static_cast<double>(daysFromCivil(options_.maximumYear + 1, 1, 1) * 86'400'000);
+    if (exact < nextYear && milliseconds >= nextYear) milliseconds = nextYear - 1;
+  }
   const auto whole = static_cast<std::int64_t>(milliseconds);
   const std::int64_t seconds = floorDivide(whole, 1000);
   const std::int64_t days = floorDivide(seconds, 86400);

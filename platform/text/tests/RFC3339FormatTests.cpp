@@ -85,6 +85,7 @@ TEST(RFC3339Format, WritesUTCWithTheAskedFraction) {
     int fractionDigits;
     double secondsSince1970;
     const char* text;  // nullptr: not written
+    bool keepsMaximumYear = false;
   };
   const Case cases[] = {
       {0, base + 0.999, "2021-01-02T03:04:05Z"},
@@ -97,12 +98,19 @@ TEST(RFC3339Format, WritesUTCWithTheAskedFraction) {
       {0, -62135596801.0, nullptr},
       {3, 253402300799.999, "9999-12-31T23:59:59.999Z"},
       {3, 253402300800.0, nullptr},
+      {3, 253402300799.9996, nullptr},  // rounds into 10000
+      {9, 253402300799.9996, "9999-12-31T23:59:59.999000000Z", true},
+      {0, 253402300799.9995, "9999-12-31T23:59:59Z", true},
+      {3, 253402300799.9994, "9999-12-31T23:59:59.999Z", true},
+      {3, 253402300800.0, nullptr, true},  // already in 10000
+      {3, 253402300800.0004, nullptr, true},
       {3, 1e300, nullptr},
       {3, std::numeric_limits<double>::quiet_NaN(), nullptr},
       {3, -std::numeric_limits<double>::infinity(), nullptr},
   };
   for (const Case& c : cases) {
-    const RFC3339Format format({.writtenFractionDigits = c.fractionDigits});
+    const RFC3339Format format(
+        {.writtenFractionDigits = c.fractionDigits, .keepsMaximumYearWhenRounding = c.keepsMaximumYear});
     const std::optional<std::string> text = format.string(utc(c.secondsSince1970));
     EXPECT_EQ(text, c.text ? std::optional<std::string>(c.text) : std::nullopt) << c.secondsSince1970;
   }
