@@ -35,6 +35,27 @@ constexpr Civil civilFromDays(std::int64_t days) {
   return {yearOfEra + era * 400 + (month <= 2), month, day};
 }
 
+// GCC divides by a constant with a divide instruction here; these multiply (exact for every
+// 32-bit value).
+constexpr std::uint32_t dividedBy100(std::uint32_t value) {
+  return static_cast<std::uint32_t>((std::uint64_t{value} * 1374389535u) >> 37);
+}
+constexpr std::uint32_t dividedByMillion(std::uint32_t value) {
+  return static_cast<std::uint32_t>((std::uint64_t{value} * 1125899907u) >> 50);
+}
+
+// The same for the years 0000–9999, with no division by a variable sign: the year is moved
+// on by one 400-year cycle, which keeps it positive from March of year -1 on.
+constexpr std::int64_t daysFromYear0(int year, int month, int day) {
+  // Days before each month's first in a year that starts on March 1st.
+  constexpr unsigned daysBefore[] = {306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
+  const std::uint32_t shifted = static_cast<std::uint32_t>(year) + 400 - (month <= 2);
+  const std::uint32_t centuries = dividedBy100(shifted);
+  const std::uint32_t days = shifted * 365 + shifted / 4 - centuries + centuries / 4 + daysBefore[month - 1] +
+                             static_cast<std::uint32_t>(day) - 1;
+  return static_cast<std::int64_t>(days) - 719468 - 146097;
+}
+
 constexpr int daysInMonth(int year, int month) {
   constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -74,30 +95,39 @@ std::optional<RFC3339Format::Fields> RFC3339Format::scan(std::string_view text) 
   if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[13] != ':' || text[16] != ':') return std::nullopt;
   const char t = text[10];
   if (t != 'T' && (options_.upperCaseOnly || t != 't')) return std::nullopt;
+  // Each digit checked and valued without a branch, the fields read from the values.
+  static constexpr std::size_t at[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+  unsigned value[std::size(at)];
+  bool notDigit = false;
+  for (std::size_t i = 0; i < std::size(at); ++i) {
+    value[i] = static_cast<unsigned char>(text[at[i]]) - unsigned{'0'};
+    notDigit |= value[i] > 9;
+  }
+  if (notDigit) return std::nullopt;
   Fields fields;
-  fields.year = digits(text, 0, 4);
-  fields.month = digits(text, 5, 2);
-  fields.day = digits(text, 8, 2);
-  fields.hour = digits(text, 11, 2);
-  fields.minute = digits(text, 14, 2);
-  fields.second = digits(text, 17, 2);
-  if ((fields.year | fields.month | fields.day | fields.hour | fields.minute | fields.second) < 0) return std::nullopt;
+  fields.year = static_cast<int>(value[0] * 1000 + value[1] * 100 + value[2] * 10 + value[3]);
+  fields.month = static_cast<int>(value[4] * 10 + value[5]);
+  fields.day = static_cast<int>(value[6] * 10 + value[7]);
+  fields.hour = static_cast<int>(value[8] * 10 + value[9]);
+  fields.minute = static_cast<int>(value[10] * 10 + value[11]);
+  fields.second = static_cast<int>(value[12] * 10 + value[13]);
 
-  std::size_t at = 19;
-  if (text[at] == '.') {
-    std::size_t start = ++at;
-    while (at < text.size() && isDigit(text[at])) ++at;
-    const auto count = static_cast<int>(at - start);
+  std::size_t position = 19;
+  if (text[position] == '.') {
+    const std::size_t start = ++position;
+    while (position < text.size() && isDigit(text[position])) ++position;
+    const auto count = static_cast<int>(position - start);
     if (count == 0 || count < options_.minimumFractionDigits || count > options_.maximumFractionDigits) return std::nullopt;
-    const int kept = std::min({count, options_.keptFractionDigits, 9});
-    const int value = kept > 0 ? digits(text, start, static_cast<std::size_t>(kept)) : 0;
-    fields.nanosecond = value * powersOfTen[9 - kept];
+    const int kept = std::min(count, std::clamp(options_.keptFractionDigits, 0, 9));
+    std::int32_t fraction = 0;
+    for (int i = 0; i < kept; ++i) fraction = fraction * 10 + (text[start + static_cast<std::size_t>(i)] - '0');
+    fields.nanosecond = fraction * powersOfTen[9 - kept];
   } else if (options_.minimumFractionDigits > 0) {
     return std::nullopt;
   }
 
-  const std::string_view zone = text.substr(at);
-  if (zone == "Z" || (zone == "z" && !options_.upperCaseOnly)) return fields;
+  const std::string_view zone = text.substr(position);
+  if (zone.size() == 1 && (zone[0] == 'Z' || (zone[0] == 'z' && !options_.upperCaseOnly))) return fields;
   if (!options_.acceptsOffsets || zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':') return std::nullopt;
   fields.offsetSign = zone[0] == '-' ? -1 : 1;
   fields.offsetHour = digits(zone, 1, 2);
@@ -108,22 +138,26 @@ std::optional<RFC3339Format::Fields> RFC3339Format::scan(std::string_view text) 
 
 std::optional<Date> RFC3339Format::date(const Fields& fields) const noexcept {
   auto within = [](int value, int lowest, int highest) { return value >= lowest && value <= highest; };
-  const bool valid = within(fields.year, options_.minimumYear, options_.maximumYear) && within(fields.month, 1, 12) &&
-                     within(fields.day, 1, daysInMonth(fields.year, fields.month)) && within(fields.hour, 0, 23) &&
-                     within(fields.minute, 0, 59) && within(fields.second, 0, 59) && within(fields.offsetHour, 0, 23) &&
-                     within(fields.offsetMinute, 0, 59) && within(fields.nanosecond, 0, 999'999'999);
+  const bool valid = within(fields.year, options_.minimumYear, options_.maximumYear) && within(fields.year, 0, 9999) &&
+                     within(fields.month, 1, 12) && within(fields.day, 1, daysInMonth(fields.year, fields.month)) &&
+                     within(fields.hour, 0, 23) && within(fields.minute, 0, 59) && within(fields.second, 0, 59) &&
+                     within(fields.offsetHour, 0, 23) && within(fields.offsetMinute, 0, 59) &&
+                     within(fields.nanosecond, 0, 999'999'999);
   if (!valid) return std::nullopt;
   const std::int64_t east = fields.offsetSign * (fields.offsetHour * 60 + fields.offsetMinute);
-  const std::int64_t seconds = daysFromCivil(fields.year, fields.month, fields.day) * 86400 + fields.hour * 3600 +
+  const std::int64_t seconds = daysFromYear0(fields.year, fields.month, fields.day) * 86400 + fields.hour * 3600 +
                                fields.minute * 60 + fields.second - east * 60;
   // Whole milliseconds since 1970 are exact in a double; the platform turns them into a date
   // in this order, so a text read here and by its date formatter gives the same date.
-  double milliseconds = static_cast<double>(seconds * 1000 + fields.nanosecond / 1'000'000);
-  if (const int below = fields.nanosecond % 1'000'000) milliseconds += below / 1e6;
+  const auto nanosecond = static_cast<std::uint32_t>(fields.nanosecond);
+  const std::uint32_t millisecond = dividedByMillion(nanosecond);
+  double milliseconds = static_cast<double>(seconds * 1000 + millisecond);
+  if (const std::uint32_t below = nanosecond - millisecond * 1'000'000) milliseconds += below / 1e6;
   return Date{milliseconds / 1000.0 - Date::timeIntervalBetween1970AndReferenceDate};
 }
 
-std::optional<Date> RFC3339Format::parse(std::string_view text) const noexcept {
+// Flattened, so that the fields never make a round trip through memory.
+[[gnu::flatten]] std::optional<Date> RFC3339Format::parse(std::string_view text) const noexcept {
   const std::optional<Fields> fields = scan(text);
   return fields ? date(*fields) : std::nullopt;
 }
