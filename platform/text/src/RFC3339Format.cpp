@@ -46,20 +46,23 @@ constexpr std::uint32_t dividedByMillion(std::uint32_t value) {
 
 // The same for the years 0000–9999, with no division by a variable sign: the year is moved
 // on by one 400-year cycle, which keeps it positive from March of year -1 on.
+// Days before each month's first in a year that starts on March 1st. Tables stay out of
+// functions: GCC builds a constexpr table of a function on the stack at each call.
+constexpr std::uint32_t daysBeforeMonth[] = {306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
+
 constexpr std::int64_t daysFromYear0(int year, int month, int day) {
-  // Days before each month's first in a year that starts on March 1st.
-  constexpr unsigned daysBefore[] = {306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
   const std::uint32_t shifted = static_cast<std::uint32_t>(year) + 400 - (month <= 2);
   const std::uint32_t centuries = dividedBy100(shifted);
-  const std::uint32_t days = shifted * 365 + shifted / 4 - centuries + centuries / 4 + daysBefore[month - 1] +
+  const std::uint32_t days = shifted * 365 + shifted / 4 - centuries + centuries / 4 + daysBeforeMonth[month - 1] +
                              static_cast<std::uint32_t>(day) - 1;
   return static_cast<std::int64_t>(days) - 719468 - 146097;
 }
 
+constexpr int monthLengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
 constexpr int daysInMonth(int year, int month) {
-  constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  return month == 2 && leap ? 29 : lengths[month - 1];
+  return month == 2 && leap ? 29 : monthLengths[month - 1];
 }
 
 constexpr std::int64_t floorDivide(std::int64_t value, std::int64_t divisor) {
@@ -95,22 +98,22 @@ std::optional<RFC3339Format::Fields> RFC3339Format::scan(std::string_view text) 
   if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[13] != ':' || text[16] != ':') return std::nullopt;
   const char t = text[10];
   if (t != 'T' && (options_.upperCaseOnly || t != 't')) return std::nullopt;
-  // Each digit checked and valued without a branch, the fields read from the values.
-  static constexpr std::size_t at[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
-  unsigned value[std::size(at)];
+  // Each digit checked and valued without a branch of its own.
   bool notDigit = false;
-  for (std::size_t i = 0; i < std::size(at); ++i) {
-    value[i] = static_cast<unsigned char>(text[at[i]]) - unsigned{'0'};
-    notDigit |= value[i] > 9;
-  }
-  if (notDigit) return std::nullopt;
+  const auto digit = [&](std::size_t at) {
+    const unsigned value = static_cast<unsigned char>(text[at]) - unsigned{'0'};
+    notDigit |= value > 9;
+    return value;
+  };
+  const auto twoDigits = [&](std::size_t at) { return static_cast<int>(digit(at) * 10 + digit(at + 1)); };
   Fields fields;
-  fields.year = static_cast<int>(value[0] * 1000 + value[1] * 100 + value[2] * 10 + value[3]);
-  fields.month = static_cast<int>(value[4] * 10 + value[5]);
-  fields.day = static_cast<int>(value[6] * 10 + value[7]);
-  fields.hour = static_cast<int>(value[8] * 10 + value[9]);
-  fields.minute = static_cast<int>(value[10] * 10 + value[11]);
-  fields.second = static_cast<int>(value[12] * 10 + value[13]);
+  fields.year = twoDigits(0) * 100 + twoDigits(2);
+  fields.month = twoDigits(5);
+  fields.day = twoDigits(8);
+  fields.hour = twoDigits(11);
+  fields.minute = twoDigits(14);
+  fields.second = twoDigits(17);
+  if (notDigit) return std::nullopt;
 
   std::size_t position = 19;
   if (text[position] == '.') {
