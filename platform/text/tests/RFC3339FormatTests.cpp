@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 
+#include "TextDamage.hpp"
 #include "platform/text/RFC3339Format.hpp"
 
 namespace platform {
@@ -200,17 +201,7 @@ std::string randomText(std::mt19937_64& random, const RFC3339Format::Options& op
       std::snprintf(text, sizeof text, "%c%02d:%02d", "+-"[pick(0, 1)], rarely(0, 23, 99), rarely(0, 59, 99));
       result += text;
   }
-  static constexpr std::string_view pool = "0123456789-:T.Zz t+/";
-  for (int damage = pick(0, 3) == 0 ? pick(1, 2) : 0; damage > 0 && !result.empty(); --damage) {
-    const auto at = static_cast<std::size_t>(pick(0, static_cast<int>(result.size()) - 1));
-    const char c = pool[static_cast<std::size_t>(pick(0, static_cast<int>(pool.size()) - 1))];
-    switch (pick(0, 3)) {
-      case 0: result[at] = c; break;
-      case 1: result.erase(at, 1); break;
-      case 2: result.insert(at, 1, c); break;
-      default: result.resize(at); break;
-    }
-  }
+  testing::damageSometimes(result, random, "0123456789-:T.Zz t+/");
   return result;
 }
 
