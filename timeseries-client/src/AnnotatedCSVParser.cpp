@@ -179,8 +179,8 @@ std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
 // Reads one cell of the kind and hands the value's constructor arguments to `make`; false
 // when the text has no value of that kind.
 template <typename Make>
-bool AnnotatedCSVParser::readCell(CellKind kind, const std::string& text, Make&& make) const {
-  switch (kind) {
+bool AnnotatedCSVParser::readCell(std::size_t column, const std::string& text, Make&& make) {
+  switch (kinds_[column]) {
     case CellKind::text:
       make(std::in_place_type<std::string>, text);
       return true;
@@ -197,7 +197,7 @@ bool AnnotatedCSVParser::readCell(CellKind kind, const std::string& text, Make&&
       if (auto number = parseDouble(text)) return make(std::in_place_type<double>, *number), true;
       return false;
     case CellKind::date:
-      if (auto date = customDates_ ? customDates_->date(text) : OpenISO8601DateFormatter::parse(text))
+      if (auto date = readDate(column, text))
         return make(std::in_place_type<platform::Date>, *date), true;
       return false;
     case CellKind::bytes:
@@ -206,6 +206,16 @@ bool AnnotatedCSVParser::readCell(CellKind kind, const std::string& text, Make&&
       return false;
   }
   return false;
+}
+
+std::optional<platform::Date> AnnotatedCSVParser::readDate(std::size_t column, const std::string& text) {
+  if (customDates_) return customDates_->date(text);
+  DateMemo& memo = dateMemos_[column];
+  if (text != memo.text) {
+    memo.text = text;
+    memo.date = OpenISO8601DateFormatter::parse(text);
+  }
+  return memo.date;
 }
 
 void AnnotatedCSVParser::settleColumns() {
@@ -228,28 +238,35 @@ void AnnotatedCSVParser::settleColumns() {
     else if (type == "base64Binary")
       kind = CellKind::bytes;
     kinds_.push_back(kind);
+    // The empty text reads as no date, so a fresh memo holds a true pair.
+    if (kind == CellKind::date && dateMemos_.size() <= k) dateMemos_.resize(k + 1);
     for (std::size_t j = 0; j < k; ++j) namesRepeat_ = namesRepeat_ || columns[j].name == columns[k].name;
   }
 }
 
-ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) const {
+ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) {
   const std::vector<ResultColumn>& columns = table_->columns;
+  // The caller may have changed the table it was handed: only the columns settled at the
+  // header row are read, and never past the row.
+  const std::size_t count = std::min(columns.size(), kinds_.size());
   ResultRecord::Values values;
-  values.reserve(columns.size());
-  for (std::size_t k = 0; k < columns.size(); ++k) {
+  values.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
     const ResultColumn& column = columns[k];
-    const std::string& cell = row[static_cast<std::size_t>(column.index()) + 1];
+    const auto field = static_cast<std::size_t>(column.index()) + 1;
+    if (field >= row.size()) fail(valuesText(rowNumber_, "data", row.size() - 1, "values", columns.size()));
+    const std::string& cell = row[field];
     const std::string& text = cell.empty() ? column.defaultValue : cell;
     if (!namesRepeat_) {
       // The common case: the value is made in its place in the record.
-      readCell(kinds_[k], text, [&](auto&&... made) {
+      readCell(k, text, [&](auto&&... made) {
         values.emplace_back(std::piecewise_construct, std::forward_as_tuple(column.name),
                             std::forward_as_tuple(std::forward<decltype(made)>(made)...));
       });
       continue;
     }
     std::optional<Value> value;
-    readCell(kinds_[k], text, [&](auto&&... made) { value.emplace(std::forward<decltype(made)>(made)...); });
+    readCell(k, text, [&](auto&&... made) { value.emplace(std::forward<decltype(made)>(made)...); });
     // A later column of the same name replaces the earlier one's entry, or removes it.
     auto earlier =
         std::find_if(values.begin(), values.end(), [&](const auto& entry) { return entry.first == column.name; });

@@ -188,6 +188,72 @@ TEST(AnnotatedCSVParser, AReadFailureIsReportedAgain) {
   }
 }
 
+// Dates that repeat down a column are read once; each cell still gets the date of its own text.
+TEST(AnnotatedCSVParser, RepeatedDatesReadAsTheirOwnText) {
+  const std::string answer =
+      "#datatype,dateTime:RFC3339,dateTime:RFC3339,string\n"
+      "#default,,2024-05-01T12:00:00Z,\n"
+      ",a,b,c\n"
+      ",2024-05-01T12:00:00Z,2024-05-01T12:00:00Z,x\n"
+      ",2024-05-01T12:00:00Z,2024-05-01T12:00:01Z,x\n"
+      ",2024-05-01T12:00:01Z,,x\n"
+      ",not a date,2024-05-01T12:00:01Z,x\n"
+      ",not a date,not a date,x\n"
+      ",,2024-05-01T12:00:00.5Z,x\n"
+      "\n"
+      "#datatype,string,dateTime:RFC3339\n"
+      ",c,a\n"
+      ",x,2024-05-01T12:00:00.5Z\n"
+      ",2024-05-01T12:00:01Z,2024-05-01T12:00:00.5Z\n";
+  const double noon = 1714564800;
+  const std::vector<std::vector<std::pair<const char*, std::optional<double>>>> expected = {
+      {{"a", noon}, {"b", noon}},
+      {{"a", noon}, {"b", noon + 1}},
+      {{"a", noon + 1}, {"b", noon}},
+      {{"a", std::nullopt}, {"b", noon + 1}},
+      {{"a", std::nullopt}, {"b", std::nullopt}},
+      {{"a", std::nullopt}, {"b", noon + 0.5}},
+      {{"a", noon + 0.5}},
+      {{"a", noon + 0.5}},
+  };
+  const Parsed parsed = parse(answer);
+  EXPECT_TRUE(parsed.failures.empty());
+  ASSERT_EQ(parsed.records.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    for (const auto& [name, seconds] : expected[i]) {
+      const Value* value = parsed.records[i].value(name);
+      ASSERT_EQ(value != nullptr, seconds.has_value()) << "record " << i << " " << name;
+      if (value) {
+        EXPECT_EQ(*value, Value(utc(*seconds))) << "record " << i << " " << name;
+      }
+    }
+  }
+}
+
+// The table handed out with a record belongs to the caller, who may change it; rows are then
+// read by the table as it stands, never past their end or past the columns their header
+// row settled.
+TEST(AnnotatedCSVParser, ACallerMayChangeTheTable) {
+  AnnotatedCSVParser parser(
+      platform::Data::fromString("#datatype,long,string\n,n,s\n,1,a\n,2,b\n,3,c\n,4,d\n,5,e\n"));
+  auto first = parser.next();
+  ASSERT_TRUE(first);
+  std::vector<ResultColumn>& columns = first->first->columns;
+  columns.emplace_back(9, "long");
+  EXPECT_THROW(parser.next(), TimeSeriesError);  // the row has too few values for three columns
+  columns.pop_back();
+  columns[1].name = "renamed";
+  auto third = parser.next();
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->second, ResultRecord(Values{{"n", std::int64_t(3)}, {"renamed", std::string("c")}}));
+  columns[1] = ResultColumn(7, "string");
+  EXPECT_THROW(parser.next(), TimeSeriesError);  // its cell would be past the row
+  columns.clear();
+  auto fifth = parser.next();
+  ASSERT_TRUE(fifth);
+  EXPECT_TRUE(fifth->second.values().empty());
+}
+
 TEST(AnnotatedCSVParser, NumbersAndBooleans) {
   const std::string answer =
       "#datatype,long,unsignedLong,double,boolean\n,l,u,d,b\n"

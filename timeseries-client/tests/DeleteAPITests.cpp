@@ -77,6 +77,11 @@ TEST_F(DeleteAPITest, QueryItemsAndBody) {
   EXPECT_EQ(Json::parse(server.requests().back().body).dump(),
             R"({"start":"2024-05-01T12:00:00.000000000Z","stop":"2024-05-01T12:00:00.000000000Z"})");
   EXPECT_EQ(server.requests().back().queryItems, (platform::testing::HeaderPairs{{"bucket", "b"}}));
+
+  // The very end of 9999 is a date too, though it rounds past what can be written.
+  const platform::Date lastMoment = platform::Date::fromTimeIntervalSince1970(253402300799.9996);
+  ASSERT_TRUE(remove(*api, DeletePredicateRequest(noon, lastMoment), "b", {}, {}, {}).isSuccess());
+  EXPECT_EQ(Json::parse(server.requests().back().body).at("stop"), "9999-12-31T23:59:59.999000000Z");
 }
 
 TEST_F(DeleteAPITest, FailuresOfEveryKind) {

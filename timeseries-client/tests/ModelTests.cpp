@@ -24,6 +24,9 @@ TEST(OpenISO8601DateFormatter, WritesNineDigitsAndReadsZeroToNine) {
   OpenISO8601DateFormatter formatter;
   EXPECT_EQ(formatter.string(utc(may1st2024Noon)), "2024-05-01T12:00:00.000000000Z");
   EXPECT_EQ(formatter.string(utc(may1st2024Noon + 0.123)), "2024-05-01T12:00:00.123000000Z");
+  // Still in 9999, though it rounds into 10000.
+  EXPECT_EQ(formatter.string(utc(253402300799.9996)), "9999-12-31T23:59:59.999000000Z");
+  EXPECT_FALSE(formatter.string(utc(253402300800.0)));
   for (double unwritable : {std::numeric_limits<double>::infinity(), std::nan(""), 1e15, -1e15})
     EXPECT_FALSE(formatter.string(platform::Date{unwritable})) << unwritable;
 

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "TextDamage.hpp"
 #include "platform/text/DateFormatter.hpp"
 
 namespace platform {
@@ -62,17 +63,7 @@ std::string randomText(std::mt19937_64& random) {
                             rarely(0, 23, 99), rarely(0, 59, 99));
   }
   std::string result(text, static_cast<std::size_t>(length));
-  static constexpr std::string_view pool = "0123456789-:T.Zz t+,/";
-  for (int damage = pick(0, 3) == 0 ? pick(1, 2) : 0; damage > 0 && !result.empty(); --damage) {
-    const auto at = static_cast<std::size_t>(pick(0, static_cast<int>(result.size()) - 1));
-    const char c = pool[static_cast<std::size_t>(pick(0, static_cast<int>(pool.size()) - 1))];
-    switch (pick(0, 3)) {
-      case 0: result[at] = c; break;
-      case 1: result.erase(at, 1); break;
-      case 2: result.insert(at, 1, c); break;
-      default: result.resize(at); break;
-    }
-  }
+  testing::damageSometimes(result, random, "0123456789-:T.Zz t+,/");
   return result;
 }
 

@@ -43,11 +43,18 @@ class AnnotatedCSVParser {
   enum class ParsingState { normal, error };
   enum class CellKind { text, boolean, signedInteger, unsignedInteger, floatingPoint, date, bytes };
 
+  // A date text and what it reads as, by the default formatter.
+  struct DateMemo {
+    std::string text;
+    std::optional<platform::Date> date;
+  };
+
   void fail(std::string what) const;
   template <typename Make>
-  bool readCell(CellKind kind, const std::string& text, Make&& make) const;
+  bool readCell(std::size_t column, const std::string& text, Make&& make);
+  std::optional<platform::Date> readDate(std::size_t column, const std::string& text);
   void settleColumns();
-  ResultRecord record(const CSV::CSVReader::Row& row) const;
+  ResultRecord record(const CSV::CSVReader::Row& row);
 
   CSV::CSVReader csv_;
   ParsingState state_ = ParsingState::normal;
@@ -58,6 +65,8 @@ class AnnotatedCSVParser {
   std::vector<CellKind> kinds_;
   bool namesRepeat_ = false;
   std::shared_ptr<const DateFormatting> customDates_;
+  // One per column: "_start" and "_stop" repeat through a table and are read once.
+  std::vector<DateMemo> dateMemos_;
   std::optional<TimeSeriesError> readFailure_;
   std::int64_t rowNumber_ = 0;
   std::int64_t groupsRowNumber_ = 0;

@@ -4,7 +4,8 @@
 // `OpenISO8601DateFormatter`, writes UTC with nine fraction digits, whole milliseconds
 // followed by six zeros ("2024-05-01T12:00:00.123000000Z"), and reads a time with no
 // fraction or one to nine digits (kept to the millisecond, cut, not rounded), then "Z" or
-// an offset "+hh:mm"; years 0001–9999. Formatters are immutable and may be shared by threads.
+// an offset "+hh:mm"; years 0001–9999 (a date late in 9999 that would round into 10000 is
+// written as 9999-12-31T23:59:59.999000000Z). Formatters are immutable and may be shared by threads.
 
 #include <optional>
 #include <string>
@@ -41,7 +42,8 @@ class OpenISO8601DateFormatter final : public DateFormatting {
                                                     .minimumYear = 1,
                                                     .maximumYear = 9999,
                                                     .acceptsOffsets = true,
-                                                    .upperCaseOnly = true}};
+                                                    .upperCaseOnly = true,
+                                                    .keepsMaximumYearWhenRounding = true}};
   static constexpr const platform::RFC3339Format& reading = writing;
 };
 

@@ -33,6 +33,9 @@ class RFC3339Format {
     bool acceptsOffsets = true;
     /// Whether only "T" and "Z" are read, or "t" and "z" as well.
     bool upperCaseOnly = true;
+    /// Whether a date of the maximum year that rounds into the next one is written as the
+    /// year's last millisecond rather than not at all.
+    bool keepsMaximumYearWhenRounding = false;
   };
 
   /// The fields of a text, as written; `scan` checks the shape, `date` the ranges.
@@ -60,7 +63,7 @@ class RFC3339Format {
   std::optional<Date> date(const Fields& fields) const noexcept;
 
   /// Writes the text into `buffer` and returns its length; 0 when the date is not finite or
-  /// its year in UTC is outside the options' range.
+  /// its year in UTC, once rounded, is outside the options' range.
   std::size_t write(Date date, std::span<char, maximumLength> buffer) const noexcept;
   std::optional<std::string> string(Date date) const;
 
