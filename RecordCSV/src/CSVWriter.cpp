@@ -3,15 +3,36 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "ByteBuffer.hpp"
+#include "RecordCSV/ByteOrderMark.hpp"
+#include "RecordCSV/CSVReader.hpp"
 #include "WriterEncoder.hpp"
 #include "WriterErrors.hpp"
 #include "WriterScan.hpp"
 #include "platform/core/Unicode.hpp"
 
 namespace RecordCSV {
+
+namespace {
+
+/// Appending text in one encoding to a file in another corrupts it: a file whose byte-order mark
+/// is not the one `always` gives the encoding is refused. A file without a mark cannot tell.
+void requireAppendableEncoding(const std::filesystem::path& fileURL, const platform::TextEncoding& encoding) {
+  std::array<std::uint8_t, ByteOrderMark::maximumLength> first{};
+  std::ifstream file(fileURL, std::ios::binary);
+  file.read(reinterpret_cast<char*>(first.data()), static_cast<std::streamsize>(first.size()));
+  const auto count = static_cast<std::size_t>(file.gcount());
+  const CSVReader::Inference inference = CSVReader::inferEncoding({first.data(), count}, encoding);
+  if (!inference.encoding) return;
+  const std::vector<std::uint8_t> mark = Strategy::bytes(Strategy::BOM::always, encoding);
+  if (std::equal(mark.begin(), mark.end(), first.begin(), first.begin() + inference.markLength)) return;
+  throw WriterErrors::appendedEncodingMismatch(fileURL, encoding, *inference.encoding);
+}
+
+}  // namespace
 
 CSVWriter::Settings CSVWriter::Settings::make(const Configuration& configuration) {
   auto pair = Delimiter::Scalars::make(configuration.delimiters.field.scalars, configuration.delimiters.row.scalars);
@@ -28,7 +49,8 @@ CSVWriter::Settings CSVWriter::Settings::make(const Configuration& configuration
 CSVWriter::CSVWriter() : CSVWriter(Configuration()) {}
 
 CSVWriter::CSVWriter(Configuration configuration)
-    : CSVWriter(std::move(configuration), [] { return platform::OutputStream::toMemory(); }, true) {}
+    : CSVWriter(
+          std::move(configuration), [](const Settings&) { return platform::OutputStream::toMemory(); }, true) {}
 
 CSVWriter::CSVWriter(const Configure& configure) : CSVWriter(configured(configure)) {}
 
@@ -38,7 +60,8 @@ CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append)
 CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, Configuration configuration)
     : CSVWriter(
           std::move(configuration),
-          [&] {
+          [&](const Settings& settings) {
+            if (append) requireAppendableEncoding(fileURL, settings.encoding);
             auto stream = platform::OutputStream::toFile(fileURL, append);
             if (!stream) throw WriterErrors::streamNotCreated(fileURL);
             return stream;
@@ -46,7 +69,7 @@ CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, Configur
           !append) {}
 
 CSVWriter::CSVWriter(std::shared_ptr<platform::OutputStream> stream, Configuration configuration)
-    : CSVWriter(std::move(configuration), [&] { return std::move(stream); }, true) {}
+    : CSVWriter(std::move(configuration), [&](const Settings&) { return std::move(stream); }, true) {}
 
 CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, const Configure& configure)
     : CSVWriter(fileURL, append, configured(configure)) {}
@@ -64,7 +87,7 @@ CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream,
     appendRowEnd();
     beginBatch();
   }
-  stream_ = makeStream();
+  stream_ = makeStream(settings_);
   if (!stream_) throw std::invalid_argument("a CSV writer needs an output stream");
   stream_->open();
   if (stream_->status() != platform::StreamStatus::open) throw WriterErrors::streamNotOpen(*stream_);

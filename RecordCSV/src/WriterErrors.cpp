@@ -67,6 +67,16 @@ CSVWriterError streamNotCreated(const std::filesystem::path& fileURL) {
           "Make sure you have access to the targeted file.", std::move(info)};
 }
 
+CSVWriterError appendedEncodingMismatch(const std::filesystem::path& fileURL, const platform::TextEncoding& provided,
+                                        const platform::TextEncoding& detected) {
+  platform::UserInfo info;
+  info.add("File URL", fileURL.string());
+  info.add("Provided encoding", provided);
+  info.add("Detected encoding", detected);
+  return {Kind::invalidConfiguration, "The encoding provided was different than the encoding detected on the file.",
+          "Append with the encoding of the existing file.", std::move(info)};
+}
+
 CSVWriterError streamNotOpen(const platform::OutputStream& stream) {
   return {Kind::streamFailure, "The output stream is not open.", "Check you have priviledge to open the output stream.",
           streamStatus(stream), stream.error()};

@@ -16,6 +16,8 @@ CSVWriterError fieldOverflow(std::int64_t expectedFields);
 CSVWriterError emptyRowWithoutFieldCount();
 CSVWriterError delimiterWithoutEscaping(std::string field);
 CSVWriterError streamNotCreated(const std::filesystem::path& fileURL);
+CSVWriterError appendedEncodingMismatch(const std::filesystem::path& fileURL, const platform::TextEncoding& provided,
+                                        const platform::TextEncoding& detected);
 CSVWriterError streamNotOpen(const platform::OutputStream& stream);
 CSVWriterError notASCII(char32_t scalar);
 CSVWriterError notShiftJIS(char32_t scalar);

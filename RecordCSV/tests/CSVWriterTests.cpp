@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -350,7 +351,7 @@ TEST(CSVWriter, FilesAreCreatedReplacedOrAppendedTo) {
        {{"a"}}, "\xEF\xBB\xBF" "a\n"},
       {"appended without a mark", "old\n", true, [](auto& c) { c.bomStrategy = Strategy::BOM::always; }, {{"new"}},
        "old\nnew\n"},
-      {"appended in another encoding without looking at the file", "old\n", true,
+      {"appended in another encoding to a file without a mark", "old\n", true,
        [](auto& c) { c.encoding = platform::TextEncoding::utf16LittleEndian(); }, {{"n"}},
        std::string("old\nn\0\n\0", 8)},
       {"headers written at creation", nullptr, false, [](auto& c) { c.headers = {"H1", "H2"}; }, {{"a"}},
@@ -392,6 +393,64 @@ TEST(CSVWriter, FilesAreCreatedReplacedOrAppendedTo) {
   expectError([&] { CSVWriter writer(folder.path() / "missing" / "out.csv", false); },
               {CSVWriter::Error::streamFailure, "The output stream is not open.",
                "Check you have priviledge to open the output stream.", {{"Stream status", "error"}}, true});
+}
+
+TEST(CSVWriter, AppendsOnlyInTheEncodingOfTheFilesMark) {
+  platform::TemporaryDirectory folder;
+  using platform::TextEncoding;
+  struct Case {
+    const char* name;
+    std::string before;
+    std::optional<TextEncoding> encoding;
+    std::optional<TextEncoding> detected;  // absent: the file agrees
+  };
+  const std::string utf8Mark = "\xEF\xBB\xBF", utf16LE = "\xFF\xFE", utf16BE = "\xFE\xFF";
+  const std::string utf32LE("\xFF\xFE\0\0", 4);
+  const Case cases[] = {
+      {"UTF-8 onto UTF-8", utf8Mark + "old\n", std::nullopt, std::nullopt},
+      {"UTF-16LE onto UTF-8", utf8Mark + "old\n", TextEncoding::utf16LittleEndian(), TextEncoding::utf8()},
+      {"ASCII onto a marked file", utf8Mark + "old\n", TextEncoding::ascii(), TextEncoding::utf8()},
+      {"Shift-JIS onto a marked file", utf8Mark, encodingNamed("shift_jis"), TextEncoding::utf8()},
+      {"UTF-16 onto big-endian UTF-16", utf16BE + std::string("\0o\0\n", 4), TextEncoding::utf16(), std::nullopt},
+      {"UTF-16 onto little-endian UTF-16", utf16LE + std::string("o\0\n\0", 4), TextEncoding::utf16(),
+       TextEncoding::utf16LittleEndian()},
+      {"UTF-8 onto a mark that starts both little-endian marks", utf32LE, std::nullopt,
+       TextEncoding::utf32LittleEndian()},
+      {"UTF-16LE onto FF FE 00 00", utf32LE, TextEncoding::utf16LittleEndian(), std::nullopt},
+      {"UTF-32LE onto FF FE 00 00", utf32LE, TextEncoding::utf32LittleEndian(), std::nullopt},
+      {"UTF-32LE onto little-endian UTF-16", utf16LE + "o", TextEncoding::utf32LittleEndian(),
+       TextEncoding::utf16LittleEndian()},
+      {"UTF-32 onto big-endian UTF-32", std::string("\0\0\xFE\xFF", 4), TextEncoding::utf32(), std::nullopt},
+      {"UTF-16 onto an empty file", "", TextEncoding::utf16(), std::nullopt},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = folder.path() / ("append" + std::to_string(index++) + ".csv");
+    std::ofstream(file, std::ios::binary) << c.before;
+    const auto configure = [&](CSVWriter::Configuration& configuration) { configuration.encoding = c.encoding; };
+    if (!c.detected) {
+      CSVWriter::serialize(Rows{{"n"}}, file, true, configure);
+      const platform::Data row = CSVWriter::serialize(Rows{{"n"}}, [&](CSVWriter::Configuration& configuration) {
+        configure(configuration);
+        configuration.bomStrategy = Strategy::BOM::never;
+      });
+      EXPECT_EQ(fileText(file), c.before + bytesOf(row));
+      continue;
+    }
+    try {
+      CSVWriter writer(file, true, configure);
+      ADD_FAILURE() << "appended in another encoding";
+    } catch (const CSVWriterError& error) {
+      EXPECT_EQ(error.type(), CSVWriter::Error::invalidConfiguration);
+      EXPECT_EQ(error.failureReason(), "The encoding provided was different than the encoding detected on the file.");
+      EXPECT_EQ(error.helpAnchor(), "Append with the encoding of the existing file.");
+      EXPECT_EQ(error.userInfo().get<std::string>("File URL"), file.string());
+      EXPECT_EQ(error.userInfo().get<TextEncoding>("Provided encoding"), c.encoding.value_or(TextEncoding::utf8()));
+      EXPECT_EQ(error.userInfo().get<TextEncoding>("Detected encoding"), c.detected);
+    }
+    EXPECT_EQ(fileText(file), c.before) << "nothing was written";
+  }
 }
 
 TEST(CSVWriter, AFailedFlushAtTheEndIsAFailure) {

@@ -94,7 +94,8 @@ class CSVWriter {
   explicit CSVWriter(Configuration configuration);
   explicit CSVWriter(const Configure& configure);
   /// A writer into a file, created or replaced, or appended to when `append` (then without a
-  /// byte-order mark). A configuration that is not valid leaves an existing file untouched.
+  /// byte-order mark). A configuration that is not valid leaves an existing file untouched, and so
+  /// does appending to a file whose byte-order mark is not the one the output's encoding has.
   CSVWriter(const std::filesystem::path& fileURL, bool append);
   CSVWriter(const std::filesystem::path& fileURL, bool append, Configuration configuration);
   CSVWriter(const std::filesystem::path& fileURL, bool append, const Configure& configure);
@@ -203,7 +204,7 @@ class CSVWriter {
   class Encoder;
 
  private:
-  using StreamMaker = std::function<std::shared_ptr<platform::OutputStream>()>;
+  using StreamMaker = std::function<std::shared_ptr<platform::OutputStream>(const Settings&)>;
   /// Validates the configuration before the stream is made, so that a bad one never touches a file.
   CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark);
   static Configuration configured(const Configure& configure);
