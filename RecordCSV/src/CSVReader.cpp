@@ -37,12 +37,14 @@ void CSVReader::readHeader() {
     if (!parser_->parseRow(row, 0)) break;
   }
   row.clear();
+  const std::uint64_t escaped = parser_->escapedFields();
   if (!parser_->parseRow(row, line)) {
     *status_ = Status::finished();
     return;
   }
   for (std::size_t i = 0; i < row.fieldCount(); ++i) headers_.emplace_back(row.field(i));
-  if (headers_.size() == 1 && headers_[0].empty()) throw ReaderErrors::emptyHeaderLine();
+  if (headers_.size() == 1 && headers_[0].empty() && parser_->escapedFields() == escaped)
+    throw ReaderErrors::emptyHeaderLine();
   // The header is one row, however many rows were skipped before it.
   count_ = {1, static_cast<std::int64_t>(headers_.size())};
 }
@@ -58,6 +60,7 @@ bool CSVReader::appendRow(FieldTable& table) {
     const std::size_t fields = table.fieldCount();
     const std::size_t bytes = table.byteSize();
     bool parsed = false;
+    const std::uint64_t escaped = parser_->escapedFields();
     try {
       parsed = parser_->parseRow(table, count_.rows);
     } catch (const CSVReaderError& error) {
@@ -71,7 +74,7 @@ bool CSVReader::appendRow(FieldTable& table) {
     }
     const auto parsedFields = static_cast<std::int64_t>(table.fieldCount() - fields);
     // An empty line is dropped wherever it is, also right after the header or the first row.
-    if (parsedFields == 1 && table.byteSize() == bytes) {
+    if (parsedFields == 1 && table.byteSize() == bytes && parser_->escapedFields() == escaped) {
       table.truncate(fields, bytes);
       continue;
     }

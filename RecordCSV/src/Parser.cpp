@@ -119,6 +119,7 @@ Parser::Step Parser::stepByBytes(std::int64_t rowIndex) {
   }
   if (escape_ && s.value == *escape_) {
     pos_ += s.length;
+    ++escapedFields_;
     return parseEscaped(rowIndex) ? Step::rowEnded : Step::fields;
   }
   if (const std::size_t field = fieldMatch(s)) {

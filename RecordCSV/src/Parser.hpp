@@ -29,6 +29,9 @@ class Parser {
   /// Appends one row's fields to `table`; false when the input ends at the start of a row.
   /// `rowIndex` is what parse errors report.
   bool parseRow(FieldTable& table, std::int64_t rowIndex);
+  /// How many escaped fields were opened so far: a row of one empty field is an empty line, which
+  /// readers pass over, only when that field was not escaped.
+  std::uint64_t escapedFields() const noexcept { return escapedFields_; }
   /// Bytes of text still to come, when the source knows.
   std::size_t sizeHint() const noexcept { return size_ - pos_ + source_->sizeHint(); }
 
@@ -40,7 +43,7 @@ class Parser {
     const char* text;
     std::size_t length;  // without the row delimiter
     std::size_t fields;
-    bool emptyLine;  // one empty field
+    bool emptyLine;  // one empty field, not escaped
   };
   /// The next row, when it lies whole in the text at hand and every field in it is plain;
   /// false, with nothing consumed, when the row is the byte engine's to read.
@@ -150,6 +153,7 @@ class Parser {
   std::size_t run_ = noRun;  // start of field text not yet copied to the table
   bool ended_ = false;
   FieldTable* table_ = nullptr;
+  std::uint64_t escapedFields_ = 0;
 
   char32_t fieldFirst_;
   std::string fieldTail_;

@@ -134,6 +134,7 @@ Parser::Scanned Parser::scanFields(FieldTable& table) {
     }
     if (c == quoteByte && stop == pos) {
       // An escaped field: its text runs from quote to quote, a doubled quote standing for one.
+      ++escapedFields_;
       std::size_t run = pos + 1;
       std::size_t from = run;
       for (;;) {

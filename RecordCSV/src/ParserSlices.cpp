@@ -47,7 +47,7 @@ template <bool trim>
         if (static_cast<unsigned char>(text[stop]) == quoteByte_) break;
         from = stop + 1;
       }
-      empty = stop == pos + 1;
+      empty = false;  // an escaped empty field is a value, not an empty line
       ++stop;
       if (static_cast<unsigned char>(text[stop]) == quoteByte_) return std::nullopt;  // a doubled one needs unescaping
     } else {

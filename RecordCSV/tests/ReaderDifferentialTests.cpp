@@ -46,7 +46,7 @@ class ReferenceReader {
       finished_ = true;
       return;
     }
-    if (row->size() == 1 && row->front().empty())
+    if (isEmptyLine(*row))
       throw ReferenceError{{1, "A header line was expected, but an empty line was found instead.",
                             "Make sure there is a header line at the very beginning of the file or mark the "
                             "configuration as 'no header'.",
@@ -68,7 +68,7 @@ class ReferenceReader {
           finished_ = true;
           return std::nullopt;
         }
-        if (row->size() == 1 && row->front().empty()) continue;
+        if (isEmptyLine(*row)) continue;
         const auto size = static_cast<std::int64_t>(row->size());
         if (rowCount_ <= 0) {
           fieldCount_ = size;
@@ -204,8 +204,14 @@ class ReferenceReader {
     return false;
   }
 
+  /// One empty field that was not escaped: an escaped one is an empty value.
+  bool isEmptyLine(const std::vector<std::string>& row) const {
+    return row.size() == 1 && row.front().empty() && !rowEscaped_;
+  }
+
   std::optional<std::vector<std::string>> parseRow(std::int64_t rowIndex) {
     std::vector<std::string> row;
+    rowEscaped_ = false;
     for (;;) {
       const std::optional<char32_t> s = read();
       if (!s) {
@@ -216,6 +222,7 @@ class ReferenceReader {
       if (!trim_.empty() && trim_.contains(*s)) continue;
       bool rowEnded = false;
       if (escape_ && *s == *escape_) {
+        rowEscaped_ = true;
         rowEnded = parseEscaped(rowIndex, row);
       } else if (isField(*s)) {
         row.emplace_back();
@@ -319,6 +326,7 @@ class ReferenceReader {
   std::int64_t rowCount_ = 0;
   std::int64_t fieldCount_ = 0;
   bool finished_ = false;
+  bool rowEscaped_ = false;  // the row parsed last opened an escaped field
   std::optional<Failure> failed_;
 };
 

@@ -101,7 +101,7 @@ TEST(ReaderParse, RowsFieldsAndErrors) {
       {"trim non-ASCII", "\u00A0a\u00A0\u00A0,\u3000b", withTrim(U"\u00A0\u3000"), {}, {{"a", "b"}}, {}},
       {"empty lines", "a\nb\n\n\nc\n\n", {}, {}, {{"a"}, {"b"}, {"c"}}, {}},
       {"empty line after first row", "a,b\n\n1,2", {}, {}, {{"a", "b"}, {"1", "2"}}, {}},
-      {"empty escaped line", "a\n\"\"\nb", {}, {}, {{"a"}, {"b"}}, {}},
+      {"an escaped empty field is a value, not an empty line", "a\n\"\"\nb", {}, {}, {{"a"}, {""}, {"b"}}, {}},
       {"field count", "a,b\n1,2,3", {}, {}, {{"a", "b"}}, Failure{2, countReason, countHelp, 2}},
       {"CR row delimiter with CRLF", "a,b\r\n1,2\r\n", withRows({"\n", "\r"}), {}, {{"a", "b"}, {"1", "2"}}, {}},
       {"CRLF", "a\r\nb", withRows({"\n", "\r\n"}), {}, {{"a"}, {"b"}}, {}},
