@@ -82,6 +82,7 @@ CSVWriter::CSVWriter(Configuration configuration, const StreamMaker& makeStream,
   buildPieces();
   if (!settings_.headers.empty()) {
     // A header row that cannot be written is refused too before any file is touched.
+    firstFieldEmpty_ = settings_.headers.front().empty();
     beginBatch();
     for (const std::string& header : settings_.headers) appendField(header);
     appendRowEnd();
@@ -129,34 +130,74 @@ void CSVWriter::buildPieces() {
   utf8Output_ = encoder_->kind() == Encoder::Kind::utf8;
   fieldDelimiter_ = piece(settings_.delimiters.field);
   rowDelimiter_ = piece(settings_.delimiters.row);
+  const std::optional<char32_t> escaping = settings_.escapingScalar;
+  if (escaping) emptyField_ = piece(std::u32string(2, *escaping));
 
+  // The written row delimiter is the set's first member.
+  delimiterScalars_.push_back(settings_.delimiters.field);
+  delimiterScalars_.insert(delimiterScalars_.end(), configuration_.delimiters.row.scalars.begin(),
+                           configuration_.delimiters.row.scalars.end());
+  for (const std::u32string& delimiter : delimiterScalars_) {
+    delimitersUTF8_.push_back(platform::toUTF8(delimiter));
+    for (std::size_t length = 1; length < delimiter.size(); ++length) {
+      std::u32string prefix = delimiter.substr(0, length);
+      if (std::find(prefixScalars_.begin(), prefixScalars_.end(), prefix) != prefixScalars_.end()) continue;
+      prefixesUTF8_.push_back(platform::toUTF8(prefix));
+      prefixEnds_[static_cast<unsigned char>(prefixesUTF8_.back().back())] = true;
+      prefixScalars_.push_back(std::move(prefix));
+    }
+  }
+  if (escaping) platform::appendUTF8(escapingUTF8_, *escaping);
+  buildQuickPaths();
+}
+
+void CSVWriter::buildQuickPaths() {
   // Bytes that may start an escaping scalar or a delimiter send a UTF-8 field down the slow path.
   byteClass_.fill(ByteClass::plain);
   for (std::size_t byte = 0x80; byte < 0x100; ++byte) byteClass_[byte] = ByteClass::multiByte;
-  if (settings_.escapingScalar) platform::appendUTF8(escapingUTF8_, *settings_.escapingScalar);
-  fieldDelimiterUTF8_ = platform::toUTF8(settings_.delimiters.field);
-  rowDelimiterUTF8_ = platform::toUTF8(settings_.delimiters.row);
-  for (const std::string* text : {&escapingUTF8_, &fieldDelimiterUTF8_, &rowDelimiterUTF8_}) {
-    if (text->empty()) continue;
-    const auto first = static_cast<unsigned char>(text->front());
+  fieldDelimiterUTF8_ = delimitersUTF8_[0];
+  rowDelimiterUTF8_ = delimitersUTF8_[1];
+  // A row delimiter that holds another one of the set is found through that one, unless it holds
+  // the escaping scalar, which the escaping walk would double inside it; so the quick checks stop
+  // only at the first bytes of the others.
+  const auto holdsAnother = [&](const std::string& member) {
+    if (!escapingUTF8_.empty() && member.find(escapingUTF8_) != std::string::npos) return false;
+    return std::any_of(delimitersUTF8_.begin() + 1, delimitersUTF8_.end(), [&](const std::string& other) {
+      return other.size() < member.size() && member.find(other) != std::string::npos;
+    });
+  };
+  std::size_t stopCount = 0;
+  std::array<bool, 256> stops{};
+  bool onlyWrittenRow = true;  // no row delimiter of the set needs a look of its own
+  for (std::size_t i = 0; i <= delimitersUTF8_.size(); ++i) {
+    const std::string& text = i == 0 ? escapingUTF8_ : delimitersUTF8_[i - 1];
+    if (text.empty()) continue;
+    const auto first = static_cast<unsigned char>(text.front());
     byteClass_[first] = ByteClass::special;
-    if (first < 0x80)
-      specialWords_[specialWordCount_++] = 0x0101010101010101 * first;
-    else
+    const bool stop = i <= 2 || !holdsAnother(text);
+    if (i > 2 && stop) onlyWrittenRow = false;
+    if (!stop || stops[first]) continue;
+    stops[first] = true;
+    if (first >= 0x80) {
       nonASCIIStops_ = true;
+    } else if (stopCount++ < specialWords_.size()) {
+      specialWords_[specialWordCount_++] = 0x0101010101010101 * first;
+    }
   }
+  wordScan_ = stopCount <= specialWords_.size();
   const bool oneByteDelimiter = fieldDelimiterUTF8_.size() == 1;
 #if defined(__SSE2__)
-  // Without the vector unit every field takes the general path.
-  if (utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)
+  // Without the vector unit every field takes the general path, and so does every field when the
+  // stops are too many for the vector checks.
+  if (wordScan_ && utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)
     plainFieldDelimiter_ = fieldDelimiter_.bytes.front();
   // UTF-16 and UTF-32 encode every scalar, so their rows can be formatted in UTF-8 and widened.
-  wideRows_ = oneByteDelimiter && encoder_->unitsPerByte() > 0;
+  wideRows_ = wordScan_ && oneByteDelimiter && encoder_->unitsPerByte() > 0;
 #endif
   auto ascii = [](const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   };
-  plainEscaping_ = oneByteDelimiter && escapingUTF8_.size() == 1 && ascii(escapingUTF8_) &&
+  plainEscaping_ = onlyWrittenRow && oneByteDelimiter && escapingUTF8_.size() == 1 && ascii(escapingUTF8_) &&
                    escapingUTF8_[0] != fieldDelimiterUTF8_[0] && ascii(rowDelimiterUTF8_) &&
                    (rowDelimiterUTF8_.size() == 1 || rowDelimiterUTF8_.size() == 2) &&
                    rowDelimiterUTF8_.find(escapingUTF8_[0]) == std::string::npos &&
@@ -164,6 +205,11 @@ void CSVWriter::buildPieces() {
   stopWords_.fill(0x8080808080808080);
   std::copy_n(specialWords_.begin(), specialWordCount_, stopWords_.begin());
   if (plainFieldDelimiter_ || wideRows_) buildShortFields();
+}
+
+bool CSVWriter::endsWithPrefix(std::string_view field) const {
+  return std::any_of(prefixesUTF8_.begin(), prefixesUTF8_.end(),
+                     [&](const std::string& prefix) { return field.ends_with(prefix); });
 }
 
 void CSVWriter::throwFieldOverflow() const { throw WriterErrors::fieldOverflow(expectedFields_); }
@@ -224,6 +270,7 @@ void CSVWriter::appendRowEnd() {
   const std::int64_t expected = expectedFields_ > 0 ? expectedFields_ : batchFieldIndex_;
   checkpoints_.push_back({out_->size(), Effect::fixCount});
   batchExpectedFields_ = expected;
+  if (expected == 1 && firstFieldEmpty_ && settings_.escapingScalar) appendPiece(emptyField_);
   for (; batchFieldIndex_ < expected; ++batchFieldIndex_) {
     appendPiece(fieldDelimiter_);
     checkpoints_.push_back({out_->size(), Effect::field});
@@ -236,6 +283,7 @@ void CSVWriter::appendRowEnd() {
 
 void CSVWriter::appendEmptyRow() {
   if (expectedFields_ == 0) failBatch(WriterErrors::emptyRowWithoutFieldCount());
+  if (expectedFields_ == 1 && settings_.escapingScalar) appendPiece(emptyField_);
   for (std::int64_t i = 1; i < expectedFields_; ++i) appendPiece(fieldDelimiter_);
   appendPiece(rowDelimiter_);
   checkpoints_.push_back({out_->size(), Effect::row});

@@ -42,11 +42,13 @@ void CSVWriter::buildShortFields() {
   const std::string& row = rowDelimiterUTF8_;
   shortFields_ = std::make_unique<scan16::ShortFields>(
       stopWords_, scan16::ShortDialect{!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0',
-                                       fieldDelimiterUTF8_[0], row.front(), row.back(), row.size() == 2});
+                                       fieldDelimiterUTF8_[0], row.front(), row.back(), row.size() == 2,
+                                       !prefixesUTF8_.empty()});
 }
 
 [[gnu::always_inline]] inline char* CSVWriter::formatPlainField(std::string_view field, char* out,
                                                                  const scan16::ShortFields& fields) const {
+  if (fields.endsMatter() && endsWithDelimiterStart(field)) return nullptr;
   if (field.size() <= 16) {
     if (char* end = fields.format(field.data(), field.size(), out)) return end;
   } else if (field.size() <= 32) {
@@ -121,7 +123,8 @@ bool CSVWriter::appendPlainField(std::string_view field, bool delimited) {
 }
 
 void CSVWriter::writeCollectedRow(std::span<const std::string_view> fields) {
-  if (writeRowDirect(fields)) return;
+  if (fieldIndex_ == 0 && !fields.empty()) firstFieldEmpty_ = fields.front().empty();
+  if (!oneEmptyField(fields.size()) && writeRowDirect(fields)) return;
   beginBatch();
   for (std::string_view field : fields) appendField(field);
   appendRowEnd();
@@ -207,7 +210,7 @@ bool CSVWriter::writeFieldDirect(std::string_view field) {
 }
 
 bool CSVWriter::endRowDirect() {
-  if (!plainFieldDelimiter_ || fieldIndex_ == 0) return false;
+  if (!plainFieldDelimiter_ || fieldIndex_ == 0 || oneEmptyField(0)) return false;
   const std::int64_t expected = expectedFields_ > 0 ? expectedFields_ : fieldIndex_;
   const std::string& rowDelimiter = rowDelimiter_.bytes;
   const std::size_t size = static_cast<std::size_t>(expected - fieldIndex_) + rowDelimiter.size();

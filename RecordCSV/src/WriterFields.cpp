@@ -1,6 +1,7 @@
 // How one field's text becomes bytes of the batch: copied as it is when nothing needs
 // escaping, escaped byte by byte for UTF-8 output, or scalar by scalar for any encoding.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -40,7 +41,8 @@ std::size_t CSVWriter::appendPlainUTF8(std::string_view field) {
     }
     return hits != 0;
   };
-  if (count >= 8) {
+  // With more stops than the words hold, byte by byte.
+  if (wordScan_ && count >= 8) {
     std::uint64_t word;
     for (; i + 8 <= count; i += 8) {
       std::memcpy(&word, bytes + i, 8);
@@ -52,7 +54,7 @@ std::size_t CSVWriter::appendPlainUTF8(std::string_view field) {
       std::memcpy(out + count - 8, &word, 8);
       if (!anyToLookAt(word)) i = count;
     }
-  } else if (count >= 4) {
+  } else if (wordScan_ && count >= 4) {
     std::uint32_t low, high;
     std::memcpy(&low, bytes, 4);
     std::memcpy(&high, bytes + count - 4, 4);
@@ -100,10 +102,10 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
         marked = true;
         continue;
       }
-      const std::string* delimiter = startsWith(bytes + i, available, fieldDelimiterUTF8_) ? &fieldDelimiterUTF8_
-                                     : startsWith(bytes + i, available, rowDelimiterUTF8_) ? &rowDelimiterUTF8_
-                                                                                           : nullptr;
-      if (delimiter) {
+      const auto delimiter =
+          std::find_if(delimitersUTF8_.begin(), delimitersUTF8_.end(),
+                       [&](const std::string& text) { return startsWith(bytes + i, available, text); });
+      if (delimiter != delimitersUTF8_.end()) {
         if (!escapes) {
           out_->truncate(start);
           return FieldText::invalid;
@@ -122,6 +124,13 @@ CSVWriter::FieldText CSVWriter::appendUTF8Field(std::string_view field, std::siz
     out_->append(field.data() + i, length);
     i += length;
   }
+  if (!marked && endsWithDelimiterStart(field)) {
+    if (!escapes) {
+      out_->truncate(start);
+      return FieldText::invalid;
+    }
+    marked = true;
+  }
   if (marked) {
     out_->insert(start, escapingUTF8_);
     out_->append(escapingUTF8_);
@@ -135,7 +144,6 @@ CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::o
   escaped_.clear();
   escaped_.reserve(scalars_.size() + 3);
   const std::u32string_view text = scalars_;
-  const std::u32string_view delimiters[] = {settings_.delimiters.field, settings_.delimiters.row};
   const std::optional<char32_t> escaping = settings_.escapingScalar;
   bool marked = false;
   for (std::size_t i = 0; i < text.size();) {
@@ -146,7 +154,7 @@ CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::o
       continue;
     }
     bool matched = false;
-    for (std::u32string_view delimiter : delimiters) {
+    for (std::u32string_view delimiter : delimiterScalars_) {
       if (text[i] == delimiter[0] && text.substr(i, delimiter.size()) == delimiter) {
         if (!escaping) return FieldText::invalid;
         escaped_.append(delimiter);
@@ -156,6 +164,12 @@ CSVWriter::FieldText CSVWriter::appendScalarField(std::string_view field, std::o
       }
     }
     if (!matched) escaped_.push_back(text[i++]);
+  }
+  if (!marked && !text.empty() && std::any_of(prefixScalars_.begin(), prefixScalars_.end(), [&](const auto& prefix) {
+        return text.ends_with(prefix);
+      })) {
+    if (!escaping) return FieldText::invalid;
+    marked = true;
   }
   if (marked) {
     escaped_.insert(escaped_.begin(), *escaping);
@@ -186,6 +200,7 @@ void CSVWriter::appendField(std::string_view field) {
 
 void CSVWriter::writeField(std::string_view field) {
   requireRoom(1);
+  if (fieldIndex_ == 0) firstFieldEmpty_ = field.empty();
   if (writeFieldDirect(field)) return;
   out_->clear();
   if (plainFieldDelimiter_ && appendPlainField(field, fieldIndex_ > 0)) {
@@ -208,6 +223,7 @@ bool CSVWriter::appendWideASCII(std::string_view field) {
                             : kind == Kind::utf32BigEndian || kind == Kind::utf32LittleEndian ? 4
                                                                                               : 0;
   if (width == 0) return false;  // Shift-JIS keeps to its converter
+  if (!wordScan_ || endsWithDelimiterStart(field)) return false;
   const std::size_t count = field.size();
   // The check needs somewhere to copy to: past the room the wide text takes.
   char* const out = out_->room(count * 5 + scan16::slack);
@@ -229,7 +245,8 @@ void CSVWriter::appendEscapedField(std::string_view field) {
     FieldText result = FieldText::illFormed;
     if (utf8) {
       const std::size_t plainLength = appendPlainUTF8(field);
-      result = plainLength == field.size() ? FieldText::written : appendUTF8Field(field, plainLength);
+      result = plainLength == field.size() && !endsWithDelimiterStart(field) ? FieldText::written
+                                                                              : appendUTF8Field(field, plainLength);
     } else if (appendWideASCII(field)) {
       result = FieldText::written;
     }

@@ -24,6 +24,7 @@ struct ShortDialect {
   bool escapes;        // the escaping scalar is one ASCII byte, the row delimiter one or two
   char escaping, delimiter, rowFirst, rowSecond;
   bool rowPair;
+  bool endsMatter;  // a delimiter has a proper prefix that a field may end with
 };
 
 #if defined(__SSE2__)
@@ -152,6 +153,7 @@ class ShortFields {
         dialect_(dialect) {}
 
   const Stops& stops() const noexcept { return stops_; }
+  bool endsMatter() const noexcept { return dialect_.endsMatter; }
 
   /// The field's end at `out` (room as for `Stops::copy` and twice the field's bytes), or null
   /// when it needs a closer look: it holds text beyond ASCII other than two-byte sequences, or a
@@ -246,6 +248,7 @@ class ShortFields {
   using Dialect = ShortDialect;
   ShortFields(const std::array<std::uint64_t, 3>& stopWords, const Dialect&) : stops_(stopWords, false) {}
   const Stops& stops() const noexcept { return stops_; }
+  bool endsMatter() const noexcept { return true; }
   char* format(const char*, std::size_t, char*) const { return nullptr; }
   char* formatPair(const char*, std::size_t, char*) const { return nullptr; }
 

@@ -45,12 +45,25 @@ TEST(CSVWriter, EscapesOnlyWhatMustBeEscapedAndKeepsRowsEven) {
        [](auto& c) { c.delimiters.row = "\r\n"; },
        {{"a\nb", "a\r\nb"}},
        "a\nb,\"a\r\nb\"\r\n"},
-      {"the shortest row delimiter is written; the other is bare",
+      {"the shortest row delimiter is written; a field holding another is escaped too",
        [](auto& c) { c.delimiters.row = *Delimiter::Row::fromTexts({"\r", "\n"}); },
        {{"a\rb", "c\nd"}},
-       "a\rb,\"c\nd\"\n"},
+       "\"a\rb\",\"c\nd\"\n"},
+      {"LF, CR and CR LF: a lone CR is escaped",
+       [](auto& c) { c.delimiters.row = *Delimiter::Row::fromTexts({"\n", "\r", "\r\n"}); },
+       {{"a\rb"}},
+       "\"a\rb\"\n"},
+      {"LF and CR LF: a field ending in CR is escaped, one holding it inside is not",
+       [](auto& c) { c.delimiters.row = Delimiter::Row::standard(); },
+       {{"a\rb", "a\r"}},
+       "a\rb,\"a\r\"\n"},
+      {"a field ending with the start of the field delimiter is escaped",
+       [](auto& c) { c.delimiters.field = "||"; },
+       {{"|", "x|y", "z"}},
+       "\"|\"||x|y||z\n"},
       {"short rows are filled with empty fields", {}, {{"a", "b", "c"}, {"v"}}, "a,b,c\nv,,\n"},
-      {"an empty field writes nothing", {}, {{""}, {""}}, "\n\n"},
+      {"an empty field writes nothing", {}, {{"", "a"}, {"b", ""}}, ",a\nb,\n"},
+      {"a row of one empty field is two escaping scalars", {}, {{""}, {"a"}, {""}}, "\"\"\na\n\"\"\n"},
       {"headers fix the count; a row without fields is empty",
        [](auto& c) { c.headers = {"A", "B"}; },
        {{}, {"x"}},
@@ -199,6 +212,21 @@ TEST(CSVWriter, RefusesWhatItCannotWriteAndKeepsWhatWasSent) {
       {"a row delimiter in a field without escaping", noEscaping, {},
        [](CSVWriter& w) { w.writeField("x\ny"); },
        {CSVWriter::Error::invalidInput, delimiterInField.reason, delimiterInField.help, {{"Field", "x\ny"}}}, "", 0},
+      {"another row delimiter of the set in a field without escaping",
+       [](CSVWriter::Configuration& c) {
+         c.escapingStrategy = Strategy::Escaping::none();
+         c.delimiters.row = *Delimiter::Row::fromTexts({"\n", "\r"});
+       },
+       {}, [](CSVWriter& w) { w.writeRow({"x\ry"}); },
+       {CSVWriter::Error::invalidInput, delimiterInField.reason, delimiterInField.help, {{"Field", "x\ry"}}}, "", 0},
+      {"a field ending with a delimiter's start without escaping",
+       [](CSVWriter::Configuration& c) {
+         c.escapingStrategy = Strategy::Escaping::none();
+         c.delimiters.row = Delimiter::Row::standard();
+       },
+       [](CSVWriter& w) { w.writeField("a"); }, [](CSVWriter& w) { w.writeField("b\r"); },
+       {CSVWriter::Error::invalidInput, delimiterInField.reason, delimiterInField.help, {{"Field", "b\r"}}}, "a,\n",
+       1},
       {"a non-ASCII scalar: the scalars before it are written", ascii, [](CSVWriter& w) { w.writeField("a"); },
        [](CSVWriter& w) { w.writeField("ab\u00E9c"); }, notASCII, "a,ab\n", 1},
       {"a non-ASCII field delimiter fails when it is first needed",
@@ -498,8 +526,52 @@ TEST(CSVWriter, CountersFollowRowsAndTheEndIsReachedOnce) {
   plain.endEncoding();
   EXPECT_EQ(bytesOf(plain.data()), "a,b\n,\n");
 
-  // One expected field: an empty row is only the row delimiter.
-  EXPECT_EQ(CSVWriter::serializeToString(Rows{{"a"}, {}}), "a\n\n");
+}
+
+TEST(CSVWriter, ARowOfOneEmptyFieldIsNotAnEmptyLine) {
+  struct Case {
+    const char* name;
+    Configure configure;
+    std::function<void(CSVWriter&)> write;
+    std::string expected;
+  };
+  const auto single = [](CSVWriter::Configuration& c) { c.headers = {"h"}; };
+  const auto noEscaping = [](CSVWriter::Configuration& c) {
+    c.headers = {"h"};
+    c.escapingStrategy = Strategy::Escaping::none();
+  };
+  const Case cases[] = {
+      {"writeRow", {}, [](CSVWriter& w) { w.writeRow({""}); }, "\"\"\n"},
+      {"writeRow after a header", single, [](CSVWriter& w) { w.writeRow({""}); }, "h\n\"\"\n"},
+      {"an empty header", [](auto& c) { c.headers = {""}; }, [](CSVWriter& w) { w.writeRow({"a"}); },
+       "\"\"\na\n"},
+      {"writeField then endRow", {}, [](CSVWriter& w) { w.writeField(""); w.endRow(); }, "\"\"\n"},
+      {"writeFields then endRow", single, [](CSVWriter& w) { w.writeFields({""}); w.endRow(); }, "h\n\"\"\n"},
+      {"writeField then an empty writeRow", {}, [](CSVWriter& w) { w.writeField(""); w.writeRow({}); },
+       "\"\"\n"},
+      {"writeField, then the end", {}, [](CSVWriter& w) { w.writeField(""); }, "\"\"\n"},
+      {"endRow without a field", single, [](CSVWriter& w) { w.endRow(); }, "h\n\"\"\n"},
+      {"writeEmptyRow", single, [](CSVWriter& w) { w.writeEmptyRow(); }, "h\n\"\"\n"},
+      {"another escaping scalar in another encoding",
+       [](CSVWriter::Configuration& c) {
+         c.headers = {"h"};
+         c.escapingStrategy = Strategy::Escaping::scalar(U'\'');
+         c.encoding = platform::TextEncoding::utf16LittleEndian();
+       },
+       [](CSVWriter& w) { w.writeRow({""}); }, std::string("h\0\n\0'\0'\0\n\0", 10)},
+      {"two fields stay bare", {}, [](CSVWriter& w) { w.writeRow({"", ""}); w.writeEmptyRow(); }, ",\n,\n"},
+      {"without escaping it is an empty line", noEscaping,
+       [](CSVWriter& w) { w.writeRow({""}); w.writeEmptyRow(); }, "h\n\n\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CSVWriter::Configuration configuration;
+    if (c.configure) c.configure(configuration);
+    CSVWriter writer(configuration);
+    c.write(writer);
+    writer.endEncoding();
+    EXPECT_EQ(bytesOf(writer.data()), c.expected);
+  }
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ TEST(EncoderKeyedContainer, AnAbsentValueStillWritesItsField) {
 
 TEST(EncoderKeyedContainer, AtTheFileLevelKeysNameRows) {
   const Custom seven{[](Encoder& encoder) { encoder.container<IndexKey>().encode(7, IndexKey(3)); }};
-  EXPECT_EQ(encoded(seven, headers({"h"})), "h\n\n\n\n7\n");
+  EXPECT_EQ(encoded(seven, headers({"h"})), "h\n\"\"\n\"\"\n\"\"\n7\n");
   const CSVEncoderError wide = encoderError([&] { encoded(seven); });
   EXPECT_EQ(wide.failureReason(), "A nested container is needed to encode at this coding path.");
   EXPECT_EQ(wide.userInfo().get<CodingPath>("Coding path"), CodingPath{IndexKey(3)});

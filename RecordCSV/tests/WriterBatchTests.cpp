@@ -108,6 +108,7 @@ class ScalarWriter {
           "the same amount of fields.");
     for (const std::string& field : fields) {
       if (field_ > 0) send(U',');
+      if (field_ == 0) firstEmpty_ = field.empty();
       std::u32string escaped;
       bool marked = false;
       for (char32_t scalar : platform::toScalars(field)) {
@@ -129,6 +130,11 @@ class ScalarWriter {
       if (expected_ == 0) expected_ = field_;
       for (; field_ < expected_; ++field_) send(U',');
     }
+    // A row of one empty field would be an empty line.
+    if (expected_ == 1 && (field_ == 0 || firstEmpty_)) {
+      send(U'"');
+      send(U'"');
+    }
     send(U'\n');
     ++row_;
     field_ = 0;
@@ -137,6 +143,7 @@ class ScalarWriter {
   FaultyStream& stream_;
   bool ascii_;
   std::int64_t row_ = 0, field_ = 0, expected_ = 0;
+  bool firstEmpty_ = false;
 };
 
 Result writeInBatches(const Rows& rows, bool ascii, const std::map<std::size_t, int>& zeros, std::size_t failAt) {

@@ -60,7 +60,11 @@ class ReferenceWriter {
  public:
   explicit ReferenceWriter(const Dialect& dialect)
       : field_(platform::toScalars(dialect.field)), row_(dialect.row), escaping_(dialect.escaping),
-        encoding_(dialect.encoding) {}
+        encoding_(dialect.encoding) {
+    // The field delimiter, then the set's members, shortest first: the written one leads them.
+    delimiters_.push_back(field_);
+    delimiters_.insert(delimiters_.end(), dialect.rows.scalars.begin(), dialect.rows.scalars.end());
+  }
 
   Result run(const std::vector<std::string>& headers, const std::vector<Step>& steps) {
     Result result;
@@ -165,6 +169,7 @@ class ReferenceWriter {
           std::to_string(expectedFields_)};
     for (const std::string& field : fields) {
       if (fieldIndex_ > 0) send(field_);
+      if (fieldIndex_ == 0) firstEmpty_ = field.empty();
       const std::u32string text = platform::toScalars(field);
       std::u32string escaped;
       bool marked = false;
@@ -177,7 +182,7 @@ class ReferenceWriter {
           continue;
         }
         bool matched = false;
-        for (const std::u32string& delimiter : {field_, row_}) {
+        for (const std::u32string& delimiter : delimiters_) {
           if (text.compare(i, delimiter.size(), delimiter) != 0) continue;
           if (!escaping_)
             throw Failure{"A field cannot include a delimiter if escaping strategy is disabled. " + field};
@@ -187,6 +192,15 @@ class ReferenceWriter {
           break;
         }
         if (!matched) escaped += text[i++];
+      }
+      // A field that ends with the start of a delimiter would read as if the delimiter began in it.
+      for (const std::u32string& delimiter : delimiters_) {
+        for (std::size_t length = 1; length < delimiter.size() && !marked; ++length) {
+          if (!text.ends_with(delimiter.substr(0, length))) continue;
+          if (!escaping_)
+            throw Failure{"A field cannot include a delimiter if escaping strategy is disabled. " + field};
+          marked = true;
+        }
       }
       if (marked) escaped = *escaping_ + escaped + *escaping_;
       send(escaped);
@@ -198,6 +212,7 @@ class ReferenceWriter {
     if (expectedFields_ == 0)
       throw Failure{"An empty row cannot be writen if the number of fields hold by the CSV file is unkwnown."};
     for (std::int64_t i = 1; i < expectedFields_; ++i) send(field_);
+    if (expectedFields_ == 1) sendEmptyField();
     send(row_);
     ++rowIndex_;
     fieldIndex_ = 0;
@@ -207,9 +222,17 @@ class ReferenceWriter {
     if (fieldIndex_ == 0) return emptyRow();
     if (expectedFields_ == 0) expectedFields_ = fieldIndex_;
     for (; fieldIndex_ < expectedFields_; ++fieldIndex_) send(field_);
+    if (expectedFields_ == 1 && firstEmpty_) sendEmptyField();
     send(row_);
     ++rowIndex_;
     fieldIndex_ = 0;
+  }
+
+  /// A row of one empty field is written escaped, as an empty line would be passed over.
+  void sendEmptyField() {
+    if (!escaping_) return;
+    send(*escaping_);
+    send(*escaping_);
   }
 
   static std::string hex(char32_t scalar) {
@@ -220,8 +243,10 @@ class ReferenceWriter {
 
   std::u32string field_;
   std::u32string row_;
+  std::vector<std::u32string> delimiters_;
   std::optional<char32_t> escaping_;
   Encoding encoding_;
+  bool firstEmpty_ = false;
   std::string bytes_;
   std::int64_t rowIndex_ = 0, fieldIndex_ = 0, expectedFields_ = 0;
 };
@@ -372,13 +397,18 @@ Trial randomTrial(std::mt19937& random) {
     Delimiter::Row rows;
     std::u32string written;
   };
-  static const std::vector<std::string> fieldDelimiters = {",", ";", "\t", "|", "::", "\u2192"};
-  static const std::vector<RowChoice> rowDelimiters = {{Delimiter::Row("\n"), U"\n"},
-                                                       {Delimiter::Row("\r\n"), U"\r\n"},
-                                                       {Delimiter::Row("\r"), U"\r"},
-                                                       {Delimiter::Row("\u00B6"), U"\u00B6"},
-                                                       {Delimiter::Row::standard(), U"\n"},
-                                                       {*Delimiter::Row::fromTexts({"\r\n", "\r"}), U"\r"}};
+  static const std::vector<std::string> fieldDelimiters = {",", ";", "\t", "|", "::", "||", "\u2192", ":\u2192"};
+  static const std::vector<RowChoice> rowDelimiters = {
+      {Delimiter::Row("\n"), U"\n"},
+      {Delimiter::Row("\r\n"), U"\r\n"},
+      {Delimiter::Row("\r"), U"\r"},
+      {Delimiter::Row("\u00B6"), U"\u00B6"},
+      {Delimiter::Row::standard(), U"\n"},
+      {*Delimiter::Row::fromTexts({"\r\n", "\r"}), U"\r"},
+      {*Delimiter::Row::fromTexts({"\n", "\r"}), U"\n"},
+      {*Delimiter::Row::fromTexts({"\n", "\r", "\r\n"}), U"\n"},
+      {*Delimiter::Row::fromTexts({"\r\n", "\u00B6"}), U"\u00B6"},
+      {*Delimiter::Row::fromTexts({"\r\n", "|\n"}), U"\r\n"}};
   static const std::vector<std::optional<char32_t>> escapings = {U'"', U'"', U'\'', std::nullopt};
   static const std::vector<Encoding> encodings = {
       Encoding::utf8,          Encoding::utf8,           Encoding::utf8,  Encoding::ascii,
