@@ -29,6 +29,9 @@ const T& pick(std::mt19937& random, const std::vector<T>& choices) {
 }
 
 Dialect randomDialect(std::mt19937& random) {
+  // No field delimiter starts with a row delimiter (such as CR | with CR rows): a row ending before a
+  // field that starts with the rest of it would read as a field delimiter, which no escaping rule
+  // of a field's own text can prevent.
   static const std::vector<std::string> fields = {",", ";", "\t", "|", "::", "||", "\u2192", ":\u2192", "|\r"};
   // Every set of the usual line ends, and sets whose members start alike or hold the field delimiter.
   static const std::vector<std::vector<std::string>> rows = {
