@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ReaderTestSupport.hpp"
-#include "Scan.hpp"
+#include "reader/ReaderTestSupport.hpp"
+#include "scan/Scan.hpp"
 
 namespace {
 

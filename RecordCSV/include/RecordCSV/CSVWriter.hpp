@@ -94,7 +94,8 @@ class CSVWriter {
   explicit CSVWriter(Configuration configuration);
   explicit CSVWriter(const Configure& configure);
   /// A writer into a file, created or replaced, or appended to when `append` (then without a
-  /// byte-order mark). A configuration that is not valid leaves an existing file untouched.
+  /// byte-order mark). A configuration that is not valid leaves an existing file untouched, and so
+  /// does appending to a file whose byte-order mark is not the one the output's encoding has.
   CSVWriter(const std::filesystem::path& fileURL, bool append);
   CSVWriter(const std::filesystem::path& fileURL, bool append, Configuration configuration);
   CSVWriter(const std::filesystem::path& fileURL, bool append, const Configure& configure);
@@ -120,6 +121,8 @@ class CSVWriter {
   template <FieldRange R>
   void writeFields(const R& fields) {
     requireRoom(static_cast<std::int64_t>(std::ranges::distance(fields)));
+    if (fieldIndex_ == 0 && !std::ranges::empty(fields))
+      firstFieldEmpty_ = std::string_view(*std::ranges::begin(fields)).empty();
     beginBatch();
     for (auto&& field : fields) appendField(std::string_view(field));
     flushBatch();
@@ -203,7 +206,7 @@ class CSVWriter {
   class Encoder;
 
  private:
-  using StreamMaker = std::function<std::shared_ptr<platform::OutputStream>()>;
+  using StreamMaker = std::function<std::shared_ptr<platform::OutputStream>(const Settings&)>;
   /// Validates the configuration before the stream is made, so that a bad one never touches a file.
   CSVWriter(Configuration configuration, const StreamMaker& makeStream, bool writesMark);
   static Configuration configured(const Configure& configure);
@@ -252,6 +255,18 @@ class CSVWriter {
   char* formatPlainField(std::string_view field, char* out, const scan16::ShortFields& fields) const;
   [[gnu::noinline]] char* formatStoppedField(std::string_view field, char* out, const scan16::Stops& stops) const;
   void buildShortFields();
+  /// Whether the field ends with the start of a delimiter that would then read as if it began in
+  /// the field: a non-empty proper prefix of the field delimiter or of a row delimiter of the set.
+  bool endsWithDelimiterStart(std::string_view field) const {
+    return !field.empty() && prefixEnds_[static_cast<unsigned char>(field.back())] && endsWithPrefix(field);
+  }
+  bool endsWithPrefix(std::string_view field) const;
+  /// Whether ending the row now, `more` fields from now, leaves a row of one empty field, which is
+  /// written as two escaping scalars: bare, it would be an empty line, which reading passes over.
+  bool oneEmptyField(std::size_t more) const {
+    return fieldIndex_ + static_cast<std::int64_t>(more) == 1 && expectedFields_ <= 1 && firstFieldEmpty_ &&
+           settings_.escapingScalar;
+  }
   /// Appends the field and the delimiter before it (when `delimited`) when every stop in it is
   /// one byte (see `plainEscaping_`) and its text is well formed; otherwise appends nothing and
   /// returns false, leaving the field to `appendEscapedField`. Only when `plainFieldDelimiter_` is set.
@@ -274,6 +289,8 @@ class CSVWriter {
   enum class ByteClass : std::uint8_t { plain, special, multiByte };
 
   void buildPieces();
+  /// Which of the quick ways of writing a field the dialect and the encoding allow.
+  void buildQuickPaths();
   void appendPiece(const Piece& piece);
   /// Appends the field's leading bytes that go out unchanged in UTF-8 (well formed, nothing to
   /// escape) to `out_`; returns how many.
@@ -301,6 +318,16 @@ class CSVWriter {
   std::u32string escaped_;
   Piece fieldDelimiter_;
   Piece rowDelimiter_;
+  Piece emptyField_;  // two escaping scalars
+  // The field delimiter and every row delimiter of the set (the written one first): a field holding
+  // any of them is escaped.
+  std::vector<std::u32string> delimiterScalars_;
+  std::vector<std::string> delimitersUTF8_;
+  // Their non-empty proper prefixes, and the bytes that may end one.
+  std::vector<std::u32string> prefixScalars_;
+  std::vector<std::string> prefixesUTF8_;
+  std::array<bool, 256> prefixEnds_{};
+  bool wordScan_ = false;  // the stops fit `specialWords_`, so fields may be checked a word at a time
   bool utf8Output_ = false;  // fields may then go out as their own bytes
   std::optional<char> plainFieldDelimiter_;  // UTF-8 output's field delimiter when it is one byte
   // UTF-16 or UTF-32 output with a one-byte field delimiter: rows may be formatted as UTF-8 is, then widened.
@@ -319,6 +346,7 @@ class CSVWriter {
   std::int64_t rowIndex_ = 0;
   std::int64_t fieldIndex_ = 0;
   std::int64_t expectedFields_ = 0;
+  bool firstFieldEmpty_ = false;  // of the row in progress, once it holds a field
   bool ended_ = false;
 };
 

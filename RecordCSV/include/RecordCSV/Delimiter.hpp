@@ -25,8 +25,9 @@ struct Field {
 
   /// No concrete delimiter.
   Field() = default;
-  /// The scalars of a UTF-8 text; an empty text gives no concrete delimiter.
-  Field(std::string_view text);  // NOLINT: built from literals like the original
+  /// The scalars of a UTF-8 text; an empty text gives no concrete delimiter. Not explicit, so that
+  /// a configuration names its delimiter as the text itself: `delimiters.field = ";"`.
+  Field(std::string_view text);  // NOLINT(google-explicit-constructor)
   Field(const char* text) : Field(std::string_view(text)) {}
   explicit Field(char32_t scalar) : scalars(1, scalar) {}
 
