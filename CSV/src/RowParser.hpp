@@ -22,6 +22,8 @@ class RowSource {
   virtual ~RowSource() = default;
   /// Reads one row into `row`, reusing its storage; false at the end of the input.
   virtual bool readRow(CSVReader::Row& row) = 0;
+  /// The same into one text and the ends of its fields.
+  virtual bool readRow(CSVReader::Fields& fields) = 0;
 };
 
 template <typename Source>
@@ -34,24 +36,61 @@ class RowParser final : public RowSource {
         quoted_({U'"'}) {}
 
   bool readRow(CSVReader::Row& row) override {
-    char32_t c = take();
-    if (c == endOfInput) return false;
-    std::size_t count = 0;
-    for (;;) {
-      if (count == row.size()) row.emplace_back();
-      std::string& field = row[count++];
-      field.clear();
-      if (configuration_.trimFields)
-        while (c != endOfInput && configuration_.whitespaces.contains(c)) c = take();
-      if (c == endOfInput) break;
-      if (c == U'"' ? readQuoted(field) : readUnquoted(c, field)) break;
-      c = take();
-    }
-    row.resize(count);
-    return true;
+    // Each field in a string of its own, the row's strings reused.
+    struct Separate {
+      CSVReader::Row& row;
+      std::size_t count = 0;
+      std::string& beginField() {
+        if (count == row.size()) row.emplace_back();
+        std::string& field = row[count++];
+        field.clear();
+        return field;
+      }
+      static constexpr std::size_t fieldStart() { return 0; }
+      void endField() {}
+      void endRow() { row.resize(count); }
+    };
+    Separate sink{row};
+    return readInto(sink);
+  }
+
+  bool readRow(CSVReader::Fields& fields) override {
+    struct Together {
+      CSVReader::Fields& fields;
+      std::size_t start = 0;
+      std::string& beginField() {
+        start = fields.text_.size();
+        return fields.text_;
+      }
+      std::size_t fieldStart() const { return start; }
+      void endField() { fields.ends_.push_back(fields.text_.size()); }
+      void endRow() {}
+    };
+    fields.text_.clear();
+    fields.ends_.clear();
+    Together sink{fields};
+    return readInto(sink);
   }
 
  private:
+  template <typename Sink>
+  bool readInto(Sink& sink) {
+    char32_t c = take();
+    if (c == endOfInput) return false;
+    for (;;) {
+      std::string& field = sink.beginField();
+      if (configuration_.trimFields)
+        while (c != endOfInput && configuration_.whitespaces.contains(c)) c = take();
+      const bool rowEnded =
+          c == endOfInput || (c == U'"' ? readQuoted(field) : readUnquoted(c, field, sink.fieldStart()));
+      sink.endField();
+      if (rowEnded) break;
+      c = take();
+    }
+    sink.endRow();
+    return true;
+  }
+
   [[gnu::always_inline]] char32_t take() {
     if (back_ != endOfInput) return std::exchange(back_, endOfInput);
     return source_.take();
@@ -93,8 +132,8 @@ class RowParser final : public RowSource {
     }
   }
 
-  /// Reads a field that starts with `c`; true when the row ended.
-  bool readUnquoted(char32_t c, std::string& field) {
+  /// Reads a field that starts with `c` and is appended to `field` from `start`; true when the row ended.
+  bool readUnquoted(char32_t c, std::string& field, std::size_t start) {
     bool rowEnded = true;
     for (;;) {
       if (c == U'\n') break;
@@ -111,7 +150,7 @@ class RowParser final : public RowSource {
       c = take();
       if (c == endOfInput) break;
     }
-    if (configuration_.trimFields) trimTrailing(field, configuration_.whitespaces);
+    if (configuration_.trimFields) trimTrailing(field, start, configuration_.whitespaces);
     return rowEnded;
   }
 

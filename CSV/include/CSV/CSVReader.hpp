@@ -18,14 +18,35 @@
 #include "CSV/CSVError.hpp"
 #include "CSV/Endian.hpp"
 #include "CSV/UnicodeCodec.hpp"
+#include "platform/core/Data.hpp"
 #include "platform/io/InputStream.hpp"
 #include "platform/text/CharacterSet.hpp"
 
 namespace CSV {
 
+template <typename Source>
+class RowParser;
+
 class CSVReader {
  public:
   using Row = std::vector<std::string>;
+
+  /// One row's fields kept together in one text: views that stay valid until the next read
+  /// into the same object, whose storage that read reuses.
+  class Fields {
+   public:
+    std::size_t size() const noexcept { return ends_.size(); }
+    std::string_view operator[](std::size_t index) const noexcept {
+      const std::size_t start = index == 0 ? 0 : ends_[index - 1];
+      return std::string_view(text_).substr(start, ends_[index] - start);
+    }
+
+   private:
+    template <typename Source>
+    friend class RowParser;
+    std::string text_;
+    std::vector<std::size_t> ends_;
+  };
 
   struct Configuration {
     /// The first row is read at construction as the header row.
@@ -55,6 +76,9 @@ class CSVReader {
   CSVReader(std::shared_ptr<platform::InputStream> stream, UTF32 codec, Endian endian, bool hasHeaderRow = false,
             bool trimFields = false, char32_t delimiter = U',',
             platform::CharacterSet whitespaces = platform::CharacterSet::whitespaces());
+  /// UTF-8 bytes held in memory, read in place: the rows and failures are those of a stream over them.
+  CSVReader(platform::Data bytes, UTF8 codec, bool hasHeaderRow = false, bool trimFields = false,
+            char32_t delimiter = U',', platform::CharacterSet whitespaces = platform::CharacterSet::whitespaces());
   /// The scalars of a UTF-8 text (an ill-formed byte reads as U+FFFD); a mark is an ordinary scalar.
   explicit CSVReader(std::string_view text, bool hasHeaderRow = false, bool trimFields = false,
                      char32_t delimiter = U',',
@@ -67,6 +91,9 @@ class CSVReader {
   /// Reads the next row into `currentRow()` and answers it; none at the end of the
   /// input or after a failure. The answer stays valid until the next call.
   const std::optional<Row>& next();
+  /// Reads the next row as `next()` would, into `fields`: false where `next()` answers none.
+  /// `currentRow()` is then none.
+  bool next(Fields& fields);
 
   const Configuration& configuration() const noexcept;
   const std::optional<Row>& headerRow() const noexcept;
