@@ -114,6 +114,8 @@ void AnnotatedCSVParser::fail(std::string what) const { throw TimeSeriesError::g
 std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCSVParser::next() {
   std::optional<ResultRecord> found = nextRecord();
   if (!found) return std::nullopt;
+  // The caller may now rename the columns: later records no longer share their names.
+  tableHandedOut_ = true;
   return std::pair{table_, std::move(*found)};
 }
 
@@ -145,6 +147,7 @@ std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
     const bool isAnnotation = annotation == "#datatype" || annotation == "#group" || annotation == "#default";
     if (isAnnotation && startNewTable_) {
       table_ = std::make_shared<ResultTable>();
+      tableHandedOut_ = false;
       groups_.clear();
       startNewTable_ = false;
     }
@@ -222,6 +225,7 @@ void AnnotatedCSVParser::settleColumns() {
   const std::vector<ResultColumn>& columns = table_->columns;
   kinds_.clear();
   namesRepeat_ = false;
+  auto names = std::make_shared<ResultRecord::Names>();
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const std::string& type = columns[k].dataType();
     CellKind kind = CellKind::text;
@@ -241,7 +245,9 @@ void AnnotatedCSVParser::settleColumns() {
     // The empty text reads as no date, so a fresh memo holds a true pair.
     if (kind == CellKind::date && dateMemos_.size() <= k) dateMemos_.resize(k + 1);
     for (std::size_t j = 0; j < k; ++j) namesRepeat_ = namesRepeat_ || columns[j].name == columns[k].name;
+    names->push_back(columns[k].name);
   }
+  names_ = std::move(names);
 }
 
 ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Fields& row) {
@@ -249,6 +255,21 @@ ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Fields& row) {
   // The caller may have changed the table it was handed: only the columns settled at the
   // header row are read, and never past the row.
   const std::size_t count = std::min(columns.size(), kinds_.size());
+  if (!namesRepeat_ && !tableHandedOut_) {
+    // The table is as its header row left it: the record shares the names taken then.
+    std::vector<Value> values;
+    values.reserve(count);
+    bool whole = true;
+    for (std::size_t k = 0; k < count && whole; ++k) {
+      const auto field = static_cast<std::size_t>(columns[k].index()) + 1;
+      if (field >= row.size()) fail(valuesText(rowNumber_, "data", row.size() - 1, "values", columns.size()));
+      const std::string_view cell = row[field];
+      const std::string_view text = cell.empty() ? std::string_view(columns[k].defaultValue) : cell;
+      whole = readCell(k, text, [&](auto&&... made) { values.emplace_back(std::forward<decltype(made)>(made)...); });
+    }
+    // A cell without a value leaves its name out: such a row is read again below.
+    if (whole) return ResultRecord(names_, std::move(values));
+  }
   ResultRecord::Values values;
   values.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
@@ -282,7 +303,23 @@ ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Fields& row) {
   return ResultRecord(std::move(values));
 }
 
+const ResultRecord::Values& ResultRecord::values() const {
+  if (!paired_) {
+    Values paired;
+    paired.reserve(unpaired_.size());
+    for (std::size_t k = 0; k < unpaired_.size(); ++k) paired.emplace_back((*names_)[k], unpaired_[k]);
+    values_ = std::move(paired);
+    paired_ = true;
+  }
+  return values_;
+}
+
 const ResultRecord::Value* ResultRecord::value(std::string_view name) const noexcept {
+  if (names_) {
+    for (std::size_t k = 0; k < unpaired_.size(); ++k)
+      if ((*names_)[k] == name) return &unpaired_[k];
+    return nullptr;
+  }
   for (const auto& [key, value] : values_)
     if (key == name) return &value;
   return nullptr;
@@ -320,11 +357,19 @@ bool ResultRecord::equal(const Value& a, const Value& b) noexcept {
 }
 
 bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept {
-  if (a.values_.size() != b.values_.size()) return false;
-  for (const auto& [name, value] : a.values_) {
+  const auto size = [](const ResultRecord& r) { return r.names_ ? r.unpaired_.size() : r.values_.size(); };
+  if (size(a) != size(b)) return false;
+  const auto matches = [&b](const std::string& name, const ResultRecord::Value& value) {
     const ResultRecord::Value* other = b.value(name);
-    if (!other || !ResultRecord::equal(value, *other)) return false;
+    return other && ResultRecord::equal(value, *other);
+  };
+  if (a.names_) {
+    for (std::size_t k = 0; k < a.unpaired_.size(); ++k)
+      if (!matches((*a.names_)[k], a.unpaired_[k])) return false;
+    return true;
   }
+  for (const auto& [name, value] : a.values_)
+    if (!matches(name, value)) return false;
   return true;
 }
 

@@ -66,6 +66,10 @@ class AnnotatedCSVParser {
   // Fixed at each header row: how each column's cells read, and whether two columns share a name.
   std::vector<CellKind> kinds_;
   bool namesRepeat_ = false;
+  // The column names taken at the header row, shared by the records while the table is the
+  // parser's own (no `next()` has handed it out for the caller to change).
+  std::shared_ptr<const ResultRecord::Names> names_;
+  bool tableHandedOut_ = false;
   std::shared_ptr<const DateFormatting> customDates_;
   // One per column: "_start" and "_stop" repeat through a table and are read once.
   std::vector<DateMemo> dateMemos_;
