@@ -49,6 +49,8 @@ class BinaryReader {
     return {buffer_ + position_, count_ - position_};
   }
   void consume(std::size_t count) noexcept { position_ += count; }
+  /// The bytes in memory that a reader made over them holds in place for its whole life; empty otherwise.
+  std::span<const std::uint8_t> heldBytes() const noexcept { return heldBytes_.span(); }
   /// Reads the next block into the buffer, replacing it: false when the stream has
   /// ended; throws `streamErrorHasOccurred` or `cannotReadFile` when the read fails.
   bool refill();

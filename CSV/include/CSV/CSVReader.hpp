@@ -31,21 +31,28 @@ class CSVReader {
  public:
   using Row = std::vector<std::string>;
 
-  /// One row's fields kept together in one text: views that stay valid until the next read
-  /// into the same object, whose storage that read reuses.
+  /// One row's fields: views that stay valid until the next read into the same object, which
+  /// reuses its storage. A field is a view of the reader's input where the input is held in
+  /// memory and the field is just its bytes, else of a text the row's fields share.
   class Fields {
    public:
-    std::size_t size() const noexcept { return ends_.size(); }
+    std::size_t size() const noexcept { return count_; }
     std::string_view operator[](std::size_t index) const noexcept {
-      const std::size_t start = index == 0 ? 0 : ends_[index - 1];
-      return std::string_view(text_).substr(start, ends_[index] - start);
+      const Span& span = spans_[index];
+      return {span.at ? span.at : text_.data() + span.offset, span.size};
     }
 
    private:
     template <typename Source>
     friend class RowParser;
+    struct Span {
+      const char* at;  // null for a field of `text_`, at `offset`
+      std::size_t offset;
+      std::size_t size;
+    };
     std::string text_;
-    std::vector<std::size_t> ends_;
+    std::vector<Span> spans_;  // the first `count_`, the others kept for later rows
+    std::size_t count_ = 0;
   };
 
   struct Configuration {
