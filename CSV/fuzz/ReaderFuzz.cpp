@@ -1,6 +1,6 @@
 // Random bytes read by the module's reader and by the literal one of the tests, in every
-// codec and byte order, from a stream in blocks of any size (whose reads may fail) or as a
-// text: both must give the same header, rows, errors and construction failure. The first
+// codec and byte order, from a stream in blocks of any size (whose reads may fail), as a
+// text or as bytes in memory, row by row or into one table of fields: both must give the same header, rows, errors and construction failure. The first
 // four bytes choose the codec, byte order, trimming, header row, delimiter, white space and
 // the feeding; the rest is the input.
 
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::vector<CSV::Endian> endians = {CSV::Endian::unknown, CSV::Endian::big, CSV::Endian::little};
 
   CSV::testing::Input input;
-  input.form = static_cast<Form>(data[0] % 4);
+  input.form = static_cast<Form>(data[0] % 5);
   input.endian = choose(endians, data[0] / 4u);
   CSV::CSVReader::Configuration configuration;
   configuration.trimFields = data[1] & 1;
@@ -46,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (data[3] >= 0xE0) input.script.failingOnRead((data[3] & 7u) + 1, data[3] & 8u);
   input.bytes.assign(reinterpret_cast<const char*>(data) + 4, size - 4);
 
-  if (CSV::testing::readWithModule(input, configuration) != CSV::testing::readWithReference(input, configuration)) {
+  // Bits 2 to 4 of the third byte choose the block size; bit 5 the fields.
+  const bool intoFields = data[2] & 0x20u;
+  if (CSV::testing::readWithModule(input, configuration, intoFields) !=
+      CSV::testing::readWithReference(input, configuration)) {
     std::fputs("the reader and the literal reader disagree\n", stderr);
     std::abort();
   }

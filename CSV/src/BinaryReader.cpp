@@ -11,19 +11,35 @@ BinaryReader::BinaryReader(std::shared_ptr<platform::InputStream> stream, Endian
   if (!stream_) throw CSVError::cannotOpenFile();
   if (stream_->status() == platform::StreamStatus::notOpen) stream_->open();
   if (stream_->status() != platform::StreamStatus::open) throw CSVError::cannotOpenFile();
-  buffer_ = std::make_unique<std::uint8_t[]>(capacity_);
+  ownBuffer_ = std::make_unique<std::uint8_t[]>(capacity_);
+  buffer_ = ownBuffer_.get();
   // Reads until a whole mark could be seen: a stream may hand out EF BB BF one byte at a time.
   const std::size_t wanted = std::min<std::size_t>(4, capacity_);
   do {
-    const std::ptrdiff_t read = stream_->read(buffer_.get() + count_, capacity_ - count_);
+    const std::ptrdiff_t read = stream_->read(buffer_ + count_, capacity_ - count_);
     if (read < 0) throw CSVError::cannotReadFile();
     if (read == 0) break;
     count_ += static_cast<std::size_t>(read);
   } while (count_ < wanted);
+  skipByteOrderMark(endian, codeUnitSize);
+}
 
+BinaryReader::BinaryReader(platform::Data bytes, Endian endian, std::size_t codeUnitSize)
+    : stream_(platform::InputStream::withData({})),
+      endian_(endian),
+      closeOnDeinit_(true),
+      heldBytes_(std::move(bytes)),
+      buffer_(heldBytes_.bytes().data()),
+      capacity_(heldBytes_.size()),
+      count_(heldBytes_.size()) {
+  stream_->open();
+  skipByteOrderMark(endian, codeUnitSize);
+}
+
+void BinaryReader::skipByteOrderMark(Endian endian, std::size_t codeUnitSize) {
   const std::optional<DetectedByteOrderMark> mark = codeUnitSize == 0
-                                                        ? detectByteOrderMark(buffer_.get(), count_)
-                                                        : detectByteOrderMark(buffer_.get(), count_, codeUnitSize);
+                                                        ? detectByteOrderMark(buffer_, count_)
+                                                        : detectByteOrderMark(buffer_, count_, codeUnitSize);
   if (!mark) return;
   if (endian == Endian::unknown)
     endian_ = mark->endian;
@@ -39,7 +55,7 @@ BinaryReader::~BinaryReader() {
 bool BinaryReader::hasBytesAvailable() const { return position_ < count_ || stream_->hasBytesAvailable(); }
 
 bool BinaryReader::refill() {
-  const std::ptrdiff_t read = stream_->read(buffer_.get(), capacity_);
+  const std::ptrdiff_t read = stream_->read(buffer_, capacity_);
   if (read < 0) {
     if (std::exception_ptr error = stream_->error()) throw CSVError::streamErrorHasOccurred(std::move(error));
     throw CSVError::cannotReadFile();

@@ -80,11 +80,11 @@ inline const std::uint8_t* scanOrdinary(const std::uint8_t* p, const std::uint8_
   }
 }
 
-/// Drops the scalars of `whitespaces` from the end of well-formed UTF-8 text.
-inline void trimTrailing(std::string& text, const platform::CharacterSet& whitespaces) {
-  while (!text.empty()) {
+/// Drops the scalars of `whitespaces` from the end of well-formed UTF-8 text, never before `from`.
+inline void trimTrailing(std::string& text, std::size_t from, const platform::CharacterSet& whitespaces) {
+  while (text.size() > from) {
     std::size_t start = text.size() - 1;
-    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+    while (start > from && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data()) + start;
     if (!whitespaces.contains(decodeWellFormed(bytes, text.size() - start))) return;
     text.resize(start);

@@ -38,8 +38,12 @@ struct CSVReader::State {
 
   template <typename Codec, typename Units>
   void startDecoding(std::shared_ptr<platform::InputStream> stream, Endian endian) {
-    auto reader = std::make_shared<BinaryReader>(std::move(stream), endian, true, bufferSize,
-                                                 sizeof(typename Codec::CodeUnit));
+    startReading<Codec, Units>(std::make_shared<BinaryReader>(std::move(stream), endian, true, bufferSize,
+                                                              sizeof(typename Codec::CodeUnit)));
+  }
+
+  template <typename Codec, typename Units>
+  void startReading(std::shared_ptr<BinaryReader> reader) {
     Units units(std::move(reader));
     units.setErrorHandler(hook());
     UnicodeIterator<Units, Codec> scalars(std::move(units));
@@ -73,6 +77,13 @@ CSVReader::CSVReader(std::shared_ptr<platform::InputStream> stream, UTF32, Endia
   state_->startDecoding<UTF32, BinaryReader::UInt32Iterator>(std::move(stream), endian);
 }
 
+CSVReader::CSVReader(platform::Data bytes, UTF8, bool hasHeaderRow, bool trimFields, char32_t delimiter,
+                     platform::CharacterSet whitespaces)
+    : state_(std::make_unique<State>(hasHeaderRow, trimFields, delimiter, std::move(whitespaces))) {
+  state_->startReading<UTF8, BinaryReader::UInt8Iterator>(
+      std::make_shared<BinaryReader>(std::move(bytes), Endian::unknown, sizeof(UTF8::CodeUnit)));
+}
+
 CSVReader::CSVReader(std::string_view text, bool hasHeaderRow, bool trimFields, char32_t delimiter,
                      platform::CharacterSet whitespaces)
     : state_(std::make_unique<State>(hasHeaderRow, trimFields, delimiter, std::move(whitespaces))) {
@@ -92,6 +103,15 @@ const std::optional<CSVReader::Row>& CSVReader::next() {
     state.currentRow.reset();
   }
   return state.currentRow;
+}
+
+bool CSVReader::next(Fields& fields) {
+  State& state = *state_;
+  if (state.currentRow) {
+    state.spareRow = std::move(*state.currentRow);
+    state.currentRow.reset();
+  }
+  return !state.error && state.rows->readRow(fields);
 }
 
 const CSVReader::Configuration& CSVReader::configuration() const noexcept { return state_->configuration; }

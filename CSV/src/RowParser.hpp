@@ -1,13 +1,15 @@
 #pragma once
 // The row loop of the reader, over any scalar source. A source answers one scalar
-// at a time (`take`, `endOfInput` at the end), and may append whole runs of ordinary
-// scalars to a field at once (`appendOrdinary`); the rows are the same either way.
+// at a time (`take`, `endOfInput` at the end), and may hand over whole runs of ordinary
+// scalars at once (`ordinaryRun`); the rows are the same either way. A source whose bytes
+// stay in place (`heldBytes`, with `position` the next one) lets fields be views of them.
 // Scalars travel as plain values with a sentinel: an optional in this loop costs a
 // store-forwarding stall per scalar.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "ByteScanning.hpp"
@@ -22,6 +24,8 @@ class RowSource {
   virtual ~RowSource() = default;
   /// Reads one row into `row`, reusing its storage; false at the end of the input.
   virtual bool readRow(CSVReader::Row& row) = 0;
+  /// The same into one text and the ends of its fields.
+  virtual bool readRow(CSVReader::Fields& fields) = 0;
 };
 
 template <typename Source>
@@ -34,24 +38,147 @@ class RowParser final : public RowSource {
         quoted_({U'"'}) {}
 
   bool readRow(CSVReader::Row& row) override {
-    char32_t c = take();
-    if (c == endOfInput) return false;
-    std::size_t count = 0;
-    for (;;) {
-      if (count == row.size()) row.emplace_back();
-      std::string& field = row[count++];
-      field.clear();
-      if (configuration_.trimFields)
-        while (c != endOfInput && configuration_.whitespaces.contains(c)) c = take();
-      if (c == endOfInput) break;
-      if (c == U'"' ? readQuoted(field) : readUnquoted(c, field)) break;
-      c = take();
-    }
-    row.resize(count);
-    return true;
+    // Each field in a string of its own, the row's strings reused.
+    struct Separate {
+      CSVReader::Row& row;
+      std::size_t count = 0;
+      TextField beginField() {
+        if (count == row.size()) row.emplace_back();
+        std::string& field = row[count++];
+        field.clear();
+        return TextField{field, 0};
+      }
+      void endField(TextField&) {}
+      void endRow() { row.resize(count); }
+    };
+    Separate sink{row};
+    return readInto(sink);
+  }
+
+  bool readRow(CSVReader::Fields& fields) override {
+    // Views of the bytes the source holds in place where a field is just those bytes, the
+    // shared text of the row where it is not (or where fields are trimmed).
+    struct Together {
+      RowParser& parser;
+      CSVReader::Fields& fields;
+      ViewField beginField() {
+        ViewField field{parser.source_, fields.text_};
+        if (parser.configuration_.trimFields || parser.source_.heldBytes().empty()) field.copy();
+        return field;
+      }
+      void endField(ViewField& field) {
+        if (fields.count_ == fields.spans_.size()) fields.spans_.emplace_back();
+        CSVReader::Fields::Span& span = fields.spans_[fields.count_++];
+        if (field.copied)
+          span = {nullptr, field.start, fields.text_.size() - field.start};
+        else
+          span = {field.begin, 0, static_cast<std::size_t>(field.end - field.begin)};
+      }
+      void endRow() {}
+    };
+    fields.text_.clear();
+    fields.count_ = 0;
+    Together sink{*this, fields};
+    return readInto(sink);
   }
 
  private:
+  static void append(std::string& text, char32_t scalar) {
+    if (scalar < 0x80)
+      text.push_back(static_cast<char>(scalar));
+    else
+      platform::appendUTF8(text, scalar);
+  }
+
+  /// A field appended to a string from `start`.
+  struct TextField {
+    std::string& text;
+    std::size_t start;
+    void push(char32_t scalar) { append(text, scalar); }
+    void run(std::string_view bytes) { text.append(bytes); }
+    void trim(const platform::CharacterSet& whitespaces) { trimTrailing(text, start, whitespaces); }
+  };
+
+  /// A field that is a view of the source's held bytes while each byte appended is the next
+  /// of them; from the first that is not, a copy in `text` from `start`. The view's
+  /// content is always what the copy would hold.
+  struct ViewField {
+    Source& source;
+    std::string& text;
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    bool copied = false;
+    std::size_t start = 0;
+
+    void copy() {
+      copied = true;
+      start = text.size();
+      text.append(begin, end);
+    }
+    [[gnu::always_inline]] void push(char32_t scalar) {
+      if (copied) return append(text, scalar);
+      if (scalar >= 0x80) return pushEncoded(scalar);
+      const std::string_view held = source.heldBytes();
+      // A scalar just taken lies right before the source's position.
+      const char* at = begin ? end : source.position() - 1;
+      if ((begin || source.position() != held.data()) && at != held.data() + held.size() &&
+          *at == static_cast<char>(scalar)) {
+        if (!begin) begin = at;
+        end = at + 1;
+        return;
+      }
+      copy();
+      text.push_back(static_cast<char>(scalar));
+    }
+    [[gnu::noinline]] void pushEncoded(char32_t scalar) {
+      std::string bytes;
+      platform::appendUTF8(bytes, scalar);
+      const std::size_t length = bytes.size();
+      const std::string_view held = source.heldBytes();
+      const auto position = static_cast<std::size_t>(source.position() - held.data());
+      const std::size_t at = begin ? static_cast<std::size_t>(end - held.data()) : position - length;
+      if ((begin || position >= length) && at + length <= held.size() && held.substr(at, length) == bytes) {
+        if (!begin) begin = held.data() + at;
+        end = held.data() + at + length;
+        return;
+      }
+      copy();
+      text.append(bytes);
+    }
+    void run(std::string_view bytes) {
+      if (bytes.empty()) return;
+      if (copied) return text.append(bytes), void();
+      // A run is always of the held bytes: it continues the view when it starts at its end.
+      if (!begin) begin = end = bytes.data();
+      if (bytes.data() == end) {
+        end += bytes.size();
+        return;
+      }
+      copy();
+      text.append(bytes);
+    }
+    void trim(const platform::CharacterSet& whitespaces) {
+      if (copied) trimTrailing(text, start, whitespaces);
+    }
+  };
+
+  template <typename Sink>
+  bool readInto(Sink& sink) {
+    char32_t c = take();
+    if (c == endOfInput) return false;
+    for (;;) {
+      auto field = sink.beginField();
+      if (configuration_.trimFields)
+        while (c != endOfInput && configuration_.whitespaces.contains(c)) c = take();
+      const bool rowEnded = c == endOfInput || (c == U'"' ? readQuoted(field) : readUnquoted(c, field));
+      sink.endField(field);
+      if (rowEnded) break;
+      c = take();
+    }
+    sink.endRow();
+    return true;
+  }
+
   [[gnu::always_inline]] char32_t take() {
     if (back_ != endOfInput) return std::exchange(back_, endOfInput);
     return source_.take();
@@ -61,21 +188,16 @@ class RowParser final : public RowSource {
     const char32_t next = take();
     if (next != U'\n') back_ = next;
   }
-  static void append(std::string& field, char32_t scalar) {
-    if (scalar < 0x80)
-      field.push_back(static_cast<char>(scalar));
-    else
-      platform::appendUTF8(field, scalar);
-  }
 
   /// Reads the rest of a field whose opening quote was taken; true when the row ended.
-  bool readQuoted(std::string& field) {
+  template <typename Field>
+  bool readQuoted(Field& field) {
     for (;;) {
       const char32_t s = take();
       if (s == endOfInput) return true;
       if (s != U'"') {
-        append(field, s);
-        source_.appendOrdinary(field, quoted_);
+        field.push(s);
+        field.run(source_.ordinaryRun(quoted_));
         continue;
       }
       char32_t t = take();
@@ -88,13 +210,14 @@ class RowParser final : public RowSource {
       }
       if (t == configuration_.delimiter) return false;
       // A doubled quote stands for one; a stray quote stays, with what followed it.
-      field.push_back('"');
-      if (t != U'"') append(field, t);
+      field.push(U'"');
+      if (t != U'"') field.push(t);
     }
   }
 
   /// Reads a field that starts with `c`; true when the row ended.
-  bool readUnquoted(char32_t c, std::string& field) {
+  template <typename Field>
+  bool readUnquoted(char32_t c, Field& field) {
     bool rowEnded = true;
     for (;;) {
       if (c == U'\n') break;
@@ -106,12 +229,12 @@ class RowParser final : public RowSource {
         rowEnded = false;
         break;
       }
-      append(field, c);
-      source_.appendOrdinary(field, unquoted_);
+      field.push(c);
+      field.run(source_.ordinaryRun(unquoted_));
       c = take();
       if (c == endOfInput) break;
     }
-    if (configuration_.trimFields) trimTrailing(field, configuration_.whitespaces);
+    if (configuration_.trimFields) field.trim(configuration_.whitespaces);
     return rowEnded;
   }
 

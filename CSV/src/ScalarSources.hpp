@@ -21,7 +21,9 @@ class LiteralSource {
  public:
   explicit LiteralSource(Scalars scalars) : scalars_(std::move(scalars)) {}
   char32_t take() { return scalars_.next().value_or(endOfInput); }
-  void appendOrdinary(std::string&, const ScanTable&) {}
+  std::string_view ordinaryRun(const ScanTable&) { return {}; }
+  std::string_view heldBytes() const { return {}; }
+  const char* position() const { return nullptr; }
 
  private:
   Scalars scalars_;
@@ -49,13 +51,19 @@ class BufferedUTF8Source {
     return takeThroughChain();
   }
 
-  void appendOrdinary(std::string& field, const ScanTable& table) {
+  /// Consumes the run of ordinary scalars at the position; its bytes stay valid until a refill.
+  std::string_view ordinaryRun(const ScanTable& table) {
     const std::span<const std::uint8_t> bytes = reader_->bufferedBytes();
     const std::uint8_t* end = scanOrdinary(bytes.data(), bytes.data() + bytes.size(), table);
     const auto length = static_cast<std::size_t>(end - bytes.data());
-    field.append(reinterpret_cast<const char*>(bytes.data()), length);
     reader_->consume(length);
+    return {reinterpret_cast<const char*>(bytes.data()), length};
   }
+  std::string_view heldBytes() const {
+    const std::span<const std::uint8_t> bytes = reader_->heldBytes();
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+  }
+  const char* position() const { return reinterpret_cast<const char*>(reader_->bufferedBytes().data()); }
 
  private:
   /// A refill, a scalar split across reads, or ill-formed bytes: as the literal chain does it.
@@ -78,12 +86,15 @@ class TextSource {
     return length ? decodeWellFormed(at, length) : 0xFFFD;
   }
 
-  void appendOrdinary(std::string& field, const ScanTable& table) {
+  std::string_view ordinaryRun(const ScanTable& table) {
     const std::uint8_t* at = bytes() + position_;
     const auto length = static_cast<std::size_t>(scanOrdinary(at, bytes() + text_.size(), table) - at);
-    field.append(text_, position_, length);
+    const std::string_view run = std::string_view(text_).substr(position_, length);
     position_ += length;
+    return run;
   }
+  std::string_view heldBytes() const { return {}; }
+  const char* position() const { return nullptr; }
 
  private:
   const std::uint8_t* bytes() const { return reinterpret_cast<const std::uint8_t*>(text_.data()); }

@@ -70,7 +70,12 @@ TEST(ReaderAgainstLiteralReader, AgreesWithTheLiteralReader) {
 
     testing::Input input;
     const bool bigEndian = round % 6 == 0, littleEndian = round % 6 == 1;
-    input.form = bigEndian || littleEndian ? Form::utf16 : round % 6 == 2 ? Form::text : Form::utf8;
+    input.form = bigEndian || littleEndian ? Form::utf16
+                 : round % 6 == 2             ? Form::text
+                 : round % 6 == 3             ? Form::memory
+                                              : Form::utf8;
+    // Every other round of each form reads into one reused table of fields.
+    const bool intoFields = round / 6 % 2 == 1;
     input.bytes = text;
     if (input.form == Form::utf16) {
       input.bytes = utf16(text, bigEndian);
@@ -87,8 +92,10 @@ TEST(ReaderAgainstLiteralReader, AgreesWithTheLiteralReader) {
     SCOPED_TRACE(::testing::Message() << "round " << round << " form " << static_cast<int>(input.form) << " input "
                                       << ::testing::PrintToString(input.bytes) << " delimiter U+" << std::hex
                                       << static_cast<unsigned>(configuration.delimiter) << " trim "
-                                      << configuration.trimFields << " header " << configuration.hasHeaderRow);
-    EXPECT_EQ(testing::readWithModule(input, configuration), testing::readWithReference(input, configuration));
+                                      << configuration.trimFields << " header " << configuration.hasHeaderRow
+                                      << " fields " << intoFields);
+    EXPECT_EQ(testing::readWithModule(input, configuration, intoFields),
+              testing::readWithReference(input, configuration));
     if (::testing::Test::HasFailure()) break;
   }
 }

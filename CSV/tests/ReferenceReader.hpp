@@ -31,7 +31,8 @@ struct Outcome {
 };
 
 /// How the bytes are handed over: as a stream in one of the codecs, or as a UTF-8 text.
-enum class Form { utf8, utf16, utf32, text };
+/// `memory`: UTF-8 bytes handed over whole; the reference reads them as an unscripted stream.
+enum class Form { utf8, utf16, utf32, text, memory };
 
 struct Input {
   std::string bytes;
@@ -142,8 +143,8 @@ namespace reference_detail {
 // The chain of a stream form, with both failure hooks reporting to `report`.
 template <typename Units, typename Codec>
 ReferenceReader::Next chain(const Input& input, std::function<void(const CSVError&)> report) {
-  auto binary = std::make_shared<BinaryReader>(streamOf(input.bytes, input.script),
-                                               input.form == Form::utf8 ? Endian::unknown : input.endian, true,
+  auto binary = std::make_shared<BinaryReader>(streamOf(input.bytes, input.form == Form::memory ? platform::InputStreamScript{} : input.script),
+                                               input.form == Form::utf8 || input.form == Form::memory ? Endian::unknown : input.endian, true,
                                                CSVReader::bufferSize, sizeof(typename Units::CodeUnit));
   Units units(std::move(binary));
   units.setErrorHandler(report);
@@ -167,7 +168,7 @@ inline Outcome readWithReference(const Input& input, const CSVReader::Configurat
         if (i == scalars->size()) return std::nullopt;
         return (*scalars)[i++];
       };
-    } else if (input.form == Form::utf8) {
+    } else if (input.form == Form::utf8 || input.form == Form::memory) {
       next = reference_detail::chain<BinaryReader::UInt8Iterator, UTF8>(input, hook);
     } else if (input.form == Form::utf16) {
       next = reference_detail::chain<BinaryReader::UInt16Iterator, UTF16>(input, hook);
@@ -193,7 +194,8 @@ inline Outcome readWithReference(const Input& input, const CSVReader::Configurat
   return outcome;
 }
 
-inline Outcome readWithModule(const Input& input, const CSVReader::Configuration& c) {
+/// With `intoFields`, the rows are read into one `CSVReader::Fields`.
+inline Outcome readWithModule(const Input& input, const CSVReader::Configuration& c, bool intoFields = false) {
   Outcome outcome;
   std::optional<CSVReader> reader;
   try {
@@ -211,14 +213,25 @@ inline Outcome readWithModule(const Input& input, const CSVReader::Configuration
       case Form::utf32:
         reader.emplace(stream, UTF32{}, input.endian, c.hasHeaderRow, c.trimFields, c.delimiter, c.whitespaces);
         break;
+      case Form::memory:
+        reader.emplace(platform::Data::fromString(input.bytes), UTF8{}, c.hasHeaderRow, c.trimFields, c.delimiter,
+                       c.whitespaces);
+        break;
     }
   } catch (const CSVError& failure) {
     outcome.constructionFailure = failure.kind();
     return outcome;
   }
   outcome.header = reader->headerRow();
+  CSVReader::Fields fields;
   for (;;) {
-    const std::optional<Row>& row = reader->next();
+    std::optional<Row> row;
+    if (!intoFields) {
+      row = reader->next();
+    } else if (reader->next(fields)) {
+      row.emplace();
+      for (std::size_t k = 0; k < fields.size(); ++k) row->emplace_back(fields[k]);
+    }
     outcome.steps.emplace_back(row, kindOf(reader->error()));
     if (!row) break;
   }

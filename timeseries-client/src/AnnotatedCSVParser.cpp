@@ -13,7 +13,6 @@
 
 #include "TimeSeries/CodableHelper.hpp"
 #include "platform/core/Base64.hpp"
-#include "platform/io/InputStream.hpp"
 
 namespace TimeSeries {
 namespace {
@@ -71,7 +70,7 @@ std::string valuesText(std::int64_t row, std::string_view what, std::size_t coun
 }  // namespace
 
 AnnotatedCSVParser::AnnotatedCSVParser(platform::Data data)
-    : csv_(platform::InputStream::withData(std::move(data)), false, false, U','),
+    : csv_(std::move(data), CSV::UTF8{}, false, false, U','),
       customDates_(CodableHelper::customDateFormatter()) {}
 
 std::optional<double> AnnotatedCSVParser::parseDouble(std::string_view text) noexcept {
@@ -115,20 +114,22 @@ void AnnotatedCSVParser::fail(std::string what) const { throw TimeSeriesError::g
 std::optional<std::pair<std::shared_ptr<ResultTable>, ResultRecord>> AnnotatedCSVParser::next() {
   std::optional<ResultRecord> found = nextRecord();
   if (!found) return std::nullopt;
+  // The caller may now rename the columns: later records no longer share their names.
+  tableHandedOut_ = true;
   return std::pair{table_, std::move(*found)};
 }
 
 std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
   if (readFailure_) throw *readFailure_;
   while (true) {
-    const std::optional<CSV::CSVReader::Row>& read = csv_.next();
+    const bool read = csv_.next(row_);
     if (const auto& error = csv_.error()) {
       // A cut row is never read as if it were whole.
       readFailure_ = TimeSeriesError::cause(std::make_exception_ptr(*error));
       throw *readFailure_;
     }
     if (!read) return std::nullopt;
-    const CSV::CSVReader::Row& row = *read;
+    const CSV::CSVReader::Fields& row = row_;
     ++rowNumber_;
     if (row.size() < 2) continue;
     if (row.size() >= 3 && row[1] == "error" && row[2] == "reference") {
@@ -139,13 +140,14 @@ std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
       if (row.size() < 3)
         fail("Unable to parse CSV response. Row " + std::to_string(rowNumber_) + " (error) has no reference.");
       const std::optional<std::int64_t> reference = parseSigned(row[2]);
-      throw TimeSeriesError::queryException(reference.value_or(0), row[1]);
+      throw TimeSeriesError::queryException(reference.value_or(0), std::string(row[1]));
     }
 
-    const std::string& annotation = row[0];
+    const std::string_view annotation = row[0];
     const bool isAnnotation = annotation == "#datatype" || annotation == "#group" || annotation == "#default";
     if (isAnnotation && startNewTable_) {
       table_ = std::make_shared<ResultTable>();
+      tableHandedOut_ = false;
       groups_.clear();
       startNewTable_ = false;
     }
@@ -154,9 +156,10 @@ std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
     std::vector<ResultColumn>& columns = table_->columns;
     const std::size_t values = row.size() - 1;
     if (annotation == "#datatype") {
-      for (std::size_t k = 0; k < values; ++k) columns.emplace_back(static_cast<std::int64_t>(k), row[k + 1]);
+      for (std::size_t k = 0; k < values; ++k) columns.emplace_back(static_cast<std::int64_t>(k), std::string(row[k + 1]));
     } else if (annotation == "#group") {
-      groups_.assign(row.begin() + 1, row.end());
+      groups_.clear();
+      for (std::size_t k = 1; k < row.size(); ++k) groups_.emplace_back(row[k]);
       groupsRowNumber_ = rowNumber_;
     } else if (annotation == "#default") {
       if (values > columns.size()) fail(valuesText(rowNumber_, "#default", values, "values", columns.size()));
@@ -179,7 +182,7 @@ std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
 // Reads one cell of the kind and hands the value's constructor arguments to `make`; false
 // when the text has no value of that kind.
 template <typename Make>
-bool AnnotatedCSVParser::readCell(std::size_t column, const std::string& text, Make&& make) {
+bool AnnotatedCSVParser::readCell(std::size_t column, std::string_view text, Make&& make) {
   switch (kinds_[column]) {
     case CellKind::text:
       make(std::in_place_type<std::string>, text);
@@ -208,7 +211,7 @@ bool AnnotatedCSVParser::readCell(std::size_t column, const std::string& text, M
   return false;
 }
 
-std::optional<platform::Date> AnnotatedCSVParser::readDate(std::size_t column, const std::string& text) {
+std::optional<platform::Date> AnnotatedCSVParser::readDate(std::size_t column, std::string_view text) {
   if (customDates_) return customDates_->date(text);
   DateMemo& memo = dateMemos_[column];
   if (text != memo.text) {
@@ -222,6 +225,7 @@ void AnnotatedCSVParser::settleColumns() {
   const std::vector<ResultColumn>& columns = table_->columns;
   kinds_.clear();
   namesRepeat_ = false;
+  auto names = std::make_shared<ResultRecord::Names>();
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const std::string& type = columns[k].dataType();
     CellKind kind = CellKind::text;
@@ -241,22 +245,39 @@ void AnnotatedCSVParser::settleColumns() {
     // The empty text reads as no date, so a fresh memo holds a true pair.
     if (kind == CellKind::date && dateMemos_.size() <= k) dateMemos_.resize(k + 1);
     for (std::size_t j = 0; j < k; ++j) namesRepeat_ = namesRepeat_ || columns[j].name == columns[k].name;
+    names->push_back(columns[k].name);
   }
+  names_ = std::move(names);
 }
 
-ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) {
+ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Fields& row) {
   const std::vector<ResultColumn>& columns = table_->columns;
   // The caller may have changed the table it was handed: only the columns settled at the
   // header row are read, and never past the row.
   const std::size_t count = std::min(columns.size(), kinds_.size());
+  if (!namesRepeat_ && !tableHandedOut_) {
+    // The table is as its header row left it: the record shares the names taken then.
+    std::vector<Value> values;
+    values.reserve(count);
+    bool whole = true;
+    for (std::size_t k = 0; k < count && whole; ++k) {
+      const auto field = static_cast<std::size_t>(columns[k].index()) + 1;
+      if (field >= row.size()) fail(valuesText(rowNumber_, "data", row.size() - 1, "values", columns.size()));
+      const std::string_view cell = row[field];
+      const std::string_view text = cell.empty() ? std::string_view(columns[k].defaultValue) : cell;
+      whole = readCell(k, text, [&](auto&&... made) { values.emplace_back(std::forward<decltype(made)>(made)...); });
+    }
+    // A cell without a value leaves its name out: such a row is read again below.
+    if (whole) return ResultRecord(names_, std::move(values));
+  }
   ResultRecord::Values values;
   values.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
     const ResultColumn& column = columns[k];
     const auto field = static_cast<std::size_t>(column.index()) + 1;
     if (field >= row.size()) fail(valuesText(rowNumber_, "data", row.size() - 1, "values", columns.size()));
-    const std::string& cell = row[field];
-    const std::string& text = cell.empty() ? column.defaultValue : cell;
+    const std::string_view cell = row[field];
+    const std::string_view text = cell.empty() ? std::string_view(column.defaultValue) : cell;
     if (!namesRepeat_) {
       // The common case: the value is made in its place in the record.
       readCell(k, text, [&](auto&&... made) {
@@ -282,7 +303,23 @@ ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Row& row) {
   return ResultRecord(std::move(values));
 }
 
+const ResultRecord::Values& ResultRecord::values() const {
+  if (!paired_) {
+    Values paired;
+    paired.reserve(unpaired_.size());
+    for (std::size_t k = 0; k < unpaired_.size(); ++k) paired.emplace_back((*names_)[k], unpaired_[k]);
+    values_ = std::move(paired);
+    paired_ = true;
+  }
+  return values_;
+}
+
 const ResultRecord::Value* ResultRecord::value(std::string_view name) const noexcept {
+  if (names_) {
+    for (std::size_t k = 0; k < unpaired_.size(); ++k)
+      if ((*names_)[k] == name) return &unpaired_[k];
+    return nullptr;
+  }
   for (const auto& [key, value] : values_)
     if (key == name) return &value;
   return nullptr;
@@ -320,11 +357,19 @@ bool ResultRecord::equal(const Value& a, const Value& b) noexcept {
 }
 
 bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept {
-  if (a.values_.size() != b.values_.size()) return false;
-  for (const auto& [name, value] : a.values_) {
+  const auto size = [](const ResultRecord& r) { return r.names_ ? r.unpaired_.size() : r.values_.size(); };
+  if (size(a) != size(b)) return false;
+  const auto matches = [&b](const std::string& name, const ResultRecord::Value& value) {
     const ResultRecord::Value* other = b.value(name);
-    if (!other || !ResultRecord::equal(value, *other)) return false;
+    return other && ResultRecord::equal(value, *other);
+  };
+  if (a.names_) {
+    for (std::size_t k = 0; k < a.unpaired_.size(); ++k)
+      if (!matches((*a.names_)[k], a.unpaired_[k])) return false;
+    return true;
   }
+  for (const auto& [name, value] : a.values_)
+    if (!matches(name, value)) return false;
   return true;
 }
 

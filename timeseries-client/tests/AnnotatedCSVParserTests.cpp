@@ -100,6 +100,54 @@ TEST(AnnotatedCSVParser, ColumnsThatShareAName) {
   EXPECT_EQ(parsed.records[0].values().size(), 2u);
 }
 
+// Records pulled without their table share the names of the header row; those handed out
+// with the table carry their own. Both must read as the same records.
+TEST(AnnotatedCSVParser, RecordsWithoutTheirTableMatchThoseWithIt) {
+  const std::string answers[] = {
+      "#datatype,string,long,double,dateTime:RFC3339,boolean\n#default,_result,,,,\n,result,table,v,t,ok\n"
+      ",,1,2.5,2024-05-01T12:00:00Z,true\n,,x,2.5,2024-05-01T12:00:00Z,\n,r,2,,bad,0\n,r,3,1e3,,1\n",
+      "#datatype,long,long,string\n,a,a,b\n,1,2,x\n,1,,y\n",
+      "#datatype,long,string\n,n,s\n,1,a\n\n#datatype,unsignedLong,base64Binary\n,u,b\n,7,aGk=\n,-1,aGk\n",
+      "#datatype,long,string\n,n,s\n,1,a\n,2\nno table\n,3,c\n,error,reference\n,boom,5\n",
+  };
+  for (const std::string& answer : answers) {
+    SCOPED_TRACE(answer);
+    AnnotatedCSVParser withTable(platform::Data::fromString(answer)), without(platform::Data::fromString(answer));
+    for (int step = 0; step < 20; ++step) {
+      std::optional<ResultRecord> a, b;
+      std::string failureA, failureB;
+      try {
+        if (auto next = withTable.next()) a = std::move(next->second);
+      } catch (const TimeSeriesError& error) {
+        failureA = error.what();
+      }
+      try {
+        b = without.nextRecord();
+      } catch (const TimeSeriesError& error) {
+        failureB = error.what();
+      }
+      ASSERT_EQ(failureA, failureB) << "step " << step;
+      ASSERT_EQ(a.has_value(), b.has_value()) << "step " << step;
+      if (!a && failureA.empty()) break;
+      if (!a) continue;
+      const ResultRecord copy = *b;
+      EXPECT_EQ(*a, *b);
+      EXPECT_EQ(*b, *a);
+      EXPECT_EQ(copy, *a);
+      ASSERT_EQ(a->values().size(), b->values().size()) << "step " << step;
+      for (std::size_t k = 0; k < a->values().size(); ++k) {
+        const auto& [name, value] = a->values()[k];
+        EXPECT_EQ(b->values()[k].first, name);
+        EXPECT_EQ(b->values()[k].second, value) << name;
+        ASSERT_NE(b->value(name), nullptr) << name;
+        EXPECT_EQ(*b->value(name), value) << name;
+        EXPECT_EQ(copy.values()[k].second, value) << name;
+      }
+      EXPECT_EQ(b->value("missing"), nullptr);
+    }
+  }
+}
+
 TEST(AnnotatedCSVParser, GroupFlagsWaitForTheHeaderRow) {
   AnnotatedCSVParser parser(platform::Data::fromString(
       "#datatype,string,long\n#group,true,false\n,a,b\n,x,1\n#datatype,string\n#group,yes\n,c\n,y\n"));

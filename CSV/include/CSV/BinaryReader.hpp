@@ -13,6 +13,7 @@
 
 #include "CSV/CSVError.hpp"
 #include "CSV/Endian.hpp"
+#include "platform/core/Data.hpp"
 #include "platform/io/InputStream.hpp"
 
 namespace CSV {
@@ -25,6 +26,9 @@ class BinaryReader {
   /// 0 looks for any of the five. A failed construction leaves the stream open.
   BinaryReader(std::shared_ptr<platform::InputStream> stream, Endian endian, bool closeOnDeinit,
                std::size_t bufferSize, std::size_t codeUnitSize = 0);
+  /// Bytes already in memory: they are the buffer, read in place as a stream over them
+  /// would be read (a leading mark likewise), with nothing left to refill.
+  BinaryReader(platform::Data bytes, Endian endian, std::size_t codeUnitSize = 0);
   ~BinaryReader();
   BinaryReader(const BinaryReader&) = delete;
   BinaryReader& operator=(const BinaryReader&) = delete;
@@ -42,9 +46,11 @@ class BinaryReader {
 
   /// The unconsumed bytes of the buffer, for scanners that read in place.
   std::span<const std::uint8_t> bufferedBytes() const noexcept {
-    return {buffer_.get() + position_, count_ - position_};
+    return {buffer_ + position_, count_ - position_};
   }
   void consume(std::size_t count) noexcept { position_ += count; }
+  /// The bytes in memory that a reader made over them holds in place for its whole life; empty otherwise.
+  std::span<const std::uint8_t> heldBytes() const noexcept { return heldBytes_.span(); }
   /// Reads the next block into the buffer, replacing it: false when the stream has
   /// ended; throws `streamErrorHasOccurred` or `cannotReadFile` when the read fails.
   bool refill();
@@ -62,7 +68,11 @@ class BinaryReader {
   std::shared_ptr<platform::InputStream> stream_;
   Endian endian_;
   bool closeOnDeinit_;
-  std::unique_ptr<std::uint8_t[]> buffer_;
+  void skipByteOrderMark(Endian endian, std::size_t codeUnitSize);
+
+  std::unique_ptr<std::uint8_t[]> ownBuffer_;
+  platform::Data heldBytes_;
+  std::uint8_t* buffer_ = nullptr;  // one of the two above
   std::size_t capacity_;
   std::size_t count_ = 0;
   std::size_t position_ = 0;

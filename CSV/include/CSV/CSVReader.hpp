@@ -18,14 +18,42 @@
 #include "CSV/CSVError.hpp"
 #include "CSV/Endian.hpp"
 #include "CSV/UnicodeCodec.hpp"
+#include "platform/core/Data.hpp"
 #include "platform/io/InputStream.hpp"
 #include "platform/text/CharacterSet.hpp"
 
 namespace CSV {
 
+template <typename Source>
+class RowParser;
+
 class CSVReader {
  public:
   using Row = std::vector<std::string>;
+
+  /// One row's fields: views that stay valid until the next read into the same object, which
+  /// reuses its storage. A field is a view of the reader's input where the input is held in
+  /// memory and the field is just its bytes, else of a text the row's fields share.
+  class Fields {
+   public:
+    std::size_t size() const noexcept { return count_; }
+    std::string_view operator[](std::size_t index) const noexcept {
+      const Span& span = spans_[index];
+      return {span.at ? span.at : text_.data() + span.offset, span.size};
+    }
+
+   private:
+    template <typename Source>
+    friend class RowParser;
+    struct Span {
+      const char* at;  // null for a field of `text_`, at `offset`
+      std::size_t offset;
+      std::size_t size;
+    };
+    std::string text_;
+    std::vector<Span> spans_;  // the first `count_`, the others kept for later rows
+    std::size_t count_ = 0;
+  };
 
   struct Configuration {
     /// The first row is read at construction as the header row.
@@ -55,6 +83,9 @@ class CSVReader {
   CSVReader(std::shared_ptr<platform::InputStream> stream, UTF32 codec, Endian endian, bool hasHeaderRow = false,
             bool trimFields = false, char32_t delimiter = U',',
             platform::CharacterSet whitespaces = platform::CharacterSet::whitespaces());
+  /// UTF-8 bytes held in memory, read in place: the rows and failures are those of a stream over them.
+  CSVReader(platform::Data bytes, UTF8 codec, bool hasHeaderRow = false, bool trimFields = false,
+            char32_t delimiter = U',', platform::CharacterSet whitespaces = platform::CharacterSet::whitespaces());
   /// The scalars of a UTF-8 text (an ill-formed byte reads as U+FFFD); a mark is an ordinary scalar.
   explicit CSVReader(std::string_view text, bool hasHeaderRow = false, bool trimFields = false,
                      char32_t delimiter = U',',
@@ -67,6 +98,9 @@ class CSVReader {
   /// Reads the next row into `currentRow()` and answers it; none at the end of the
   /// input or after a failure. The answer stays valid until the next call.
   const std::optional<Row>& next();
+  /// Reads the next row as `next()` would, into `fields`: false where `next()` answers none.
+  /// `currentRow()` is then none.
+  bool next(Fields& fields);
 
   const Configuration& configuration() const noexcept;
   const std::optional<Row>& headerRow() const noexcept;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,12 +52,13 @@ class AnnotatedCSVParser {
 
   void fail(std::string what) const;
   template <typename Make>
-  bool readCell(std::size_t column, const std::string& text, Make&& make);
-  std::optional<platform::Date> readDate(std::size_t column, const std::string& text);
+  bool readCell(std::size_t column, std::string_view text, Make&& make);
+  std::optional<platform::Date> readDate(std::size_t column, std::string_view text);
   void settleColumns();
-  ResultRecord record(const CSV::CSVReader::Row& row);
+  ResultRecord record(const CSV::CSVReader::Fields& row);
 
   CSV::CSVReader csv_;
+  CSV::CSVReader::Fields row_;  // the row at hand, its storage reused
   ParsingState state_ = ParsingState::normal;
   std::shared_ptr<ResultTable> table_;
   bool startNewTable_ = true;
@@ -64,6 +66,10 @@ class AnnotatedCSVParser {
   // Fixed at each header row: how each column's cells read, and whether two columns share a name.
   std::vector<CellKind> kinds_;
   bool namesRepeat_ = false;
+  // The column names taken at the header row, shared by the records while the table is the
+  // parser's own (no `next()` has handed it out for the caller to change).
+  std::shared_ptr<const ResultRecord::Names> names_;
+  bool tableHandedOut_ = false;
   std::shared_ptr<const DateFormatting> customDates_;
   // One per column: "_start" and "_stop" repeat through a table and are read once.
   std::vector<DateMemo> dateMemos_;

@@ -3,6 +3,7 @@
 // map column names to typed values. A record holds no reference to its table.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -41,11 +42,18 @@ class ResultRecord {
   using Value = std::variant<bool, std::uint64_t, std::int64_t, double, std::string, platform::Date, platform::Data>;
   /// Column name and value, in column order; each name once.
   using Values = std::vector<std::pair<std::string, Value>>;
+  /// Column names that the records of one table share.
+  using Names = std::vector<std::string>;
 
-  explicit ResultRecord(Values values) : values_(std::move(values)) {}
+  explicit ResultRecord(Values values) : values_(std::move(values)), paired_(true) {}
+  /// The value under each of `names`, in order (each name once, one value each). The names
+  /// are shared, not copied, until `values()` first pairs them up.
+  ResultRecord(std::shared_ptr<const Names> names, std::vector<Value> values)
+      : names_(std::move(names)), unpaired_(std::move(values)) {}
 
-  /// A column whose cell has no value has no entry.
-  const Values& values() const noexcept { return values_; }
+  /// A column whose cell has no value has no entry. A record of shared names makes the
+  /// pairs at the first call: like its parser, it is used by one thread at a time.
+  const Values& values() const;
   /// The value under `name`, or null.
   const Value* value(std::string_view name) const noexcept;
 
@@ -56,7 +64,10 @@ class ResultRecord {
   friend bool operator==(const ResultRecord& a, const ResultRecord& b) noexcept;
 
  private:
-  Values values_;
+  std::shared_ptr<const Names> names_;
+  std::vector<Value> unpaired_;  // with `names_`
+  mutable Values values_;
+  mutable bool paired_ = false;
 };
 
 }  // namespace TimeSeries
