@@ -35,7 +35,7 @@ class CSVError : public platform::Error {
                         Details{std::move(failureReason), std::nullopt, std::move(helpAnchor), std::move(userInfo),
                                 std::move(underlyingError)}),
         type_(type) {
-    const auto file = this->userInfo().get<std::string>("File URL");  // the member: the argument is moved from
+    const auto file = this->userInfo().template get<std::string>("File URL");  // the member: the argument is moved from
     if (file && !file->empty()) appendToSummary(" (file " + *file + ")");
   }
 
