@@ -91,6 +91,7 @@ FolderChain::Descriptor FolderChain::enter(int parent, const std::string& name, 
   Descriptor opened(::openat(parent, name.c_str(), levelFlags | O_NOFOLLOW));
   if (opened) return opened;
   const int error = errno;
+  if (error == ENOENT && mode_ == Mode::check) return Descriptor();
   const mode_t kind = kindAt(parent, name);
   if (kind == S_IFLNK) return follow(parent, name, false, components);
   if (mode_ == Mode::check) return Descriptor();
