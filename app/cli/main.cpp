@@ -122,7 +122,7 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   }
   const std::filesystem::path root(*options.exportRoot);
   if (options.dryRun) {
-    for (const auto& location : importer.allFolderURLs(root)) std::cout << location.string() << '\n';
+    importer.forEachFolderURL(root, [](const auto& location) { std::cout << location.string() << '\n'; });
     return 0;
   }
   const std::size_t created = importer.exportFolders(root);

@@ -1,11 +1,13 @@
+#include <span>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
+#include "FolderChain.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/core/Unicode.hpp"
-#include "platform/io/FileSystem.hpp"
 
 namespace Pelmora_Zava {
 namespace {
@@ -30,7 +32,9 @@ std::string quoted(const std::string& text) { return leftQuote + text + rightQuo
           platform::UserInfo().add("Folder name", name), nullptr});
 }
 
-[[noreturn]] void refuseOutside(const fs::path& location, const fs::path& root) {
+}  // namespace
+
+void refuseOutside(const fs::path& location, const fs::path& root) {
   throw platform::Error(
       exportDomain, 2, "The folder " + quoted(location.string()) + " would lie outside the export folder.",
       platform::Error::Details{"A symbolic link inside " + quoted(root.string()) +
@@ -39,69 +43,50 @@ std::string quoted(const std::string& text) { return leftQuote + text + rightQuo
                                platform::UserInfo().add("Folder", location.string()), nullptr});
 }
 
+namespace {
+
+using Components = FolderChain::Components;
+
 // A name may hold slashes (when illegal characters are kept): each piece becomes one
 // nested folder. Pieces that would leave the folder they are appended to are refused.
-void appendComponents(fs::path& location, const std::string& name) {
-  if (name.find('\0') != std::string::npos) refuse(name);
+void appendComponents(std::vector<std::string_view>& components, std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) refuse(std::string(name));
   std::size_t start = 0;
   while (start <= name.size()) {
     std::size_t end = name.find('/', start);
-    if (end == std::string::npos) end = name.size();
-    const std::string_view component(name.data() + start, end - start);
-    if (component == "." || component == "..") refuse(name);
-    if (!component.empty()) location /= component;
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view component = name.substr(start, end - start);
+    if (component == "." || component == "..") refuse(std::string(name));
+    if (!component.empty()) components.push_back(component);
     start = end + 1;
   }
 }
 
-bool isBelow(const fs::path& location, const fs::path& folder) {
-  auto part = location.begin();
-  for (auto want = folder.begin(); want != folder.end(); ++want, ++part) {
-    if (want->empty() && std::next(want) == folder.end()) break;  // a trailing separator
-    if (part == location.end() || *part != *want) return false;
+// The locations of one record as components below the root, one at a time; the views point
+// into the record's names. Nothing is held from one location to the next.
+template <class Visit>
+void forEachLocation(const Filename& record, bool logSkipped, std::vector<std::string_view>& components,
+                     Visit&& visit) {
+  if (!AsyncImporter::hasFolderName(record)) {
+    if (logSkipped) platform::log("Skipping \"" + record.filename() + "\": its folder name is empty");
+    return;
   }
-  return part != location.end();
+  components.clear();
+  appendComponents(components, record.processedName());
+  if (record.processedSubDirs().empty()) return visit(Components(components));
+  const std::size_t folderDepth = components.size();
+  for (const std::string& subfolder : record.processedSubDirs()) {
+    components.resize(folderDepth);
+    appendComponents(components, subfolder);
+    visit(Components(components));
+  }
 }
 
-// Folders below the root are looked at once each: one that does not exist yet is made by
-// the export itself, so nothing below it needs a look; only a symbolic link needs resolving.
-class InsideRootCheck {
- public:
-  explicit InsideRootCheck(const fs::path& root) : root_(root) {
-    std::error_code error;
-    rootExists_ = fs::exists(root, error);
-    if (rootExists_) resolvedRoot_ = fs::weakly_canonical(root);
-  }
-
-  void check(const fs::path& location) {
-    if (!rootExists_) return;
-    fs::path folder = root_;
-    for (const fs::path& part : location.lexically_relative(root_)) {
-      folder /= part;
-      auto [known, fresh] = kinds_.try_emplace(folder.native(), fs::file_type::none);
-      if (fresh) {
-        std::error_code error;
-        known->second = fs::symlink_status(folder, error).type();
-      }
-      if (known->second == fs::file_type::not_found) return;
-      if (known->second == fs::file_type::symlink) {
-        // A link to nowhere, or a loop (here or behind the link), resolves to no place below the root.
-        std::error_code error;
-        const bool resolves = !fs::canonical(folder, error).empty() && !error;
-        if (!resolves) refuseOutside(location, root_);
-        const fs::path resolved = fs::weakly_canonical(location, error);
-        if (error || !isBelow(resolved, resolvedRoot_)) refuseOutside(location, root_);
-        return;
-      }
-    }
-  }
-
- private:
-  fs::path root_;
-  fs::path resolvedRoot_;
-  bool rootExists_ = false;
-  std::unordered_map<std::string, fs::file_type> kinds_;
-};
+template <class Visit>
+void forEachLocation(const AsyncImporter::FilenameList& records, bool logSkipped, Visit&& visit) {
+  std::vector<std::string_view> components;
+  for (const auto& record : records) forEachLocation(*record, logSkipped, components, visit);
+}
 
 }  // namespace
 
@@ -110,41 +95,39 @@ bool AsyncImporter::hasFolderName(const Filename& record) {
 }
 
 std::vector<fs::path> AsyncImporter::folderURLs(const Filename& record, const fs::path& root) const {
-  if (!hasFolderName(record)) {
-    platform::log("Skipping \"" + record.filename() + "\": its folder name is empty");
-    return {};
-  }
-  fs::path folder = root;
-  appendComponents(folder, record.processedName());
-  if (record.processedSubDirs().empty()) return {folder};
-
   std::vector<fs::path> locations;
-  locations.reserve(record.processedSubDirs().size());
-  for (const std::string& subfolder : record.processedSubDirs()) {
-    fs::path location = folder;
-    appendComponents(location, subfolder);
-    locations.push_back(std::move(location));
-  }
+  std::vector<std::string_view> components;
+  forEachLocation(record, true, components,
+                  [&](Components location) { locations.push_back(locationBelow(root, location)); });
   return locations;
 }
 
 std::vector<fs::path> AsyncImporter::allFolderURLs(const fs::path& root) const {
   std::vector<fs::path> locations;
-  locations.reserve(fileNames_.size());
-  for (const auto& record : fileNames_)
-    for (auto& location : folderURLs(*record, root)) locations.push_back(std::move(location));
+  forEachFolderURL(root, [&](const fs::path& location) { locations.push_back(location); });
   return locations;
+}
+
+void AsyncImporter::forEachFolderURL(const fs::path& root, const std::function<void(const fs::path&)>& visit) const {
+  forEachLocation(fileNames_, true, [&](Components location) { visit(locationBelow(root, location)); });
 }
 
 std::size_t AsyncImporter::exportFolders(const fs::path& root) {
   platform::log("Exporting " + std::to_string(fileNames_.size()) + " directories");
-  // Every location is known and checked before the first folder is made.
-  const std::vector<fs::path> locations = allFolderURLs(root);
-  InsideRootCheck insideRoot(root);
-  for (const fs::path& location : locations) insideRoot.check(location);
-  for (const fs::path& location : locations) platform::createDirectory(location);
-  platform::log("Exported " + std::to_string(locations.size()) + " directories");
-  return locations.size();
+  // Every location is checked before the first folder is made, and made from the root's
+  // descriptor; neither pass keeps the locations, which would outweigh the names.
+  {
+    FolderChain check(root, FolderChain::Mode::check);
+    forEachLocation(fileNames_, true, [&](Components location) { check.visit(location); });
+  }
+  FolderChain maker(root, FolderChain::Mode::make);
+  std::size_t made = 0;
+  forEachLocation(fileNames_, false, [&](Components location) {
+    maker.visit(location);
+    ++made;
+  });
+  platform::log("Exported " + std::to_string(made) + " directories");
+  return made;
 }
 
 }  // namespace Pelmora_Zava

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <functional>
+#include <thread>
 
 #include "ImporterFixture.hpp"
 #include "platform/io/FileSystem.hpp"
@@ -39,6 +46,80 @@ TEST_F(ImporterTest, ExportStopsAtTheFirstFolderThatCannotBeMade) {
   fs::remove(root / "B/S1");
   EXPECT_EQ(importer().exportFolders(root), 6u);
   EXPECT_EQ(takeLog(), (Lines{"Exporting 3 directories", "Exported 6 directories"}));
+}
+
+// Whatever is in the way, above the root or below it, the error names the folder being made.
+TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
+  const fs::path base = folder_.path();
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;
+    fs::path root;
+  };
+  const Case cases[] = {
+      {"a file in a sub-folder's place",
+       [&] {
+         fs::create_directories(base / "root/A");
+         write("root/A/S1", "");
+       },
+       base / "root"},
+      {"a file in the name folder's place",
+       [&] {
+         fs::create_directory(base / "root");
+         write("root/A", "");
+       },
+       base / "root"},
+      {"a link to a file inside the root",
+       [&] {
+         fs::create_directory(base / "root");
+         fs::create_symlink(write("root/file", ""), base / "root/A");
+       },
+       base / "root"},
+      {"a file in the root's place", [&] { write("root", ""); }, base / "root"},
+      {"a file above the root", [&] { write("root", ""); }, base / "root/below"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(base / "root");
+    c.prepare();
+    importer_.reset();
+    importer().addFilename("A", 0, false);
+    TokenValueProvider provider = importer().tokenProvider();
+    provider.subfolders = {"S1"};
+    importer().setTokenProvider(provider);
+    try {
+      importer().exportFolders(c.root);
+      ADD_FAILURE() << "the export went through";
+    } catch (const platform::FileSystemError& error) {
+      EXPECT_EQ(error.path(), c.root / "A/S1");
+      EXPECT_EQ(error.code(), ENOTDIR);
+    }
+  }
+}
+
+// Each folder is reached from its parent's descriptor; a descriptor kept per folder would run
+// out long before a large export ends.
+TEST_F(ImporterTest, ExportHoldsTheDescriptorsOfOneLocationOnly) {
+  importer().updateExportConfig([](Ravelin::CSVExportConfig& config) {
+    config.replaceIllegalChars = Ravelin::TextReplacement::none;
+  });
+  importer().addFilename("N", 300, false);
+  TokenValueProvider provider = importer().tokenProvider();
+  provider.subfolders = {"S1", "S2/deeper"};
+  importer().setTokenProvider(provider);
+  int highest = 0;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd"))
+    highest = std::max(highest, std::stoi(entry.path().filename()));
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(highest) + 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  std::size_t made = 0;
+  EXPECT_NO_THROW(made = importer().exportFolders(folder_.path() / "root"));
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(made, 600u);
+  EXPECT_TRUE(fs::is_directory(folder_.path() / "root/N300/S2/deeper"));
 }
 
 TEST_F(ImporterTest, FolderLocationsStayBelowTheRoot) {
@@ -147,6 +228,46 @@ TEST_F(ImporterTest, LinksInsideTheRootMayNotLeadOutOfIt) {
     }
     EXPECT_TRUE(fs::is_empty(base / "outside"));
     EXPECT_FALSE(fs::exists(base / "S"));
+  }
+}
+
+// Links planted while the export runs, each leading out of the root: whatever the export makes
+// or refuses, nothing appears outside. The root exists in even runs and is made by the export
+// in odd ones.
+TEST_F(ImporterTest, LinksPlantedDuringTheExportLeadNowhereOutsideTheRoot) {
+  const fs::path base = folder_.path();
+  const fs::path root = base / "root";
+  const fs::path outside = base / "outside";
+  constexpr int names = 400;
+  importer().addFilename("N", names, false);
+  TokenValueProvider provider = importer().tokenProvider();
+  provider.subfolders = {"S"};
+  importer().setTokenProvider(provider);
+
+  for (int run = 0; run < 20; ++run) {
+    fs::remove_all(root);
+    fs::remove_all(outside);
+    fs::create_directory(outside);
+    if (run % 2 == 0) fs::create_directory(root);
+    std::atomic<bool> done = false;
+    std::thread planter([&] {
+      // After the check that comes first, from the last name back towards the export.
+      while (!done && !fs::exists(root / "N1")) std::this_thread::yield();
+      for (int i = names; i > 1 && !done; --i) {
+        const fs::path link = root / ("N" + std::to_string(i));
+        [[maybe_unused]] const int planted = ::symlink(outside.c_str(), link.c_str());
+      }
+    });
+    try {
+      importer().exportFolders(root);
+    } catch (const platform::Error& error) {
+      EXPECT_NE(std::string(error.what()).find("would lie outside the export folder"), std::string::npos)
+          << error.what();
+    }
+    done = true;
+    planter.join();
+    EXPECT_TRUE(fs::is_empty(outside)) << "run " << run;
+    EXPECT_EQ(std::distance(fs::directory_iterator(base), fs::directory_iterator()), 2) << "run " << run;
   }
 }
 

@@ -106,10 +106,15 @@ class AsyncImporter {
   std::vector<std::filesystem::path> folderURLs(const Filename& record, const std::filesystem::path& root) const;
   /// The locations of every record of `fileNames`, in list order.
   std::vector<std::filesystem::path> allFolderURLs(const std::filesystem::path& root) const;
-  /// Creates every location, checked first, one after the other; returns how many. A location
-  /// that an existing symbolic link leads outside the root fails the export before anything is
-  /// made. The first folder that cannot be created stops the export with its error; earlier
-  /// folders stay.
+  /// Calls `visit` with each location of `allFolderURLs`, in order, holding none of them.
+  void forEachFolderURL(const std::filesystem::path& root,
+                        const std::function<void(const std::filesystem::path&)>& visit) const;
+  /// Creates every location, one after the other; returns how many. The locations are checked
+  /// first: one that an existing symbolic link leads outside the root fails the export before
+  /// anything is made. Folders are then made from a descriptor of the root, so a link that
+  /// appears meanwhile is entered only when it leads below the root; any other stops the export
+  /// with the same error. The first folder that cannot be created stops the export with its
+  /// error; earlier folders stay.
   std::size_t exportFolders(const std::filesystem::path& root);
 
   std::shared_ptr<Filename> makeDatasourceFilename(std::size_t position, const RecordCSV::CSVReader::Record& record,

@@ -10,17 +10,17 @@ namespace {
 
 constexpr const char* fileSystemDomain = "FileSystem";
 
-[[noreturn]] void fail(int errorNumber, const std::filesystem::path& folder) {
-  throw FileSystemError(errorNumber, folder,
-                        "The folder \xE2\x80\x9C" + folder.string() + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.");
-}
-
 bool isDirectory(const std::filesystem::path& path) {
   struct stat status{};
   return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace
+
+void throwFolderNotCreated(int errorNumber, const std::filesystem::path& folder) {
+  throw FileSystemError(errorNumber, folder,
+                        "The folder \xE2\x80\x9C" + folder.string() + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.");
+}
 
 FileSystemError::FileSystemError(int errorNumber, std::filesystem::path path, std::string description)
     : Error(fileSystemDomain, errorNumber, std::move(description),
@@ -34,17 +34,17 @@ void createDirectory(const std::filesystem::path& folder) {
   const int first = errno;
   if (first == EEXIST) {
     if (isDirectory(folder)) return;
-    fail(ENOTDIR, folder);
+    throwFolderNotCreated(ENOTDIR, folder);
   }
-  if (first != ENOENT) fail(first, folder);
+  if (first != ENOENT) throwFolderNotCreated(first, folder);
 
   const std::filesystem::path parent = folder.parent_path();
-  if (parent.empty() || parent == folder) fail(first, folder);
+  if (parent.empty() || parent == folder) throwFolderNotCreated(first, folder);
   createDirectory(parent);
   if (::mkdir(folder.c_str(), 0777) == 0) return;
   const int second = errno;
   if (second == EEXIST && isDirectory(folder)) return;
-  fail(second, folder);
+  throwFolderNotCreated(second, folder);
 }
 
 }  // namespace platform

@@ -19,6 +19,9 @@ class FileSystemError : public Error {
   std::filesystem::path path_;
 };
 
+/// Throws the error of a folder that could not be created for the system's `errorNumber`.
+[[noreturn]] void throwFolderNotCreated(int errorNumber, const std::filesystem::path& folder);
+
 /// Creates `folder` and every missing folder above it; succeeds when it exists already.
 /// Throws FileSystemError when a path element is a file or a folder cannot be made.
 void createDirectory(const std::filesystem::path& folder);

@@ -1,0 +1,160 @@
+#include "FolderChain.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/io/FileSystem.hpp"
+
+namespace Pelmora_Zava {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A descriptor that only names a folder: it needs no read permission and serves the *at calls.
+constexpr int levelFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+bool sameFolder(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// What is at `name` in `parent`, links not followed; 0 when nothing is there.
+mode_t kindAt(int parent, const std::string& name) {
+  struct stat status {};
+  return ::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+}  // namespace
+
+FolderChain::Descriptor::Descriptor(Descriptor&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)) {}
+
+FolderChain::Descriptor& FolderChain::Descriptor::operator=(Descriptor&& other) noexcept {
+  if (this != &other) {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = std::exchange(other.descriptor_, -1);
+  }
+  return *this;
+}
+
+FolderChain::Descriptor::~Descriptor() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+FolderChain::FolderChain(fs::path root, Mode mode) : rootPath_(std::move(root)), mode_(mode) {}
+
+void FolderChain::visit(Components components) {
+  if (!openRoot(components)) return;
+  const std::size_t last = components.size() - 1;
+  std::size_t kept = 0;
+  while (kept < chain_.size() && kept < last && chain_[kept].name == components[kept]) ++kept;
+  chain_.erase(chain_.begin() + static_cast<std::ptrdiff_t>(kept), chain_.end());
+
+  for (std::size_t level = kept; level < last; ++level) {
+    std::string name(components[level]);
+    const int parent = chain_.empty() ? root_.get() : chain_.back().descriptor.get();
+    Descriptor opened = enter(parent, name, components);
+    if (!opened) return;  // nothing to check below a missing folder
+    chain_.push_back({std::move(name), std::move(opened)});
+  }
+  finish(chain_.empty() ? root_.get() : chain_.back().descriptor.get(), std::string(components[last]), components);
+}
+
+// The root is taken as it is, a link included: the user chose it.
+bool FolderChain::openRoot(Components components) {
+  if (root_) return true;
+  if (rootMissing_) return false;
+  const fs::path root = rootPath_.empty() ? fs::path(".") : rootPath_;
+  if (mode_ == Mode::make) {
+    try {
+      platform::createDirectory(root);
+    } catch (const platform::FileSystemError& error) {
+      platform::throwFolderNotCreated(static_cast<int>(error.code()), locationBelow(rootPath_, components));
+    }
+  }
+  root_ = Descriptor(::open(root.c_str(), levelFlags));
+  if (!root_ || ::fstat(root_.get(), &rootStatus_) != 0) {
+    if (mode_ == Mode::check) {
+      // Nothing exists below a root that cannot be opened; the making reports why.
+      rootMissing_ = true;
+      return false;
+    }
+    fail(errno, components);
+  }
+  return true;
+}
+
+// Opens one level above the location's folder, made first in make mode. Empty in check mode
+// when the level is missing or not a folder.
+FolderChain::Descriptor FolderChain::enter(int parent, const std::string& name, Components components) {
+  if (mode_ == Mode::make && ::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) fail(errno, components);
+  Descriptor opened(::openat(parent, name.c_str(), levelFlags | O_NOFOLLOW));
+  if (opened) return opened;
+  const int error = errno;
+  if (error == ENOENT && mode_ == Mode::check) return Descriptor();
+  const mode_t kind = kindAt(parent, name);
+  if (kind == S_IFLNK) return follow(parent, name, false, components);
+  if (mode_ == Mode::check) return Descriptor();
+  fail(kind == 0 ? ENOENT : kind != S_IFDIR ? ENOTDIR : error, components);
+}
+
+void FolderChain::finish(int parent, const std::string& name, Components components) {
+  if (mode_ == Mode::make) {
+    if (::mkdirat(parent, name.c_str(), 0777) == 0) return;
+    if (errno != EEXIST) fail(errno, components);
+  }
+  const mode_t kind = kindAt(parent, name);
+  if (kind == S_IFLNK) {
+    // A link in the folder's own place that leads to the root itself still names no folder below it.
+    follow(parent, name, true, components);
+  } else if (mode_ == Mode::make && kind != S_IFDIR) {
+    fail(kind == 0 ? ENOENT : ENOTDIR, components);
+  }
+}
+
+FolderChain::Descriptor FolderChain::follow(int parent, const std::string& name, bool strictlyBelow,
+                                            Components components) {
+  Descriptor target(::openat(parent, name.c_str(), levelFlags));
+  if (!target) {
+    if (errno != ENOTDIR) refuseLink(components);  // to nowhere, or a loop
+    // A link to a file is a file in the way, wherever the file is.
+    if (mode_ == Mode::check) return Descriptor();
+    fail(ENOTDIR, components);
+  }
+  if (!liesBelowRoot(target.get(), strictlyBelow)) refuseLink(components);
+  return target;
+}
+
+// Walks up from the folder itself, not from a path, so the answer is about what was opened.
+bool FolderChain::liesBelowRoot(int folder, bool strictlyBelow) const {
+  struct stat here {};
+  if (::fstat(folder, &here) != 0) return false;
+  if (sameFolder(here, rootStatus_)) return !strictlyBelow;
+  Descriptor current;
+  for (int at = folder;;) {
+    Descriptor up(::openat(at, "..", levelFlags));
+    struct stat above {};
+    if (!up || ::fstat(up.get(), &above) != 0) return false;
+    if (sameFolder(above, rootStatus_)) return true;
+    if (sameFolder(above, here)) return false;  // the top of the file system
+    here = above;
+    current = std::move(up);
+    at = current.get();
+  }
+}
+
+void FolderChain::fail(int errorNumber, Components components) const {
+  platform::throwFolderNotCreated(errorNumber, locationBelow(rootPath_, components));
+}
+
+void FolderChain::refuseLink(Components components) const {
+  refuseOutside(locationBelow(rootPath_, components), rootPath_);
+}
+
+fs::path locationBelow(const fs::path& root, std::span<const std::string_view> components) {
+  fs::path location = root;
+  for (const std::string_view component : components) location /= component;
+  return location;
+}
+
+}  // namespace Pelmora_Zava
