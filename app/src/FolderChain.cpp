@@ -26,21 +26,6 @@ mode_t kindAt(int parent, const std::string& name) {
 
 }  // namespace
 
-FolderChain::Descriptor::Descriptor(Descriptor&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-FolderChain::Descriptor& FolderChain::Descriptor::operator=(Descriptor&& other) noexcept {
-  if (this != &other) {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = std::exchange(other.descriptor_, -1);
-  }
-  return *this;
-}
-
-FolderChain::Descriptor::~Descriptor() {
-  if (descriptor_ >= 0) ::close(descriptor_);
-}
-
 FolderChain::FolderChain(fs::path root, Mode mode) : rootPath_(std::move(root)), mode_(mode) {}
 
 void FolderChain::visit(Components components) {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/io/UniqueDescriptor.hpp"
+
 namespace Pelmora_Zava {
 
 /// Throws the export's error for `location`, which a link below `root` leads out of the root.
@@ -36,18 +38,7 @@ class FolderChain {
   void visit(Components components);
 
  private:
-  class Descriptor {
-   public:
-    explicit Descriptor(int descriptor = -1) noexcept : descriptor_(descriptor) {}
-    Descriptor(Descriptor&& other) noexcept;
-    Descriptor& operator=(Descriptor&& other) noexcept;
-    ~Descriptor();
-    int get() const noexcept { return descriptor_; }
-    explicit operator bool() const noexcept { return descriptor_ >= 0; }
-
-   private:
-    int descriptor_;
-  };
+  using Descriptor = platform::UniqueDescriptor;
   struct Level {
     std::string name;
     Descriptor descriptor;

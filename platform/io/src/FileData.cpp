@@ -11,19 +11,13 @@
 
 #include "platform/io/FileType.hpp"
 #include "platform/io/FileURL.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
 
 namespace platform {
 namespace {
 
 constexpr std::string_view temporaryMarker = ".pz-tmp-";
 constexpr std::size_t randomLength = 6;  // mkostemp's XXXXXX
-
-struct Descriptor {
-  int value;
-  ~Descriptor() {
-    if (value >= 0) ::close(value);
-  }
-};
 
 // The file a write lands in: the final target of a chain of symbolic links.
 std::filesystem::path writeTarget(const std::filesystem::path& file) {
@@ -54,14 +48,14 @@ bool writeAll(int descriptor, const Data& bytes) {
 }  // namespace
 
 Data readFile(const std::filesystem::path& file) {
-  Descriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (descriptor.value < 0) throw unreadableFileError(file, errno);
+  UniqueDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (!descriptor) throw unreadableFileError(file, errno);
   struct stat info {};
   std::vector<std::uint8_t> bytes;
-  if (::fstat(descriptor.value, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  if (::fstat(descriptor.get(), &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
   std::uint8_t buffer[1 << 16];
   for (;;) {
-    const ssize_t count = ::read(descriptor.value, buffer, sizeof buffer);
+    const ssize_t count = ::read(descriptor.get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) throw unreadableFileError(file, errno);  // a folder fails here too
     if (count == 0) break;
@@ -76,8 +70,8 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   std::string temporary = target.string();
   temporary.append(temporaryMarker).append("XXXXXX");
-  Descriptor descriptor{::mkostemp(temporary.data(), O_CLOEXEC)};
-  if (descriptor.value < 0) throw unwritableFileError(file, errno);
+  UniqueDescriptor descriptor{::mkostemp(temporary.data(), O_CLOEXEC)};
+  if (!descriptor) throw unwritableFileError(file, errno);
 
   int failure = 0;
   errno = 0;
@@ -87,11 +81,10 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
     ::umask(mask);
     permissions = 0666 & ~mask;
   }
-  if (::fchmod(descriptor.value, permissions) != 0 || !writeAll(descriptor.value, bytes) ||
-      ::fsync(descriptor.value) != 0)
+  if (::fchmod(descriptor.get(), permissions) != 0 || !writeAll(descriptor.get(), bytes) ||
+      ::fsync(descriptor.get()) != 0)
     failure = errno ? errno : EIO;
-  if (::close(descriptor.value) != 0 && failure == 0) failure = errno;
-  descriptor.value = -1;
+  if (descriptor.reset() != 0 && failure == 0) failure = errno;
   if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) failure = errno;
   if (failure != 0) {
     ::unlink(temporary.c_str());
@@ -99,8 +92,8 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
   }
   // The rename itself is durable only once the folder is flushed too; best effort.
   const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-  Descriptor folderDescriptor{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (folderDescriptor.value >= 0) ::fsync(folderDescriptor.value);
+  UniqueDescriptor folderDescriptor{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (folderDescriptor) ::fsync(folderDescriptor.get());
 }
 
 bool isTemporaryFileName(std::string_view name, std::string_view fileName) {
