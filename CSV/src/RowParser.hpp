@@ -78,6 +78,9 @@ class RowParser final : public RowSource {
     };
     fields.text_.clear();
     fields.count_ = 0;
+    if (readPlainRow(fields)) return true;
+    fields.text_.clear();
+    fields.count_ = 0;
     Together sink{*this, fields};
     return readInto(sink);
   }
@@ -161,6 +164,74 @@ class RowParser final : public RowSource {
       if (copied) trimTrailing(text, start, whitespaces);
     }
   };
+
+  /// Reads a row straight from the held bytes when every field in it is plain: unquoted, or
+  /// quoted with nothing after the closing quote but the row's end or the delimiter, and
+  /// well-formed up to its end. False, with nothing consumed, for any other row, which the
+  /// scalar loop then reads; both read a plain row alike, this one without a call per scalar.
+  bool readPlainRow(CSVReader::Fields& fields) {
+    if constexpr (requires(Source& source) { source.consume(std::size_t{}); }) {
+      const std::string_view held = source_.heldBytes();
+      if (held.empty() || configuration_.trimFields || configuration_.delimiter >= 0x80 || back_ != endOfInput)
+        return false;
+      const auto* const first = reinterpret_cast<const std::uint8_t*>(source_.position());
+      const auto* const end = reinterpret_cast<const std::uint8_t*>(held.data() + held.size());
+      if (first == end) return false;
+      const auto delimiter = static_cast<std::uint8_t>(configuration_.delimiter);
+      const auto add = [&fields](const std::uint8_t* from, const std::uint8_t* to) {
+        if (fields.count_ == fields.spans_.size()) fields.spans_.emplace_back();
+        fields.spans_[fields.count_++] = {reinterpret_cast<const char*>(from), 0, static_cast<std::size_t>(to - from)};
+      };
+      const std::uint8_t* p = first;
+      for (;;) {
+        if (p == end) {  // after a delimiter: one more, empty field
+          add(p, p);
+          break;
+        }
+        const std::uint8_t* stop;
+        if (*p == '"') {
+          const std::uint8_t* const from = p + 1;
+          const std::uint8_t* const quote = scanOrdinary(from, end, quoted_);
+          // A quote doubled or astray, ill-formed bytes or the input's end are the scalar loop's.
+          if (quote == end || *quote != '"') return false;
+          stop = quote + 1;
+          if (stop != end && *stop != delimiter && *stop != '\n' && *stop != '\r') return false;
+          add(from, quote);
+        } else {
+          stop = scanOrdinary(p, end, unquoted_);
+          add(p, stop);
+        }
+        if (stop == end) {
+          p = end;
+          break;
+        }
+        // Row ends first: they win over a delimiter of the same byte, as in the scalar loop.
+        if (*stop == '\n') {
+          p = stop + 1;
+          break;
+        }
+        if (*stop != '\r') {
+          if (*stop != delimiter) return false;  // ill-formed bytes
+          p = stop + 1;
+          continue;
+        }
+        p = stop + 1;
+        if (p == end) break;
+        if (*p == '\n') {
+          ++p;
+          break;
+        }
+        // The scalar loop takes the next scalar to look for a line feed: ill-formed, it fails there.
+        if (*p >= 0x80 && platform::wellFormedUTF8Length(p, static_cast<std::size_t>(end - p)) == 0) return false;
+        break;
+      }
+      source_.consume(static_cast<std::size_t>(p - first));
+      return true;
+    } else {
+      (void)fields;
+      return false;
+    }
+  }
 
   template <typename Sink>
   bool readInto(Sink& sink) {

@@ -64,6 +64,8 @@ class BufferedUTF8Source {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
   }
   const char* position() const { return reinterpret_cast<const char*>(reader_->bufferedBytes().data()); }
+  /// Moves past bytes at the position that were read in place.
+  void consume(std::size_t count) { reader_->consume(count); }
 
  private:
   /// A refill, a scalar split across reads, or ill-formed bytes: as the literal chain does it.

@@ -100,5 +100,32 @@ TEST(ReaderAgainstLiteralReader, AgreesWithTheLiteralReader) {
   }
 }
 
+// Bytes in memory read into fields take a path of their own for rows of plain fields: long
+// inputs of mostly such rows, with every way a row can stop being plain.
+TEST(ReaderAgainstLiteralReader, AgreesOnHeldBytesReadIntoFields) {
+  const std::vector<std::string> pieces = {
+      ",", ",", ",", "\n", "\r\n", "\r", "abc", "12.5", "2023-11-14T00:00:00Z", "\"", "\"quoted\"", "\"a,b\"\"c\"",
+      "\"\"", "\u00E9", "\U0001F600", "\xFF", "\xC3", "\r\xC3", "\r\xE2\x82\xAC", "\"\r\n\"", ";", " "};
+  const std::vector<char32_t> delimiters = {U',', U',', U',', U';', U'"', U'\n', U'\r', U'\u00E9'};
+  std::mt19937 random(7);
+  auto pick = [&](const auto& values) -> const auto& {
+    return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)];
+  };
+  for (int round = 0; round < 4000; ++round) {
+    CSVReader::Configuration configuration;
+    configuration.hasHeaderRow = round % 5 == 0;
+    configuration.trimFields = round % 7 == 0;
+    configuration.delimiter = pick(delimiters);
+    testing::Input input;
+    input.form = Form::memory;
+    const int length = std::uniform_int_distribution<int>(0, 60)(random);
+    for (int i = 0; i < length; ++i) input.bytes += pick(pieces);
+    SCOPED_TRACE(::testing::Message() << "round " << round << " input " << ::testing::PrintToString(input.bytes)
+                                      << " delimiter U+" << std::hex << static_cast<unsigned>(configuration.delimiter));
+    EXPECT_EQ(testing::readWithModule(input, configuration, true), testing::readWithReference(input, configuration));
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
 }  // namespace
 }  // namespace CSV
