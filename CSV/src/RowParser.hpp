@@ -188,19 +188,8 @@ class RowParser final : public RowSource {
           add(p, p);
           break;
         }
-        const std::uint8_t* stop;
-        if (*p == '"') {
-          const std::uint8_t* const from = p + 1;
-          const std::uint8_t* const quote = scanOrdinary(from, end, quoted_);
-          // A quote doubled or astray, ill-formed bytes or the input's end are the scalar loop's.
-          if (quote == end || *quote != '"') return false;
-          stop = quote + 1;
-          if (stop != end && *stop != delimiter && *stop != '\n' && *stop != '\r') return false;
-          add(from, quote);
-        } else {
-          stop = scanOrdinary(p, end, unquoted_);
-          add(p, stop);
-        }
+        const std::uint8_t* stop = *p == '"' ? plainQuotedField(p, end, fields) : plainField(p, end, add);
+        if (!stop) return false;
         if (stop == end) {
           p = end;
           break;
@@ -230,6 +219,50 @@ class RowParser final : public RowSource {
     } else {
       (void)fields;
       return false;
+    }
+  }
+
+  /// Adds the unquoted field at `p` and answers where it stopped; null at ill-formed bytes.
+  template <typename Add>
+  const std::uint8_t* plainField(const std::uint8_t* p, const std::uint8_t* end, const Add& add) const {
+    const auto delimiter = static_cast<std::uint8_t>(configuration_.delimiter);
+    const std::uint8_t* stop = findFieldMark(p, end, delimiter);
+    while (stop != end && *stop >= 0x80) {
+      const std::size_t length = platform::wellFormedUTF8Length(stop, static_cast<std::size_t>(end - stop));
+      if (length == 0) return nullptr;
+      stop = findFieldMark(stop + length, end, delimiter);
+    }
+    add(p, stop);
+    return stop;
+  }
+
+  /// Adds the quoted field at `p` (a view, or a copy where a doubled quote stands for one) and
+  /// answers the byte after its closing quote; null where the field is not plain.
+  const std::uint8_t* plainQuotedField(const std::uint8_t* p, const std::uint8_t* end, CSVReader::Fields& fields) const {
+    const auto delimiter = static_cast<std::uint8_t>(configuration_.delimiter);
+    const std::uint8_t* from = p + 1;
+    std::optional<std::size_t> copiedFrom;
+    for (;;) {
+      const std::uint8_t* const quote = scanOrdinary(from, end, quoted_);
+      // Ill-formed bytes or the input's end within the quotes are the scalar loop's.
+      if (quote == end || *quote != '"') return nullptr;
+      const std::uint8_t* const after = quote + 1;
+      const auto* const text = reinterpret_cast<const char*>(from);
+      if (after == end || *after == delimiter || *after == '\n' || *after == '\r') {
+        if (fields.count_ == fields.spans_.size()) fields.spans_.emplace_back();
+        CSVReader::Fields::Span& span = fields.spans_[fields.count_++];
+        if (copiedFrom) {
+          fields.text_.append(text, static_cast<std::size_t>(quote - from));
+          span = {nullptr, *copiedFrom, fields.text_.size() - *copiedFrom};
+        } else {
+          span = {text, 0, static_cast<std::size_t>(quote - from)};
+        }
+        return after;
+      }
+      if (*after != '"') return nullptr;  // a stray quote
+      if (!copiedFrom) copiedFrom = fields.text_.size();
+      fields.text_.append(text, static_cast<std::size_t>(after - from));
+      from = after + 1;
     }
   }
 
