@@ -9,10 +9,6 @@
 #include <cstdint>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "platform/core/Unicode.hpp"
 #include "platform/text/CharacterSet.hpp"
 
@@ -58,26 +54,6 @@ inline const std::uint8_t* skipOrdinaryASCII(const std::uint8_t* p, const std::u
     }
   }
   while (p < end && table.stop[*p] == 0) ++p;
-  return p;
-}
-
-/// The first byte from `p` that is the ASCII `delimiter`, a CR, an LF or beyond ASCII; `end`
-/// when there is none. Sixteen bytes at a time where the processor has the instructions: the
-/// fields of held rows are short, and most end within the first sixteen.
-inline const std::uint8_t* findFieldMark(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t delimiter) {
-#if defined(__SSE2__)
-  const __m128i delimiters = _mm_set1_epi8(static_cast<char>(delimiter));
-  const __m128i carriageReturns = _mm_set1_epi8('\r'), lineFeeds = _mm_set1_epi8('\n');
-  while (end - p >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i marks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, delimiters), _mm_cmpeq_epi8(bytes, carriageReturns)),
-                                       _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeeds), bytes));
-    // The top bit of each byte: set by a match, or by a byte beyond ASCII itself.
-    if (const auto found = static_cast<unsigned>(_mm_movemask_epi8(marks))) return p + std::countr_zero(found);
-    p += 16;
-  }
-#endif
-  while (p < end && *p != delimiter && *p != '\r' && *p != '\n' && *p < 0x80) ++p;
   return p;
 }
 

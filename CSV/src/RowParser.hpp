@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "ByteScanning.hpp"
+#include "PlainRow.hpp"
 #include "CSV/CSVReader.hpp"
 
 namespace CSV {
@@ -177,92 +178,14 @@ class RowParser final : public RowSource {
       const auto* const first = reinterpret_cast<const std::uint8_t*>(source_.position());
       const auto* const end = reinterpret_cast<const std::uint8_t*>(held.data() + held.size());
       if (first == end) return false;
-      const auto delimiter = static_cast<std::uint8_t>(configuration_.delimiter);
-      const auto add = [&fields](const std::uint8_t* from, const std::uint8_t* to) {
-        if (fields.count_ == fields.spans_.size()) fields.spans_.emplace_back();
-        fields.spans_[fields.count_++] = {reinterpret_cast<const char*>(from), 0, static_cast<std::size_t>(to - from)};
-      };
-      const std::uint8_t* p = first;
-      for (;;) {
-        if (p == end) {  // after a delimiter: one more, empty field
-          add(p, p);
-          break;
-        }
-        const std::uint8_t* stop = *p == '"' ? plainQuotedField(p, end, fields) : plainField(p, end, add);
-        if (!stop) return false;
-        if (stop == end) {
-          p = end;
-          break;
-        }
-        // Row ends first: they win over a delimiter of the same byte, as in the scalar loop.
-        if (*stop == '\n') {
-          p = stop + 1;
-          break;
-        }
-        if (*stop != '\r') {
-          if (*stop != delimiter) return false;  // ill-formed bytes
-          p = stop + 1;
-          continue;
-        }
-        p = stop + 1;
-        if (p == end) break;
-        if (*p == '\n') {
-          ++p;
-          break;
-        }
-        // The scalar loop takes the next scalar to look for a line feed: ill-formed, it fails there.
-        if (*p >= 0x80 && platform::wellFormedUTF8Length(p, static_cast<std::size_t>(end - p)) == 0) return false;
-        break;
-      }
-      source_.consume(static_cast<std::size_t>(p - first));
+      PlainRow row{fields, end, static_cast<std::uint8_t>(configuration_.delimiter), quoted_};
+      const std::uint8_t* const next = row.read(first);
+      if (!next) return false;
+      source_.consume(static_cast<std::size_t>(next - first));
       return true;
     } else {
       (void)fields;
       return false;
-    }
-  }
-
-  /// Adds the unquoted field at `p` and answers where it stopped; null at ill-formed bytes.
-  template <typename Add>
-  const std::uint8_t* plainField(const std::uint8_t* p, const std::uint8_t* end, const Add& add) const {
-    const auto delimiter = static_cast<std::uint8_t>(configuration_.delimiter);
-    const std::uint8_t* stop = findFieldMark(p, end, delimiter);
-    while (stop != end && *stop >= 0x80) {
-      const std::size_t length = platform::wellFormedUTF8Length(stop, static_cast<std::size_t>(end - stop));
-      if (length == 0) return nullptr;
-      stop = findFieldMark(stop + length, end, delimiter);
-    }
-    add(p, stop);
-    return stop;
-  }
-
-  /// Adds the quoted field at `p` (a view, or a copy where a doubled quote stands for one) and
-  /// answers the byte after its closing quote; null where the field is not plain.
-  const std::uint8_t* plainQuotedField(const std::uint8_t* p, const std::uint8_t* end, CSVReader::Fields& fields) const {
-    const auto delimiter = static_cast<std::uint8_t>(configuration_.delimiter);
-    const std::uint8_t* from = p + 1;
-    std::optional<std::size_t> copiedFrom;
-    for (;;) {
-      const std::uint8_t* const quote = scanOrdinary(from, end, quoted_);
-      // Ill-formed bytes or the input's end within the quotes are the scalar loop's.
-      if (quote == end || *quote != '"') return nullptr;
-      const std::uint8_t* const after = quote + 1;
-      const auto* const text = reinterpret_cast<const char*>(from);
-      if (after == end || *after == delimiter || *after == '\n' || *after == '\r') {
-        if (fields.count_ == fields.spans_.size()) fields.spans_.emplace_back();
-        CSVReader::Fields::Span& span = fields.spans_[fields.count_++];
-        if (copiedFrom) {
-          fields.text_.append(text, static_cast<std::size_t>(quote - from));
-          span = {nullptr, *copiedFrom, fields.text_.size() - *copiedFrom};
-        } else {
-          span = {text, 0, static_cast<std::size_t>(quote - from)};
-        }
-        return after;
-      }
-      if (*after != '"') return nullptr;  // a stray quote
-      if (!copiedFrom) copiedFrom = fields.text_.size();
-      fields.text_.append(text, static_cast<std::size_t>(after - from));
-      from = after + 1;
     }
   }
 

@@ -105,7 +105,8 @@ TEST(ReaderAgainstLiteralReader, AgreesWithTheLiteralReader) {
 TEST(ReaderAgainstLiteralReader, AgreesOnHeldBytesReadIntoFields) {
   const std::vector<std::string> pieces = {
       ",", ",", ",", "\n", "\r\n", "\r", "abc", "12.5", "2023-11-14T00:00:00Z", "\"", "\"quoted\"", "\"a,b\"\"c\"",
-      "\"\"", "\u00E9", "\U0001F600", "\xFF", "\xC3", "\r\xC3", "\r\xE2\x82\xAC", "\"\r\n\"", ";", " "};
+      "\"\"", "\u00E9", "\U0001F600", "\xFF", "\xC3", "\r\xC3", "\r\xE2\x82\xAC", "\"\r\n\"", ";", " ",
+      std::string(70, 'x')};
   const std::vector<char32_t> delimiters = {U',', U',', U',', U';', U'"', U'\n', U'\r', U'\u00E9'};
   std::mt19937 random(7);
   auto pick = [&](const auto& values) -> const auto& {

@@ -26,6 +26,7 @@ namespace CSV {
 
 template <typename Source>
 class RowParser;
+class PlainRow;
 
 class CSVReader {
  public:
@@ -45,6 +46,7 @@ class CSVReader {
    private:
     template <typename Source>
     friend class RowParser;
+    friend class PlainRow;
     struct Span {
       const char* at;  // null for a field of `text_`, at `offset`
       std::size_t offset;
