@@ -182,7 +182,7 @@ std::optional<ResultRecord> AnnotatedCSVParser::nextRecord() {
 // Reads one cell of the kind and hands the value's constructor arguments to `make`; false
 // when the text has no value of that kind.
 template <typename Make>
-bool AnnotatedCSVParser::readCell(std::size_t column, std::string_view text, Make&& make) {
+[[gnu::always_inline]] inline bool AnnotatedCSVParser::readCell(std::size_t column, std::string_view text, Make&& make) {
   switch (kinds_[column]) {
     case CellKind::text:
       make(std::in_place_type<std::string>, text);
@@ -225,6 +225,7 @@ void AnnotatedCSVParser::settleColumns() {
   const std::vector<ResultColumn>& columns = table_->columns;
   kinds_.clear();
   namesRepeat_ = false;
+  columnsInOrder_ = true;
   auto names = std::make_shared<ResultRecord::Names>();
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const std::string& type = columns[k].dataType();
@@ -245,6 +246,8 @@ void AnnotatedCSVParser::settleColumns() {
     // The empty text reads as no date, so a fresh memo holds a true pair.
     if (kind == CellKind::date && dateMemos_.size() <= k) dateMemos_.resize(k + 1);
     for (std::size_t j = 0; j < k; ++j) namesRepeat_ = namesRepeat_ || columns[j].name == columns[k].name;
+    // A second #datatype row numbers its columns from 0 again.
+    columnsInOrder_ = columnsInOrder_ && columns[k].index() == static_cast<std::int64_t>(k);
     names->push_back(columns[k].name);
   }
   names_ = std::move(names);
@@ -255,15 +258,14 @@ ResultRecord AnnotatedCSVParser::record(const CSV::CSVReader::Fields& row) {
   // The caller may have changed the table it was handed: only the columns settled at the
   // header row are read, and never past the row.
   const std::size_t count = std::min(columns.size(), kinds_.size());
-  if (!namesRepeat_ && !tableHandedOut_) {
-    // The table is as its header row left it: the record shares the names taken then.
+  if (!namesRepeat_ && !tableHandedOut_ && columnsInOrder_) {
+    // The table is as its header row left it, column k reading field k + 1, which the row has
+    // (nextRecord checked its length): the record shares the names taken then.
     std::vector<Value> values;
     values.reserve(count);
     bool whole = true;
     for (std::size_t k = 0; k < count && whole; ++k) {
-      const auto field = static_cast<std::size_t>(columns[k].index()) + 1;
-      if (field >= row.size()) fail(valuesText(rowNumber_, "data", row.size() - 1, "values", columns.size()));
-      const std::string_view cell = row[field];
+      const std::string_view cell = row[k + 1];
       const std::string_view text = cell.empty() ? std::string_view(columns[k].defaultValue) : cell;
       whole = readCell(k, text, [&](auto&&... made) { values.emplace_back(std::forward<decltype(made)>(made)...); });
     }

@@ -109,6 +109,8 @@ TEST(AnnotatedCSVParser, RecordsWithoutTheirTableMatchThoseWithIt) {
       "#datatype,long,long,string\n,a,a,b\n,1,2,x\n,1,,y\n",
       "#datatype,long,string\n,n,s\n,1,a\n\n#datatype,unsignedLong,base64Binary\n,u,b\n,7,aGk=\n,-1,aGk\n",
       "#datatype,long,string\n,n,s\n,1,a\n,2\nno table\n,3,c\n,error,reference\n,boom,5\n",
+      // A second #datatype row numbers its columns from 0 again: they read the first fields.
+      "#datatype,long,string\n#datatype,string,long\n,a,b,c,d\n,1,x,y,2\n,7,,z,8\n",
   };
   for (const std::string& answer : answers) {
     SCOPED_TRACE(answer);

@@ -66,6 +66,7 @@ class AnnotatedCSVParser {
   // Fixed at each header row: how each column's cells read, and whether two columns share a name.
   std::vector<CellKind> kinds_;
   bool namesRepeat_ = false;
+  bool columnsInOrder_ = true;  // column k is the row's field k + 1
   // The column names taken at the header row, shared by the records while the table is the
   // parser's own (no `next()` has handed it out for the caller to change).
   std::shared_ptr<const ResultRecord::Names> names_;
