@@ -254,7 +254,19 @@ TEST(AnnotatedCSVParser, RepeatedDatesReadAsTheirOwnText) {
       "#datatype,string,dateTime:RFC3339\n"
       ",c,a\n"
       ",x,2024-05-01T12:00:00.5Z\n"
-      ",2024-05-01T12:00:01Z,2024-05-01T12:00:00.5Z\n";
+      ",2024-05-01T12:00:01Z,2024-05-01T12:00:00.5Z\n"
+      "\n"
+      // Texts that differ only in their middle, only at their end, or in length.
+      "#datatype,dateTime:RFC3339\n"
+      ",a\n"
+      ",2024-05-01T12:00:00Z\n"
+      ",2024-05-02T12:00:00Z\n"
+      ",2024-05-02T12:00:00+00:00\n"
+      ",2024-05-02T12:00:00+01:00\n"
+      ",2024-05-02T12:00:00.000000000+01:00\n"
+      ",2024-05-02T12:00:00.0000000000+01:00\n"
+      ",2024-05-02T12:00:00.000000000+01:00\n"
+      ",1\n";
   const double noon = 1714564800;
   const std::vector<std::vector<std::pair<const char*, std::optional<double>>>> expected = {
       {{"a", noon}, {"b", noon}},
@@ -265,6 +277,14 @@ TEST(AnnotatedCSVParser, RepeatedDatesReadAsTheirOwnText) {
       {{"a", std::nullopt}, {"b", noon + 0.5}},
       {{"a", noon + 0.5}},
       {{"a", noon + 0.5}},
+      {{"a", noon}},
+      {{"a", noon + 86400}},
+      {{"a", noon + 86400}},
+      {{"a", noon + 82800}},
+      {{"a", noon + 82800}},
+      {{"a", std::nullopt}},
+      {{"a", noon + 82800}},
+      {{"a", std::nullopt}},
   };
   const Parsed parsed = parse(answer);
   EXPECT_TRUE(parsed.failures.empty());

@@ -8,6 +8,7 @@
 // reports again. A row that would be read past its end, or past the table's columns,
 // fails instead of being guessed at.
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,7 +47,10 @@ class AnnotatedCSVParser {
 
   // A date text and what it reads as, by the default formatter.
   struct DateMemo {
-    std::string text;
+    // The longest text that can read as a date: "yyyy-mm-ddThh:mm:ss.nnnnnnnnn+hh:mm".
+    static constexpr std::size_t capacity = 35;
+    std::array<char, capacity> text{};
+    std::size_t size = 0;
     std::optional<platform::Date> date;
   };
 
