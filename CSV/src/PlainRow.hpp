@@ -21,24 +21,34 @@ namespace CSV {
 
 /// The bytes of held rows that a row reader must look at (the ASCII delimiter, CR, LF, the
 /// quote and every byte beyond ASCII), found 64 bytes at a time. The blocks follow one another
-/// whatever the fields hold, so finding one field's end never waits on the field before it.
+/// whatever the fields hold, and going from one mark to the next clears one bit, so finding
+/// a field's end hardly waits on the field before it.
 class FieldMarks {
  public:
   FieldMarks(const std::uint8_t* end, std::uint8_t delimiter) : end_(end), delimiter_(delimiter) {}
 
-  /// The first mark at or after `p` (at most `end`); `end` when there is none.
-  [[gnu::always_inline]] const std::uint8_t* next(const std::uint8_t* p) {
-    if (!base_ || p < base_ || p - base_ >= 64) load(p);
-    std::uint64_t bits = bits_ & (~std::uint64_t{0} << (p - base_));
-    while (bits == 0) {
-      if (end_ - base_ <= 64) return end_;
-      load(base_ + 64);
-      bits = bits_;
-    }
-    return base_ + std::countr_zero(bits);
+  /// The first mark at or after `p`, which lies at or after the last mark answered; `end`
+  /// when there is none.
+  [[gnu::always_inline]] const std::uint8_t* seek(const std::uint8_t* p) {
+    if (!base_ || p - base_ >= 64) load(p);
+    bits_ &= ~std::uint64_t{0} << (p - base_);
+    return current();
+  }
+  /// The mark after the one last answered.
+  [[gnu::always_inline]] const std::uint8_t* advance() {
+    bits_ &= bits_ - 1;
+    return current();
   }
 
  private:
+  [[gnu::always_inline]] const std::uint8_t* current() {
+    while (bits_ == 0) {
+      if (end_ - base_ <= 64) return end_;
+      load(base_ + 64);
+    }
+    return base_ + std::countr_zero(bits_);
+  }
+
   [[gnu::always_inline]] void load(const std::uint8_t* base) {
     base_ = base;
     bits_ = 0;
@@ -68,7 +78,7 @@ class FieldMarks {
   const std::uint8_t* end_;
   std::uint8_t delimiter_;
   const std::uint8_t* base_ = nullptr;
-  std::uint64_t bits_ = 0;  // the marks of the 64 bytes from `base_`
+  std::uint64_t bits_ = 0;  // the marks not yet passed of the 64 bytes from `base_`
 };
 
 /// One row read into `fields`, when it is plain. The delimiter is ASCII and fields are not trimmed.
@@ -85,13 +95,31 @@ class PlainRow {
   /// is not plain, with what `fields` holds then left to be cleared.
   [[gnu::always_inline]] const std::uint8_t* read(const std::uint8_t* first) {
     const std::uint8_t* p = first;
+    const std::uint8_t* mark = marks_.seek(p);  // always the first mark at or after `p`
     for (;;) {
       if (p == end_) {  // after a delimiter: one more, empty field
         add({reinterpret_cast<const char*>(p), 0, 0});
         break;
       }
-      const std::uint8_t* const stop = *p == '"' ? quoted(p) : unquoted(p);
-      if (!stop) return nullptr;
+      const std::uint8_t* stop;
+      if (*p == '"') {
+        stop = quoted(p);
+        if (!stop) return nullptr;
+        mark = marks_.seek(stop);  // the stop itself, unless the end
+      } else {
+        // Within an unquoted field a quote is text, unless it is the delimiter.
+        while (mark != end_ && *mark != '\n' && *mark != '\r' && *mark != delimiter_) {
+          if (*mark < 0x80) {
+            mark = marks_.advance();
+            continue;
+          }
+          const std::size_t length = platform::wellFormedUTF8Length(mark, static_cast<std::size_t>(end_ - mark));
+          if (length == 0) return nullptr;
+          mark = marks_.seek(mark + length);
+        }
+        stop = mark;
+        add({reinterpret_cast<const char*>(p), 0, static_cast<std::size_t>(stop - p)});
+      }
       if (stop == end_) {
         p = end_;
         break;
@@ -103,6 +131,7 @@ class PlainRow {
       }
       if (*stop != '\r') {
         p = stop + 1;  // the delimiter
+        mark = marks_.advance();
         continue;
       }
       p = stop + 1;
@@ -130,23 +159,6 @@ class PlainRow {
       limit_ = fields_.spans_.data() + fields_.spans_.size();
     }
     *out_++ = span;
-  }
-
-  /// Adds the unquoted field at `p`: where it stopped (the end, a row end or the delimiter),
-  /// or null at ill-formed bytes.
-  [[gnu::always_inline]] const std::uint8_t* unquoted(const std::uint8_t* p) {
-    const std::uint8_t* stop = marks_.next(p);
-    // Within an unquoted field a quote is text, unless it is the delimiter.
-    while (stop != end_ && *stop != '\n' && *stop != '\r' && *stop != delimiter_) {
-      std::size_t length = 1;
-      if (*stop >= 0x80) {
-        length = platform::wellFormedUTF8Length(stop, static_cast<std::size_t>(end_ - stop));
-        if (length == 0) return nullptr;
-      }
-      stop = marks_.next(stop + length);
-    }
-    add({reinterpret_cast<const char*>(p), 0, static_cast<std::size_t>(stop - p)});
-    return stop;
   }
 
   /// Adds the quoted field at `p` (a view, or a copy where a doubled quote stands for one):
