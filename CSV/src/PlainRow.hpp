@@ -4,10 +4,12 @@
 // but the delimiter or the row's end, and well-formed. Any other row is left to the scalar
 // loop, which reads a plain row the same way.
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -77,8 +77,6 @@ class RowParser final : public RowSource {
       }
       void endRow() {}
     };
-    fields.text_.clear();
-    fields.count_ = 0;
     if (readPlainRow(fields)) return true;
     fields.text_.clear();
     fields.count_ = 0;
