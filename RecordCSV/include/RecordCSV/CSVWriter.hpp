@@ -95,7 +95,8 @@ class CSVWriter {
   explicit CSVWriter(const Configure& configure);
   /// A writer into a file, created or replaced, or appended to when `append` (then without a
   /// byte-order mark). A configuration that is not valid leaves an existing file untouched, and so
-  /// does appending to a file whose byte-order mark is not the one the output's encoding has.
+  /// does appending to a file whose byte-order mark is not the one the output's encoding has
+  /// (only a regular file is looked at: a pipe, a FIFO or a terminal is written to as it is).
   CSVWriter(const std::filesystem::path& fileURL, bool append);
   CSVWriter(const std::filesystem::path& fileURL, bool append, Configuration configuration);
   CSVWriter(const std::filesystem::path& fileURL, bool append, const Configure& configure);

@@ -1,14 +1,21 @@
 #include "RecordCSV/CSVWriter.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "RecordCSV/ByteOrderMark.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "platform/core/Unicode.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
 #include "writer/ByteBuffer.hpp"
 #include "writer/WriterEncoder.hpp"
 #include "writer/WriterErrors.hpp"
@@ -18,17 +25,37 @@ namespace RecordCSV {
 
 namespace {
 
-/// Appending text in one encoding to a file in another corrupts it: a file whose byte-order mark
-/// is not the one `always` gives the encoding is refused. A file without a mark cannot tell.
+/// The first bytes of the file at the location when it is a regular file; nothing for a pipe, a
+/// device or a missing or unreadable file. Neither open may block or touch a FIFO: reading one
+/// would wait for a writer that is this very writer, and even opening its reading end tells a
+/// waiting writer that it has a reader. So the type is decided before the file is opened, and
+/// again on the open descriptor in case the path changed in between.
+std::optional<std::vector<std::uint8_t>> regularFileStart(const std::filesystem::path& fileURL) {
+  const auto isRegular = [](const platform::UniqueDescriptor& descriptor) {
+    struct stat status {};
+    return descriptor && ::fstat(descriptor.get(), &status) == 0 && S_ISREG(status.st_mode);
+  };
+  if (!isRegular(platform::UniqueDescriptor(::open(fileURL.c_str(), O_PATH | O_CLOEXEC)))) return std::nullopt;
+  const platform::UniqueDescriptor file(::open(fileURL.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!isRegular(file)) return std::nullopt;
+  std::vector<std::uint8_t> first(ByteOrderMark::maximumLength);
+  ssize_t count = 0;
+  do count = ::pread(file.get(), first.data(), first.size(), 0);
+  while (count < 0 && errno == EINTR);
+  first.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+  return first;
+}
+
+/// Appending text in one encoding to a file in another corrupts it: a file whose byte-order mark,
+/// read as a reader with no configured encoding reads it, is not the one `always` gives the
+/// encoding is refused. A file without a mark cannot tell, and neither can a pipe or a device.
 void requireAppendableEncoding(const std::filesystem::path& fileURL, const platform::TextEncoding& encoding) {
-  std::array<std::uint8_t, ByteOrderMark::maximumLength> first{};
-  std::ifstream file(fileURL, std::ios::binary);
-  file.read(reinterpret_cast<char*>(first.data()), static_cast<std::streamsize>(first.size()));
-  const auto count = static_cast<std::size_t>(file.gcount());
-  const CSVReader::Inference inference = CSVReader::inferEncoding({first.data(), count}, encoding);
+  const std::optional<std::vector<std::uint8_t>> first = regularFileStart(fileURL);
+  if (!first) return;
+  const CSVReader::Inference inference = CSVReader::inferEncoding(*first, std::nullopt);
   if (!inference.encoding) return;
   const std::vector<std::uint8_t> mark = Strategy::bytes(Strategy::BOM::always, encoding);
-  if (std::equal(mark.begin(), mark.end(), first.begin(), first.begin() + inference.markLength)) return;
+  if (std::equal(mark.begin(), mark.end(), first->begin(), first->begin() + inference.markLength)) return;
   throw WriterErrors::appendedEncodingMismatch(fileURL, encoding, *inference.encoding);
 }
 

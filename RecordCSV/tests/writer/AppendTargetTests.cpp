@@ -1,0 +1,149 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "RecordCSV/CSVEncoder.hpp"
+#include "RecordCSV/CSVWriter.hpp"
+#include "platform/coding/Codable.hpp"
+#include "platform/io/TemporaryDirectory.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
+
+namespace RecordCSV {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::vector<std::string>>;
+
+// A writer that waits on its own target would hang the suite: past the limit the binary ends,
+// naming what did not finish.
+class Watchdog {
+ public:
+  explicit Watchdog(const char* what)
+      : thread_([this, what] {
+          std::unique_lock lock(mutex_);
+          if (finished_.wait_for(lock, std::chrono::seconds(30), [this] { return done_; })) return;
+          std::fprintf(stderr, "%s did not finish within 30 seconds\n", what);
+          std::abort();
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    finished_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
+  std::thread thread_;  // last, so that it starts once the rest is there
+};
+
+std::string readToEnd(int descriptor) {
+  std::string text;
+  char buffer[256];
+  for (;;) {
+    const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return text;
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
+// A target that is not a regular file, read to its end by a thread of its own.
+struct Target {
+  fs::path path;
+  std::function<void(bool written)> closeWritingEnd;  // lets the reader see the end
+  std::string received;
+  std::thread reader;
+};
+
+void openFIFO(Target& target, const fs::path& folder) {
+  target.path = folder / "fifo.csv";
+  ASSERT_EQ(::mkfifo(target.path.c_str(), 0600), 0);
+  target.reader = std::thread([&target] {
+    const platform::UniqueDescriptor in(::open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in) target.received = readToEnd(in.get());
+  });
+  // A writer that failed may not have opened the FIFO, and then the reader is still waiting for one.
+  target.closeWritingEnd = [&target](bool written) {
+    if (!written) platform::UniqueDescriptor(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC));
+  };
+}
+
+void openPipe(Target& target, const fs::path&) {
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  auto in = std::make_shared<platform::UniqueDescriptor>(ends[0]);
+  auto out = std::make_shared<platform::UniqueDescriptor>(ends[1]);
+  target.path = "/proc/self/fd/" + std::to_string(ends[1]);
+  target.reader = std::thread([&target, in] { target.received = readToEnd(in->get()); });
+  target.closeWritingEnd = [out](bool) { out->reset(); };
+}
+
+TEST(CSVWriterAppend, PipesAndFIFOsAreWrittenToWithoutLookingForAMark) {
+  const Watchdog watchdog("appending into a pipe or a FIFO");
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> append;
+  };
+  const Rows rows{{"a", "b"}};
+  const Case cases[] = {
+      {"serialize", [&](const fs::path& path) { CSVWriter::serialize(rows, path, true); }},
+      {"a writer in another encoding than UTF-8",
+       [&](const fs::path& path) {
+         CSVWriter writer(path, true, [](CSVWriter::Configuration& configuration) {
+           configuration.encoding = platform::TextEncoding::ascii();
+         });
+         writer.writeRow(rows[0]);
+         writer.endEncoding();
+       }},
+      {"encodeToFile", [&](const fs::path& path) { CSVEncoder().encodeToFile(rows, path, true); }},
+      {"lazyToFile",
+       [&](const fs::path& path) {
+         auto lazy = CSVEncoder().lazyToFile(path, true);
+         lazy.encodeRow(rows[0]);
+         lazy.endEncoding();
+       }},
+  };
+  const std::pair<const char*, void (*)(Target&, const fs::path&)> kinds[] = {{"FIFO", openFIFO},
+                                                                              {"pipe", openPipe}};
+  for (const Case& c : cases) {
+    for (const auto& [kind, open] : kinds) {
+      SCOPED_TRACE(std::string(c.name) + " into a " + kind);
+      platform::TemporaryDirectory folder;
+      Target target;
+      open(target, folder.path());
+      if (!target.reader.joinable()) continue;
+      bool written = false;
+      try {
+        c.append(target.path);
+        written = true;
+      } catch (const std::exception& error) {
+        ADD_FAILURE() << error.what();
+      }
+      target.closeWritingEnd(written);
+      target.reader.join();
+      EXPECT_EQ(target.received, "a,b\n");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace RecordCSV
