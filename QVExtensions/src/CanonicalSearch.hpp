@@ -1,8 +1,10 @@
 #pragma once
 // Finds a target in text by canonical equivalence: a precomposed letter matches its
-// decomposed spelling, and a match never splits a base character from its combining
-// marks. Both texts are compared in their canonical decompositions (NFD), after case
-// folding when caseless. Ill-formed UTF-8 in the text matches nothing.
+// decomposed spelling, and a match begins and ends only between characters as a reader sees
+// them (grapheme clusters of the decomposed text), so it never splits a base character from
+// its marks, a Hangul syllable from its jamo or an emoji sequence. Both texts are compared in
+// their canonical decompositions (NFD), after case folding when caseless. Ill-formed UTF-8 in
+// the text matches nothing.
 
 #include <cstddef>
 #include <string>

@@ -4,6 +4,7 @@
 #include <unicode/utext.h>
 
 #include <memory>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -26,6 +27,11 @@ class Boundaries {
     text_ = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
     iterator().setText(text_, status);
   }
+  explicit Boundaries(std::u16string_view text) {
+    UErrorCode status = U_ZERO_ERROR;
+    text_ = utext_openUChars(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+    iterator().setText(text_, status);
+  }
   ~Boundaries() { utext_close(text_); }
   Boundaries(const Boundaries&) = delete;
   Boundaries& operator=(const Boundaries&) = delete;
@@ -45,6 +51,15 @@ class Boundaries {
 bool crlfAt(std::string_view text, std::size_t i) { return text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'; }
 
 }  // namespace
+
+std::vector<std::size_t> characterBoundaries(std::u16string_view text) {
+  Boundaries boundaries(text);
+  icu::BreakIterator& it = Boundaries::iterator();
+  std::vector<std::size_t> offsets;
+  for (int32_t offset = it.first(); offset != icu::BreakIterator::DONE; offset = it.next())
+    offsets.push_back(static_cast<std::size_t>(offset));
+  return offsets;
+}
 
 std::size_t characterCount(std::string_view text) {
   if (isSimple(text)) {
