@@ -120,6 +120,8 @@ ProcessError::ProcessError(std::shared_ptr<platform::Process> task, platform::Da
       stdOutString_(utf8Text(stdOut_)) {}
 
 std::string ProcessError::terminationDescription() const {
+  // The status fields then still hold their defaults, a normal exit with 0, which is not what happened.
+  if (task_ && task_->collectionError() != 0) return "its exit status could not be collected";
   if (task_ && task_->terminationReason() == platform::Process::TerminationReason::uncaughtSignal)
     return "exited with uncaught signal: " + std::to_string(task_->terminationStatus());
   return "exited normally";

@@ -79,6 +79,8 @@ std::string uncollectedOutcome(const std::string& script) {
     return "success";
   } catch (const ProcessError& error) {
     if (error.stdOut().view() != "out" || error.stdErr().view() != "err") return "streams lost";
+    if (error.terminationDescription() != "its exit status could not be collected")
+      return "described as \"" + error.terminationDescription() + "\"";
     try {
       if (error.underlyingError()) std::rethrow_exception(error.underlyingError());
       return "no underlying error";

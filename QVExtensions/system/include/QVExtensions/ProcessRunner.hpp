@@ -43,7 +43,8 @@ class ProcessError : public platform::Error {
   const std::optional<std::string>& stdOutString() const noexcept { return stdOutString_; }
   const std::optional<std::string>& stdErrString() const noexcept { return failureReason(); }
 
-  /// "exited with uncaught signal: N" for a signal, "exited normally" for any exit status.
+  /// "exited with uncaught signal: N" for a signal, "exited normally" for any exit status,
+  /// "its exit status could not be collected" when the program ended unseen.
   std::string terminationDescription() const;
 
  private:
