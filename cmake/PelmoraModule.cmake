@@ -1,16 +1,18 @@
 # pz_module(NAME <library> [DEPENDS <libraries>...] [PACKAGES <imported targets>...]
-#           [TEST_PACKAGES <targets>...])
+#           [TEST_PACKAGES <targets>...] [THREADED_TESTS <gtest filter patterns>...])
 #
 # Declares the module in the current folder: a static library from src/*.cpp (an
 # interface library when src/ holds none) with include/ as its public headers, installed
 # with the PelmoraZava package (headers under include/pelmora-zava/, the library as
 # libpelmora-zava-<library>.a, so that nothing clashes in a shared prefix), and, when
 # tests/ exists, one GoogleTest binary from tests/*.cpp whose cases are registered with
-# CTest one by one. TEST_PACKAGES are linked into the tests alone.
+# CTest one by one. TEST_PACKAGES are linked into the tests alone. THREADED_TESTS names the
+# cases whose code starts a thread ("*": all of them); they carry the CTest label `threads`,
+# which the ThreadSanitizer tree runs (ctest -L threads). Each case is registered once.
 include(GNUInstallDirs)
 
 function(pz_module)
-  cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES;THREADED_TESTS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
   set(installed_headers ${CMAKE_INSTALL_INCLUDEDIR}/pelmora-zava)
   set(headers $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${installed_headers}>)
@@ -46,9 +48,18 @@ function(pz_module)
       # Tests that run built tools or read bundled files find them through these.
       target_compile_definitions(${ARG_NAME}_tests PRIVATE
         PZ_SOURCE_DIR="${CMAKE_SOURCE_DIR}" PZ_BINARY_DIR="${CMAKE_BINARY_DIR}")
-      gtest_discover_tests(${ARG_NAME}_tests
-        DISCOVERY_MODE PRE_TEST
-        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+      set(discovery DISCOVERY_MODE PRE_TEST WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+      list(JOIN ARG_THREADED_TESTS ":" threaded)
+      if(NOT threaded)
+        gtest_discover_tests(${ARG_NAME}_tests ${discovery})
+      else()
+        # Two discoveries that split the cases: the filter and its negation.
+        if(NOT threaded STREQUAL "*")
+          gtest_discover_tests(${ARG_NAME}_tests ${discovery} TEST_FILTER "-${threaded}")
+        endif()
+        gtest_discover_tests(${ARG_NAME}_tests ${discovery} TEST_FILTER "${threaded}"
+          PROPERTIES LABELS threads)
+      endif()
     endif()
   endif()
 endfunction()
