@@ -1,68 +1,100 @@
 #include "Datasource.hpp"
 
-#include <array>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <filesystem>
 #include <span>
+#include <stdexcept>
+#include <system_error>
 
 #include "RecordCSV/ByteOrderMark.hpp"
 #include "RecordCSV/CSVReader.hpp"
+#include "platform/io/FileData.hpp"
 #include "platform/io/FileType.hpp"
+#include "platform/io/FileURL.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
 
 const std::string richText = "public.rtf";
 
-std::optional<platform::TextEncoding> markedEncoding(std::span<const std::uint8_t> bytes) {
+std::string quoted(const std::string& text) { return "\u201C" + text + "\u201D"; }
+
+std::optional<platform::TextEncoding> markedEncoding(const platform::Data& bytes) {
   const std::size_t length = std::min(bytes.size(), RecordCSV::ByteOrderMark::maximumLength);
-  return RecordCSV::CSVReader::inferEncoding(bytes.first(length), std::nullopt).encoding;
+  return RecordCSV::CSVReader::inferEncoding(bytes.span().first(length), std::nullopt).encoding;
 }
 
-/// The mark of a file that is read as text; rich text is reduced to plain text, whose bytes are UTF-8.
-std::optional<platform::TextEncoding> markedEncoding(const std::filesystem::path& file) {
+// Looked at before it is opened: opening a device can wait or act, and reading one may never end.
+void refuseDevice(const std::filesystem::path& file) {
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0 || !(S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))) return;
+  throw std::runtime_error(quoted(file.string()) +
+                           " is a device, not a file; name a datasource file, or - to read standard input");
+}
+
+/// All bytes of `descriptor`, which `file` names (none for standard input), within the bound.
+std::shared_ptr<const platform::Data> readAll(int descriptor, const std::optional<std::filesystem::path>& file) {
+  std::optional<platform::Data> bytes;
   try {
-    if (platform::fileTypeIdentifier(file) == richText) return std::nullopt;
-  } catch (const std::exception&) {
-    return std::nullopt;  // the import names the file that cannot be read
+    bytes = platform::readToEnd(descriptor, datasourceBound);
+  } catch (const std::system_error& error) {
+    if (file) throw platform::unreadableFileError(*file, error.code().value());
+    throw std::runtime_error("standard input could not be read: " + error.code().message());
   }
-  std::array<std::uint8_t, RecordCSV::ByteOrderMark::maximumLength> first{};
-  std::ifstream in(file, std::ios::binary);
-  in.read(reinterpret_cast<char*>(first.data()), static_cast<std::streamsize>(first.size()));
-  return markedEncoding(std::span<const std::uint8_t>(first.data(), static_cast<std::size_t>(in.gcount())));
+  if (!bytes)
+    throw std::runtime_error(std::string(file ? "the datasource" : "standard input") +
+                             " holds more than 1 GiB, the most that is read; split it into smaller files");
+  return std::make_shared<const platform::Data>(std::move(*bytes));
+}
+
+std::shared_ptr<const platform::Data> readFileOnce(const std::filesystem::path& file) {
+  refuseDevice(file);
+  const platform::UniqueDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (!descriptor) throw platform::unreadableFileError(file, errno);
+  return readAll(descriptor.get(), file);
+}
+
+bool isRichText(const Options& options) {
+  if (options.readsStandardInput()) return options.typeIdentifier == richText;
+  return platform::typeIdentifierForExtension(*options.datasource) == richText;
 }
 
 }  // namespace
 
-Datasource readDatasource(const Options& options) {
+Datasource readDatasource(const Options& options, const platform::TextEncoding* encoding) {
   Datasource datasource;
   if (!options.datasource) return datasource;
-  if (options.readsStandardInput()) {
-    std::string bytes(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>{});
-    if (options.typeIdentifier == richText) {
-      datasource.standardInput = AsyncImporter::plainTextFromRTF(platform::Data::fromString(bytes));
-      return datasource;
-    }
-    datasource.standardInput = std::move(bytes);
+  datasource.bytes = options.readsStandardInput() ? readAll(STDIN_FILENO, std::nullopt)
+                                                  : readFileOnce(std::filesystem::path(*options.datasource));
+  // Rich text is reduced to plain text, whose bytes are UTF-8 and carry no mark.
+  if (isRichText(options)) return datasource;
+  const std::optional<platform::TextEncoding> mark = markedEncoding(*datasource.bytes);
+  if (!encoding) {
+    datasource.markedEncoding = mark;
+  } else if (mark && encoding->kind() == platform::TextEncoding::Kind::other) {
+    // The reader converts such an encoding without looking for a mark, and would read it as
+    // text; the conflict is the one the reader reports for the encodings it decodes itself.
+    RecordCSV::CSVReader::resolveEncoding(*encoding, mark);
   }
-  if (options.encoding) return datasource;  // a named encoding is never overridden
-  if (datasource.standardInput)
-    datasource.markedEncoding = markedEncoding(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(datasource.standardInput->data()), datasource.standardInput->size()));
-  else
-    datasource.markedEncoding = markedEncoding(std::filesystem::path(*options.datasource));
   return datasource;
 }
 
 void importDatasource(AsyncImporter& importer, const Options& options, const Datasource& datasource) {
   if (!options.datasource) return;
   try {
-    if (datasource.standardInput)
-      importer.importString(*datasource.standardInput, options.typeIdentifier);
+    if (!options.readsStandardInput())
+      importer.importFile(std::filesystem::path(*options.datasource), datasource.bytes);
+    else if (options.typeIdentifier == richText)
+      importer.importString(AsyncImporter::plainTextFromRTF(*datasource.bytes), options.typeIdentifier);
     else
-      importer.importURL(std::filesystem::path(*options.datasource));
+      importer.importString(datasource.bytes->view(), options.typeIdentifier);
   } catch (const RecordCSV::CSVReaderError&) {
     if (!options.hasImportOptions()) throw;
   }

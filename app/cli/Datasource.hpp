@@ -1,27 +1,40 @@
 #pragma once
-// How the command hands its datasource to the importer: a file by its location, standard
-// input by its text (rich text reduced to plain text first), and, unless --encoding names
-// one, in the encoding that the byte-order mark names.
+// How the command reads its datasource and hands it to the importer. The datasource is
+// opened and read once, whatever it is (a pipe or a FIFO cannot be read twice), within a
+// bound; a file then goes to the importer as a file import of those bytes, standard input
+// as text (rich text reduced to plain text first), and, unless --encoding names one, in the
+// encoding that the byte-order mark names.
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "CommandOptions.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
+#include "platform/core/Data.hpp"
 #include "platform/text/TextEncoding.hpp"
 
 namespace Pelmora_Zava::cli {
 
+/// The most bytes a datasource may hold: 1 GiB, many times the largest class roster, and
+/// small enough that reading it leaves memory to name its records.
+constexpr std::size_t datasourceBound = std::size_t{1} << 30;
+
 struct Datasource {
-  /// The bytes of standard input, when the datasource is -; plain text when --type says rich text.
-  std::optional<std::string> standardInput;
+  /// The datasource's bytes as they were read, shared with the importer (whose `data()`
+  /// holds the plain text instead when the datasource is rich text).
+  std::shared_ptr<const platform::Data> bytes;
   /// The encoding of the byte-order mark that the datasource starts with.
   std::optional<platform::TextEncoding> markedEncoding;
 };
 
-/// Reads standard input or the first bytes of the file. Throws the error of rich text that
-/// cannot be converted; a file that cannot be read is left to the import to report.
-Datasource readDatasource(const Options& options);
+/// Reads the datasource named by the options, if there is one: standard input whatever it is,
+/// or the file, which must not be a device. Throws the file's error when it cannot be opened
+/// or read, an error naming the bound when there are more than `datasourceBound` bytes, and
+/// the reader's mark conflict when `encoding` (from --encoding) is one the reader converts
+/// without looking for a mark, such as windows-1252, and the bytes start with a mark.
+Datasource readDatasource(const Options& options, const platform::TextEncoding* encoding);
 
 /// Imports the datasource, if there is one. A reader error waits when import options follow,
 /// which may decode it.

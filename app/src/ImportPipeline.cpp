@@ -12,8 +12,19 @@ namespace Pelmora_Zava {
 void AsyncImporter::importURL(const std::filesystem::path& file) {
   const std::optional<std::string> typeIdentifier = platform::fileTypeIdentifier(file);
   Ravelin::logImport(typeIdentifier, " from url");
-  platform::Data bytes = platform::readFile(file);
-  if (typeIdentifier == "public.rtf") bytes = platform::Data::fromString(plainTextFromRTF(bytes));
+  importFileBytes(file, typeIdentifier, std::make_shared<const platform::Data>(platform::readFile(file)));
+}
+
+void AsyncImporter::importFile(const std::filesystem::path& file, std::shared_ptr<const platform::Data> bytes) {
+  const std::optional<std::string> typeIdentifier = platform::typeIdentifierForExtension(file);
+  Ravelin::logImport(typeIdentifier, " from url");
+  importFileBytes(file, typeIdentifier, std::move(bytes));
+}
+
+void AsyncImporter::importFileBytes(const std::filesystem::path& file, const std::optional<std::string>& typeIdentifier,
+                                    std::shared_ptr<const platform::Data> bytes) {
+  if (typeIdentifier == "public.rtf")
+    bytes = std::make_shared<const platform::Data>(platform::Data::fromString(plainTextFromRTF(*bytes)));
   applyPresetAndImport(typeIdentifier, file, std::move(bytes));
 }
 
@@ -31,14 +42,15 @@ void AsyncImporter::importData(const std::optional<platform::Data>& data,
     return;
   }
   Ravelin::logImport(typeIdentifier, " from data");
-  applyPresetAndImport(typeIdentifier, std::nullopt, *data);
+  applyPresetAndImport(typeIdentifier, std::nullopt, std::make_shared<const platform::Data>(*data));
 }
 
 // The datasource's location (or none) and bytes are stored, then the preset for its type
 // is applied; the steps that these writes ask for run once, together, under the settings
 // the import leaves in force, and a decode failure there fails the import.
 void AsyncImporter::applyPresetAndImport(const std::optional<std::string>& typeIdentifier,
-                                         std::optional<std::filesystem::path> file, platform::Data bytes) {
+                                         std::optional<std::filesystem::path> file,
+                                         std::shared_ptr<const platform::Data> bytes) {
   observerDecodeError_ = nullptr;
   ++batchDepth_;
   try {

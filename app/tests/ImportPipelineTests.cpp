@@ -1,6 +1,7 @@
 #include "ImporterFixture.hpp"
 #include "RecordCSV/CSVError.hpp"
 #include "platform/core/Error.hpp"
+#include "platform/io/FileData.hpp"
 
 namespace Pelmora_Zava::testing {
 namespace {
@@ -103,6 +104,19 @@ TEST_F(ImporterTest, ImportFromTextBytesAndRichText) {
   EXPECT_EQ(importer().importConfig().headerStrategy, Ravelin::Header::none);
   EXPECT_EQ(importer().data()->view(), "Smith\nJos\u00e9\n");
   EXPECT_EQ(sourceNames(importer().fileNames()), (Lines{"Jos\u00e9", "Smith"}));
+
+  // Bytes already read from a location, which is not opened again: a file import all the same.
+  const auto pipe = folder_.path() / "gone" / "roster.tsv";
+  const auto bytes = std::make_shared<const platform::Data>(platform::Data::fromString("Name\tShoot\nLee\tA\n"));
+  takeLog();
+  importer().importFile(pipe, bytes);
+  EXPECT_EQ(takeLog().front(), "Importing public.tab-separated-values-text from url");
+  EXPECT_EQ(importer().dataFile(), pipe);
+  EXPECT_EQ(importer().data(), bytes);  // shared, not copied
+  EXPECT_EQ(importer().headers(), (Lines{"Name", "Shoot"}));
+  EXPECT_EQ(importer().datasourceFilenames()[0]->context().value("Datasource"), "roster");
+  importer().importFile(pipe.parent_path() / "names.RTF", std::make_shared<const platform::Data>(platform::readFile(rtf)));
+  EXPECT_EQ(importer().data()->view(), "Smith\nJos\u00e9\n");
 
   // Text: two preset runs, no location, bytes named in the log.
   takeLog();

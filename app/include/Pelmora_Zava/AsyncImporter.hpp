@@ -75,6 +75,9 @@ class AsyncImporter {
   // Imports. Each throws when the datasource cannot be read, or cannot be decoded under the
   // import settings that the import leaves in force (after the preset for its type).
   void importURL(const std::filesystem::path& file);
+  /// A file import of bytes already read from `file`, such as a pipe's, which cannot be read
+  /// twice: the type comes from the extension alone, and `dataFile` is `file`.
+  void importFile(const std::filesystem::path& file, std::shared_ptr<const platform::Data> bytes);
   void importString(std::string_view text, const std::optional<std::string>& typeIdentifier);
   void importData(const std::optional<platform::Data>& data, const std::optional<std::string>& typeIdentifier);
 
@@ -130,9 +133,10 @@ class AsyncImporter {
   void observe(unsigned steps);
   void runPendingSteps();
   void decodeInObserver();
+  void importFileBytes(const std::filesystem::path& file, const std::optional<std::string>& typeIdentifier,
+                       std::shared_ptr<const platform::Data> bytes);
   void applyPresetAndImport(const std::optional<std::string>& typeIdentifier, std::optional<std::filesystem::path> file,
-                            platform::Data bytes);
-  void importBytes(platform::Data bytes, const std::optional<std::string>& typeIdentifier);
+                            std::shared_ptr<const platform::Data> bytes);
   void willChange() { objectWillChange_.send(); }
 
   platform::Subject<> objectWillChange_;

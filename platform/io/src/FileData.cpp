@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include "platform/io/FileType.hpp"
 #include "platform/io/FileURL.hpp"
@@ -63,21 +64,43 @@ void makePresent(const std::uint8_t* buffer, std::size_t size) {
 Data readFile(const std::filesystem::path& file) {
   UniqueDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
   if (!descriptor) throw unreadableFileError(file, errno);
-  struct stat info {};
+  try {
+    return *readToEnd(descriptor.get());
+  } catch (const std::system_error& error) {
+    throw unreadableFileError(file, error.code().value());  // a folder fails here too
+  }
+}
+
+std::optional<Data> readToEnd(int descriptor, std::size_t limit) {
+  const std::size_t ceiling = limit == std::numeric_limits<std::size_t>::max() ? limit : limit + 1;
   std::vector<std::uint8_t> bytes;
-  if (::fstat(descriptor.get(), &info) == 0 && info.st_size > 0) {
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    makePresent(bytes.data(), bytes.capacity());
+  struct stat info {};
+  if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+    const off_t offset = std::max<off_t>(::lseek(descriptor, 0, SEEK_CUR), 0);
+    if (info.st_size > offset) {
+      const auto left = static_cast<std::size_t>(info.st_size - offset);
+      if (left > limit) return std::nullopt;
+      bytes.reserve(left);
+      makePresent(bytes.data(), bytes.capacity());
+    }
   }
   std::uint8_t buffer[1 << 16];
-  for (;;) {
-    const ssize_t count = ::read(descriptor.get(), buffer, sizeof buffer);
+  while (bytes.size() < ceiling) {
+    const ssize_t count = ::read(descriptor, buffer, std::min(sizeof buffer, ceiling - bytes.size()));
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) throw unreadableFileError(file, errno);  // a folder fails here too
-    if (count == 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + count);
+    if (count < 0) throw std::system_error(errno, std::generic_category());
+    if (count == 0) return Data(std::move(bytes));
+    const auto read = static_cast<std::size_t>(count);
+    if (bytes.capacity() - bytes.size() < read) {
+      // Doubling, except that the last step goes straight to the ceiling: a buffer full at
+      // the limit is never copied into one twice its size.
+      std::size_t grown = std::max(bytes.capacity() * 2, bytes.size() + read);
+      if (grown > ceiling / 2) grown = ceiling;
+      bytes.reserve(grown);
+    }
+    bytes.insert(bytes.end(), buffer, buffer + read);
   }
-  return Data(std::move(bytes));
+  return std::nullopt;
 }
 
 void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, std::optional<mode_t> mode) {

@@ -48,13 +48,14 @@ Error unreadableFileError(const std::filesystem::path& file, int error) {
 }
 
 std::optional<std::string> fileTypeIdentifier(const std::filesystem::path& file) {
-  const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) throw unreadableFileError(file, errno);
   struct stat status {};
-  const bool folder = ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode);
-  ::close(descriptor);
-  if (folder) return std::nullopt;  // a folder is no datasource, whatever its name
+  if (::stat(file.c_str(), &status) != 0) throw unreadableFileError(file, errno);
+  if (S_ISDIR(status.st_mode)) return std::nullopt;  // a folder is no datasource, whatever its name
+  if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0) throw unreadableFileError(file, errno);
+  return typeIdentifierForExtension(file);
+}
 
+std::optional<std::string> typeIdentifierForExtension(const std::filesystem::path& file) {
   std::string extension = file.extension().string();
   if (extension.empty()) return std::nullopt;
   extension.erase(0, 1);

@@ -1,12 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <system_error>
 
 #include "platform/io/FileData.hpp"
 #include "platform/io/FileURL.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
 
 namespace platform {
 namespace {
@@ -50,6 +54,62 @@ TEST(FileData, ReadsWholeFilesAndNamesTheOnesItCannot) {
       EXPECT_EQ(error.description().find("\u201C\u201D"), std::string::npos) << error.description();
     }
   }
+}
+
+// Reads stop at the first byte past the limit, whatever the input, and an input that never
+// ends is refused instead of filling the memory.
+TEST(FileData, ReadsToTheEndWithinALimit) {
+  TemporaryDirectory folder;
+  const auto file = folder.path() / "names.csv";
+  std::ofstream(file, std::ios::binary) << "Name\nAnna\n";
+  struct Case {
+    std::string bytes;
+    std::size_t limit;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"Name\nAnna\n", 10, "Name\nAnna\n"}, {"Name\nAnna\n", 9, std::nullopt},
+      {"", 0, ""},                               {"x", 0, std::nullopt},
+      {std::string(200000, 'x'), 200000, std::string(200000, 'x')},
+      {std::string(200001, 'x'), 200000, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    // Through a pipe from another process, since the bytes may not fit the pipe's buffer.
+    const std::string bytesFile = (folder.path() / "bytes").string();
+    std::ofstream(bytesFile, std::ios::binary | std::ios::trunc) << c.bytes;
+    FILE* pipe = ::popen(("cat '" + bytesFile + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    const std::optional<Data> read = readToEnd(::fileno(pipe), c.limit);
+    ::pclose(pipe);
+    EXPECT_EQ(read.has_value(), c.expected.has_value()) << c.limit;
+    if (read && c.expected) {
+      EXPECT_EQ(read->view(), *c.expected);
+    }
+
+    UniqueDescriptor descriptor{::open(bytesFile.c_str(), O_RDONLY | O_CLOEXEC)};
+    const std::optional<Data> fromFile = readToEnd(descriptor.get(), c.limit);
+    EXPECT_EQ(fromFile.has_value(), c.expected.has_value()) << c.limit;
+    if (fromFile && c.expected) {
+      EXPECT_EQ(fromFile->view(), *c.expected);
+    }
+  }
+
+  // A file larger than the limit is refused by its size, before any byte is read.
+  {
+    UniqueDescriptor large{::open(file.c_str(), O_RDWR | O_CLOEXEC)};
+    ASSERT_EQ(::ftruncate(large.get(), off_t{1} << 31), 0);  // sparse: takes no room on the disk
+    EXPECT_EQ(readToEnd(large.get(), std::size_t{1} << 30), std::nullopt);
+    EXPECT_EQ(::lseek(large.get(), 0, SEEK_CUR), 0);
+  }
+
+  // An endless writer, as `yes` on standard input.
+  FILE* endless = ::popen("yes", "r");
+  ASSERT_NE(endless, nullptr);
+  EXPECT_EQ(readToEnd(::fileno(endless), std::size_t{1} << 20), std::nullopt);
+  ::pclose(endless);  // `yes` ends on the closed pipe
+
+  UniqueDescriptor writeOnly{::open(file.c_str(), O_WRONLY | O_CLOEXEC)};
+  EXPECT_THROW(readToEnd(writeOnly.get()), std::system_error);
 }
 
 TEST(FileData, AtomicWritesKeepModesAndLinks) {

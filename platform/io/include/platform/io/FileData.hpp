@@ -5,7 +5,9 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -17,6 +19,12 @@ namespace platform {
 /// The file's bytes. Throws the error of `unreadableFileError` (FileType.hpp), which names the
 /// file, when it cannot be opened or read (a folder cannot be read).
 Data readFile(const std::filesystem::path& file);
+
+/// The bytes of an open descriptor from where it stands to its end, read in blocks into one
+/// buffer (a regular file's size is reserved at once). Absent when there are more than
+/// `limit`: reading stops at the first byte past it, and the buffer never holds more than
+/// `limit` + 1 bytes. Throws std::system_error when a read fails.
+std::optional<Data> readToEnd(int descriptor, std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 /// Replaces `file` with `bytes`. An existing file keeps its permissions; a new one gets
 /// `mode` (default: 0666 less the umask). A symbolic link stays a link: its target is
