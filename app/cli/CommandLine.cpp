@@ -93,6 +93,14 @@ const std::vector<std::string>& typeIdentifiers() {
   return identifiers;
 }
 
+const Choices<Ravelin::Delimiter>& delimiterChoices() {
+  static const Choices<Ravelin::Delimiter> choices = {{"tab", Ravelin::Delimiter::tab},
+                                                      {"comma", Ravelin::Delimiter::comma},
+                                                      {"semicolon", Ravelin::Delimiter::semiColon},
+                                                      {"space", Ravelin::Delimiter::space}};
+  return choices;
+}
+
 void defineOptions(CLI::App& app, Options& options) {
   app.formatter(std::make_shared<Formatter>());
   app.footer(tokenHelp);
@@ -129,12 +137,7 @@ void defineOptions(CLI::App& app, Options& options) {
       ->check(atLeast(1))
       ->option_text("LINE")
       ->group(importGroup);
-  addChoice<Ravelin::Delimiter>(app, "--delimiter", options.delimiter,
-                                {{"tab", Ravelin::Delimiter::tab},
-                                 {"comma", Ravelin::Delimiter::comma},
-                                 {"semicolon", Ravelin::Delimiter::semiColon},
-                                 {"space", Ravelin::Delimiter::space}},
-                                "Field delimiter (default: comma; tab for .tsv)")
+  addChoice(app, "--delimiter", options.delimiter, delimiterChoices(), "Field delimiter (default: comma; tab for .tsv)")
       ->group(importGroup);
   addChoice<Ravelin::RowDelimiter>(app, "--row-delimiter", options.rowDelimiter,
                                    {{"standard", Ravelin::RowDelimiter::standard},

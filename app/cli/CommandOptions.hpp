@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "OptionChecks.hpp"
 #include "Ravelin/Options.hpp"
 
 namespace Pelmora_Zava::cli {
@@ -55,6 +56,9 @@ struct Options {
 
 /// The type identifiers that --type takes: those that set the import settings for a type.
 const std::vector<std::string>& typeIdentifiers();
+
+/// The names --delimiter takes for each field delimiter.
+const Choices<Ravelin::Delimiter>& delimiterChoices();
 
 /// Defines every option of the command on `app`, storing into `options`, with a help that
 /// gives each option's default and lists the tokens.

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "RecordCSV/CSVReader.hpp"
+#include "RowLocation.hpp"
 #include "platform/io/FileSystem.hpp"
 #include "platform/text/TextEncoding.hpp"
 
@@ -28,7 +29,7 @@ std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding
   }
 }
 
-std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error) {
+std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error, std::optional<std::int64_t> failingLine) {
   const platform::UserInfo& info = error.userInfo();
   if (const auto mark = info.get<platform::TextEncoding>(markKey)) {
     if (const auto family = encodingFamily(*mark)) {
@@ -40,19 +41,24 @@ std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error) {
   }
   if (error.failureReason() == duplicateHeaderReason)
     return "Give the columns different headers, or read the datasource without a header row: --header none";
-  const auto row = info.get<std::int64_t>("Row index");
-  const auto parsed = info.get<std::int64_t>("Number of parsed fields");
-  const auto expected = info.get<std::int64_t>("Number of expected fields");
-  if (row && parsed && expected)
-    return "Row " + std::to_string(*row) + " has " + std::to_string(*parsed) + (*parsed == 1 ? " field" : " fields") +
-           " instead of " + std::to_string(*expected) + "; check --delimiter and --qualifier";
-  return std::nullopt;
+  const std::optional<RowFault> fault = rowFault(error);
+  if (fault == RowFault::strayQualifier || fault == RowFault::unclosedQualifier)
+    return "if the file uses no quoting, try --qualifier none";
+  if (fault != RowFault::fieldCount) return std::nullopt;
+  const auto parsed = info.get<std::int64_t>("Number of parsed fields").value_or(0);
+  const auto expected = info.get<std::int64_t>("Number of expected fields").value_or(0);
+  // The reader's own row index counts neither the lines above the header nor empty ones.
+  const std::string row = failingLine ? "Line " + std::to_string(*failingLine) : std::string("A row");
+  return row + " has " + std::to_string(parsed) + (parsed == 1 ? " field" : " fields") + " instead of " +
+         std::to_string(expected) + "; check --delimiter and --qualifier";
 }
 
 }  // namespace
 
-std::optional<std::string> cureFor(const std::exception& error, const std::optional<std::string>& datasource) {
-  if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) return readerCure(*readerError);
+std::optional<std::string> cureFor(const std::exception& error, const std::optional<std::string>& datasource,
+                                   std::optional<std::int64_t> failingLine) {
+  if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error))
+    return readerCure(*readerError, failingLine);
   if (dynamic_cast<const platform::FileSystemError*>(&error)) return std::nullopt;  // an export folder, not the datasource
   std::error_code ignored;
   if (datasource && *datasource != "-" && std::filesystem::is_directory(*datasource, ignored))
@@ -60,9 +66,11 @@ std::optional<std::string> cureFor(const std::exception& error, const std::optio
   return std::nullopt;
 }
 
-void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource) {
+void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource,
+                 std::optional<std::int64_t> failingLine) {
   out << "pelmora-zava: ";
   if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) {
+    if (failingLine) out << "Line " << *failingLine << ": ";
     out << readerError->failureReason().value_or(readerError->description()) << '\n';
     // The reader's help for a mark that the encoding contradicts speaks to a programmer; the
     // command's own hint takes its place.
@@ -76,7 +84,7 @@ void reportError(std::ostream& out, const std::exception& error, const std::opti
   } else {
     out << error.what() << '\n';
   }
-  if (const auto cure = cureFor(error, datasource)) out << "pelmora-zava: " << *cure << '\n';
+  if (const auto cure = cureFor(error, datasource, failingLine)) out << "pelmora-zava: " << *cure << '\n';
 }
 
 }  // namespace Pelmora_Zava::cli

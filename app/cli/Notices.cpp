@@ -1,9 +1,13 @@
 #include "Notices.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
+#include <optional>
 #include <set>
 #include <vector>
 
+#include "RowLocation.hpp"
 #include "platform/text/CanonicalText.hpp"
 #include "platform/text/CaseMapping.hpp"
 
@@ -17,7 +21,33 @@ std::string looseForm(std::string_view name) {
   return lowered;
 }
 
-std::string records(std::size_t count) { return std::to_string(count) + (count == 1 ? " record" : " records"); }
+std::string counted(std::int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+std::string records(std::size_t count) { return counted(static_cast<std::int64_t>(count), "record", "records"); }
+
+/// A delimiter as a sentence names it: a visible one in quotes, a blank one in words.
+struct DelimiterWords {
+  Ravelin::Delimiter delimiter;
+  char character;
+  std::string_view described;
+};
+constexpr DelimiterWords delimiterWords[] = {{Ravelin::Delimiter::tab, '\t', "a tab"},
+                                             {Ravelin::Delimiter::comma, ',', "','"},
+                                             {Ravelin::Delimiter::semiColon, ';', "';'"},
+                                             {Ravelin::Delimiter::space, ' ', "a space"}};
+const DelimiterWords& wordsFor(Ravelin::Delimiter delimiter) {
+  return *std::find_if(std::begin(delimiterWords), std::end(delimiterWords),
+                       [&](const DelimiterWords& words) { return words.delimiter == delimiter; });
+}
+
+/// Where a "{" starts that no "}" follows: it stays text, and so does all after it.
+std::optional<std::size_t> unclosedBrace(std::string_view expression) {
+  const std::size_t lastClose = expression.rfind('}');
+  const std::size_t open = expression.find('{', lastClose == std::string_view::npos ? 0 : lastClose + 1);
+  if (open == std::string_view::npos) return std::nullopt;
+  return open;
+}
 
 }  // namespace
 
@@ -34,6 +64,7 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
   const std::set<std::string, platform::CanonicalLess> knownNames(known.begin(), known.end());
 
   std::set<std::string, platform::CanonicalLess> warned;
+  std::set<std::string> unclosed;
   std::vector<const std::string*> expressions = {&options.folder};
   for (const std::string& expression : options.subfolders) expressions.push_back(&expression);
   const TokenPattern pattern;
@@ -57,6 +88,61 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
       }
       out << '\n';
     }
+    if (const auto open = unclosedBrace(*expression)) {
+      const std::string text = expression->substr(*open);
+      if (unclosed.insert(text).second) out << "pelmora-zava: " << text << " has no closing }\n";
+    }
+  }
+}
+
+void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options) {
+  if (options.delimiter || !options.datasource || !importer.fileView()) return;
+  const std::vector<std::string>& headers = importer.fileView()->headers();
+  if (headers.size() != 1) return;
+  const std::string& header = headers.front();
+  const DelimiterWords& current = wordsFor(importer.importConfig().fieldDelimiter);
+  if (header.find(current.character) != std::string::npos) return;  // quoted: a delimiter is not the cause
+  const DelimiterWords* likely = nullptr;
+  std::ptrdiff_t mostFound = 0;
+  for (const Ravelin::Delimiter candidate : {Ravelin::Delimiter::semiColon, Ravelin::Delimiter::tab}) {
+    const DelimiterWords& words = wordsFor(candidate);
+    const std::ptrdiff_t found = std::count(header.begin(), header.end(), words.character);
+    if (found > mostFound) {
+      likely = &words;
+      mostFound = found;
+    }
+  }
+  if (!likely) return;
+  const auto& choices = delimiterChoices();
+  const auto choice = std::find_if(choices.begin(), choices.end(),
+                                   [&](const auto& entry) { return entry.second == likely->delimiter; });
+  out << "pelmora-zava: the header holds " << likely->described << " and no " << current.described
+      << "; try --delimiter " << choice->first << '\n';
+}
+
+void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options) {
+  if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return;
+  const Ravelin::CSVImportConfig& config = importer.importConfig();
+  const std::string text = decodedText(*importer.data(), config.readerConfiguration()).value_or("");
+  const std::vector<std::string>& headers = importer.fileView()->headers();
+  out << "pelmora-zava: ";
+  if (text.empty()) {
+    out << "the datasource has no records: it is empty\n";
+  } else if (!headers.empty()) {
+    out << "the datasource has a header row and no records";
+    // Read with line ends of LF or CR LF, a file of CR-only line ends is one long header row.
+    const bool loneCarriageReturnEndsRows = config.rowDelimiter == Ravelin::RowDelimiter::standardPlus ||
+                                            config.rowDelimiter == Ravelin::RowDelimiter::carriageReturn;
+    const bool headerHoldsCarriageReturn = std::any_of(
+        headers.begin(), headers.end(), [](const std::string& header) { return header.find('\r') != std::string::npos; });
+    if (headerHoldsCarriageReturn && !loneCarriageReturnEndsRows)
+      out << "; its lines may end in CR alone; try --row-delimiter standard-plus";
+    out << '\n';
+  } else if (config.headerStrategy == Ravelin::Header::row && config.startingRow > 1) {
+    out << "the datasource has no records: --starting-row " << config.startingRow << " is past its last line ("
+        << counted(lineCount(text), "line", "lines") << ")\n";
+  } else {
+    out << "the datasource has no records: it holds only blank lines\n";
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the command tells on standard error while it goes on: tokens that stand for
-// nothing, and records that make no folder of their own.
+// nothing, a datasource that seems read with the wrong settings or yields no records,
+// and records that make no folder of their own.
 
 #include <map>
 #include <ostream>
@@ -12,9 +13,16 @@
 namespace Pelmora_Zava::cli {
 
 /// One line for each token of --folder or --subfolder that is no column header, built-in
-/// token or --token name, naming the one that differs from it only in case or spaces.
+/// token or --token name, naming the one that differs from it only in case or spaces; and
+/// one for each "{" that no "}" follows, whose text stays as it is.
 void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const Options& options,
                          const std::map<std::string, std::string>& custom);
+
+/// One line naming the delimiter a one-column header probably uses, unless --delimiter was given.
+void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
+
+/// One line when the datasource yields no records, with the likely reason.
+void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// How many records were skipped for an empty folder name and how many dropped because an
 /// earlier record has their folder name; one line each, when there are any.

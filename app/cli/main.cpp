@@ -22,6 +22,7 @@
 #include "ErrorReport.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
+#include "RowLocation.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/text/TextEncoding.hpp"
 
@@ -33,6 +34,12 @@ using cli::Options;
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 constexpr std::int64_t maximumSeriesCount = 1'000'000;
+
+/// Ends a usage error with where to learn the usage, as other commands do.
+int usageFailure() {
+  std::cerr << "Try 'pelmora-zava --help' for more information.\n";
+  return exitUsage;
+}
 
 void applyTokens(AsyncImporter& importer, const Options& options, const std::map<std::string, std::string>& custom) {
   TokenValueProvider provider = importer.tokenProvider();
@@ -97,19 +104,30 @@ void printNames(const AsyncImporter::FilenameList& records) {
 
 int run(const Options& options, const platform::TextEncoding* encoding,
         const std::map<std::string, std::string>& custom) {
-  const cli::Datasource datasource = cli::readDatasource(options, encoding);
+  const cli::Datasource datasource = cli::readDatasource(options);
   Ravelin::CSVImportConfig importConfig;
   if (datasource.markedEncoding) importConfig.encoding = *datasource.markedEncoding;
   AsyncImporter importer{importConfig, Ravelin::CSVExportConfig()};
   applyTokens(importer, options, custom);
 
-  cli::importDatasource(importer, options, datasource);
-  applyImportOptions(importer, options, encoding);
-  // The settings' observer keeps the last view that decoded; the names must come from a
-  // decode under the settings as given, or the command fails with the reader's error.
-  if (options.datasource && options.hasImportOptions()) importer.decodeData();
+  try {
+    cli::importDatasource(importer, options, datasource);
+    applyImportOptions(importer, options, encoding);
+    // The settings' observer keeps the last view that decoded; the names must come from a
+    // decode under the settings as given, or the command fails with the reader's error.
+    if (options.datasource && options.hasImportOptions()) importer.decodeData();
+  } catch (const RecordCSV::CSVReaderError& error) {
+    // Only here are the bytes and the settings at hand that find the failing row's line.
+    std::optional<std::int64_t> line;
+    if (importer.data())
+      line = cli::lineOfFailingRow(error, *importer.data(), importer.importConfig().readerConfiguration());
+    cli::reportError(std::cerr, error, options.datasource, line);
+    return exitFailure;
+  }
   applyExportOptions(importer, options);
   warnOfMissingNameColumn(importer, options);
+  cli::warnOfLikelyDelimiter(std::cerr, importer, options);
+  cli::reportMissingRecords(std::cerr, importer, options);
   cli::warnOfUnknownTokens(std::cerr, importer, options, custom);
 
   for (const std::string& name : options.added) importer.addFilename(name, 0, false);
@@ -145,23 +163,23 @@ int main(int argc, char** argv) {
     return app.exit(success);  // --help and --version
   } catch (const CLI::ParseError& error) {
     std::cerr << "pelmora-zava: " << error.what() << '\n';
-    return exitUsage;
+    return usageFailure();
   }
 
   if (options.datasource && options.datasource->empty()) {
     std::cerr << "pelmora-zava: DATASOURCE is an empty text; name a file, or - for standard input\n";
-    return exitUsage;
+    return usageFailure();
   }
   if (options.typeIdentifier && !options.readsStandardInput()) {
     std::cerr << "pelmora-zava: --type goes with standard input (-); a file's type comes from its extension\n";
-    return exitUsage;
+    return usageFailure();
   }
   std::map<std::string, std::string> custom;
   for (const std::string& token : options.tokens) {
     const auto equals = token.find('=');
     if (equals == std::string::npos || equals == 0) {
       std::cerr << "pelmora-zava: --token takes NAME=VALUE, not \"" << token << "\"\n";
-      return exitUsage;
+      return usageFailure();
     }
     custom[token.substr(0, equals)] = token.substr(equals + 1);
   }
@@ -170,28 +188,28 @@ int main(int argc, char** argv) {
     encoding = platform::TextEncoding::named(*options.encoding);
     if (!encoding) {
       std::cerr << "pelmora-zava: unknown encoding \"" << *options.encoding << "\"\n";
-      return exitUsage;
+      return usageFailure();
     }
   }
   for (const auto& [name, count] : options.series) {
     if (count < 1) {
       std::cerr << "pelmora-zava: --add-series takes a COUNT of 1 or more, not " << count << "\n";
-      return exitUsage;
+      return usageFailure();
     }
     // Every copy is a record in memory; a mistyped count must not exhaust it.
     if (count > maximumSeriesCount) {
       std::cerr << "pelmora-zava: --add-series takes at most " << maximumSeriesCount << " copies, not " << count
                 << "\n";
-      return exitUsage;
+      return usageFailure();
     }
   }
   if (options.exportRoot && options.exportRoot->empty()) {
     std::cerr << "pelmora-zava: --export takes a folder, not an empty text\n";
-    return exitUsage;
+    return usageFailure();
   }
   if (options.dryRun && !options.exportRoot) {
     std::cerr << "pelmora-zava: --dry-run goes with --export\n";
-    return exitUsage;
+    return usageFailure();
   }
 
   if (options.verbose)
