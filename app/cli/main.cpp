@@ -104,7 +104,7 @@ void printNames(const AsyncImporter::FilenameList& records) {
 
 int run(const Options& options, const platform::TextEncoding* encoding,
         const std::map<std::string, std::string>& custom) {
-  const cli::Datasource datasource = cli::readDatasource(options);
+  const cli::Datasource datasource = cli::readDatasource(options, encoding);
   Ravelin::CSVImportConfig importConfig;
   if (datasource.markedEncoding) importConfig.encoding = *datasource.markedEncoding;
   AsyncImporter importer{importConfig, Ravelin::CSVExportConfig()};
