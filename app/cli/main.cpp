@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -220,6 +221,10 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     status = run(options, encoding ? &*encoding : nullptr, custom);
+  } catch (const std::bad_alloc&) {
+    // A datasource within the bound can still need more memory than there is to name it.
+    std::cerr << "pelmora-zava: not enough memory to read and name the datasource\n";
+    return exitFailure;
   } catch (const std::exception& error) {
     cli::reportError(std::cerr, error, options.datasource);
     return exitFailure;

@@ -1,0 +1,106 @@
+// The command's one read of its datasource, whatever the datasource is: a pipe, a FIFO, a
+// device, more bytes than it takes, or bytes in another encoding than the one it is told.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "CommandHarness.hpp"
+
+namespace {
+
+using Pelmora_Zava::testing::Outcome;
+using Pelmora_Zava::testing::quoted;
+using Pelmora_Zava::testing::slurp;
+
+class DatasourceCommand : public Pelmora_Zava::testing::Command {
+ protected:
+  /// Runs `script` in bash (for process substitution, which std::system's /bin/sh lacks) from
+  /// the temporary folder, with the command as $PZ. A script that has not ended after 20
+  /// seconds is ended with everything it started, and its status is timeout's 124.
+  Outcome runInBash(const std::string& script) {
+    const std::string line = "cd " + quoted(folder_.string()) + " && PZ=" + quoted(command_.string()) +
+                             " timeout 20 bash -c " + quoted(script) + " </dev/null >" +
+                             quoted((folder_ / ".stdout").string()) + " 2>" + quoted((folder_ / ".stderr").string());
+    const int status = std::system(line.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(folder_ / ".stdout"), slurp(folder_ / ".stderr")};
+  }
+};
+
+std::string names(int count) {
+  std::string text;
+  char name[16];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(name, sizeof name, "n%06d\n", i);
+    text += name;
+  }
+  return text;
+}
+
+// A pipe or a FIFO gives its bytes once: each must reach the names, with or without an
+// encoding to look for a mark in, every time.
+TEST_F(DatasourceCommand, APipeOrAFIFOGivesEveryName) {
+  const std::string few = "printf 'Name\\nAlice\\nBob\\n'";
+  const std::string many = "{ echo Name; seq -f 'n%06g' 0 99999; }";
+  struct Case {
+    std::string script;
+    std::string out;
+    int times;  // what was lost depended on timing
+  };
+  const Case cases[] = {
+      {"\"$PZ\" <(" + few + ")", "Alice\nBob\n", 3},
+      {"\"$PZ\" <(" + many + ")", names(100000), 1},
+      {"mkfifo few.csv && { " + few + " > few.csv & } && \"$PZ\" few.csv", "Alice\nBob\n", 3},
+      {"mkfifo many.csv && { " + many + " > many.csv & } && \"$PZ\" many.csv", names(100000), 1},
+  };
+  for (const Case& c : cases) {
+    for (const std::string encoding : {"", " --encoding utf-8", " --encoding windows-1252"}) {
+      for (int time = 0; time < c.times; ++time) {
+        std::filesystem::remove(folder_ / "few.csv");
+        std::filesystem::remove(folder_ / "many.csv");
+        const Outcome outcome = runInBash(c.script + encoding);
+        EXPECT_EQ(outcome.status, 0) << c.script << encoding << "\n" << outcome.err;
+        EXPECT_TRUE(outcome.out == c.out) << c.script << encoding << ": " << outcome.out.size() << " bytes";
+        EXPECT_EQ(outcome.err, "");
+      }
+    }
+  }
+}
+
+// Only a file ends; a device may not, and any datasource past the bound is refused before it
+// fills the memory. Standard input is read whatever it is.
+TEST_F(DatasourceCommand, WhatMayNeverEndIsRefused) {
+  std::filesystem::create_symlink("/dev/zero", folder_ / "z.csv");
+  {
+    std::ofstream(folder_ / "huge.csv");
+    std::filesystem::resize_file(folder_ / "huge.csv", (std::uintmax_t{1} << 30) + 1);  // sparse: no room taken
+  }
+  const std::string device = "is a device, not a file; name a datasource file, or - to read standard input\n";
+  const std::string bound = " holds more than 1 GiB, the most that is read; split it into smaller files\n";
+  struct Case {
+    std::string script;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"\"$PZ\" /dev/zero", 1, "pelmora-zava: \u201C/dev/zero\u201D " + device},
+      {"\"$PZ\" z.csv", 1, "pelmora-zava: \u201Cz.csv\u201D " + device},
+      {"\"$PZ\" huge.csv", 1, "pelmora-zava: the datasource" + bound},
+      {"\"$PZ\" - < huge.csv", 1, "pelmora-zava: standard input" + bound},
+      {"\"$PZ\" - --add x < /dev/null", 0, ""},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = runInBash(c.script);
+    EXPECT_EQ(outcome.status, c.status) << c.script << "\n" << outcome.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(outcome.err, c.err) << c.script;
+    }
+  }
+}
+
+}  // namespace
