@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
 #include <emmintrin.h>
 #endif
 
@@ -58,7 +58,7 @@ class FieldMarks {
       for (std::size_t i = 0; base + i < end_; ++i) bits_ |= std::uint64_t{isMark(base[i])} << i;
       return;
     }
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
     const __m128i delimiters = _mm_set1_epi8(static_cast<char>(delimiter_));
     const __m128i carriageReturns = _mm_set1_epi8('\r'), lineFeeds = _mm_set1_epi8('\n'), quotes = _mm_set1_epi8('"');
     for (int part = 0; part < 4; ++part) {

@@ -10,7 +10,7 @@
 #include "RecordCSV/CSVReader.hpp"
 #include "scan/Scan.hpp"
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
 #include <emmintrin.h>
 #endif
 
@@ -25,7 +25,7 @@ struct BlockBits {
 /// The delimiters and quotes among 64 bytes.
 BlockBits classify(const char* block, RowStore::Dialect dialect) noexcept {
   BlockBits bits;
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
   const __m128i delimiter = _mm_set1_epi8(dialect.delimiter);
   const __m128i quote = _mm_set1_epi8(static_cast<char>(dialect.quote));
   for (unsigned i = 0; i < 4; ++i) {

@@ -8,7 +8,7 @@
 #include "platform/core/Unicode.hpp"
 #include "scan/Scan.hpp"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(PZ_PORTABLE_SCAN)
 #include <immintrin.h>
 #define PZ_SCAN_X86 1
 #endif

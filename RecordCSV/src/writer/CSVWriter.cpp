@@ -213,7 +213,7 @@ void CSVWriter::buildQuickPaths() {
   }
   wordScan_ = stopCount <= specialWords_.size();
   const bool oneByteDelimiter = fieldDelimiterUTF8_.size() == 1;
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
   // Without the vector unit every field takes the general path, and so does every field when the
   // stops are too many for the vector checks.
   if (wordScan_ && utf8Output_ && fieldDelimiter_.bytes.size() == 1 && !fieldDelimiter_.failingScalar)

@@ -16,6 +16,27 @@
 #include "writer/WriterScan.hpp"
 
 namespace RecordCSV {
+
+void CSVWriter::buildShortFields() {
+  const std::string& row = rowDelimiterUTF8_;
+  shortFields_ = std::make_unique<scan16::ShortFields>(
+      stopWords_, scan16::ShortDialect{!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0',
+                                       fieldDelimiterUTF8_[0], row.front(), row.back(), row.size() == 2,
+                                       !prefixesUTF8_.empty()});
+}
+
+[[gnu::always_inline]] inline char* CSVWriter::formatPlainField(std::string_view field, char* out,
+                                                                 const scan16::ShortFields& fields) const {
+  if (fields.endsMatter() && endsWithDelimiterStart(field)) return nullptr;
+  if (field.size() <= 16) {
+    if (char* end = fields.format(field.data(), field.size(), out)) return end;
+  } else if (field.size() <= 32) {
+    if (char* end = fields.formatPair(field.data(), field.size(), out)) return end;
+  }
+  return formatStoppedField(field, out, fields.stops());
+}
+
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
 namespace {
 
 bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
@@ -38,26 +59,6 @@ bool isWellFormedUTF8(const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-void CSVWriter::buildShortFields() {
-  const std::string& row = rowDelimiterUTF8_;
-  shortFields_ = std::make_unique<scan16::ShortFields>(
-      stopWords_, scan16::ShortDialect{!nonASCIIStops_, plainEscaping_, plainEscaping_ ? escapingUTF8_[0] : '\0',
-                                       fieldDelimiterUTF8_[0], row.front(), row.back(), row.size() == 2,
-                                       !prefixesUTF8_.empty()});
-}
-
-[[gnu::always_inline]] inline char* CSVWriter::formatPlainField(std::string_view field, char* out,
-                                                                 const scan16::ShortFields& fields) const {
-  if (fields.endsMatter() && endsWithDelimiterStart(field)) return nullptr;
-  if (field.size() <= 16) {
-    if (char* end = fields.format(field.data(), field.size(), out)) return end;
-  } else if (field.size() <= 32) {
-    if (char* end = fields.formatPair(field.data(), field.size(), out)) return end;
-  }
-  return formatStoppedField(field, out, fields.stops());
-}
-
-#if defined(__SSE2__)
 char* CSVWriter::formatStoppedField(std::string_view field, char* out, const scan16::Stops& stops) const {
   const std::size_t count = field.size();
   const char* const in = field.data();

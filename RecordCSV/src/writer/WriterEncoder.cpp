@@ -6,7 +6,7 @@
 
 #include <string>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
 #include <emmintrin.h>
 #endif
 
@@ -173,7 +173,7 @@ std::size_t widenUTF8(const unsigned char* in, std::size_t count, std::uint8_t* 
   std::size_t i = 0;
   while (i < count) {
     std::size_t ascii = count - i;
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
     // Sixteen ASCII bytes at a time, each spread over its unit by interleaving with zeros.
     if (ascii >= 16) {
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
 #include <emmintrin.h>
 #endif
 
@@ -27,7 +27,7 @@ struct ShortDialect {
   bool endsMatter;  // a delimiter has a proper prefix that a field may end with
 };
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(PZ_PORTABLE_SCAN)
 
 /// The first `count` (at most 16) bytes at `in` in the low places of a vector, zeros after,
 /// without reading a byte past them: most fields are short, so every length gets a few
