@@ -9,7 +9,11 @@
 # CTest one by one. TEST_PACKAGES are linked into the tests alone. THREADED_TESTS names the
 # cases whose code starts a thread ("*": all of them); they carry the CTest label `threads`,
 # which the ThreadSanitizer tree runs (ctest -L threads). Each case is registered once.
+#
+# Each module is a component of the installed package, with a targets file of its own; its
+# DEPENDS and PACKAGES are recorded for pz_write_package_components().
 include(GNUInstallDirs)
+set(PZ_PACKAGE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/PelmoraZava)
 
 function(pz_module)
   cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES;THREADED_TESTS" ${ARGN})
@@ -31,8 +35,15 @@ function(pz_module)
   endif()
   add_library(PelmoraZava::${ARG_NAME} ALIAS ${ARG_NAME})
 
-  install(TARGETS ${ARG_NAME} EXPORT PelmoraZavaTargets
+  install(TARGETS ${ARG_NAME} EXPORT PelmoraZava-${ARG_NAME}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(EXPORT PelmoraZava-${ARG_NAME} NAMESPACE PelmoraZava:: DESTINATION ${PZ_PACKAGE_INSTALL_DIR}
+    FILE PelmoraZava-${ARG_NAME}-targets.cmake)
+  set_property(GLOBAL APPEND PROPERTY PZ_PACKAGE_COMPONENTS ${ARG_NAME})
+  list(JOIN ARG_DEPENDS " " depends)
+  list(JOIN ARG_PACKAGES " " packages)
+  set_property(GLOBAL APPEND_STRING PROPERTY PZ_PACKAGE_COMPONENT_LINKS
+    "set(PelmoraZava_${ARG_NAME}_DEPENDS ${depends})\nset(PelmoraZava_${ARG_NAME}_PACKAGES ${packages})\n")
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
     install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/ DESTINATION ${installed_headers})
   endif()
@@ -62,4 +73,15 @@ function(pz_module)
       endif()
     endif()
   endif()
+endfunction()
+
+# pz_write_package_components(<file>)
+#
+# Writes what the package's config reads to find components: PelmoraZava_COMPONENTS, and each
+# one's modules (PelmoraZava_<component>_DEPENDS) and third-party targets (_PACKAGES).
+function(pz_write_package_components file)
+  get_property(components GLOBAL PROPERTY PZ_PACKAGE_COMPONENTS)
+  get_property(links GLOBAL PROPERTY PZ_PACKAGE_COMPONENT_LINKS)
+  list(JOIN components " " components)
+  file(CONFIGURE OUTPUT ${file} CONTENT "set(PelmoraZava_COMPONENTS ${components})\n${links}" @ONLY)
 endfunction()

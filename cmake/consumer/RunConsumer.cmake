@@ -1,7 +1,8 @@
 # cmake -DPACKAGE_TREE=<build tree> -DWORK_DIR=<folder> -DCONSUMER_SOURCE_DIR=<this folder> -P RunConsumer.cmake
 #
 # Installs the build tree into a temporary prefix, configures and builds the consumer
-# against it with no flags of its own, and checks what the consumer prints for a small CSV file.
+# against it with no flags of its own, and checks what the consumer prints for a small CSV file;
+# then a program that asks for one component, and one that asks for components it cannot have.
 set(work ${WORK_DIR})
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
@@ -18,6 +19,7 @@ if(NOT EXISTS ${PACKAGE_TREE}/CMakeCache.txt)
   message(FATAL_ERROR "${PACKAGE_TREE} is not a build tree: configure and build it first")
 endif()
 run(${CMAKE_COMMAND} --install ${PACKAGE_TREE} --prefix ${work}/prefix)
+
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE_DIR} -B ${work}/build -G Ninja
     -DCMAKE_PREFIX_PATH=${work}/prefix -DCMAKE_BUILD_TYPE=Debug)
 run(${CMAKE_COMMAND} --build ${work}/build)
@@ -28,6 +30,30 @@ set(expected "name|size\na, b.jpg|12\nc.jpg|7\nform: Send\n")
 if(NOT output STREQUAL expected)
   message(FATAL_ERROR "The consumer printed:\n${output}\nexpected:\n${expected}")
 endif()
+
+# A program that asks for one component gets it without the others' third-party packages.
+run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE_DIR}/records -B ${work}/records -G Ninja
+    -DCMAKE_PREFIX_PATH=${work}/prefix -DCMAKE_BUILD_TYPE=Debug)
+run(${CMAKE_COMMAND} --build ${work}/records)
+run(${work}/records/records-consumer ${work}/names.csv)
+if(NOT output STREQUAL "records=3 fields=6\n")
+  message(FATAL_ERROR "The records consumer printed:\n${output}")
+endif()
+
+# Components that are unknown, or whose packages are missing, are named with the reason.
+file(WRITE ${work}/refused/CMakeLists.txt
+  "cmake_minimum_required(VERSION 3.25)\nproject(refused LANGUAGES CXX)\n"
+  "find_package(PelmoraZava CONFIG REQUIRED COMPONENTS RecordCSV Spreadsheet TimeSeries)\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${work}/refused -B ${work}/refused/build -G Ninja
+                        -DCMAKE_PREFIX_PATH=${work}/prefix -DCMAKE_DISABLE_FIND_PACKAGE_CURL=ON
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+string(REGEX REPLACE "[ \n]+" " " output "${output}")  # CMake wraps the reason
+foreach(reason "Spreadsheet is no component of this package \\(it has [^)]*RecordCSV"
+               "TimeSeries needs CURL::libcurl, which could not be found")
+  if(result EQUAL 0 OR NOT output MATCHES "${reason}")
+    message(FATAL_ERROR "Asking for missing components (${result}) did not say \"${reason}\":\n${output}")
+  endif()
+endforeach()
 
 # Nothing may clash with another package in a shared prefix.
 file(GLOB_RECURSE installed RELATIVE ${work}/prefix ${work}/prefix/*)
