@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "CommandHarness.hpp"
 
@@ -100,6 +102,52 @@ TEST_F(DatasourceCommand, WhatMayNeverEndIsRefused) {
     if (!c.err.empty()) {
       EXPECT_EQ(outcome.err, c.err) << c.script;
     }
+  }
+}
+
+// What the bytes say about their encoding is named where the command can see it: a mark that
+// contradicts the encoding given, and rich text behind a mark.
+TEST_F(DatasourceCommand, EncodingMistakesAreNamed) {
+  using namespace std::string_literals;
+  const std::string conflict =
+      "pelmora-zava: The encoding passed in the configuration doesn't match the Byte Order Mark (BOM) from the input "
+      "data\n";
+  const auto markCure = [](const std::string& family) {
+    std::string shown = family;
+    for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return "pelmora-zava: The datasource starts with a " + shown + " byte-order mark; leave out --encoding, or give " +
+           "--encoding " + family + "\n";
+  };
+  const std::string richText = "\xEF\xBB\xBF{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 Smith\\par Jones\\par}";
+  struct Case {
+    std::string file;  // the datasource's name; "-" for standard input
+    std::string bytes;
+    std::vector<std::string> options;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"names.csv", "\xEF\xBB\xBFName\n\xC3\x89mile\n", {"--encoding", "windows-1252"}, 1, "",
+       conflict + markCure("utf-8")},
+      {"-", "\xEF\xBB\xBFName\n\xC3\x89mile\n", {"--encoding", "latin1"}, 1, "", conflict + markCure("utf-8")},
+      {"names.csv", "\xFF\xFEN\0a\0m\0e\0\n\0Z\0o\0\n\0"s, {"--encoding", "windows-1252"}, 1, "",
+       conflict + markCure("utf-16")},
+      {"names.txt", "\0\0\xFE\xFF\0\0\0Z\0\0\0\n"s, {"--encoding", "iso-8859-2"}, 1, "",
+       conflict + markCure("utf-32")},
+      // Without a mark the encoding given holds, as before.
+      {"names.csv", "Name\n\xC9mile\n", {"--encoding", "windows-1252"}, 0, "\u00C9mile\n", ""},
+      {"names.rtf", richText, {}, 0, "Jones\nSmith\n", ""},
+      {"-", richText, {"--type", "public.rtf"}, 0, "Jones\nSmith\n", ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {c.file};
+    if (c.file != "-") arguments.front() = write(c.file, c.bytes).string();
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const Outcome outcome = run(arguments, c.file == "-" ? c.bytes : "");
+    EXPECT_EQ(outcome.status, c.status) << c.file << (c.options.empty() ? "" : " " + c.options.back());
+    EXPECT_EQ(outcome.out, c.out) << c.file;
+    EXPECT_EQ(outcome.err, c.err) << c.file;
   }
 }
 

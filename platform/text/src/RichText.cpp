@@ -301,7 +301,9 @@ class Reader {
 
 std::string RichText::plainText(const Data& data) {
   std::string_view text = data.view();
-  if (text.substr(0, 5) == "{\\rtf") return Reader(text).run();
+  // Rich text saved behind a UTF-8 byte-order mark is rich text all the same.
+  const std::string_view body = text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
+  if (body.starts_with("{\\rtf")) return Reader(body).run();
   if (!isWellFormedUTF8(text)) {
     Error::Details details;
     details.failureReason = "The data is neither rich text nor UTF-8 text.";

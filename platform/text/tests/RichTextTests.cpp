@@ -16,6 +16,7 @@ TEST(RichText, PlainTextOfDocuments) {
   };
   const Case cases[] = {
       {"paragraphs and lines", "{\\rtf1\\ansi Smith\\par Jones\\line Lee}", "Smith\nJones\nLee"},
+      {"behind a UTF-8 byte-order mark", "\xEF\xBB\xBF{\\rtf1\\ansi Smith\\par Jones}", "Smith\nJones"},
       {"tab", "{\\rtf1 a\\tab b}", "a\tb"},
       {"control word delimiter space is eaten, raw newlines ignored", "{\\rtf1\\b bold\\b0\r\n text}", "bold text"},
       {"escaped symbols", "{\\rtf1 \\{x\\}\\\\y}", "{x}\\y"},
@@ -51,6 +52,7 @@ TEST(RichText, PlainTextOfDocuments) {
 TEST(RichText, NonRichTextIsUTF8OrAnError) {
   EXPECT_EQ(plain("Name\nSm\u00f8rrebr\u00f8d\n"), "Name\nSm\u00f8rrebr\u00f8d\n");
   EXPECT_EQ(plain(""), "");
+  EXPECT_EQ(plain("\xEF\xBB\xBFName\n"), "\xEF\xBB\xBFName\n");  // the reader drops the mark
   try {
     plain("caf\xe9");
     FAIL() << "expected an error";
