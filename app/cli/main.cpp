@@ -25,6 +25,7 @@
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RowLocation.hpp"
 #include "platform/core/Log.hpp"
+#include "platform/defaults/UserDefaults.hpp"
 #include "platform/text/TextEncoding.hpp"
 
 namespace {
@@ -152,6 +153,7 @@ int run(const Options& options, const platform::TextEncoding* encoding,
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::UserDefaults::setApplicationIdentifier("pelmora-zava");  // whatever the binary is called
   Options options;
   CLI::App app{"Makes capture folders: one per name of a datasource, with optional sub-folders.",
                "pelmora-zava"};

@@ -1,6 +1,7 @@
 #include "platform/defaults/UserDefaults.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,12 +15,15 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
+#include "TrustedFolder.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
 #include "platform/io/FileData.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -35,62 +39,43 @@ struct UserDefaults::Stamp {
     return {true, info.st_dev, info.st_ino, info.st_size,
             std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec};
   }
-  static Stamp of(const fs::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return {};
-    return of(info);
-  }
   bool operator==(const Stamp&) const = default;
 };
 
-// An exclusive advisory lock on "<file>.lock", which is created (with its folder) when missing.
+namespace {
+
+std::string kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISLNK(mode)) return "a link";
+  return "a special file";
+}
+
+// Why the lock file found is not to be used, in words that follow "it"; empty when it may be.
+std::string lockRefusal(const struct stat& lock) {
+  if (!S_ISREG(lock.st_mode)) return "has a lock file that is " + kindOf(lock.st_mode);
+  if (lock.st_uid != ::geteuid()) return "has a lock file owned by another user";
+  return {};
+}
+
+}  // namespace
+
+// An exclusive advisory lock on "<file>.lock" in the settings folder, created when missing. Only the
+// user's own regular file is locked: a link or anything else there is refused, not followed or made.
 class UserDefaults::FileLock {
  public:
   /// Polls for the lock, backing off, for `patience` at most (zero: one try). `busy` tells a time-out
   /// from other failures.
-  static std::optional<FileLock> acquire(const fs::path& file, std::chrono::milliseconds patience,
-                                         std::string& error, bool* busy = nullptr) {
-    fs::path folder = file.parent_path();
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      std::error_code ec;
-      fs::create_directories(folder, ec);
-      if (ec || ::chmod(folder.c_str(), 0700) != 0) {
-        error = ec ? ec.message() : std::strerror(errno);
-        return std::nullopt;
-      }
-    }
-    fs::path lockPath = file;
-    lockPath += ".lock";
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      error = std::strerror(errno);
-      return std::nullopt;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    std::chrono::milliseconds pause{1};
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      if (errno == EINTR) continue;
-      auto now = std::chrono::steady_clock::now();
-      if (errno != EWOULDBLOCK || now >= deadline) {
-        if (busy) *busy = errno == EWOULDBLOCK;
-        error = errno == EWOULDBLOCK ? "another process holds its lock" : std::strerror(errno);
-        ::close(fd);
-        return std::nullopt;
-      }
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-      pause = std::min(pause * 2, std::chrono::milliseconds{100});
-    }
-    return FileLock(fd);
-  }
-  FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  static std::optional<FileLock> acquire(const Place& place, std::chrono::milliseconds patience,
+                                         std::string& error, bool* busy = nullptr);
+  FileLock(FileLock&& other) noexcept = default;
   FileLock& operator=(FileLock&&) = delete;
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
 
  private:
-  explicit FileLock(int fd) : fd_(fd) {}
-  int fd_;
+  explicit FileLock(UniqueDescriptor descriptor) : descriptor_(std::move(descriptor)) {}
+  UniqueDescriptor descriptor_;  // closing it releases the lock
 };
 
 namespace {
@@ -116,91 +101,223 @@ bool isValidSuiteName(std::string_view name) {
          name.find('\0') == std::string_view::npos;
 }
 
+std::mutex identifierMutex;
+std::string namedIdentifier;  // empty until the program names itself
 
-// A file of another kind than a regular one, found only once it was open.
-constexpr int notRegular = -1;
-
-// The whole file and the identity of what was read; 0, notRegular, or the errno of the failure. Opened
-// without blocking, so a FIFO planted in its place cannot hold the process, and without following a link
-// planted since the place was checked.
-int readFile(const fs::path& path, std::string& text, struct stat& info) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return errno;
-  int error = ::fstat(fd, &info) == 0 ? (S_ISREG(info.st_mode) ? 0 : notRegular) : errno;
-  text.clear();
-  char buffer[65536];
-  while (!error) {
-    ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) error = errno;
-    if (count <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-  ::close(fd);
-  return error;
-}
-
-// The system's reason alone, as the rest of the log lines give it.
-bool writeSettingsFile(const fs::path& file, const std::string& text, std::string& error) {
-  try {
-    writeFileAtomically(file, Data::fromString(text), 0600);
-    return true;
-  } catch (const Error& failure) {
-    error = failure.userInfo().get<std::string>("NSUnderlyingError").value_or(failure.description());
-    return false;
-  }
-}
-
-std::string kindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISSOCK(mode)) return "a socket";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  return "a special file";
+// The executable's file name, as it was when the program started even if it has been replaced since.
+std::string executableName() {
+  std::error_code ec;
+  std::string name = fs::read_symlink("/proc/self/exe", ec).filename().string();
+  constexpr std::string_view replaced = " (deleted)";
+  if (name.ends_with(replaced)) name.resize(name.size() - replaced.size());
+  if (!ec && isValidSuiteName(name)) return name;
+  name = program_invocation_short_name;
+  return isValidSuiteName(name) ? name : "unnamed";
 }
 
 }  // namespace
 
 // Where the settings' bytes live: the path itself, or the end of a chain of links that the effective user
 // owns and that leads to that user's regular file, or to a file not made yet in that user's folder. A write
-// replaces that file and keeps the links. Any other place is refused: nothing there is followed, read,
-// moved or written.
+// replaces that file and keeps the links. The settings folder, and the folders of the links' targets, are
+// reached as trusted folders. Any other place is refused: nothing there is followed, read, moved or written.
 struct UserDefaults::Place {
-  fs::path file;
-  std::string refusal;  // why, in words that follow "it"; empty when the place may be used
+  UniqueDescriptor settingsFolder;  // where the lock lives
+  UniqueDescriptor folder;          // where the bytes live
+  std::string name;                 // of the file in `folder`
+  std::string lockName;             // in `settingsFolder`
+  std::string refusal;              // why, in words that follow "it"; empty when the place may be used
+  int error = 0;                    // the errno of a failure to reach the folder; ENOENT: no folder yet
 
-  static Place of(const fs::path& path) {
-    const uid_t user = ::geteuid();
-    fs::path file = path;
-    for (int hops = 0; hops <= 40; ++hops) {
-      const bool viaLink = hops > 0;
-      struct stat info {};
-      if (::lstat(file.c_str(), &info) != 0) {
-        if (!viaLink) return {file, {}};  // missing, or unreadable: reading says so
-        struct stat folder {};
-        if (errno == ENOENT && ::stat(file.parent_path().c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) &&
-            folder.st_uid == user)
-          return {file, {}};
-        return {{}, "is a link to a missing file in a folder that is not yours"};
-      }
-      if (S_ISLNK(info.st_mode)) {
-        if (info.st_uid != user) return {{}, viaLink ? "is a link to a link owned by another user"
-                                                      : "is a link owned by another user"};
-        std::error_code ec;
-        const fs::path target = fs::read_symlink(file, ec);
-        if (ec) return {{}, "is a link that cannot be read"};
-        file = target.is_absolute() ? target : file.parent_path() / target;
-        continue;
-      }
-      if (!S_ISREG(info.st_mode))
-        return {{}, viaLink ? "is a link to " + kindOf(info.st_mode) + ", not to a regular file"
-                            : "is " + kindOf(info.st_mode) + ", not a regular file"};
-      if (viaLink && info.st_uid != user) return {{}, "is a link to a file owned by another user"};
-      return {file, {}};
-    }
-    return {{}, "is a chain of links that does not end"};
+  /// The settings folder of `file`, made when missing with `make`.
+  static Place folderOf(const fs::path& file, bool make);
+  /// The place of `file` in full.
+  static Place of(const fs::path& file) {
+    Place place = folderOf(file, false);
+    place.findFile(file);
+    return place;
+  }
+  /// Follows the links at the file's name; does nothing to a place refused or not reached.
+  void findFile(const fs::path& file);
+
+  bool usable() const { return refusal.empty() && error == 0; }
+  /// The file's identity now; nothing when it is missing.
+  Stamp stamp() const {
+    struct stat info {};
+    if (!folder || ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return {};
+    return Stamp::of(info);
+  }
+  /// A path that leads to the folder opened, whatever has been renamed or linked since.
+  fs::path folderPath() const { return "/proc/self/fd/" + std::to_string(folder.get()); }
+  /// The whole file and the identity of what was read; 0, notRegular, or the errno of the failure.
+  int read(std::string& text, struct stat& info) const;
+  /// Replaces the file; on failure, the system's reason alone, as the rest of the log lines give it.
+  bool write(const std::string& text, std::string& reason) const;
+  /// Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken), never over an older
+  /// one; the new name, in the words of `file`.
+  std::optional<fs::path> moveAside(const fs::path& file) const;
+
+ private:
+  void refuse(std::string why) {
+    refusal = std::move(why);
+    folder.reset();
   }
 };
+
+UserDefaults::Place UserDefaults::Place::folderOf(const fs::path& file, bool make) {
+  Place place;
+  TrustedFolder settings = openTrustedFolder(file.parent_path(), make);
+  if (!settings.refusal.empty()) {
+    place.refusal = "lies in " + settings.refusal;
+    return place;
+  }
+  if (!settings.descriptor) {
+    place.error = settings.error;
+    return place;
+  }
+  place.name = file.filename().string();
+  place.lockName = place.name + ".lock";
+  place.folder = UniqueDescriptor{::fcntl(settings.descriptor.get(), F_DUPFD_CLOEXEC, 0)};
+  place.settingsFolder = std::move(settings.descriptor);
+  if (!place.folder) place.error = errno;
+  return place;
+}
+
+void UserDefaults::Place::findFile(const fs::path& file) {
+  if (!usable()) return;
+  const uid_t user = ::geteuid();
+  fs::path shown = file;  // the path that leads to the file, for the messages
+  for (int hops = 0; hops <= 40; ++hops) {
+    const bool viaLink = hops > 0;
+    struct stat info {};
+    if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (!viaLink) return;  // missing, or unreadable: reading says so
+      struct stat holder {};
+      if (errno == ENOENT && ::fstat(folder.get(), &holder) == 0 && holder.st_uid == user) return;
+      return refuse("is a link to a missing file in a folder that is not yours");
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (info.st_uid != user)
+        return refuse(viaLink ? "is a link to a link owned by another user" : "is a link owned by another user");
+      char buffer[PATH_MAX];
+      const ssize_t length = ::readlinkat(folder.get(), name.c_str(), buffer, sizeof buffer);
+      if (length < 0 || static_cast<std::size_t>(length) == sizeof buffer)
+        return refuse("is a link that cannot be read");
+      const fs::path target(std::string(buffer, static_cast<std::size_t>(length)));
+      const std::string leaf = target.filename().string();
+      if (leaf.empty() || leaf == "." || leaf == "..") return refuse("is a link to a folder, not to a regular file");
+      if (target.has_parent_path()) {
+        TrustedFolder next = openTrustedFolder(target.parent_path(), false, folder.get(), shown.parent_path());
+        if (!next.refusal.empty()) return refuse("is a link that leads through " + next.refusal);
+        if (next.error == ENOENT || next.error == ENOTDIR)
+          return refuse("is a link to a missing file in a folder that is not yours");
+        if (!next.descriptor) {
+          error = next.error;
+          folder.reset();
+          return;
+        }
+        folder = std::move(next.descriptor);
+      }
+      shown = target.is_absolute() ? target : shown.parent_path() / target;
+      name = leaf;
+      continue;
+    }
+    if (!S_ISREG(info.st_mode))
+      return refuse(viaLink ? "is a link to " + kindOf(info.st_mode) + ", not to a regular file"
+                            : "is " + kindOf(info.st_mode) + ", not a regular file");
+    if (viaLink && info.st_uid != user) return refuse("is a link to a file owned by another user");
+    return;
+  }
+  refuse("is a chain of links that does not end");
+}
+
+// A file of another kind than a regular one, found only once it was open.
+constexpr int notRegular = -1;
+
+// Opened without blocking, so a FIFO planted in its place cannot hold the process, and without following
+// a link planted since the place was checked.
+int UserDefaults::Place::read(std::string& text, struct stat& info) const {
+  if (!folder) return error;
+  UniqueDescriptor file{::openat(folder.get(), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)};
+  if (!file) return errno;
+  int failure = ::fstat(file.get(), &info) == 0 ? (S_ISREG(info.st_mode) ? 0 : notRegular) : errno;
+  text.clear();
+  char buffer[65536];
+  while (!failure) {
+    ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) failure = errno;
+    if (count <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+  return failure;
+}
+
+bool UserDefaults::Place::write(const std::string& text, std::string& reason) const {
+  try {
+    writeFileAtomically(folderPath() / name, Data::fromString(text), 0600);
+    return true;
+  } catch (const Error& failure) {
+    reason = failure.userInfo().get<std::string>("NSUnderlyingError").value_or(failure.description());
+    return false;
+  }
+}
+
+std::optional<fs::path> UserDefaults::Place::moveAside(const fs::path& file) const {
+  for (int attempt = 1; attempt <= 1000; ++attempt) {
+    std::string target = name;
+    if (attempt > 1) target += "." + std::to_string(attempt);
+    target += ".corrupt";
+    if (::linkat(folder.get(), name.c_str(), folder.get(), target.c_str(), 0) == 0) {
+      ::unlinkat(folder.get(), name.c_str(), 0);
+      return file.parent_path() / target;
+    }
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<UserDefaults::FileLock> UserDefaults::FileLock::acquire(const Place& place,
+                                                                      std::chrono::milliseconds patience,
+                                                                      std::string& error, bool* busy) {
+  if (!place.usable()) {
+    error = place.refusal.empty() ? std::strerror(place.error) : "it " + place.refusal;
+    return std::nullopt;
+  }
+  // Not blocking, so that a FIFO or a device there cannot hold the process.
+  UniqueDescriptor lock{::openat(place.settingsFolder.get(), place.lockName.c_str(),
+                                 O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600)};
+  struct stat info {};
+  const int failure = lock ? (::fstat(lock.get(), &info) == 0 ? 0 : errno) : errno;
+  // A link, a folder or a socket cannot be opened so; say what it is.
+  if ((failure == ELOOP || failure == EISDIR || failure == ENXIO) &&
+      ::fstatat(place.settingsFolder.get(), place.lockName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    error = "it " + lockRefusal(info);
+    return std::nullopt;
+  }
+  if (failure != 0) {
+    error = std::strerror(failure);
+    return std::nullopt;
+  }
+  if (std::string refusal = lockRefusal(info); !refusal.empty()) {
+    error = "it " + refusal;
+    return std::nullopt;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  std::chrono::milliseconds pause{1};
+  while (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    auto now = std::chrono::steady_clock::now();
+    if (errno != EWOULDBLOCK || now >= deadline) {
+      if (busy) *busy = errno == EWOULDBLOCK;
+      error = errno == EWOULDBLOCK ? "another process holds its lock" : std::strerror(errno);
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds{100});
+  }
+  return FileLock(std::move(lock));
+}
 
 namespace {
 
@@ -209,21 +326,6 @@ void applyChange(PropertyList::Dictionary& values, std::string_view key, const s
     values.insert_or_assign(std::string(key), *value);
   else if (auto found = values.find(key); found != values.end())
     values.erase(found);
-}
-
-// Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken), never over an older one.
-std::optional<fs::path> moveAside(const fs::path& path) {
-  for (int attempt = 1; attempt <= 1000; ++attempt) {
-    fs::path target = path;
-    if (attempt > 1) target += "." + std::to_string(attempt);
-    target += ".corrupt";
-    if (::link(path.c_str(), target.c_str()) == 0) {
-      ::unlink(path.c_str());
-      return target;
-    }
-    if (errno != EEXIST) return std::nullopt;
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -241,10 +343,23 @@ fs::path UserDefaults::directory() {
     }
     base = fs::path(home) / ".config";
   }
-  return base / "pelmora-zava";
+  return base / applicationIdentifier();
 }
 
-std::shared_ptr<UserDefaults> UserDefaults::standardUserDefaults() { return open(std::string(standardSuiteName)); }
+void UserDefaults::setApplicationIdentifier(const std::string& identifier) {
+  if (!isValidSuiteName(identifier))
+    throw std::invalid_argument("Not an application identifier: \"" + identifier + "\"");
+  std::lock_guard guard(identifierMutex);
+  namedIdentifier = identifier;
+}
+
+std::string UserDefaults::applicationIdentifier() {
+  std::lock_guard guard(identifierMutex);
+  if (namedIdentifier.empty()) namedIdentifier = executableName();
+  return namedIdentifier;
+}
+
+std::shared_ptr<UserDefaults> UserDefaults::standardUserDefaults() { return open(applicationIdentifier()); }
 
 std::shared_ptr<UserDefaults> UserDefaults::suite(std::string_view name) {
   if (!isValidSuiteName(name)) return nullptr;
@@ -263,30 +378,30 @@ std::shared_ptr<UserDefaults> UserDefaults::open(std::string name) {
 
 UserDefaults::UserDefaults(std::string name, fs::path path)
     : name_(std::move(name)), path_(std::move(path)), stamp_(std::make_unique<Stamp>()) {
-  removeStaleTemporaryFiles();
+  const Place place = Place::of(path_);
+  removeStaleTemporaryFiles(place);
   std::lock_guard guard(mutex_);
-  load(nullptr, Place::of(path_));
+  load(nullptr, place);
 }
 
-void UserDefaults::removeStaleTemporaryFiles() const {
-  const Place place = Place::of(path_);
-  if (!place.refusal.empty()) return;
-  const fs::path& file = place.file;
-  const std::string fileName = file.filename().string();
+void UserDefaults::removeStaleTemporaryFiles(const Place& place) const {
+  if (!place.usable() || !place.folder) return;
   const std::time_t cutoff = std::time(nullptr) - staleAfterSeconds;
-  std::vector<fs::path> stale;
+  std::vector<std::string> stale;
   std::error_code ec;
-  for (fs::directory_iterator entry(file.parent_path(), ec), end; !ec && entry != end; entry.increment(ec)) {
-    if (!platform::isTemporaryFileName(entry->path().filename().string(), fileName)) continue;
+  for (fs::directory_iterator entry(place.folderPath(), ec), end; !ec && entry != end; entry.increment(ec)) {
+    const std::string name = entry->path().filename().string();
+    if (!platform::isTemporaryFileName(name, place.name)) continue;
     struct stat info {};
-    if (::lstat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < cutoff)
-      stale.push_back(entry->path());
+    if (::fstatat(place.folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+        info.st_mtime < cutoff)
+      stale.push_back(name);
   }
   if (stale.empty()) return;
   // A writer holds the lock for as long as its temporary file exists.
   std::string error;
-  if (!FileLock::acquire(path_, noWait, error)) return;
-  for (const fs::path& temporary : stale) ::unlink(temporary.c_str());
+  if (!FileLock::acquire(place, noWait, error)) return;
+  for (const std::string& temporary : stale) ::unlinkat(place.folder.get(), temporary.c_str(), 0);
 }
 
 UserDefaults::~UserDefaults() {
@@ -310,7 +425,7 @@ bool UserDefaults::load(const FileLock* lock, const Place& place) {
   }
   std::string text;
   struct stat info {};
-  if (int error = readFile(place.file, text, info)) {
+  if (int error = place.read(text, info)) {
     if (error == ENOENT) return startFrom({}, Stamp{});
     if (error == notRegular) {
       log("Settings file " + path_.string() + " was not read: it is not a regular file");
@@ -331,14 +446,14 @@ bool UserDefaults::load(const FileLock* lock, const Place& place) {
   if (!lock) {
     // Only a writer holding the lock may move the file, or a good file written meanwhile could go.
     std::string lockError;
-    std::optional<FileLock> ownLock = FileLock::acquire(path_, noWait, lockError);
+    std::optional<FileLock> ownLock = FileLock::acquire(place, noWait, lockError);
     if (ownLock) return load(&*ownLock, place);
     log("Settings file " + path_.string() + " could not be read (" + reason + "); left it as it is for now: " +
         lockError);
     return false;
   }
   if (root) reason = "the root is no dictionary";
-  std::optional<fs::path> aside = moveAside(place.file);
+  std::optional<fs::path> aside = place.moveAside(path_);
   if (!aside) {
     // Starting empty would write over it with the next change: keep it, as a file that cannot be read.
     log("Settings file " + path_.string() + " could not be read (" + reason + "); could not move it aside (" +
@@ -410,7 +525,8 @@ void UserDefaults::removeObject(std::string_view key) { change(key, std::nullopt
 bool UserDefaults::synchronize() {
   {
     std::lock_guard guard(mutex_);
-    if (Stamp::of(path_) != *stamp_ && !load(nullptr, Place::of(path_))) return false;
+    const Place place = Place::of(path_);
+    if (place.stamp() != *stamp_ && !load(nullptr, place)) return false;
     if (pending_.empty()) return true;
   }
   return saveOrRetry();
@@ -445,12 +561,13 @@ UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds pa
     if (pending_.empty()) return SaveOutcome::saved;
   }
   bool busy = false;
+  Place place = Place::folderOf(path_, true);
   // Waited for without mutex_, so that reads go on meanwhile.
-  std::optional<FileLock> lock = FileLock::acquire(path_, patience, error, &busy);
+  std::optional<FileLock> lock = FileLock::acquire(place, patience, error, &busy);
   if (!lock) return busy ? SaveOutcome::lockBusy : SaveOutcome::failed;
+  place.findFile(path_);
   std::optional<std::string> text;
   std::uint64_t saving = 0;
-  const Place place = Place::of(path_);
   {
     std::lock_guard guard(mutex_);
     if (pending_.empty()) return SaveOutcome::saved;  // another thread saved them meanwhile
@@ -459,16 +576,16 @@ UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds pa
       return SaveOutcome::failed;
     }
     // Another process may have written since we read: start from its file, then apply our changes.
-    if (Stamp::of(path_) != *stamp_ && !load(&*lock, place)) {
+    if (place.stamp() != *stamp_ && !load(&*lock, place)) {
       error = "the file could not be read first";
       return SaveOutcome::failed;
     }
     text = PropertyListXML::write(PropertyList(user_), &error);
     saving = generation_;
   }
-  if (!text || !writeSettingsFile(place.file, *text, error)) return SaveOutcome::failed;
+  if (!text || !place.write(*text, error)) return SaveOutcome::failed;
   std::lock_guard guard(mutex_);
-  *stamp_ = Stamp::of(path_);
+  *stamp_ = place.stamp();
   std::erase_if(pending_, [saving](const auto& entry) { return entry.second.generation <= saving; });
   return SaveOutcome::saved;
 }

@@ -12,10 +12,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <iostream>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -347,7 +350,7 @@ TEST(UserDefaultsProcesses, NormalExitSavesWhatWaitedOutTheLock) {
 
 TEST(UserDefaultsProcesses, OpeningRemovesStaleTemporaryFilesAndNeverWaits) {
   TemporaryConfigHome home;
-  const std::filesystem::path folder = home.path() / "pelmora-zava";
+  const std::filesystem::path folder = UserDefaults::directory();
   const std::filesystem::path file = folder / "leftovers.plist";
   std::filesystem::create_directories(folder);
   auto make = [&](const std::string& name, std::time_t age) {
@@ -387,6 +390,67 @@ TEST(UserDefaultsProcesses, OpeningRemovesStaleTemporaryFilesAndNeverWaits) {
   auto suite = UserDefaults::suite("leftovers");
   for (const std::string& name : stale) EXPECT_FALSE(exists(name)) << name;
   for (const std::string& name : kept) EXPECT_TRUE(exists(name)) << name;
+}
+
+// Run alone, the program's standard suite in a fresh folder. Run by the test below as another program,
+// the folder and, when given, the name that program calls itself come from the environment; it prints
+// what the last writer of its standard suite was called, then writes its own executable's name there.
+TEST(UserDefaultsPrograms, StandardSuiteIsTheProgramsOwn) {
+  std::optional<TemporaryConfigHome> fresh;
+  if (!std::getenv("PZ_TEST_AS_PROGRAM")) fresh.emplace();
+  if (const char* identifier = std::getenv("PZ_TEST_IDENTIFIER")) UserDefaults::setApplicationIdentifier(identifier);
+  const std::string executable = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+  const std::string identifier = UserDefaults::applicationIdentifier();
+  auto suite = UserDefaults::standardUserDefaults();
+  std::cout << "last writer: " << suite->stringForKey("writer").value_or("nobody") << std::endl;
+  suite->setObject(PropertyList(executable), "writer");
+  EXPECT_EQ(suite->name(), identifier);
+  EXPECT_EQ(storedValue(UserDefaults::directory() / (identifier + ".plist"), "writer"), PropertyList(executable));
+}
+
+TEST(UserDefaultsPrograms, EachProgramKeepsItsOwnSettings) {
+  TemporaryDirectory programs;
+  TemporaryConfigHome home;
+  for (const char* name : {"first-program", "second-program"}) {
+    std::error_code linked;
+    std::filesystem::create_hard_link("/proc/self/exe", programs.path() / name, linked);
+    if (linked) std::filesystem::copy_file("/proc/self/exe", programs.path() / name);
+  }
+  // What the program printed as the last writer of its standard suite; "failed" when it did not pass.
+  auto run = [&](const std::string& program, const std::string& identifier) {
+    std::string command = "PZ_TEST_AS_PROGRAM=1 ";
+    if (!identifier.empty()) command += "PZ_TEST_IDENTIFIER=" + identifier + " ";
+    command += (programs.path() / program).string() +
+               " --gtest_filter=UserDefaultsPrograms.StandardSuiteIsTheProgramsOwn 2>&1";
+    FILE* output = ::popen(command.c_str(), "r");
+    if (!output) return std::string("failed");
+    std::string printed;
+    char buffer[4096];
+    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, output)) > 0;) printed.append(buffer, count);
+    const int status = ::pclose(output);
+    constexpr std::string_view prefix = "last writer: ";
+    const std::size_t start = printed.find(prefix);
+    if (status != 0 || start == std::string::npos) return "failed: " + printed;
+    return printed.substr(start + prefix.size(), printed.find('\n', start) - start - prefix.size());
+  };
+  struct Case {
+    std::string program;
+    std::string identifier;  // empty: named after its executable
+    std::string lastWriter;
+  };
+  const Case cases[] = {
+      {"first-program", "", "nobody"},
+      {"second-program", "", "nobody"},
+      {"first-program", "", "first-program"},
+      {"second-program", "", "second-program"},
+      // Programs that name themselves alike share their settings, whatever their executables are called.
+      {"first-program", "shared-name", "nobody"},
+      {"second-program", "shared-name", "first-program"},
+      {"first-program", "", "first-program"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run(c.program, c.identifier), c.lastWriter) << c.program << " " << c.identifier;
+  for (const char* name : {"first-program", "second-program", "shared-name"})
+    EXPECT_TRUE(std::filesystem::is_regular_file(home.path() / name / (std::string(name) + ".plist"))) << name;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "NestedArrays.hpp"
 
@@ -106,11 +107,11 @@ TEST(UserDefaults, SuitesByNameAndTheirFiles) {
   auto first = UserDefaults::suite("group.example");
   EXPECT_EQ(UserDefaults::suite("group.example"), first);
   EXPECT_NE(UserDefaults::suite("other"), first);
-  EXPECT_EQ(UserDefaults::suite(UserDefaults::standardSuiteName), UserDefaults::standardUserDefaults());
+  EXPECT_EQ(UserDefaults::suite(UserDefaults::applicationIdentifier()), UserDefaults::standardUserDefaults());
   for (const char* bad : {"", ".", "..", "a/b", "../escape"}) EXPECT_EQ(UserDefaults::suite(bad), nullptr) << bad;
   EXPECT_EQ(UserDefaults::suite(std::string_view("a\0b", 3)), nullptr);
 
-  EXPECT_EQ(first->path(), home.path() / "pelmora-zava" / "group.example.plist");
+  EXPECT_EQ(first->path(), UserDefaults::directory() / "group.example.plist");
   first->setObject(PropertyList("value"), "key");
   struct stat info {};
   ASSERT_EQ(::stat(first->path().parent_path().c_str(), &info), 0);
@@ -125,20 +126,38 @@ TEST(UserDefaults, SuitesByNameAndTheirFiles) {
   EXPECT_EQ(UserDefaults::suite("group.example")->objectForKey("key"), PropertyList("value"));
 }
 
-TEST(UserDefaults, ConfigFolderFromTheEnvironment) {
+TEST(UserDefaults, ConfigFolderFromTheEnvironmentAndTheProgramsName) {
   TemporaryConfigHome home;
-  EXPECT_EQ(UserDefaults::directory(), home.path() / "pelmora-zava");
+  const std::string program = UserDefaults::applicationIdentifier();
+  EXPECT_EQ(program, fs::read_symlink("/proc/self/exe").filename().string());
+  EXPECT_EQ(UserDefaults::standardUserDefaults()->path(), home.path() / program / (program + ".plist"));
+
+  struct Restore {
+    std::string identifier;
+    ~Restore() { UserDefaults::setApplicationIdentifier(identifier); }
+  } restore{program};
+  for (const std::string& bad : {std::string(), std::string("."), std::string(".."), std::string("a/b"),
+                                 std::string("/etc"), std::string("a\0b", 3)}) {
+    EXPECT_THROW(UserDefaults::setApplicationIdentifier(bad), std::invalid_argument) << bad;
+    EXPECT_EQ(UserDefaults::applicationIdentifier(), program);
+  }
+  UserDefaults::setApplicationIdentifier("org.example.other");
+  EXPECT_EQ(UserDefaults::directory(), home.path() / "org.example.other");
+  EXPECT_EQ(UserDefaults::standardUserDefaults()->path(),
+            home.path() / "org.example.other" / "org.example.other.plist");
+  EXPECT_EQ(UserDefaults::suite("extra")->path(), home.path() / "org.example.other" / "extra.plist");
+
   ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
   const char* homeFolder = std::getenv("HOME");
   if (homeFolder && *homeFolder) {
-    EXPECT_EQ(UserDefaults::directory(), std::filesystem::path(homeFolder) / ".config/pelmora-zava");
+    EXPECT_EQ(UserDefaults::directory(), fs::path(homeFolder) / ".config/org.example.other");
   }
 }
 
 TEST(UserDefaults, UnreadableFileIsMovedAsideOnce) {
   TemporaryConfigHome home;
-  std::filesystem::create_directories(home.path() / "pelmora-zava");
-  const std::filesystem::path file = home.path() / "pelmora-zava" / "broken.plist";
+  std::filesystem::create_directories(UserDefaults::directory());
+  const std::filesystem::path file = UserDefaults::directory() / "broken.plist";
   const std::string cases[] = {
       "not a property list",
       "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>",
@@ -171,10 +190,10 @@ TEST(UserDefaults, UnreadableFileIsMovedAsideOnce) {
 
 TEST(UserDefaults, FileThatCannotBeMovedAsideIsNeverWrittenOver) {
   TemporaryConfigHome home;
-  fs::create_directories(home.path() / "pelmora-zava");
+  fs::create_directories(UserDefaults::directory());
   // A file that cannot be parsed nor moved aside (its ".corrupt" name is one byte too long) stays as it is.
   const std::string name(242, 'n');
-  const std::filesystem::path garbage = home.path() / "pelmora-zava" / (name + ".plist");
+  const std::filesystem::path garbage = UserDefaults::directory() / (name + ".plist");
   std::ofstream(garbage) << "garbage";
   CapturedLog garbageLog;
   auto kept = UserDefaults::suite(name);
@@ -213,15 +232,54 @@ std::shared_ptr<UserDefaults> openWithin(const std::string& name, const fs::path
   return opening.get();
 }
 
+// The text with "{folder}" and "{away}" replaced by those paths.
+std::string withPaths(std::string text, const fs::path& folder, const fs::path& away) {
+  for (const auto& [mark, path] :
+       {std::pair{std::string_view("{folder}"), folder}, std::pair{std::string_view("{away}"), away}})
+    if (std::size_t at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), path.string());
+  return text;
+}
+
+constexpr uid_t anotherUser = 65534;
+// False when not the superuser, the only one who can give a file to another user.
+bool giveAway(const fs::path& path) { return ::lchown(path.c_str(), anotherUser, anotherUser) == 0; }
+
+// Opens a suite whose place is refused, whose file is read unless `readRefused`: its changes stay in
+// memory, each failure is logged once, and nothing is retried.
+void expectRefused(const std::string& name, const std::string& refusal, bool readRefused) {
+  const fs::path file = UserDefaults::directory() / (name + ".plist");
+  CapturedLog log;
+  bool blocked = false;
+  auto suite = openWithin(name, file, blocked);
+  if (blocked) {
+    ADD_FAILURE() << name << ": opening waited for a writer";
+    return;  // a write would wait again
+  }
+  if (readRefused) {
+    EXPECT_EQ(suite->dictionaryRepresentation(), PropertyList::Dictionary{}) << name;
+  }
+  suite->setObject(PropertyList(2), "mine");
+  suite->setObject(PropertyList(3), "more");
+  EXPECT_EQ(suite->objectForKey("mine"), PropertyList(2)) << name;  // kept in memory
+  const std::string save = "Could not save settings to " + file.string() + ": it " + refusal;
+  const std::string read = "Settings file " + file.string() + " was not read: it " + refusal;
+  std::vector<std::string> expected{save, save};
+  if (readRefused) expected.insert(expected.begin(), read);
+  EXPECT_EQ(log.lines(), expected) << name;
+  EXPECT_FALSE(suite->synchronize()) << name;
+  log.clear();
+  suite.reset();
+  EXPECT_TRUE(log.lines().empty()) << name;  // nothing was retried
+}
+
 TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
   TemporaryConfigHome home;
   TemporaryDirectory elsewhere;
-  const fs::path folder = home.path() / "pelmora-zava";
+  const fs::path folder = UserDefaults::directory();
   fs::create_directories(folder);
   const std::string theirs =
       *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}));
-  constexpr uid_t anotherUser = 65534;
-  auto give = [](const fs::path& path) { return ::lchown(path.c_str(), anotherUser, anotherUser) == 0; };
+  auto give = giveAway;
   auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path) << text; };
   struct Case {
     std::string suite;
@@ -274,7 +332,7 @@ TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
          fs::create_symlink(away / "theirs" / "new.plist", file);
          return give(away / "theirs");
        },
-       "is a link to a missing file in a folder that is not yours"},
+       "is a link that leads through {away}/theirs, which is a folder owned by another user"},
       {"loop", [](const fs::path& file, const fs::path& away) {
          fs::create_symlink(away / "b", away / "a");
          fs::create_symlink(away / "a", away / "b");
@@ -290,28 +348,154 @@ TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
     if (!c.make(file, away)) continue;  // only the superuser can give a file to another user
     const auto before = snapshot(away);
     std::string kind = snapshot(folder).at(file);
-
-    CapturedLog log;
-    bool blocked = false;
-    auto suite = openWithin(c.suite, file, blocked);
-    if (blocked) {
-      ADD_FAILURE() << c.suite << ": opening waited for a writer";
-      continue;  // a write would wait again
-    }
-    EXPECT_EQ(suite->dictionaryRepresentation(), PropertyList::Dictionary{}) << c.suite;
-    suite->setObject(PropertyList(2), "mine");
-    suite->setObject(PropertyList(3), "more");
-    EXPECT_EQ(suite->objectForKey("mine"), PropertyList(2)) << c.suite;  // kept in memory
-    const std::string save = "Could not save settings to " + file.string() + ": it " + c.refusal;
-    const std::string read = "Settings file " + file.string() + " was not read: it " + c.refusal;
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{read, save, save})) << c.suite;
-    EXPECT_FALSE(suite->synchronize()) << c.suite;
-    log.clear();
-    suite.reset();
-    EXPECT_TRUE(log.lines().empty()) << c.suite;  // nothing was retried
+    expectRefused(c.suite, withPaths(c.refusal, folder, away), true);
     EXPECT_EQ(snapshot(away), before) << c.suite;
     EXPECT_EQ(snapshot(folder).at(file), kind) << c.suite;
     EXPECT_EQ(fileNames(folder).count(c.suite + ".plist.corrupt"), 0u) << c.suite;
+  }
+}
+
+TEST(UserDefaults, FolderOrLockThatIsNotTrustedIsLeftAlone) {
+  const std::string theirs =
+      *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}));
+  auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path) << text; };
+  // Another user's folder holding what the suite's file and lock would be, one of them garbage.
+  auto theirFolder = [&](const fs::path& folder, const std::string& suite) {
+    fs::create_directories(folder);
+    write(folder / (suite + ".plist"), "not a property list");
+    write(folder / "other.plist", theirs);
+    return giveAway(folder);
+  };
+  struct Case {
+    std::string suite;
+    // Makes the settings folder `folder` and what it leads to below `away`; false: cannot be made here.
+    std::function<bool(const fs::path& folder, const fs::path& away, const std::string& suite)> make;
+    std::string refusal;  // {folder} and {away} stand for those paths
+    bool readRefused = true;
+  };
+  const Case cases[] = {
+      {"link of another as the folder",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_symlink(away / "theirs", folder);
+         return theirFolder(away / "theirs", suite) && giveAway(folder);
+       },
+       "lies in {folder}, which is a link owned by another user"},
+      {"link of another inside the target of my link",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_symlink(away / "theirs", away / "hop");
+         fs::create_symlink(away / "hop" / "settings", folder);
+         return theirFolder(away / "theirs" / "settings", suite) && giveAway(away / "hop");
+       },
+       "lies in {away}/hop, which is a link owned by another user"},
+      {"folder of another on the way",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_symlink(away / "theirs" / "settings", folder);
+         return theirFolder(away / "theirs" / "settings", suite) && giveAway(away / "theirs");
+       },
+       "lies in {away}/theirs, which is a folder owned by another user"},
+      {"folder everyone may write",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_directories(away / "open" / "settings");
+         write(away / "open" / "settings" / (suite + ".plist"), "not a property list");
+         fs::create_symlink(away / "open" / "settings", folder);
+         fs::permissions(away / "open", fs::perms::all);
+         return true;
+       },
+       "lies in {away}/open, which is a folder that others may write, without the sticky bit"},
+      {"folder the group may write",
+       [&](const fs::path& folder, const fs::path& away, const std::string&) {
+         fs::create_directories(away / "group" / "settings");
+         fs::create_symlink(away / "group" / "settings", folder);
+         fs::permissions(away / "group", fs::perms::owner_all | fs::perms::group_all);
+         return true;
+       },
+       "lies in {away}/group, which is a folder that others may write, without the sticky bit"},
+      {"lock that is a link of another",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_directories(folder);
+         write(folder / (suite + ".plist"), theirs);
+         fs::create_symlink(away / "nologin", folder / (suite + ".plist.lock"));
+         return giveAway(folder / (suite + ".plist.lock"));
+       },
+       "has a lock file that is a link", false},
+      {"lock that is a link of mine",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_directories(folder);
+         fs::create_symlink(away / "nologin", folder / (suite + ".plist.lock"));
+         return true;
+       },
+       "has a lock file that is a link", false},
+      {"lock that is a FIFO",
+       [&](const fs::path& folder, const fs::path&, const std::string& suite) {
+         fs::create_directories(folder);
+         return ::mkfifo((folder / (suite + ".plist.lock")).c_str(), 0600) == 0;
+       },
+       "has a lock file that is a FIFO", false},
+      {"lock of another",
+       [&](const fs::path& folder, const fs::path&, const std::string& suite) {
+         fs::create_directories(folder);
+         write(folder / (suite + ".plist.lock"), "");
+         return giveAway(folder / (suite + ".plist.lock"));
+       },
+       "has a lock file owned by another user", false},
+  };
+  for (const Case& c : cases) {
+    TemporaryConfigHome home;
+    TemporaryDirectory elsewhere;
+    const fs::path folder = UserDefaults::directory();
+    const fs::path away = elsewhere.path() / "away";
+    fs::create_directory(away);
+    if (!c.make(folder, away, c.suite)) continue;
+    const auto before = snapshot(elsewhere.path());
+    expectRefused(c.suite, withPaths(c.refusal, folder, away), c.readRefused);
+    EXPECT_EQ(snapshot(elsewhere.path()), before) << c.suite;
+  }
+}
+
+// Folders and links on the way that the user or root owns, and folders others may write only with the
+// sticky bit, as /tmp.
+TEST(UserDefaults, TrustedFoldersAndLinksOnTheWayAreFollowed) {
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path& folder, const fs::path& away)> make;
+    std::string settingsFolder;  // where the file lands, below `away`
+  };
+  const Case cases[] = {
+      {"my link as the folder",
+       [](const fs::path& folder, const fs::path& away) {
+         fs::create_directories(away / "mine");
+         fs::create_symlink(away / "mine", folder);
+       },
+       "mine"},
+      {"chain of my links, relative and absolute, made when missing",
+       [](const fs::path& folder, const fs::path& away) {
+         fs::create_symlink("second/../second/made", away / "first");
+         fs::create_directories(away / "second");
+         fs::create_symlink(away / "first", folder);
+       },
+       "second/made"},
+      {"sticky folder everyone may write",
+       [](const fs::path& folder, const fs::path& away) {
+         fs::create_directories(away / "sticky");
+         fs::permissions(away / "sticky", fs::perms::all | fs::perms::sticky_bit);
+         fs::create_symlink(away / "sticky" / "settings", folder);
+       },
+       "sticky/settings"},
+  };
+  for (const Case& c : cases) {
+    TemporaryConfigHome home;
+    TemporaryDirectory elsewhere;
+    const fs::path away = elsewhere.path() / "away";
+    fs::create_directory(away);
+    c.make(UserDefaults::directory(), away);
+    CapturedLog log;
+    UserDefaults::suite("trusted")->setObject(PropertyList(c.name), "case");
+    EXPECT_EQ(UserDefaults::suite("trusted")->objectForKey("case"), PropertyList(c.name));
+    EXPECT_EQ(storedIn(away / c.settingsFolder / "trusted.plist"),
+              PropertyList(PropertyList::Dictionary{{"case", PropertyList(c.name)}}))
+        << c.name;
+    EXPECT_TRUE(fs::is_regular_file(away / c.settingsFolder / "trusted.plist.lock")) << c.name;
+    EXPECT_TRUE(log.lines().empty()) << c.name;
   }
 }
 
@@ -379,7 +563,7 @@ TEST(UserDefaults, ValueTheFileCannotHoldRemovesOnlyItsEntry) {
   }
 
   // A file that holds such values anyway costs those entries only.
-  const fs::path file = home.path() / "pelmora-zava" / "written-elsewhere.plist";
+  const fs::path file = UserDefaults::directory() / "written-elsewhere.plist";
   std::string deep;
   for (int i = 0; i < 513; ++i) deep.insert(0, "<array>") += "</array>";
   std::ofstream(file) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>deep</key>" + deep +
@@ -398,7 +582,7 @@ TEST(UserDefaults, ValueTheFileCannotHoldRemovesOnlyItsEntry) {
 TEST(UserDefaults, SettingsFileThatIsALinkIsWrittenThrough) {
   TemporaryConfigHome home;
   TemporaryDirectory elsewhere;
-  const fs::path folder = home.path() / "pelmora-zava";
+  const fs::path folder = UserDefaults::directory();
   fs::create_directories(folder);
   fs::create_directories(home.path() / "shared");
   const std::string before = *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"before", PropertyList(1)}}));
@@ -453,7 +637,8 @@ TEST(UserDefaults, ChangeThatCouldNotBeSavedStaysUntilSaved) {
   suite->setObject(PropertyList(3), "a");
   suite->removeObject("x");
   EXPECT_EQ(storedIn(file), PropertyList(PropertyList::Dictionary{{"x", PropertyList(1)}, {"y", PropertyList(2)}}));
-  EXPECT_EQ(log.lines(), std::vector<std::string>(2, "Could not save settings to " + file.string() + ": Is a directory"));
+  EXPECT_EQ(log.lines(), std::vector<std::string>(2, "Could not save settings to " + file.string() +
+                                                        ": it has a lock file that is a folder"));
   unblockSaves();
   suite->setObject(PropertyList(4), "b");
   const PropertyList::Dictionary expected{{"y", PropertyList(2)}, {"a", PropertyList(3)}, {"b", PropertyList(4)}};

@@ -1,17 +1,22 @@
 #pragma once
 // The user-defaults database: named suites of settings searched in two
 // domains, the user's own values first, then the defaults registered for the
-// life of the process. The user's values of a suite persist as an XML property
-// list in $XDG_CONFIG_HOME/pelmora-zava/ (~/.config when unset); every change is
-// written at once, atomically, under an advisory lock, and merged with what
-// other processes wrote meanwhile. A change that could not wait for the lock is
+// life of the process. Each program keeps its own: the user's values of a suite
+// persist as an XML property list in $XDG_CONFIG_HOME/<application identifier>/
+// (~/.config when unset), and the program's standard suite is named after the
+// identifier too. Every change is written at once, atomically, under an advisory
+// lock, and merged with what other processes wrote meanwhile. A change that could not wait for the lock is
 // saved in the background, and at the latest when the suite goes or the process
 // exits normally.
 //
 // Only a regular file is read or written, directly or through a link that the
 // effective user owns and that leads to that user's file (or to a file not made
-// yet in that user's folder). Anything else at the file's place is left alone:
-// the suite reads as empty, and each write fails with a log line.
+// yet in that user's folder). The folders are reached from "/" one component at
+// a time: each folder and link on the way must be the effective user's or
+// root's, and a folder that others may write must have its sticky bit (as /tmp).
+// Anything else at the file's place or on its way is left alone: the suite reads
+// as empty, and each write fails with a log line. Writes also fail, the same way,
+// while the lock file is anything but the user's own regular file.
 //
 // Observers of a key are told of each write and removal of it, synchronously on
 // the writing thread, in the order they registered, never under the store's lock.
@@ -36,15 +41,20 @@ namespace platform {
 
 class UserDefaults {
  public:
-  /// The suite the application's own settings live in.
-  static constexpr std::string_view standardSuiteName = "pelmora-zava";
+  /// Names the running program, once, before it opens a suite: its settings folder and standard
+  /// suite take this name. Suites opened before keep their files. Throws std::invalid_argument
+  /// unless the identifier is a valid suite name.
+  static void setApplicationIdentifier(const std::string& identifier);
+  /// The name set, else the file name of the running executable.
+  static std::string applicationIdentifier();
 
-  /// The application's suite; the same object while anyone holds it.
+  /// The application's suite, named as the application; the same object while anyone holds it.
   static std::shared_ptr<UserDefaults> standardUserDefaults();
   /// The suite with this name, the same object while anyone holds it; nothing for a
   /// name that cannot be a file name (empty, ".", "..", or holding "/" or NUL).
   static std::shared_ptr<UserDefaults> suite(std::string_view name);
-  /// The folder the suites' files live in, from the environment at the time of the call.
+  /// The folder the suites' files live in, from the environment and the application identifier at
+  /// the time of the call.
   static std::filesystem::path directory();
   /// How long a write waits for another process's lock (3 s), and a suite that goes, or a process
   /// that exits, for the changes it has not saved yet.
@@ -122,7 +132,7 @@ class UserDefaults {
   void flushBeforeClosing() noexcept;
   static void flushAllBeforeExit();
   // Removes temporary files that writers killed mid-write left behind.
-  void removeStaleTemporaryFiles() const;
+  void removeStaleTemporaryFiles(const Place& place) const;
 
   std::string name_;
   std::filesystem::path path_;
