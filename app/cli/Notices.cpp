@@ -123,7 +123,8 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
 void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options) {
   if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return;
   const Ravelin::CSVImportConfig& config = importer.importConfig();
-  const std::string text = decodedText(*importer.data(), config.readerConfiguration()).value_or("");
+  std::string converted;
+  const std::string_view text = decodedText(*importer.data(), config.readerConfiguration(), converted).value_or("");
   const std::vector<std::string>& headers = importer.fileView()->headers();
   out << "pelmora-zava: ";
   if (text.empty()) {

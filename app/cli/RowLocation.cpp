@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "RecordCSV/ByteOrderMark.hpp"
@@ -14,90 +15,100 @@ namespace {
 using RecordCSV::CSVReader;
 
 struct Row {
-  std::size_t start;  // in scalars
+  std::size_t start;  // in bytes
   bool emptyLine;     // one empty field, not quoted: the reader passes over it
 };
 
-struct SplitText {
-  std::vector<Row> rows;  // every row the reader's row parser reads, up to the one it fails on
-  std::optional<RowFault> fault;  // why the last row fails
+struct Walk {
+  std::optional<RowFault> fault;  // why the row at `faultyRowStart` fails, if one does
+  std::size_t faultyRowStart = 0;
 };
 
-/// The text cut into rows as the reader's row parser cuts it, up to the first row it fails on.
-SplitText splitRows(std::u32string_view text, const CSVReader::Settings& settings) {
+/// The scalar that `text` starts with and its length; an ill-formed byte reads as U+FFFD.
+std::pair<char32_t, std::size_t> firstScalar(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t length = platform::wellFormedUTF8Length(bytes, text.size());
+  if (length == 0) return {U'\uFFFD', 1};
+  if (length == 1) return {bytes[0], 1};
+  char32_t scalar = bytes[0] & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) scalar = scalar << 6 | (bytes[i] & 0x3F);
+  return {scalar, length};
+}
+
+/// Calls `visit` with each row of the text, cut as the reader's row parser cuts it, while it
+/// returns true, and stops at the first row the parser fails on. Works on the UTF-8 bytes,
+/// with the delimiters and the qualifier in UTF-8, so that a large text is not copied.
+template <typename Visit>
+Walk walkRows(std::string_view text, const CSVReader::Settings& settings, Visit&& visit) {
   const std::size_t end = text.size();
-  const auto length = [&](std::size_t at, std::u32string_view delimiter) {
-    return text.substr(at, delimiter.size()) == delimiter ? delimiter.size() : 0;
+  const std::string field = platform::toUTF8(settings.delimiters.field);
+  std::vector<std::string> rowDelimiters;  // shortest first, as the reader tries them
+  for (const std::u32string& member : settings.delimiters.row) rowDelimiters.push_back(platform::toUTF8(member));
+  std::string qualifier;
+  if (settings.escapingScalar) platform::appendUTF8(qualifier, *settings.escapingScalar);
+
+  const auto length = [&](std::size_t at, std::string_view delimiter) {
+    return !delimiter.empty() && text.substr(at, delimiter.size()) == delimiter ? delimiter.size() : 0;
   };
-  const auto fieldDelimiter = [&](std::size_t at) { return length(at, settings.delimiters.field); };
   const auto rowDelimiter = [&](std::size_t at) -> std::size_t {
-    for (const std::u32string& member : settings.delimiters.row)  // shortest first, as the reader tries them
+    for (const std::string& member : rowDelimiters)
       if (const std::size_t matched = length(at, member)) return matched;
     return 0;
   };
-  const auto isQualifier = [&](std::size_t at) { return settings.escapingScalar == text[at]; };
   const auto skipTrim = [&](std::size_t at) {
-    while (settings.isTrimNeeded && at < end && settings.trimCharacters.contains(text[at])) ++at;
+    while (settings.isTrimNeeded && at < end) {
+      const auto [scalar, size] = firstScalar(text.substr(at));
+      if (!settings.trimCharacters.contains(scalar)) break;
+      at += size;
+    }
     return at;
   };
+  const auto next = [&](std::size_t at) { return at + firstScalar(text.substr(at)).second; };
 
-  SplitText split;
   std::size_t at = 0;
   for (;;) {
     Row row{at, false};
+    const auto fail = [&](RowFault fault) { return Walk{fault, row.start}; };
     bool firstField = true;
     bool rowEnded = false;
     while (!rowEnded) {
       at = skipTrim(at);
       if (at == end) {
-        if (firstField) return split;  // the input ends at the start of a row
+        if (firstField) return {};  // the input ends at the start of a row
         break;
       }
       std::size_t matched = 0;
-      if (isQualifier(at)) {
-        for (++at;; ++at) {
-          if (at == end) {
-            split.rows.push_back(row);
-            split.fault = RowFault::unclosedQualifier;
-            return split;
-          }
-          if (!isQualifier(at)) continue;
-          if (at + 1 < end && isQualifier(at + 1)) {
-            ++at;  // a doubled qualifier stands for one
-            continue;
-          }
-          break;
+      if (length(at, qualifier)) {
+        for (at += qualifier.size();; at = next(at)) {
+          if (at == end) return fail(RowFault::unclosedQualifier);
+          if (!length(at, qualifier)) continue;
+          at += qualifier.size();
+          if (!length(at, qualifier)) break;  // else a doubled qualifier, which stands for one
         }
-        at = skipTrim(at + 1);
+        at = skipTrim(at);
         if (at == end) break;
-        if ((matched = fieldDelimiter(at))) {
+        if ((matched = length(at, field))) {
           at += matched;
         } else if ((matched = rowDelimiter(at))) {
           at += matched;
           rowEnded = true;
         } else {
-          split.rows.push_back(row);
-          split.fault = RowFault::textAfterQualifiedField;
-          return split;
+          return fail(RowFault::textAfterQualifiedField);
         }
-      } else if ((matched = fieldDelimiter(at))) {
+      } else if ((matched = length(at, field))) {
         at += matched;
       } else if ((matched = rowDelimiter(at))) {
         at += matched;
         row.emptyLine = firstField;
         rowEnded = true;
       } else {
-        for (++at;; ++at) {
+        for (at = next(at);; at = next(at)) {
           if (at == end) {
             rowEnded = true;
             break;
           }
-          if (isQualifier(at)) {
-            split.rows.push_back(row);
-            split.fault = RowFault::strayQualifier;
-            return split;
-          }
-          if ((matched = fieldDelimiter(at))) {
+          if (length(at, qualifier)) return fail(RowFault::strayQualifier);
+          if ((matched = length(at, field))) {
             at += matched;
             break;
           }
@@ -110,16 +121,15 @@ SplitText splitRows(std::u32string_view text, const CSVReader::Settings& setting
       }
       firstField = false;
     }
-    split.rows.push_back(row);
+    if (!visit(row)) return {};
   }
 }
 
 /// Line breaks as an editor counts them: LF, CR LF and a lone CR; a CR at the very end counts.
-template <typename Char>
-std::int64_t lineBreaks(std::basic_string_view<Char> text) {
+std::int64_t lineBreaks(std::string_view text) {
   std::int64_t breaks = 0;
   for (std::size_t i = 0; i < text.size(); ++i)
-    breaks += text[i] == Char('\n') || (text[i] == Char('\r') && (i + 1 == text.size() || text[i + 1] != Char('\n')));
+    breaks += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
   return breaks;
 }
 
@@ -147,27 +157,30 @@ std::optional<RowFault> rowFault(const RecordCSV::CSVReaderError& error) {
   return std::nullopt;
 }
 
-std::optional<std::string> decodedText(const platform::Data& data, const CSVReader::Configuration& configuration) {
+std::optional<std::string_view> decodedText(const platform::Data& data,
+                                            const CSVReader::Configuration& configuration, std::string& converted) {
   const std::span<const std::uint8_t> bytes = data.span();
-  std::string text;
+  converted.clear();
   try {
-    if (configuration.presample && configuration.encoding)
-      return CSVReader::convertWhole(bytes, *configuration.encoding);
+    if (configuration.presample && configuration.encoding) {
+      converted = CSVReader::convertWhole(bytes, *configuration.encoding);
+      return converted;
+    }
     const CSVReader::Inference inference = CSVReader::inferEncoding(
         bytes.first(std::min(bytes.size(), RecordCSV::ByteOrderMark::maximumLength)), configuration.encoding);
     const platform::TextEncoding encoding = CSVReader::resolveEncoding(configuration.encoding, inference.encoding);
     const std::span<const std::uint8_t> encoded = bytes.subspan(inference.markLength);
     using Kind = platform::TextEncoding::Kind;
     if (encoding.kind() == Kind::utf8 || encoding.kind() == Kind::ascii)
-      return std::string(reinterpret_cast<const char*>(encoded.data()), encoded.size());
+      return std::string_view(reinterpret_cast<const char*>(encoded.data()), encoded.size());
     const auto source = CSVReader::makeDecoder(RecordCSV::ByteSource::overBytes(encoded), encoding);
     for (std::size_t consumed = 0; source->advance(consumed); consumed = source->size())
-      text.append(source->data(), source->size());
+      converted.append(source->data(), source->size());
   } catch (const RecordCSV::CSVReaderError&) {
     // The reader's row errors come from text before any place it cannot decode.
-    if (text.empty()) return std::nullopt;
+    if (converted.empty()) return std::nullopt;
   }
-  return text;
+  return converted;
 }
 
 std::int64_t lineCount(std::string_view text) {
@@ -185,8 +198,6 @@ std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& er
   } catch (const RecordCSV::CSVReaderError&) {
     return std::nullopt;
   }
-  const std::u32string scalars = platform::toScalars(text);
-  const SplitText split = splitRows(scalars, *settings);
 
   std::optional<std::size_t> start;
   if (*fault == RowFault::fieldCount) {
@@ -194,19 +205,27 @@ std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& er
     // of the wrong width is one more than the rows it counted before it.
     const bool hasHeader = configuration.headerStrategy.kind() != RecordCSV::Strategy::Header::Kind::none;
     std::int64_t dataRow = *error.userInfo().get<std::int64_t>("Row index") - (hasHeader ? 1 : 0);
-    for (std::size_t i = rowsBeforeData(configuration.headerStrategy); i < split.rows.size() && !start; ++i)
-      if (!split.rows[i].emptyLine && --dataRow == 0) start = split.rows[i].start;
-  } else if (split.fault == fault) {
-    start = split.rows.back().start;
+    std::size_t skipped = rowsBeforeData(configuration.headerStrategy);
+    walkRows(text, *settings, [&](const Row& row) {
+      if (skipped > 0) {
+        --skipped;
+      } else if (!row.emptyLine && --dataRow == 0) {
+        start = row.start;
+      }
+      return !start;
+    });
+  } else if (const Walk walk = walkRows(text, *settings, [](const Row&) { return true; }); walk.fault == fault) {
+    start = walk.faultyRowStart;
   }
   if (!start) return std::nullopt;
-  return 1 + lineBreaks(std::u32string_view(scalars).substr(0, *start));
+  return 1 + lineBreaks(text.substr(0, *start));
 }
 
 std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, const platform::Data& data,
                                              const CSVReader::Configuration& configuration) {
   if (!rowFault(error)) return std::nullopt;
-  const std::optional<std::string> text = decodedText(data, configuration);
+  std::string converted;
+  const std::optional<std::string_view> text = decodedText(data, configuration, converted);
   return text ? lineOfFailingRow(error, *text, configuration) : std::nullopt;
 }
 

@@ -20,9 +20,11 @@ enum class RowFault { strayQualifier, unclosedQualifier, textAfterQualifiedField
 std::optional<RowFault> rowFault(const RecordCSV::CSVReaderError& error);
 
 /// The datasource's text as the reader decodes `data` under `configuration`, a leading
-/// byte-order mark dropped; nothing when it cannot be decoded.
-std::optional<std::string> decodedText(const platform::Data& data,
-                                       const RecordCSV::CSVReader::Configuration& configuration);
+/// byte-order mark dropped: a view of `data` when it is UTF-8 or ASCII, else of `converted`,
+/// which holds the text up to the first place that cannot be decoded; nothing when no text can.
+std::optional<std::string_view> decodedText(const platform::Data& data,
+                                            const RecordCSV::CSVReader::Configuration& configuration,
+                                            std::string& converted);
 
 /// How many lines an editor shows for `text`: LF, CR LF and a lone CR each end one, and a
 /// last line without an ending counts too.
