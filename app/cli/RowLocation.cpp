@@ -47,12 +47,12 @@ Walk walkRows(std::string_view text, const CSVReader::Settings& settings, Visit&
   std::string qualifier;
   if (settings.escapingScalar) platform::appendUTF8(qualifier, *settings.escapingScalar);
 
-  const auto length = [&](std::size_t at, std::string_view delimiter) {
+  const auto matchedAt = [&](std::size_t at, std::string_view delimiter) {
     return !delimiter.empty() && text.substr(at, delimiter.size()) == delimiter ? delimiter.size() : 0;
   };
   const auto rowDelimiter = [&](std::size_t at) -> std::size_t {
     for (const std::string& member : rowDelimiters)
-      if (const std::size_t matched = length(at, member)) return matched;
+      if (const std::size_t matched = matchedAt(at, member)) return matched;
     return 0;
   };
   const auto skipTrim = [&](std::size_t at) {
@@ -78,16 +78,16 @@ Walk walkRows(std::string_view text, const CSVReader::Settings& settings, Visit&
         break;
       }
       std::size_t matched = 0;
-      if (length(at, qualifier)) {
+      if (matchedAt(at, qualifier)) {
         for (at += qualifier.size();; at = next(at)) {
           if (at == end) return fail(RowFault::unclosedQualifier);
-          if (!length(at, qualifier)) continue;
+          if (!matchedAt(at, qualifier)) continue;
           at += qualifier.size();
-          if (!length(at, qualifier)) break;  // else a doubled qualifier, which stands for one
+          if (!matchedAt(at, qualifier)) break;  // else a doubled qualifier, which stands for one
         }
         at = skipTrim(at);
         if (at == end) break;
-        if ((matched = length(at, field))) {
+        if ((matched = matchedAt(at, field))) {
           at += matched;
         } else if ((matched = rowDelimiter(at))) {
           at += matched;
@@ -95,7 +95,7 @@ Walk walkRows(std::string_view text, const CSVReader::Settings& settings, Visit&
         } else {
           return fail(RowFault::textAfterQualifiedField);
         }
-      } else if ((matched = length(at, field))) {
+      } else if ((matched = matchedAt(at, field))) {
         at += matched;
       } else if ((matched = rowDelimiter(at))) {
         at += matched;
@@ -107,8 +107,8 @@ Walk walkRows(std::string_view text, const CSVReader::Settings& settings, Visit&
             rowEnded = true;
             break;
           }
-          if (length(at, qualifier)) return fail(RowFault::strayQualifier);
-          if ((matched = length(at, field))) {
+          if (matchedAt(at, qualifier)) return fail(RowFault::strayQualifier);
+          if ((matched = matchedAt(at, field))) {
             at += matched;
             break;
           }
