@@ -17,6 +17,14 @@ set(PZ_PACKAGE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/PelmoraZava)
 
 function(pz_module)
   cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES;THREADED_TESTS" ${ARGN})
+  # The installed package finds a component's packages by these rules; a target without one
+  # would fail only in a user's project.
+  foreach(package IN LISTS ARG_PACKAGES)
+    if(NOT package IN_LIST PelmoraZava_THIRD_PARTY_TARGETS)
+      message(FATAL_ERROR "pz_module(${ARG_NAME}): ${package} is not in PelmoraZava_THIRD_PARTY_TARGETS "
+                          "(cmake/PelmoraZavaDependencies.cmake), which the installed package finds")
+    endif()
+  endforeach()
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
   set(installed_headers ${CMAKE_INSTALL_INCLUDEDIR}/pelmora-zava)
   set(headers $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${installed_headers}>)
