@@ -1,8 +1,9 @@
 // Random bytes read by the module's reader and by the literal one of the tests, in every
 // codec and byte order, from a stream in blocks of any size (whose reads may fail), as a
-// text or as bytes in memory, row by row or into one table of fields: both must give the same header, rows, errors and construction failure. The first
-// four bytes choose the codec, byte order, trimming, header row, delimiter, white space and
-// the feeding; the rest is the input.
+// text or as bytes in memory, row by row or into one table of fields: both must give the
+// same header, rows, errors and construction failure. The first four bytes choose the
+// codec, byte order, trimming, header row, delimiter, white space and the feeding; the rest
+// is the input.
 
 #include <cstdint>
 #include <cstdio>

@@ -21,7 +21,7 @@
 
 namespace CSV {
 
-/// The bytes of held rows that a row reader must look at (the ASCII delimiter, CR, LF, the
+/// The held bytes that a row reader must look at (the ASCII delimiter, CR, LF, the
 /// quote and every byte beyond ASCII), found 64 bytes at a time. The blocks follow one another
 /// whatever the fields hold, and going from one mark to the next clears one bit, so finding
 /// a field's end hardly waits on the field before it.

@@ -1,5 +1,5 @@
 #pragma once
-// The row loop of the reader, over any scalar source. A source answers one scalar
+// The scalar loop of the reader, over any scalar source. A source answers one scalar
 // at a time (`take`, `endOfInput` at the end), and may hand over whole runs of ordinary
 // scalars at once (`ordinaryRun`); the rows are the same either way. A source whose bytes
 // stay in place (`heldBytes`, with `position` the next one) lets fields be views of them.

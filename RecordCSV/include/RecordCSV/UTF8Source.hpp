@@ -1,5 +1,5 @@
 #pragma once
-// What the reader's parse loop reads from: decoded text in blocks of well-formed
+// What the reader's parser reads from: decoded text in blocks of well-formed
 // UTF-8. Byte inputs (a data blob, a file, a stream) become one through a decoder
 // (CSVReader::makeDecoder) over a ByteSource, so new inputs need no parser change.
 

@@ -1,7 +1,7 @@
 #pragma once
-// The parse loop over well-formed UTF-8: a byte-class table skips the bytes that
-// cannot start the escaping scalar or a delimiter, and fields are copied in runs
-// into the caller's field table. Delimiter matching keeps the scalar-level
+// The parser over well-formed UTF-8. Its byte engine skips the bytes that cannot start
+// the escaping scalar or a delimiter by a byte-class table, and fields are copied in
+// runs into the caller's field table. Delimiter matching keeps the scalar-level
 // read-ahead rules, including where a read-ahead meets undecodable input.
 
 #include <array>

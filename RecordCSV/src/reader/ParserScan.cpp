@@ -1,6 +1,6 @@
-// The parse loop of the common dialects: a one-byte ASCII field delimiter, the double
+// The vector scan of the common dialects: a one-byte ASCII field delimiter, the double
 // quote or no escaping scalar, row delimiters among LF, CR and CR LF, and any trim set
-// apart from those bytes. Their structural bytes are all ASCII, so they are found 64 bytes
+// apart from those bytes. Their stop bytes are all ASCII, so they are found 64 bytes
 // at a time and can never be the inside of a longer scalar. What needs more than the text
 // at hand (a field that goes on in the next block, a CR that may start CR LF, a field that
 // starts with a trim scalar beyond ASCII) or ends in an error goes to the byte engine, so

@@ -1,5 +1,5 @@
 #pragma once
-// Finding the structural bytes of the common dialects (an ASCII field delimiter, the
+// Finding the stop bytes of the common dialects (an ASCII field delimiter, the
 // double quote, CR and LF) 64 bytes at a time, one bit per byte. The kernel is chosen
 // once per process by what the processor offers; tests may pin one.
 

@@ -1,4 +1,4 @@
-// UTF-8 checks that skip ASCII a vector at a time: the text between the structural
+// UTF-8 checks that skip ASCII a vector at a time: the text between the stop
 // bytes of most files is mostly ASCII, and only the rest needs decoding.
 
 #include <algorithm>

@@ -179,7 +179,7 @@ void CSVWriter::buildPieces() {
 }
 
 void CSVWriter::buildQuickPaths() {
-  // Bytes that may start an escaping scalar or a delimiter send a UTF-8 field down the slow path.
+  // A byte that may start an escaping scalar or a delimiter sends a UTF-8 field the general path.
   byteClass_.fill(ByteClass::plain);
   for (std::size_t byte = 0x80; byte < 0x100; ++byte) byteClass_[byte] = ByteClass::multiByte;
   fieldDelimiterUTF8_ = delimitersUTF8_[0];

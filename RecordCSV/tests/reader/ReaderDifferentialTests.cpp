@@ -1,4 +1,4 @@
-// The parse loop against a small reference reader that follows the scalar-level rules
+// The parser against a small reference reader that follows the scalar-level rules
 // literally: one scalar at a time, a give-back stack, closure-like matchers.
 
 #include <gtest/gtest.h>
