@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "RecordCSV/CSVEncoder.hpp"
@@ -106,14 +108,6 @@ TEST(CSVWriterAppend, PipesAndFIFOsAreWrittenToWithoutLookingForAMark) {
   const Rows rows{{"a", "b"}};
   const Case cases[] = {
       {"serialize", [&](const fs::path& path) { CSVWriter::serialize(rows, path, true); }},
-      {"a writer in another encoding than UTF-8",
-       [&](const fs::path& path) {
-         CSVWriter writer(path, true, [](CSVWriter::Configuration& configuration) {
-           configuration.encoding = platform::TextEncoding::ascii();
-         });
-         writer.writeRow(rows[0]);
-         writer.endEncoding();
-       }},
       {"encodeToFile", [&](const fs::path& path) { CSVEncoder().encodeToFile(rows, path, true); }},
       {"lazyToFile",
        [&](const fs::path& path) {
