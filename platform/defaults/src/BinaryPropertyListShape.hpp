@@ -7,8 +7,9 @@
 
 namespace platform::detail {
 
-/// False for a document that nests deeper than 512 levels, holds a loop, expands to more than a
-/// million plus 16 per byte values once every reference is copied, or whose structure lies out of bounds.
+/// False for a document that nests deeper than 512 levels, holds a loop, or whose structure lies out
+/// of bounds; and for one that would weigh more than 64 MiB, or 16 times its own size when that is
+/// more, once every reference is copied: 64 bytes for each value, plus the bytes of each text or data.
 bool hasParsableBinaryShape(std::string_view bytes);
 
 }  // namespace platform::detail

@@ -6,8 +6,10 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "BinaryPropertyListShape.hpp"
+#include "PlistArrayItems.hpp"
 
 namespace platform {
 namespace {
@@ -106,10 +108,10 @@ KeyedArchive::Object KeyedArchive::unarchive(const Data& data, std::string_view 
   plist_t top = plist_dict_get_item(archive.get(), "$top");
   if (!objects || plist_get_node_type(objects) != PLIST_ARRAY || !top || plist_get_node_type(top) != PLIST_DICT)
     throw corrupt();
-  const std::uint32_t count = plist_array_get_size(objects);
+  const std::vector<plist_t> objectList = detail::plistArrayItems(objects);
   auto objectAt = [&](std::optional<std::uint64_t> index) -> plist_t {
-    if (!index || *index >= count) throw corrupt();
-    return plist_array_get_item(objects, static_cast<std::uint32_t>(*index));
+    if (!index || *index >= objectList.size()) throw corrupt();
+    return objectList[static_cast<std::size_t>(*index)];
   };
 
   plist_t root = objectAt(uidValue(plist_dict_get_item(top, "root")));

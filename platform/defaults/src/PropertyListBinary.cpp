@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BinaryPropertyListShape.hpp"
+#include "PlistArrayItems.hpp"
 
 namespace platform {
 namespace {
@@ -84,11 +85,11 @@ std::optional<PropertyList> fromNode(plist_t node, int depth) {
       return std::nullopt;
     }
     case PLIST_ARRAY: {
+      const std::vector<plist_t> elements = detail::plistArrayItems(node);
       PropertyList::Array items;
-      const std::uint32_t count = plist_array_get_size(node);
-      items.reserve(count);
-      for (std::uint32_t i = 0; i < count; ++i) {
-        std::optional<PropertyList> item = fromNode(plist_array_get_item(node, i), depth + 1);
+      items.reserve(elements.size());
+      for (plist_t element : elements) {
+        std::optional<PropertyList> item = fromNode(element, depth + 1);
         if (!item) return std::nullopt;
         items.push_back(std::move(*item));
       }
@@ -193,74 +194,85 @@ bool detail::hasParsableBinaryShape(std::string_view bytes) {
       table < headerSize || table > trailer || objectCount > (trailer - table) / offsetSize)
     return false;
 
-  // Where an object's references lie, and how many; none for objects that hold none.
-  struct References {
+  // What an object holds: where its references lie and how many, and the bytes of its text or data.
+  struct Contents {
     std::size_t start = 0;
     std::uint64_t count = 0;
+    std::uint64_t payload = 0;
   };
-  auto referencesOf = [&](std::uint64_t object) -> std::optional<References> {
+  auto contentsOf = [&](std::uint64_t object) -> std::optional<Contents> {
     const std::uint64_t offset = number(table + object * offsetSize, offsetSize);
     if (offset < headerSize || offset >= table) return std::nullopt;
     const auto marker = static_cast<unsigned char>(bytes[offset]);
     const unsigned kind = marker >> 4;
-    if (kind != 0xA && kind != 0xB && kind != 0xC && kind != 0xD) return References{};
-    References found{offset + 1, marker & 0xFu};
-    if (found.count == 0xF) {  // the count follows as an integer object
-      if (found.start >= table) return std::nullopt;
-      const auto countMarker = static_cast<unsigned char>(bytes[found.start]);
-      const std::size_t width = std::size_t{1} << (countMarker & 0xF);
-      if (countMarker >> 4 != 0x1 || width > 8 || found.start + 1 + width > table) return std::nullopt;
-      found.count = number(found.start + 1, width);
-      found.start += 1 + width;
+    const bool holdsReferences = kind == 0xA || kind == 0xB || kind == 0xC || kind == 0xD;
+    const bool holdsBytes = kind == 0x4 || kind == 0x5 || kind == 0x6;
+    if (!holdsReferences && !holdsBytes) return Contents{};
+    std::size_t start = offset + 1;
+    std::uint64_t length = marker & 0xFu;
+    if (length == 0xF) {  // the length follows as an integer object
+      if (start >= table) return std::nullopt;
+      const auto lengthMarker = static_cast<unsigned char>(bytes[start]);
+      const std::size_t width = std::size_t{1} << (lengthMarker & 0xF);
+      if (lengthMarker >> 4 != 0x1 || width > 8 || start + 1 + width > table) return std::nullopt;
+      length = number(start + 1, width);
+      start += 1 + width;
+    }
+    if (holdsBytes) {
+      // UTF-16 texts are held as UTF-8 once read: up to three bytes for each two here.
+      const std::uint64_t stored = kind == 0x6 ? 2 : 1;
+      if (length > (table - start) / stored) return std::nullopt;
+      return Contents{start, 0, kind == 0x6 ? 3 * length : length};
     }
     if (kind == 0xD) {  // keys, then values
-      if (found.count > std::numeric_limits<std::uint64_t>::max() / 2) return std::nullopt;
-      found.count *= 2;
+      if (length > std::numeric_limits<std::uint64_t>::max() / 2) return std::nullopt;
+      length *= 2;
     }
-    if (found.count > (table - found.start) / referenceSize) return std::nullopt;
-    return found;
+    if (length > (table - start) / referenceSize) return std::nullopt;
+    return Contents{start, length, 0};
   };
 
-  // Depth first from the top object, without recursion: each object's height (levels below
-  // it) and the number of nodes it expands to once every reference is copied.
-  constexpr std::uint64_t maximumNodes = 1'000'000;
-  const std::uint64_t nodeLimit = maximumNodes + 16 * std::uint64_t{bytes.size()};
+  // Depth first from the top object, without recursion: each object's height (levels below it)
+  // and its weight once every reference is copied, as the parser copies them: a node's worth of
+  // bytes for each value, plus its text or data.
+  constexpr std::uint64_t nodeWeight = 64;
+  const std::uint64_t weightLimit = std::max<std::uint64_t>(std::uint64_t{64} << 20, 16 * std::uint64_t{bytes.size()});
   enum : std::uint8_t { unseen, open, done };
   std::vector<std::uint8_t> state(objectCount, unseen);
   std::vector<std::uint32_t> height(objectCount, 0);
-  std::vector<std::uint64_t> nodes(objectCount, 1);
+  std::vector<std::uint64_t> weight(objectCount, 0);
   struct Frame {
     std::uint64_t object;
-    References references;
+    Contents contents;
     std::uint64_t next;
   };
   std::vector<Frame> stack;
   auto enter = [&](std::uint64_t object) {
-    const std::optional<References> references = referencesOf(object);
-    if (!references) return false;
+    const std::optional<Contents> contents = contentsOf(object);
+    if (!contents) return false;
     state[object] = open;
-    stack.push_back({object, *references, 0});
+    stack.push_back({object, *contents, 0});
     return true;
   };
   if (!enter(top)) return false;
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    if (frame.next < frame.references.count) {
-      const std::uint64_t child = number(frame.references.start + frame.next++ * referenceSize, referenceSize);
+    if (frame.next < frame.contents.count) {
+      const std::uint64_t child = number(frame.contents.start + frame.next++ * referenceSize, referenceSize);
       if (child >= objectCount || state[child] == open) return false;
       if (state[child] == unseen && (stack.size() > static_cast<std::size_t>(maximumDepth) || !enter(child))) return false;
       continue;
     }
     std::uint32_t levels = 0;
-    std::uint64_t expanded = 1;
-    for (std::uint64_t i = 0; i < frame.references.count; ++i) {
-      const std::uint64_t child = number(frame.references.start + i * referenceSize, referenceSize);
+    std::uint64_t expanded = nodeWeight + frame.contents.payload;
+    for (std::uint64_t i = 0; i < frame.contents.count; ++i) {
+      const std::uint64_t child = number(frame.contents.start + i * referenceSize, referenceSize);
       levels = std::max(levels, height[child] + 1);
-      expanded += nodes[child];
-      if (levels > static_cast<std::uint32_t>(maximumDepth) || expanded > nodeLimit) return false;
+      expanded += weight[child];
+      if (levels > static_cast<std::uint32_t>(maximumDepth) || expanded > weightLimit) return false;
     }
     height[frame.object] = levels;
-    nodes[frame.object] = expanded;
+    weight[frame.object] = expanded;
     state[frame.object] = done;
     stack.pop_back();
   }

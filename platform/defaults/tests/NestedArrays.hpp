@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BinaryDocuments.hpp"
 #include "platform/core/Data.hpp"
 #include "platform/defaults/PropertyList.hpp"
 
@@ -22,26 +23,12 @@ inline PropertyList nestedArrays(int levels) {
   return value;
 }
 
-/// A binary property list of arrays: object i refers to the objects listed for it, with
-/// four-byte references and offsets; object 0 is the root.
+/// A binary property list of arrays: object i refers to the objects listed for it; object 0 is the root.
 inline Data binaryArrays(const std::vector<std::vector<std::uint32_t>>& references) {
-  auto bigEndian = [](std::string& out, std::uint64_t value, int bytes) {
-    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-  };
-  std::string bytes = "bplist00";
-  std::vector<std::uint64_t> offsets;
-  for (const auto& refs : references) {
-    offsets.push_back(bytes.size());
-    bytes += static_cast<char>(0xA0 | refs.size());  // fewer than 15 elements
-    for (std::uint32_t ref : refs) bigEndian(bytes, ref, 4);
-  }
-  const std::uint64_t table = bytes.size();
-  for (std::uint64_t offset : offsets) bigEndian(bytes, offset, 4);
-  bytes += std::string(6, '\0') + "\x04\x04";
-  bigEndian(bytes, references.size(), 8);
-  bigEndian(bytes, 0, 8);
-  bigEndian(bytes, table, 8);
-  return Data::fromString(bytes);
+  std::vector<BinaryObject> objects;
+  objects.reserve(references.size());
+  for (const auto& refs : references) objects.push_back(BinaryObject::array(refs));
+  return binaryDocument(objects);
 }
 
 /// 64 levels of two references to the level below: a few hundred bytes that expand to 2^64 values.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "NestedArrays.hpp"
+#include "WithinTimeLimit.hpp"
 
 #include "platform/core/Base64.hpp"
 #include "platform/defaults/PropertyListBinary.hpp"
@@ -263,6 +265,54 @@ TEST(PropertyListBinary, DeepOrWidelySharedDocumentsAreRefusedUnparsed) {
   const std::optional<PropertyList> shared = PropertyListBinary::read(binaryArrays({{1, 1, 1}, {}}));
   ASSERT_TRUE(shared && shared->array());
   EXPECT_EQ(shared->array()->size(), 3u);
+}
+
+TEST(PropertyListBinary, SharedObjectsAreWeighedByWhatTheirCopiesCost) {
+  // The reader copies a shared object for every reference: these few kilobytes would take gigabytes.
+  // A refusal is answered at once; the time limit only keeps a reader that parses them from stalling the suite.
+  const std::pair<const char*, Data> costly[] = {
+      {"text", binaryFanOut(60'000, sharedText())},
+      {"data", binaryFanOut(16'000, sharedData())},
+      {"array", binaryFanOut(1'000'000, sharedIntegers())},
+  };
+  for (const auto& [name, data] : costly) {
+    const std::optional<std::int64_t> accepted =
+        resultWithin(std::chrono::seconds(5), [&data = data] { return PropertyListBinary::read(data) ? 1 : 0; });
+    EXPECT_EQ(accepted, 0) << name;
+  }
+  // Shared a few hundred times, they read, each reference as a value of its own.
+  const std::optional<PropertyList> texts = PropertyListBinary::read(binaryFanOut(300, sharedText()));
+  ASSERT_TRUE(texts && texts->array());
+  EXPECT_EQ(texts->array()->size(), 300u);
+  EXPECT_EQ(texts->array()->back(), PropertyList(std::string(16 * 1024, 'x')));
+  const std::optional<PropertyList> arrays = PropertyListBinary::read(binaryFanOut(300, sharedIntegers()));
+  ASSERT_TRUE(arrays && arrays->array());
+  EXPECT_EQ(arrays->array()->front().array()->size(), 16u);
+}
+
+TEST(PropertyListBinary, LongArraysReadInLinearTime) {
+  constexpr std::int64_t count = 1'000'000;
+  const Data document = [] {
+    std::vector<BinaryObject> objects{BinaryObject::array({})};
+    objects.reserve(count + 1);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      objects.front().references.push_back(i + 1);
+      objects.push_back(BinaryObject::number(i));
+    }
+    return binaryDocument(objects);
+  }();
+  // Item by item from the list's start, this took hours.
+  const std::optional<std::int64_t> wrong = resultWithin(std::chrono::seconds(10), [&document] {
+    const std::optional<PropertyList> read = PropertyListBinary::read(document);
+    if (!read || !read->array() || std::ssize(*read->array()) != count) return std::int64_t{-1};
+    std::int64_t mismatches = 0;
+    for (std::int64_t i = 0; i < count; ++i) {
+      const std::int64_t* item = (*read->array())[static_cast<std::size_t>(i)].integer();
+      mismatches += !item || *item != i;
+    }
+    return mismatches;
+  });
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(Base64, EncodesAndDecodes) {
