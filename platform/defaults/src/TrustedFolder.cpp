@@ -30,36 +30,36 @@ class Walk {
   explicit Walk(bool make) : make_(make) {}
 
   TrustedFolder run(const fs::path& folder, int relativeTo, const fs::path& relativeToPath) {
+    if (walk(folder, relativeTo, relativeToPath)) result_.descriptor = std::move(current_);
+    return std::move(result_);
+  }
+
+ private:
+  bool walk(const fs::path& folder, int relativeTo, const fs::path& relativeToPath) {
     if (folder.is_absolute() || relativeTo < 0) {
       std::error_code ec;
       const fs::path absolute = fs::absolute(folder, ec);
-      if (ec) return failed(ec.value());
-      if (!enter(UniqueDescriptor{::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC)}, "/")) return std::move(result_);
+      if (ec) return fail(ec.value());
+      if (!enterRoot()) return false;
       prepend(absolute);
     } else {
-      if (!enter(UniqueDescriptor{::fcntl(relativeTo, F_DUPFD_CLOEXEC, 0)}, relativeToPath)) return std::move(result_);
+      if (!enter(UniqueDescriptor{::fcntl(relativeTo, F_DUPFD_CLOEXEC, 0)}, relativeToPath)) return false;
       prepend(folder);
     }
     while (!left_.empty()) {
       const std::string name = std::move(left_.front());
       left_.pop_front();
-      if (!step(name)) return std::move(result_);
+      if (!step(name)) return false;
     }
-    result_.descriptor = std::move(current_);
-    return std::move(result_);
+    return true;
   }
 
- private:
   void prepend(const fs::path& path) {
     std::deque<std::string> components;
     for (const fs::path& component : path.relative_path()) components.push_back(component.string());
     left_.insert(left_.begin(), components.begin(), components.end());
   }
 
-  TrustedFolder failed(int error) {
-    result_.error = error;
-    return std::move(result_);
-  }
   bool fail(int error) {
     result_.error = error;
     return false;
@@ -78,6 +78,8 @@ class Walk {
     walked_ = where;
     return true;
   }
+
+  bool enterRoot() { return enter(UniqueDescriptor{::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC)}, "/"); }
 
   bool step(const std::string& name) {
     if (name.empty() || name == ".") return true;
@@ -99,14 +101,10 @@ class Walk {
   bool follow(const std::string& name, const struct stat& link, const fs::path& where) {
     if (!ownedByTrustedUser(link)) return refuse(where, "is a link owned by another user");
     if (++links_ > maximumLinks) return refuse(where, "is a chain of links that does not end");
-    char target[PATH_MAX];
-    const ssize_t length = ::readlinkat(current_.get(), name.c_str(), target, sizeof target);
-    if (length < 0) return fail(errno);
-    if (static_cast<std::size_t>(length) == sizeof target) return fail(ENAMETOOLONG);
-    const fs::path path(std::string(target, static_cast<std::size_t>(length)));
-    if (path.is_absolute() && !enter(UniqueDescriptor{::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC)}, "/"))
-      return false;
-    prepend(path);
+    const std::optional<fs::path> target = linkTarget(current_.get(), name);
+    if (!target) return fail(errno);
+    if (target->is_absolute() && !enterRoot()) return false;
+    prepend(*target);
     return true;
   }
 
@@ -119,6 +117,17 @@ class Walk {
 };
 
 }  // namespace
+
+std::optional<fs::path> linkTarget(int folder, const std::string& name) {
+  char target[PATH_MAX];
+  const ssize_t length = ::readlinkat(folder, name.c_str(), target, sizeof target);
+  if (length < 0) return std::nullopt;
+  if (static_cast<std::size_t>(length) == sizeof target) {
+    errno = ENAMETOOLONG;
+    return std::nullopt;
+  }
+  return fs::path(std::string(target, static_cast<std::size_t>(length)));
+}
 
 TrustedFolder openTrustedFolder(const fs::path& folder, bool make, int relativeTo, const fs::path& relativeToPath) {
   return Walk(make).run(folder, relativeTo, relativeToPath);

@@ -5,6 +5,7 @@
 // write only with its sticky bit (as /tmp), which keeps them from replacing what is not theirs.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/io/UniqueDescriptor.hpp"
@@ -22,5 +23,8 @@ struct TrustedFolder {
 /// to the user.
 TrustedFolder openTrustedFolder(const std::filesystem::path& folder, bool make, int relativeTo = -1,
                                 const std::filesystem::path& relativeToPath = {});
+
+/// The target of the link `name` in the open folder `folder`; nothing, with errno set, when it cannot be read.
+std::optional<std::filesystem::path> linkTarget(int folder, const std::string& name);
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/defaults/UserDefaults.hpp"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -199,11 +198,9 @@ void UserDefaults::Place::findFile(const fs::path& file) {
     if (S_ISLNK(info.st_mode)) {
       if (info.st_uid != user)
         return refuse(viaLink ? "is a link to a link owned by another user" : "is a link owned by another user");
-      char buffer[PATH_MAX];
-      const ssize_t length = ::readlinkat(folder.get(), name.c_str(), buffer, sizeof buffer);
-      if (length < 0 || static_cast<std::size_t>(length) == sizeof buffer)
-        return refuse("is a link that cannot be read");
-      const fs::path target(std::string(buffer, static_cast<std::size_t>(length)));
+      const std::optional<fs::path> read = linkTarget(folder.get(), name);
+      if (!read) return refuse("is a link that cannot be read");
+      const fs::path& target = *read;
       const std::string leaf = target.filename().string();
       if (leaf.empty() || leaf == "." || leaf == "..") return refuse("is a link to a folder, not to a regular file");
       if (target.has_parent_path()) {

@@ -410,6 +410,14 @@ TEST(UserDefaults, FolderOrLockThatIsNotTrustedIsLeftAlone) {
          return true;
        },
        "lies in {away}/group, which is a folder that others may write, without the sticky bit"},
+      {"loop of my links as the folder",
+       [](const fs::path& folder, const fs::path& away, const std::string&) {
+         fs::create_symlink(away / "b", away / "a");
+         fs::create_symlink(away / "a", away / "b");
+         fs::create_symlink(away / "a", folder);
+         return true;
+       },
+       "lies in {away}/b, which is a chain of links that does not end"},
       {"lock that is a link of another",
        [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
          fs::create_directories(folder);
