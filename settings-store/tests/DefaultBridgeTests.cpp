@@ -103,5 +103,25 @@ TEST_F(DefaultBridgeTest, TypeWithoutABridgeOfItsOwnIsStoredByItsKindAndMarkers)
                Object(platform::KeyedArchive::archive(Brush{"round", 8}.archiveObject())));
 }
 
+TEST_F(DefaultBridgeTest, ArchivedTypeReportsOnlyArchivesItCannotRead) {
+  const platform::Data penArchive = platform::KeyedArchive::archive(Pen{"fine", 1}.archiveObject());
+  struct Case {
+    Object stored;
+    std::string output;  // what reading prints
+  };
+  const Case cases[] = {
+      {Object(penArchive), ""},  // another class: a failed cast
+      {Object(platform::Data::fromString(std::string(penArchive.view().substr(0, 50)))),
+       "The data couldn’t be read because it isn’t in the correct format.\n"},
+  };
+  Key<Brush> key("brush", Brush{"flat", 2}, suite);
+  for (const Case& c : cases) {
+    suite->setObject(c.stored, "brush");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(get(key), (Brush{"flat", 2}));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
+  }
+}
+
 }  // namespace
 }  // namespace Defaults

@@ -95,7 +95,7 @@ Data KeyedArchive::archive(const Object& root) {
   return data;
 }
 
-KeyedArchive::Object KeyedArchive::unarchive(const Data& data, std::string_view className) {
+std::optional<KeyedArchive::Object> KeyedArchive::unarchive(const Data& data, std::string_view className) {
   if (data.size() < 8 || data.size() > std::numeric_limits<std::uint32_t>::max() ||
       !data.view().starts_with("bplist00") || !detail::hasParsableBinaryShape(data.view()))
     throw corrupt();
@@ -119,7 +119,7 @@ KeyedArchive::Object KeyedArchive::unarchive(const Data& data, std::string_view 
   plist_t classDescription = objectAt(uidValue(plist_dict_get_item(root, "$class")));
   if (plist_get_node_type(classDescription) != PLIST_DICT) throw corrupt();
   std::optional<std::string> rootClass = stringValue(plist_dict_get_item(classDescription, "$classname"));
-  if (rootClass != className) throw corrupt();
+  if (!rootClass) throw corrupt();
 
   Object result{*rootClass, {}};
   plist_dict_iter iterator = nullptr;
@@ -169,6 +169,8 @@ KeyedArchive::Object KeyedArchive::unarchive(const Data& data, std::string_view 
       default: throw corrupt();
     }
   }
+  // A sound archive of another class is no error: it just holds no object of the class asked for.
+  if (result.className != className) return std::nullopt;
   return result;
 }
 

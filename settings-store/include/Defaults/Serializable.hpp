@@ -340,7 +340,8 @@ concept SecureCoding = requires(const T& value, const platform::KeyedArchive::Ob
   { T::fromArchiveObject(object) } -> std::same_as<std::optional<T>>;
 };
 
-/// A keyed archive; reading accepts only an archive of T's own class, and reports a bad archive on standard output.
+/// A keyed archive; reading accepts only an archive of T's own class, reads an archive of another class
+/// as absent, and reports an unreadable archive on standard output.
 template <SecureCoding T>
 struct NSSecureCodingBridge {
   using Value = T;
@@ -353,7 +354,10 @@ struct NSSecureCodingBridge {
   std::optional<T> deserialize(const std::optional<platform::Data>& data) const {
     if (!data) return std::nullopt;
     try {
-      return T::fromArchiveObject(platform::KeyedArchive::unarchive(*data, T::archiveClassName));
+      const std::optional<platform::KeyedArchive::Object> object =
+          platform::KeyedArchive::unarchive(*data, T::archiveClassName);
+      if (!object) return std::nullopt;
+      return T::fromArchiveObject(*object);
     } catch (const platform::Error& error) {
       detail::printLine(error.description());
       return std::nullopt;

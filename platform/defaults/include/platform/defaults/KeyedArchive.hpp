@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -26,8 +27,9 @@ struct KeyedArchive {
   };
 
   static Data archive(const Object& root);
-  /// The root object; throws Error when the data is no keyed archive or its root is not of `className`.
-  static Object unarchive(const Data& data, std::string_view className);
+  /// The root object when it is of `className`, nothing when the archive holds an object of another
+  /// class; throws Error when the data is no readable keyed archive.
+  static std::optional<Object> unarchive(const Data& data, std::string_view className);
 
   /// The error domain and code of a malformed archive, as the platform's coders report it.
   static constexpr std::string_view errorDomain = "NSCocoaErrorDomain";
