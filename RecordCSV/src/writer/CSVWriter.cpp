@@ -8,7 +8,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -25,19 +24,19 @@ namespace RecordCSV {
 
 namespace {
 
-/// The first bytes of the file at the location when it is a regular file; nothing for a pipe, a
+/// The first bytes of the file at the location when it is a regular file; none for a pipe, a
 /// device or a missing or unreadable file. Neither open may block or touch a FIFO: reading one
 /// would wait for a writer that is this very writer, and even opening its reading end tells a
 /// waiting writer that it has a reader. So the type is decided before the file is opened, and
 /// again on the open descriptor in case the path changed in between.
-std::optional<std::vector<std::uint8_t>> regularFileStart(const std::filesystem::path& fileURL) {
+std::vector<std::uint8_t> regularFileStart(const std::filesystem::path& fileURL) {
   const auto isRegular = [](const platform::UniqueDescriptor& descriptor) {
     struct stat status {};
     return descriptor && ::fstat(descriptor.get(), &status) == 0 && S_ISREG(status.st_mode);
   };
-  if (!isRegular(platform::UniqueDescriptor(::open(fileURL.c_str(), O_PATH | O_CLOEXEC)))) return std::nullopt;
+  if (!isRegular(platform::UniqueDescriptor(::open(fileURL.c_str(), O_PATH | O_CLOEXEC)))) return {};
   const platform::UniqueDescriptor file(::open(fileURL.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!isRegular(file)) return std::nullopt;
+  if (!isRegular(file)) return {};
   std::vector<std::uint8_t> first(ByteOrderMark::maximumLength);
   ssize_t count = 0;
   do count = ::pread(file.get(), first.data(), first.size(), 0);
@@ -50,12 +49,11 @@ std::optional<std::vector<std::uint8_t>> regularFileStart(const std::filesystem:
 /// read as a reader with no configured encoding reads it, is not the one `always` gives the
 /// encoding is refused. A file without a mark cannot tell, and neither can a pipe or a device.
 void requireAppendableEncoding(const std::filesystem::path& fileURL, const platform::TextEncoding& encoding) {
-  const std::optional<std::vector<std::uint8_t>> first = regularFileStart(fileURL);
-  if (!first) return;
-  const CSVReader::Inference inference = CSVReader::inferEncoding(*first, std::nullopt);
+  const std::vector<std::uint8_t> first = regularFileStart(fileURL);
+  const CSVReader::Inference inference = CSVReader::inferEncoding(first, std::nullopt);
   if (!inference.encoding) return;
   const std::vector<std::uint8_t> mark = Strategy::bytes(Strategy::BOM::always, encoding);
-  if (std::equal(mark.begin(), mark.end(), first->begin(), first->begin() + inference.markLength)) return;
+  if (std::equal(mark.begin(), mark.end(), first.begin(), first.begin() + inference.markLength)) return;
   throw WriterErrors::appendedEncodingMismatch(fileURL, encoding, *inference.encoding);
 }
 
