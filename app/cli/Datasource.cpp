@@ -5,15 +5,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <span>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "RecordCSV/ByteOrderMark.hpp"
 #include "RecordCSV/CSVReader.hpp"
+#include "RowLocation.hpp"
+#include "platform/core/Unicode.hpp"
 #include "platform/io/FileData.hpp"
 #include "platform/io/FileType.hpp"
 #include "platform/io/FileURL.hpp"
@@ -61,6 +66,28 @@ std::shared_ptr<const platform::Data> readFileOnce(const std::filesystem::path& 
   return readAll(descriptor.get(), file);
 }
 
+// The reader's texts for bytes that are not in the encoding they are read in, and the
+// encoding whose first wrong byte the command can point at.
+struct EncodingFailure {
+  std::string_view reason;
+  std::optional<std::string_view> pointedEncoding;
+};
+constexpr std::array<EncodingFailure, 7> encodingFailures{{
+    {"Some input bytes couldn't be decoded as UTF8 characters", "UTF-8"},
+    {"The decoded byte is not an ASCII character.", "ASCII"},
+    {"Some input bytes couldn't be decoded as multibyte UTF16", std::nullopt},
+    {"Some input bytes couldn't be decoded as multibyte UTF32", std::nullopt},
+    {"The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).", std::nullopt},
+    {"The last input UTF32 character is incomplete (less than 4 bytes were found).", std::nullopt},
+    {"The data blob didn't match the given string encoding.", std::nullopt},
+}};
+
+// ZIP (.xlsx, .ods) and OLE2 (.xls) files.
+constexpr std::array<std::string_view, 2> spreadsheetSignatures{"PK\x03\x04",
+                                                                 "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"};
+
+constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
+
 bool isRichText(const Options& options) {
   if (options.readsStandardInput()) return options.typeIdentifier == richText;
   return platform::typeIdentifierForExtension(*options.datasource) == richText;
@@ -84,6 +111,30 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
     RecordCSV::CSVReader::resolveEncoding(*encoding, mark);
   }
   return datasource;
+}
+
+std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes) {
+  const std::string reason = error.failureReason().value_or(std::string());
+  const auto failure = std::find_if(encodingFailures.begin(), encodingFailures.end(),
+                                    [&](const EncodingFailure& known) { return known.reason == reason; });
+  if (failure == encodingFailures.end()) return std::nullopt;
+  std::string_view text = bytes.view();
+  for (const std::string_view signature : spreadsheetSignatures)
+    if (text.starts_with(signature)) return "this looks like a spreadsheet file, not text: export it as CSV or TSV first";
+  std::string cure = "give --encoding NAME (for example --encoding windows-1252)";
+  if (!failure->pointedEncoding) return cure;
+  if (text.starts_with(utf8Mark)) text.remove_prefix(utf8Mark.size());
+  const std::size_t wrong =
+      *failure->pointedEncoding == "ASCII"
+          ? static_cast<std::size_t>(std::find_if(text.begin(), text.end(), [](char c) { return c & 0x80; }) -
+                                     text.begin())
+          : platform::wellFormedUTF8End(text, 0, text.size());
+  if (wrong >= text.size()) return cure;
+  char value[8];
+  std::snprintf(value, sizeof value, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(text[wrong])));
+  // The wrong byte is no line break, so the lines up to and with it end on its line.
+  return "line " + std::to_string(lineCount(text.substr(0, wrong + 1))) + ", byte " + value + " is not " +
+         std::string(*failure->pointedEncoding) + "; " + cure;
 }
 
 void importDatasource(AsyncImporter& importer, const Options& options, const Datasource& datasource) {

@@ -12,6 +12,7 @@
 
 #include "CommandOptions.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
+#include "RecordCSV/CSVReader.hpp"
 #include "platform/core/Data.hpp"
 #include "platform/text/TextEncoding.hpp"
 
@@ -35,6 +36,12 @@ struct Datasource {
 /// the reader's mark conflict when `encoding` (from --encoding) is one the reader converts
 /// without looking for a mark, such as windows-1252, and the bytes start with a mark.
 Datasource readDatasource(const Options& options, const platform::TextEncoding* encoding);
+
+/// The command's own line after a reader error that the datasource's `bytes` (as the reader
+/// was given them) are not in the encoding they were read in: that they look like a
+/// spreadsheet's, or which option to try, after the line and value of the first byte that
+/// is not UTF-8 (or ASCII) when that was the encoding. Nothing for any other error.
+std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes);
 
 /// Imports the datasource, if there is one. A reader error waits when import options follow,
 /// which may decode it.

@@ -124,6 +124,8 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     if (importer.data())
       line = cli::lineOfFailingRow(error, *importer.data(), importer.importConfig().readerConfiguration());
     cli::reportError(std::cerr, error, options.datasource, line);
+    if (importer.data())
+      if (const auto cure = cli::encodingCure(error, *importer.data())) std::cerr << "pelmora-zava: " << *cure << '\n';
     return exitFailure;
   }
   applyExportOptions(importer, options);

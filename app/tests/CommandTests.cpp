@@ -207,7 +207,8 @@ TEST_F(Command, DecodeFailuresEndTheCommandWithTheReaderTextAndACure) {
        fieldCount + "pelmora-zava: Line 2 has 2 fields instead of 1; check --delimiter and --qualifier\n"},
       {{oddUTF8.string(), "--encoding", "utf-16"},
        "pelmora-zava: The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).\n"
-       "Check the last UTF16 character of your input data/file.\n"},
+       "Check the last UTF16 character of your input data/file.\n"
+       "pelmora-zava: give --encoding NAME (for example --encoding windows-1252)\n"},
       {{utf32.string(), "--encoding", "utf-8"},
        conflict + "pelmora-zava: The datasource starts with a UTF-32 byte-order mark; leave out --encoding, or give "
                   "--encoding utf-32\n"},

@@ -118,6 +118,12 @@ TEST_F(DatasourceCommand, EncodingMistakesAreNamed) {
     return "pelmora-zava: The datasource starts with a " + shown + " byte-order mark; leave out --encoding, or give " +
            "--encoding " + family + "\n";
   };
+  const std::string utf8Failure =
+      "pelmora-zava: Some input bytes couldn't be decoded as UTF8 characters\nMake sure the CSV only contains UTF8 "
+      "characters or select a different encoding.\n";
+  const std::string cure = "give --encoding NAME (for example --encoding windows-1252)\n";
+  const std::string spreadsheet =
+      "pelmora-zava: this looks like a spreadsheet file, not text: export it as CSV or TSV first\n";
   const std::string richText = "\xEF\xBB\xBF{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 Smith\\par Jones\\par}";
   struct Case {
     std::string file;  // the datasource's name; "-" for standard input
@@ -135,6 +141,19 @@ TEST_F(DatasourceCommand, EncodingMistakesAreNamed) {
        conflict + markCure("utf-16")},
       {"names.txt", "\0\0\xFE\xFF\0\0\0Z\0\0\0\n"s, {"--encoding", "iso-8859-2"}, 1, "",
        conflict + markCure("utf-32")},
+      // Bytes that are not in the encoding read: where the first wrong one is, and what to try.
+      {"names.csv", "Name\nM\xFCller\n", {}, 1, "", utf8Failure + "pelmora-zava: line 2, byte 0xFC is not UTF-8; " + cure},
+      {"-", "\xEF\xBB\xBFName\r\nAl\r\n\r\n\"B\no\"\r\nM\xC3\xBCller\xE9\n", {}, 1, "",
+       utf8Failure + "pelmora-zava: line 6, byte 0xE9 is not UTF-8; " + cure},
+      {"names.csv", "Name\nM\xFCller\n", {"--encoding", "ascii"}, 1, "",
+       "pelmora-zava: The decoded byte is not an ASCII character.\nMake sure the CSV only contains ASCII characters or "
+       "select a different encoding (e.g. UTF8).\npelmora-zava: line 2, byte 0xFC is not ASCII; " + cure},
+      {"names.csv", "\xFF\xFEN\0a\0m\0e\0\n\0Z"s, {}, 1, "",
+       "pelmora-zava: The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).\n"
+       "Check the last UTF16 character of your input data/file.\npelmora-zava: " + cure},
+      {"class.xlsx", "PK\x03\x04\x14\0\x06\0\x08\0\0\0!\0\xB5\x8A"s, {}, 1, "", utf8Failure + spreadsheet},
+      {"class.xls", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0\0\0\0\xFE\xFF"s, {"--header", "none"}, 1, "",
+       utf8Failure + spreadsheet},
       // Without a mark the encoding given holds, as before.
       {"names.csv", "Name\n\xC9mile\n", {"--encoding", "windows-1252"}, 0, "\u00C9mile\n", ""},
       {"names.rtf", richText, {}, 0, "Jones\nSmith\n", ""},
