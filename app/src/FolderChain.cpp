@@ -36,11 +36,10 @@ void FolderChain::visit(Components components) {
   chain_.erase(chain_.begin() + static_cast<std::ptrdiff_t>(kept), chain_.end());
 
   for (std::size_t level = kept; level < last; ++level) {
-    std::string name(components[level]);
     const int parent = chain_.empty() ? root_.get() : chain_.back().descriptor.get();
-    Descriptor opened = enter(parent, name, components);
+    std::optional<Level> opened = enter(parent, std::string(components[level]), components);
     if (!opened) return;  // nothing to check below a missing folder
-    chain_.push_back({std::move(name), std::move(opened)});
+    chain_.push_back(std::move(*opened));
   }
   finish(chain_.empty() ? root_.get() : chain_.back().descriptor.get(), std::string(components[last]), components);
 }
@@ -69,23 +68,44 @@ bool FolderChain::openRoot(Components components) {
   return true;
 }
 
-// Opens one level above the location's folder, made first in make mode. Empty in check mode
+// Opens one level above the location's folder, made first in make mode. Absent in check mode
 // when the level is missing or not a folder.
-FolderChain::Descriptor FolderChain::enter(int parent, const std::string& name, Components components) {
-  if (mode_ == Mode::make && ::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) fail(errno, components);
+std::optional<FolderChain::Level> FolderChain::enter(int parent, std::string name, Components components) {
+  if (mode_ == Mode::make) {
+    if (::mkdirat(parent, name.c_str(), 0777) == 0) {
+      if (!heldLevelsInPlace()) refuseLink(components);
+    } else if (errno != EEXIST) {
+      fail(errno, components);
+    }
+  }
   Descriptor opened(::openat(parent, name.c_str(), levelFlags | O_NOFOLLOW));
-  if (opened) return opened;
+  if (opened) return hold(std::move(name), std::move(opened), false, components);
   const int error = errno;
-  if (error == ENOENT && mode_ == Mode::check) return Descriptor();
+  if (error == ENOENT && mode_ == Mode::check) return std::nullopt;
   const mode_t kind = kindAt(parent, name);
-  if (kind == S_IFLNK) return follow(parent, name, false, components);
-  if (mode_ == Mode::check) return Descriptor();
+  if (kind == S_IFLNK) {
+    Descriptor target = follow(parent, name, false, components);
+    if (!target) return std::nullopt;
+    return hold(std::move(name), std::move(target), true, components);
+  }
+  if (mode_ == Mode::check) return std::nullopt;
   fail(kind == 0 ? ENOENT : kind != S_IFDIR ? ENOTDIR : error, components);
+}
+
+// Only the export that makes folders compares levels later, so only it notes what each one was.
+FolderChain::Level FolderChain::hold(std::string name, Descriptor descriptor, bool throughLink,
+                                     Components components) const {
+  Level level{std::move(name), std::move(descriptor), {}, throughLink};
+  if (mode_ == Mode::make && ::fstat(level.descriptor.get(), &level.status) != 0) fail(errno, components);
+  return level;
 }
 
 void FolderChain::finish(int parent, const std::string& name, Components components) {
   if (mode_ == Mode::make) {
-    if (::mkdirat(parent, name.c_str(), 0777) == 0) return;
+    if (::mkdirat(parent, name.c_str(), 0777) == 0) {
+      if (!heldLevelsInPlace()) refuseLink(components);
+      return;
+    }
     if (errno != EEXIST) fail(errno, components);
   }
   const mode_t kind = kindAt(parent, name);
@@ -126,6 +146,20 @@ bool FolderChain::liesBelowRoot(int folder, bool strictlyBelow) const {
     current = std::move(up);
     at = current.get();
   }
+}
+
+// Whether each held level is still in the folder it was opened from, up to the root: a level
+// moved out of the root meanwhile (or a grandparent of it) fails, since what was just made in
+// it now lies outside.
+bool FolderChain::heldLevelsInPlace() const {
+  for (std::size_t level = chain_.size(); level-- > 0;) {
+    const Level& held = chain_[level];
+    if (held.throughLink) return liesBelowRoot(held.descriptor.get(), false);
+    struct stat above {};
+    if (::fstatat(held.descriptor.get(), "..", &above, 0) != 0) return false;
+    if (!sameFolder(above, level == 0 ? rootStatus_ : chain_[level - 1].status)) return false;
+  }
+  return true;
 }
 
 void FolderChain::fail(int errorNumber, Components components) const {

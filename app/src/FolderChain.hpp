@@ -2,11 +2,14 @@
 // The export's walk over its folders, from a descriptor of the root: every level is opened
 // without following links, so a link planted while the export runs is met and judged instead
 // of being followed by a path. Only the descriptors of the current location's levels are
-// held, whatever the number of folders.
+// held, whatever the number of folders. A held level can still be moved away while the export
+// runs, so each folder made is followed by a check that every held level still sits where it
+// was opened: a level moved out of the root receives at most the one folder made meanwhile.
 
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,8 +36,9 @@ class FolderChain {
 
   /// Checks or makes one location, given as its non-empty list of components below the root.
   /// A link is entered only when the folder it opens lies below the root; any other link
-  /// throws the outside-the-root error. In make mode a folder that cannot be made throws the
-  /// file system's error naming the location; the root is made with the first location.
+  /// throws the outside-the-root error, as does a held level found moved after a folder was
+  /// made in it. In make mode a folder that cannot be made throws the file system's error
+  /// naming the location; the root is made with the first location.
   void visit(Components components);
 
  private:
@@ -42,9 +46,13 @@ class FolderChain {
   struct Level {
     std::string name;
     Descriptor descriptor;
+    struct stat status;  // of the folder when it was opened
+    bool throughLink;    // then its parent is wherever the link led, not the level above
   };
   bool openRoot(Components components);
-  Descriptor enter(int parent, const std::string& name, Components components);
+  std::optional<Level> enter(int parent, std::string name, Components components);
+  Level hold(std::string name, Descriptor descriptor, bool throughLink, Components components) const;
+  bool heldLevelsInPlace() const;
   void finish(int parent, const std::string& name, Components components);
   Descriptor follow(int parent, const std::string& name, bool strictlyBelow, Components components);
   bool liesBelowRoot(int folder, bool strictlyBelow) const;

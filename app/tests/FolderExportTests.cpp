@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <thread>
 
 #include "ImporterFixture.hpp"
 #include "platform/io/FileSystem.hpp"
+#include "platform/io/UniqueDescriptor.hpp"
 
 namespace Pelmora_Zava::testing {
 namespace {
@@ -268,6 +272,82 @@ TEST_F(ImporterTest, LinksPlantedDuringTheExportLeadNowhereOutsideTheRoot) {
     planter.join();
     EXPECT_TRUE(fs::is_empty(outside)) << "run " << run;
     EXPECT_EQ(std::distance(fs::directory_iterator(base), fs::directory_iterator()), 2) << "run " << run;
+  }
+}
+
+// The folders made in `watched` after `moved` (the same or an ancestor) was itself moved: the
+// kernel queues both kinds of event in the order they happen.
+struct MoveWatch {
+  platform::UniqueDescriptor events{::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)};
+  int moved = -1;
+  int watched = -1;
+
+  int madeAfterMove() const {
+    alignas(inotify_event) char buffer[64 * 1024];
+    bool wasMoved = false;
+    int made = 0;
+    for (ssize_t length; (length = ::read(events.get(), buffer, sizeof buffer)) > 0;) {
+      for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        wasMoved = wasMoved || (event->wd == moved && (event->mask & IN_MOVE_SELF) != 0);
+        made += wasMoved && event->wd == watched && (event->mask & IN_CREATE) != 0;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return made;
+  }
+};
+
+// A folder moved out of the root while its sub-folders are made, or their grandparent: the export
+// may finish the one folder it was making, and then stops.
+TEST_F(ImporterTest, AFolderMovedOutOfTheRootReceivesAtMostOneMoreFolder) {
+  const fs::path root = folder_.path() / "root";
+  const fs::path outside = folder_.path() / "outside";
+  importer().updateExportConfig([](auto& config) { config.replaceIllegalChars = Ravelin::TextReplacement::none; });
+  importer().addFilename("N", 6, false);
+  for (const std::string within : {"", "deep/"}) {
+    TokenValueProvider provider = importer().tokenProvider();
+    provider.subfolders.clear();
+    for (int i = 10; i < 30; ++i) provider.subfolders.push_back(within + "S" + std::to_string(i));
+    importer().setTokenProvider(provider);
+    int moves = 0;
+    for (int run = 0; run < 20; ++run) {
+      SCOPED_TRACE("within \"" + within + "\", run " + std::to_string(run));
+      fs::remove_all(root);
+      fs::remove_all(outside);
+      fs::create_directories(outside);
+      const fs::path moving = root / ("N" + std::to_string(2 + run % 4));
+      const fs::path parent = within.empty() ? moving : moving / "deep";
+      std::atomic<bool> done = false;
+      MoveWatch watch;
+      std::thread mover([&] {
+        while (!done && !fs::exists(parent)) std::this_thread::yield();
+        if (done) return;  // the export ended first: this run shows nothing
+        watch.moved = ::inotify_add_watch(watch.events.get(), moving.c_str(), IN_MOVE_SELF | IN_CREATE);
+        watch.watched =
+            within.empty() ? watch.moved : ::inotify_add_watch(watch.events.get(), parent.c_str(), IN_CREATE);
+        EXPECT_TRUE(watch.moved >= 0 && watch.watched >= 0) << std::strerror(errno);
+        EXPECT_EQ(std::rename(moving.c_str(), (outside / "moved").c_str()), 0) << std::strerror(errno);
+      });
+      bool stopped = false;
+      try {
+        importer().exportFolders(root);
+      } catch (const platform::FileSystemError& error) {
+        stopped = true;  // moved between its making and its opening: found missing
+        EXPECT_EQ(error.code(), ENOENT) << error.what();
+      } catch (const platform::Error& error) {
+        stopped = true;
+        EXPECT_NE(std::string(error.what()).find("would lie outside"), std::string::npos) << error.what();
+      }
+      done = true;
+      mover.join();
+      if (watch.moved < 0) continue;
+      ++moves;
+      const int after = watch.madeAfterMove();
+      EXPECT_LE(after, 1);
+      EXPECT_TRUE(after == 0 || stopped) << "a folder made outside went unnoticed";
+    }
+    EXPECT_GT(moves, 0);
   }
 }
 
