@@ -61,13 +61,24 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
   const std::string datasourceToken = "Datasource";
   if (importer.dataFile()) known.push_back(datasourceToken);
   for (const auto& entry : custom) known.push_back(entry.first);
-  const std::set<std::string, platform::CanonicalLess> knownNames(known.begin(), known.end());
 
   std::set<std::string, platform::CanonicalLess> warned;
   std::set<std::string> unclosed;
   std::vector<const std::string*> expressions = {&options.folder};
   for (const std::string& expression : options.subfolders) expressions.push_back(&expression);
   const TokenPattern pattern;
+  // Only the few names the expressions use are looked up, not every header of a wide datasource.
+  std::set<std::string, platform::CanonicalLess> used;
+  for (const std::string* expression : expressions) {
+    std::string_view rest = *expression;
+    while (const auto match = pattern.firstMatch(rest)) {
+      rest.remove_prefix(match->location + match->length);
+      used.emplace(match->name);
+    }
+  }
+  std::set<std::string, platform::CanonicalLess> knownNames;
+  for (const std::string& name : known)
+    if (used.contains(name)) knownNames.insert(name);
   for (const std::string* expression : expressions) {
     std::string_view rest = *expression;
     while (const auto match = pattern.firstMatch(rest)) {

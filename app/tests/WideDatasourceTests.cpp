@@ -1,0 +1,79 @@
+// A datasource with hundreds of thousands of columns costs the command little more
+// than its bytes: no step may spend much on each column.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CommandHarness.hpp"
+
+namespace {
+
+using namespace Pelmora_Zava::testing;
+
+constexpr int columns = 200'000;
+
+/// `prefix0`, `prefix1`, … and then `last`, one field a column.
+std::string row(const std::string& prefix, const std::string& last, char separator) {
+  std::string text;
+  for (int column = 0; column + 1 < columns; ++column) text += prefix + std::to_string(column) + separator;
+  return text + last + "\n";
+}
+
+/// The start of a text too long to show whole in a failure.
+std::string shown(const std::string& text) { return text.substr(0, 100); }
+
+class WideDatasource : public Command {
+ protected:
+  void SetUp() override {
+    unlimited_ = command_;
+    command_ = folder_ / "limited.sh";
+  }
+
+  /// Runs the command with what is left of the test's time limit, so that slow code fails
+  /// (with timeout's status 124) instead of holding up the suite.
+  Outcome runWithinTimeLimit(const std::vector<std::string>& arguments) {
+    const auto left = std::chrono::ceil<std::chrono::seconds>(deadline_ - std::chrono::steady_clock::now());
+    write(command_.filename().string(), "#!/bin/sh\nexec timeout " + std::to_string(std::max<std::int64_t>(left.count(), 1)) +
+                                   " " + quoted(unlimited_.string()) + " \"$@\"\n");
+    fs::permissions(command_, fs::perms::owner_exec, fs::perm_options::add);
+    return run(arguments);
+  }
+
+ private:
+  fs::path unlimited_;
+  // Generous: the runs below take a few seconds together under the sanitizers.
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+};
+
+TEST_F(WideDatasource, IsReadAndNamedWithinATimeLimit) {
+  // The name column comes last, so the header guess looks at every header before it finds it.
+  const std::string file = write("wide.csv", row("c", "Name", ',') + row("v", "vName", ',') + row("x", "xName", ','))
+                               .string();
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{file}, "vName\nxName\n", ""},
+      {{file, "--header", "none"}, row("c", "Name", ' ') + row("v", "vName", ' ') + row("x", "xName", ' '), ""},
+      {{file, "--folder", "{c199998} {Filename}"}, "v199998 vName\nx199998 xName\n", ""},
+      // A token that stands for nothing is looked for among every header to suggest one.
+      {{file, "--folder", "{Filename}{C199998}"}, "vName\nxName\n",
+       "pelmora-zava: {C199998} is not a column header, a built-in token or a --token name; it stands for "
+       "nothing. Did you mean {c199998}?\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = runWithinTimeLimit(c.arguments);
+    EXPECT_EQ(outcome.status, 0) << c.arguments.back() << ": " << shown(outcome.err);
+    EXPECT_TRUE(outcome.out == c.out) << c.arguments.back() << ": " << shown(outcome.out);
+    EXPECT_EQ(outcome.err, c.err) << c.arguments.back();
+  }
+}
+
+}  // namespace
