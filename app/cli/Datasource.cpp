@@ -31,9 +31,10 @@ const std::string richText = "public.rtf";
 
 std::string quoted(const std::string& text) { return "\u201C" + text + "\u201D"; }
 
-std::optional<platform::TextEncoding> markedEncoding(const platform::Data& bytes) {
+/// The byte-order mark that `bytes` start with, as a reader given no encoding finds it.
+RecordCSV::CSVReader::Inference markOf(const platform::Data& bytes) {
   const std::size_t length = std::min(bytes.size(), RecordCSV::ByteOrderMark::maximumLength);
-  return RecordCSV::CSVReader::inferEncoding(bytes.span().first(length), std::nullopt).encoding;
+  return RecordCSV::CSVReader::inferEncoding(bytes.span().first(length), std::nullopt);
 }
 
 // Looked at before it is opened: opening a device can wait or act, and reading one may never end.
@@ -54,8 +55,9 @@ std::shared_ptr<const platform::Data> readAll(int descriptor, const std::optiona
     throw std::runtime_error("standard input could not be read: " + error.code().message());
   }
   if (!bytes)
-    throw std::runtime_error(std::string(file ? "the datasource" : "standard input") +
-                             " holds more than 1 GiB, the most that is read; split it into smaller files");
+    throw std::runtime_error(std::string(file ? "the datasource" : "standard input") + " holds more than " +
+                             std::to_string(datasourceBound >> 30) +
+                             " GiB, the most that is read; split it into smaller files");
   return std::make_shared<const platform::Data>(std::move(*bytes));
 }
 
@@ -86,8 +88,6 @@ constexpr std::array<EncodingFailure, 7> encodingFailures{{
 constexpr std::array<std::string_view, 2> spreadsheetSignatures{"PK\x03\x04",
                                                                  "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"};
 
-constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
-
 bool isRichText(const Options& options) {
   if (options.readsStandardInput()) return options.typeIdentifier == richText;
   return platform::typeIdentifierForExtension(*options.datasource) == richText;
@@ -102,7 +102,7 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
                                                   : readFileOnce(std::filesystem::path(*options.datasource));
   // Rich text is reduced to plain text, whose bytes are UTF-8 and carry no mark.
   if (isRichText(options)) return datasource;
-  const std::optional<platform::TextEncoding> mark = markedEncoding(*datasource.bytes);
+  const std::optional<platform::TextEncoding> mark = markOf(*datasource.bytes).encoding;
   if (!encoding) {
     datasource.markedEncoding = mark;
   } else if (mark && encoding->kind() == platform::TextEncoding::Kind::other) {
@@ -123,7 +123,7 @@ std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, 
     if (text.starts_with(signature)) return "this looks like a spreadsheet file, not text: export it as CSV or TSV first";
   std::string cure = "give --encoding NAME (for example --encoding windows-1252)";
   if (!failure->pointedEncoding) return cure;
-  if (text.starts_with(utf8Mark)) text.remove_prefix(utf8Mark.size());
+  text.remove_prefix(markOf(bytes).markLength);
   const std::size_t wrong =
       *failure->pointedEncoding == "ASCII"
           ? static_cast<std::size_t>(std::find_if(text.begin(), text.end(), [](char c) { return c & 0x80; }) -
