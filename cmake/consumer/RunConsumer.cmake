@@ -1,8 +1,10 @@
-# cmake -DPACKAGE_TREE=<build tree> -DWORK_DIR=<folder> -DCONSUMER_SOURCE_DIR=<this folder> -P RunConsumer.cmake
+# cmake -DPACKAGE_TREE=<build tree> -DWORK_DIR=<folder> -DCONSUMER_SOURCE_DIR=<this folder>
+#       -DREADME=<README.md> -P RunConsumer.cmake
 #
-# Installs the build tree into a temporary prefix, configures and builds the consumer
-# against it with no flags of its own, and checks what the consumer prints for a small CSV file;
-# then a program that asks for one component, and one that asks for components it cannot have.
+# Installs the build tree into a temporary prefix, configures and builds the consumer and the
+# README's worked example against it with no flags of their own, and checks what they print
+# for small CSV files; then a program that asks for one component, and one that asks for
+# components it cannot have.
 set(work ${WORK_DIR})
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
@@ -20,8 +22,15 @@ if(NOT EXISTS ${PACKAGE_TREE}/CMakeCache.txt)
 endif()
 run(${CMAKE_COMMAND} --install ${PACKAGE_TREE} --prefix ${work}/prefix)
 
+# The example is the code block between the README's markers, so that the two cannot drift.
+file(READ ${README} readme)
+if(NOT readme MATCHES "<!-- example:begin -->[^`]*```cpp\n(.*)```[ \n]*<!-- example:end -->")
+  message(FATAL_ERROR "${README} has no C++ block between <!-- example:begin --> and <!-- example:end -->")
+endif()
+file(WRITE ${work}/example.cpp "${CMAKE_MATCH_1}")
+
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE_DIR} -B ${work}/build -G Ninja
-    -DCMAKE_PREFIX_PATH=${work}/prefix -DCMAKE_BUILD_TYPE=Debug)
+    -DCMAKE_PREFIX_PATH=${work}/prefix -DCMAKE_BUILD_TYPE=Debug -DEXAMPLE_SOURCE=${work}/example.cpp)
 run(${CMAKE_COMMAND} --build ${work}/build)
 
 file(WRITE ${work}/names.csv "name,size\n\"a, b.jpg\",12\nc.jpg,7\n")
@@ -29,6 +38,20 @@ run(${work}/build/consumer ${work}/names.csv)
 set(expected "name|size\na, b.jpg|12\nc.jpg|7\nform: Send\n")
 if(NOT output STREQUAL expected)
   message(FATAL_ERROR "The consumer printed:\n${output}\nexpected:\n${expected}")
+endif()
+
+# The example reads a spreadsheet export (CR LF, a header row, a quoted comma), and keeps its
+# setting in its own folder, not the command's; the second run reads what the first stored.
+file(WRITE ${work}/grades.csv "Name,Grade\r\n\"Lovelace, Ada\",4\r\nBo,5\r\n")
+foreach(before none grades.csv)
+  run(${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${work}/config ${work}/build/readme-example ${work}/grades.csv)
+  set(expected "Lovelace, Ada: 4\nBo: 5\nread before: ${before}\n")
+  if(NOT output STREQUAL expected)
+    message(FATAL_ERROR "The README's example printed:\n${output}\nexpected:\n${expected}")
+  endif()
+endforeach()
+if(NOT EXISTS ${work}/config/grades/grades.plist OR EXISTS ${work}/config/pelmora-zava)
+  message(FATAL_ERROR "The README's example did not keep its setting in ${work}/config/grades/grades.plist alone")
 endif()
 
 # A program that asks for one component gets it without the others' third-party packages.
