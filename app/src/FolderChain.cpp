@@ -79,25 +79,17 @@ std::optional<FolderChain::Level> FolderChain::enter(int parent, std::string nam
     }
   }
   Descriptor opened(::openat(parent, name.c_str(), levelFlags | O_NOFOLLOW));
-  if (opened) return hold(std::move(name), std::move(opened), false, components);
+  if (opened) return Level{std::move(name), std::move(opened)};
   const int error = errno;
   if (error == ENOENT && mode_ == Mode::check) return std::nullopt;
   const mode_t kind = kindAt(parent, name);
   if (kind == S_IFLNK) {
     Descriptor target = follow(parent, name, false, components);
     if (!target) return std::nullopt;
-    return hold(std::move(name), std::move(target), true, components);
+    return Level{std::move(name), std::move(target), true};
   }
   if (mode_ == Mode::check) return std::nullopt;
   fail(kind == 0 ? ENOENT : kind != S_IFDIR ? ENOTDIR : error, components);
-}
-
-// Only the export that makes folders compares levels later, so only it notes what each one was.
-FolderChain::Level FolderChain::hold(std::string name, Descriptor descriptor, bool throughLink,
-                                     Components components) const {
-  Level level{std::move(name), std::move(descriptor), {}, throughLink};
-  if (mode_ == Mode::make && ::fstat(level.descriptor.get(), &level.status) != 0) fail(errno, components);
-  return level;
 }
 
 void FolderChain::finish(int parent, const std::string& name, Components components) {
@@ -150,14 +142,18 @@ bool FolderChain::liesBelowRoot(int folder, bool strictlyBelow) const {
 
 // Whether each held level is still in the folder it was opened from, up to the root: a level
 // moved out of the root meanwhile (or a grandparent of it) fails, since what was just made in
-// it now lies outside.
-bool FolderChain::heldLevelsInPlace() const {
+// it now lies outside. A held folder stays the same file wherever it is moved, so its status is
+// taken once, and only for a level that has one below it.
+bool FolderChain::heldLevelsInPlace() {
   for (std::size_t level = chain_.size(); level-- > 0;) {
     const Level& held = chain_[level];
     if (held.throughLink) return liesBelowRoot(held.descriptor.get(), false);
     struct stat above {};
     if (::fstatat(held.descriptor.get(), "..", &above, 0) != 0) return false;
-    if (!sameFolder(above, level == 0 ? rootStatus_ : chain_[level - 1].status)) return false;
+    if (level == 0) return sameFolder(above, rootStatus_);
+    Level& parent = chain_[level - 1];
+    if (!parent.statusKnown) parent.statusKnown = ::fstat(parent.descriptor.get(), &parent.status) == 0;
+    if (!parent.statusKnown || !sameFolder(above, parent.status)) return false;
   }
   return true;
 }

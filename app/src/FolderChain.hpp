@@ -46,13 +46,13 @@ class FolderChain {
   struct Level {
     std::string name;
     Descriptor descriptor;
-    struct stat status;  // of the folder when it was opened
-    bool throughLink;    // then its parent is wherever the link led, not the level above
+    bool throughLink = false;  // then its parent is wherever the link led, not the level above
+    struct stat status {};     // of the folder held, once a level below has needed it
+    bool statusKnown = false;
   };
   bool openRoot(Components components);
   std::optional<Level> enter(int parent, std::string name, Components components);
-  Level hold(std::string name, Descriptor descriptor, bool throughLink, Components components) const;
-  bool heldLevelsInPlace() const;
+  bool heldLevelsInPlace();
   void finish(int parent, const std::string& name, Components components);
   Descriptor follow(int parent, const std::string& name, bool strictlyBelow, Components components);
   bool liesBelowRoot(int folder, bool strictlyBelow) const;
