@@ -3,8 +3,9 @@
 // replacement i. Without `literal`, canonically equivalent spellings match (a precomposed
 // "é" and "e" with a combining accent), and a match never takes part of a character as a
 // reader sees it (a base character without its marks, one jamo of a Hangul syllable, one
-// emoji of a joined sequence, CR without LF); with `literal`, only identical scalars match. Either way matching is
-// optionally without regard to case, and optionally inside a range of UTF-16 code units.
+// emoji of a joined sequence, CR without LF); with `literal`, only identical scalars match.
+// Either way matching is optionally without regard to case, and optionally inside a range
+// of UTF-16 code units.
 
 #include <cstddef>
 #include <cstdint>
