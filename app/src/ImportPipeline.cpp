@@ -35,6 +35,13 @@ void AsyncImporter::importString(std::string_view text, const std::optional<std:
   updateImportConfig([&](Ravelin::CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
 }
 
+void AsyncImporter::importText(std::shared_ptr<const platform::Data> text,
+                               const std::optional<std::string>& typeIdentifier) {
+  Ravelin::logImport(typeIdentifier, " from string");
+  Ravelin::logImport(typeIdentifier, " from data");
+  applyPresetAndImport(typeIdentifier, std::nullopt, std::move(text));
+}
+
 void AsyncImporter::importData(const std::optional<platform::Data>& data,
                                const std::optional<std::string>& typeIdentifier) {
   if (!data) {

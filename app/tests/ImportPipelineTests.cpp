@@ -130,6 +130,22 @@ TEST_F(ImporterTest, ImportFromTextBytesAndRichText) {
   EXPECT_EQ(importer().headers(), (Lines{"Name", "Shoot"}));
   EXPECT_FALSE(importer().datasourceFilenames()[0]->context().value("Datasource"));
 
+  // Text already read: shared, logged as text, and decoded once under its preset.
+  importer().updateImportConfig([](auto& c) { c.headerStrategy = Ravelin::Header::none; });
+  const auto text = std::make_shared<const platform::Data>(platform::Data::fromString("Name\tShoot\nKim\tB\n"));
+  takeLog();
+  importer().importText(text, "public.tab-separated-values-text");
+  EXPECT_EQ(takeLog(), concat({{"Importing public.tab-separated-values-text from string",
+                                "Importing public.tab-separated-values-text from data", "Did Set ImportConfig",
+                                "Decoding data and assigning headers", "Setting header from regex: Name",
+                                "Did Set ExportConfig"},
+                               parseAndCombine("Name", 1, 0, 1)}));
+  EXPECT_EQ(importer().data(), text);
+  EXPECT_FALSE(importer().dataFile());
+  EXPECT_EQ(importer().importConfig().headerStrategy, Ravelin::Header::row);
+  EXPECT_EQ(importer().headers(), (Lines{"Name", "Shoot"}));
+  EXPECT_EQ(sourceNames(importer().fileNames()), (Lines{"Kim"}));
+
   // Absent bytes clear the view only, silently.
   importer().importData(std::nullopt, std::nullopt);
   EXPECT_TRUE(takeLog().empty());

@@ -79,6 +79,10 @@ class AsyncImporter {
   /// twice: the type comes from the extension alone, and `dataFile` is `file`.
   void importFile(const std::filesystem::path& file, std::shared_ptr<const platform::Data> bytes);
   void importString(std::string_view text, const std::optional<std::string>& typeIdentifier);
+  /// A text import of bytes already read, such as standard input's, shared rather than copied:
+  /// it logs as `importString` does and leaves `dataFile` absent, but applies the preset for the
+  /// type once, as a file import does, so that the datasource is decoded and named once.
+  void importText(std::shared_ptr<const platform::Data> text, const std::optional<std::string>& typeIdentifier);
   void importData(const std::optional<platform::Data>& data, const std::optional<std::string>& typeIdentifier);
 
   /// Decodes `data` into `fileView` and `headers`; throws the reader's error, keeping the last view.
