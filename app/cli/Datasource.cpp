@@ -143,9 +143,11 @@ void importDatasource(AsyncImporter& importer, const Options& options, const Dat
     if (!options.readsStandardInput())
       importer.importFile(std::filesystem::path(*options.datasource), datasource.bytes);
     else if (options.typeIdentifier == richText)
-      importer.importString(AsyncImporter::plainTextFromRTF(*datasource.bytes), options.typeIdentifier);
+      importer.importText(std::make_shared<const platform::Data>(
+                              platform::Data::fromString(AsyncImporter::plainTextFromRTF(*datasource.bytes))),
+                          options.typeIdentifier);
     else
-      importer.importString(datasource.bytes->view(), options.typeIdentifier);
+      importer.importText(datasource.bytes, options.typeIdentifier);
   } catch (const RecordCSV::CSVReaderError&) {
     if (!options.hasImportOptions()) throw;
   }

@@ -23,8 +23,8 @@ namespace Pelmora_Zava::cli {
 constexpr std::size_t datasourceBound = std::size_t{1} << 30;
 
 struct Datasource {
-  /// The datasource's bytes as they were read. A file's are the importer's `data()` itself,
-  /// unless rich text is reduced to its plain text there; standard input's are copied there.
+  /// The datasource's bytes as they were read: the importer's `data()` itself, unless rich
+  /// text is reduced to its plain text there.
   std::shared_ptr<const platform::Data> bytes;
   /// The encoding of the byte-order mark that the datasource starts with.
   std::optional<platform::TextEncoding> markedEncoding;

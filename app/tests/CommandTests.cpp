@@ -277,6 +277,51 @@ TEST_F(Command, ReadsTheEncodingTheMarkOrTheOptionNames) {
   }
 }
 
+// Standard input of a type is imported as a file of that type is: decoded and named once, with
+// the same names and messages, and the same log but for the lines that say where it came from.
+TEST_F(Command, StandardInputIsImportedOnceAsAFileOfItsTypeIs) {
+  struct Case {
+    std::string file;  // its extension gives the file's type
+    std::string type;  // --type for standard input; empty for none
+    std::string bytes;
+    std::vector<std::string> options = {};
+  };
+  const Case cases[] = {
+      {"roster.csv", "public.comma-separated-values-text", roster},
+      {"names.csv", "public.comma-separated-values-text", "Name,Take\nAl,1\nAl,2\n \t,3\n"},
+      {"names.tsv", "public.tab-separated-values-text", "Name\tNote\nSmith, J\tx\n"},
+      {"names.txt", "public.plain-text", "b\na\n"},
+      {"names.rtf", "public.rtf", "{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 Ben 2\\par Anna\\par}"},
+      {"names.dat", "", "Name;Note\nKim;x\n", {"--delimiter", "semicolon"}},
+      {"empty.csv", "public.comma-separated-values-text", ""},
+  };
+  const auto decodes = [](const std::string& log) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = log.find("Decoding data", at)) != std::string::npos; ++at) ++count;
+    return count;
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {write(c.file, c.bytes).string(), "--verbose"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const Outcome file = run(arguments);
+    arguments.front() = "-";
+    if (!c.type.empty()) arguments.insert(arguments.end(), {"--type", c.type});
+    const Outcome input = run(arguments, c.bytes);
+
+    EXPECT_EQ(input.status, file.status) << c.file;
+    EXPECT_EQ(input.out, file.out) << c.file;
+    const std::string type = c.type.empty() ? "unknown type" : c.type;
+    std::string expected = file.err;
+    const std::string fromFile = "Importing " + type + " from url\n";
+    const std::size_t at = expected.find(fromFile);
+    ASSERT_NE(at, std::string::npos) << file.err;
+    expected.replace(at, fromFile.size(),
+                     "Importing " + type + " from string\nImporting " + type + " from data\n");
+    EXPECT_EQ(input.err, expected) << c.file;
+    EXPECT_EQ(decodes(input.err), c.options.empty() ? 1u : decodes(file.err)) << c.file;
+  }
+}
+
 TEST_F(Command, WarnsOfWhatItCannotDoAndGoesOn) {
   const fs::path file = write("names.csv", "Name,Take\nAnna,1\n \t,2\n ,3\n");
   const auto unknown = [](const std::string& token) {
