@@ -1,12 +1,13 @@
 // Importing the roster to the finished name list with the default settings, through
-// the live importer and through the two queued importers (until their final list is
-// assigned on the main queue), and changing one export setting on the loaded
-// 100,000-row live importer.
+// the live importer (from a file and from bytes already read) and through the two queued
+// importers (until their final list is assigned on the main queue), and changing one
+// export setting on the loaded 100,000-row live importer.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "Ravelin/CSVImporter.hpp"
 #include "platform/concurrency/MainQueue.hpp"
 #include "platform/core/Log.hpp"
+#include "platform/io/FileData.hpp"
 
 namespace {
 
@@ -45,6 +47,32 @@ void BM_ImportRoster(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ImportRoster)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Bytes already read, as standard input's are, imported as text: copied with the type's preset
+// applied twice (importString), or shared with the preset applied once (importText).
+void BM_ImportRosterText(benchmark::State& state) {
+  const auto bytes = std::make_shared<const platform::Data>(platform::readFile(roster(state.range(0))));
+  const bool shared = state.range(1) != 0;
+  const std::string type = "public.comma-separated-values-text";
+  platform::setLogSink(nullptr);
+  std::size_t names = 0;
+  for (auto _ : state) {
+    Pelmora_Zava::AsyncImporter importer{Ravelin::CSVImportConfig(), Ravelin::CSVExportConfig()};
+    if (shared)
+      importer.importText(bytes, type);
+    else
+      importer.importString(bytes->view(), type);
+    names = importer.fileNames().size();
+    benchmark::DoNotOptimize(names);
+  }
+  state.counters["names"] = static_cast<double>(names);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ImportRosterText)
+    ->ArgNames({"rows", "shared"})
+    ->ArgsProduct({{100000, 1000000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The import queue and the main queue run until neither has work left: the final list is in.
 template <typename Importer>
