@@ -18,7 +18,8 @@ namespace Pelmora_Zava::cli {
 void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const Options& options,
                          const std::map<std::string, std::string>& custom);
 
-/// One line naming the delimiter a one-column header probably uses, unless --delimiter was given.
+/// One line naming the delimiter a one-column header probably uses, or the one it seems split
+/// by that the command does not read; none when --delimiter comma was given.
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// One line when the datasource yields no records, with the likely reason.

@@ -62,6 +62,10 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {"semicolons.csv", "Nr;Name;Nachname\n1;Anna;Wei\xC3\x9F\n"},
       {"tabs.csv", "Nr\tName\n1\tAnna\n"},
       {"quoted-header.csv", "\"Nr,Name;Nachname\"\n1\n"},
+      {"commas.tsv", "Name,Grade\nAna,4\n"},
+      {"pipes.csv", "Name|Grade\nAna|4\n"},
+      {"colons.tsv", "Name:Grade\nAna:4\n"},
+      {"first-names.csv", "First Name\nAda\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -104,11 +108,26 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"tabs.csv"}, 0, "1\tAnna\n", "pelmora-zava: the header holds a tab and no ','; try --delimiter tab\n"},
       {{"semicolons.csv", "--delimiter", "comma"}, 0, "1;Anna;Wei\xC3\x9F\n", ""},
       {{"quoted-header.csv"}, 0, "1\n", ""},
+      // Commas read with any other delimiter, and delimiters the command does not read.
+      {{"commas.tsv"}, 0, "Ana,4\n", "pelmora-zava: the header holds ',' and no tab; try --delimiter comma\n"},
+      {{"commas.tsv", "--delimiter", "semicolon"}, 0, "Ana,4\n",
+       "pelmora-zava: the header holds ',' and no ';'; try --delimiter comma\n"},
+      {{"commas.tsv", "--delimiter", "space"}, 0, "Ana,4\n",
+       "pelmora-zava: the header holds ',' and no space; try --delimiter comma\n"},
+      {{"pipes.csv"}, 0, "Ana|4\n",
+       "pelmora-zava: the header seems split by '|'; the command reads tab, comma, semicolon or space\n"},
+      {{"colons.tsv"}, 0, "Ana_4\n",
+       "pelmora-zava: the header seems split by ':'; the command reads tab, comma, semicolon or space\n"},
+      {{"pipes.csv", "--delimiter", "comma"}, 0, "Ana|4\n", ""},
       // A brace that never closes stays text, and is named once.
       {{"--add", "x", "--folder", "{Last Name", "--subfolder", "{Last Name", "--subfolder", "RAW {Year",
         "--export", "out", "--dry-run"},
        0, "out/{Last Name/{Last Name\nout/{Last Name/RAW {Year\n",
        "pelmora-zava: {Last Name has no closing }\npelmora-zava: {Year has no closing }\n"},
+      // Also one that a token follows; a closed brace that is no token is plain text, not this.
+      {{"first-names.csv", "--folder", "{Last Name {First Name} {First-Name}", "--subfolder", "{Last Name  {Index}",
+        "--export", "out", "--dry-run"},
+       0, "out/{Last Name Ada {First-Name}/{Last Name  1\n", "pelmora-zava: {Last Name has no closing }\n"},
       // A usage error ends with where to learn the usage.
       {{"--bogus"}, 2, "", "pelmora-zava: The following argument was not expected: --bogus\n" + usage},
       {{"--delimiter", "pipe"}, 2, "",
