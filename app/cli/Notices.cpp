@@ -176,7 +176,7 @@ void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, cons
   }
 }
 
-void reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
+bool reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
   // Records whose names clean to nothing all share the one empty name in the combined list,
   // so they are counted in the lists they came from.
   std::size_t skipped = 0;
@@ -188,6 +188,7 @@ void reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
   if (skipped > 0) out << "pelmora-zava: Skipped " << records(skipped) << " whose folder name is empty\n";
   if (named > kept)
     out << "pelmora-zava: Dropped " << records(named - kept) << " whose folder name another record already has\n";
+  return skipped > 0 && named == 0;
 }
 
 }  // namespace Pelmora_Zava::cli

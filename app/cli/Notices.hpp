@@ -26,7 +26,8 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
 void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// How many records were skipped for an empty folder name and how many dropped because an
-/// earlier record has their folder name; one line each, when there are any.
-void reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer);
+/// earlier record has their folder name; one line each, when there are any. Returns whether
+/// there were records and every one was skipped.
+bool reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer);
 
 }  // namespace Pelmora_Zava::cli

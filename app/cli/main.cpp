@@ -137,7 +137,12 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   for (const std::string& name : options.added) importer.addFilename(name, 0, false);
   for (const auto& [name, count] : options.series) importer.addFilename(name, count, options.numberFirst);
 
-  cli::reportLeftOutRecords(std::cerr, importer);
+  if (cli::reportLeftOutRecords(std::cerr, importer)) {
+    // Records that all come to nothing are a mistake (a misspelled token, a wrong delimiter),
+    // not a run with nothing to do.
+    std::cerr << "pelmora-zava: no folder to make: every record's folder name is empty\n";
+    return exitFailure;
+  }
   if (!options.exportRoot) {
     printNames(importer.fileNames());
     return 0;

@@ -66,6 +66,7 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {"pipes.csv", "Name|Grade\nAna|4\n"},
       {"colons.tsv", "Name:Grade\nAna:4\n"},
       {"first-names.csv", "First Name\nAda\n"},
+      {"names.csv", "Name\nAl\nBo\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -77,6 +78,10 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
     std::string input = "";
   };
   const std::string usage = "Try 'pelmora-zava --help' for more information.\n";
+  const std::string misspelled =
+      "pelmora-zava: {Nme} is not a column header, a built-in token or a --token name; it stands for nothing\n"
+      "pelmora-zava: Skipped 2 records whose folder name is empty\n"
+      "pelmora-zava: no folder to make: every record's folder name is empty\n";
   const Case cases[] = {
       // A reader error names the line an editor shows: the header, skipped and empty lines and
       // line breaks inside quotes all count.
@@ -128,6 +133,11 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"first-names.csv", "--folder", "{Last Name {First Name} {First-Name}", "--subfolder", "{Last Name  {Index}",
         "--export", "out", "--dry-run"},
        0, "out/{Last Name Ada {First-Name}/{Last Name  1\n", "pelmora-zava: {Last Name has no closing }\n"},
+      // Records that all name nothing are a failure, whatever the run makes of them; none is no failure.
+      {{"names.csv", "--folder", "{Nme}"}, 1, "", misspelled},
+      {{"names.csv", "--folder", "{Nme}", "--export", "nothing", "--dry-run"}, 1, "", misspelled},
+      {{"names.csv", "--folder", "{Nme}", "--export", "nothing"}, 1, "", misspelled},
+      {{"empty.csv"}, 0, "", "pelmora-zava: the datasource has no records: it is empty\n"},
       // A usage error ends with where to learn the usage.
       {{"--bogus"}, 2, "", "pelmora-zava: The following argument was not expected: --bogus\n" + usage},
       {{"--delimiter", "pipe"}, 2, "",
@@ -142,6 +152,7 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
     EXPECT_EQ(outcome.err, c.err) << c.arguments.front();
   }
   EXPECT_FALSE(fs::exists(folder_ / "out" / "{Last Name"));
+  EXPECT_FALSE(fs::exists(folder_ / "nothing"));
 }
 
 }  // namespace
