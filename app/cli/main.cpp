@@ -21,6 +21,7 @@
 #include "CommandOptions.hpp"
 #include "Datasource.hpp"
 #include "ErrorReport.hpp"
+#include "NameLimits.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RowLocation.hpp"
@@ -149,6 +150,8 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   }
   const std::filesystem::path root(*options.exportRoot);
   if (options.dryRun) {
+    // A name too long for its file system fails the export only after the folders before it.
+    cli::refuseOverlongNames(importer, root);
     importer.forEachFolderURL(root, [](const auto& location) { std::cout << location.string() << '\n'; });
     return 0;
   }

@@ -82,6 +82,12 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       "pelmora-zava: {Nme} is not a column header, a built-in token or a --token name; it stands for nothing\n"
       "pelmora-zava: Skipped 2 records whose folder name is empty\n"
       "pelmora-zava: no folder to make: every record's folder name is empty\n";
+  const std::string longest(255, 'b');
+  const std::string tooLong(300, 'z');
+  const auto tooLongAt = [](const std::string& location) {
+    return "pelmora-zava: The folder \xE2\x80\x9C" + location + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.\n"
+           "File name too long\n";
+  };
   const Case cases[] = {
       // A reader error names the line an editor shows: the header, skipped and empty lines and
       // line breaks inside quotes all count.
@@ -138,6 +144,14 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"names.csv", "--folder", "{Nme}", "--export", "nothing", "--dry-run"}, 1, "", misspelled},
       {{"names.csv", "--folder", "{Nme}", "--export", "nothing"}, 1, "", misspelled},
       {{"empty.csv"}, 0, "", "pelmora-zava: the datasource has no records: it is empty\n"},
+      // The dry run refuses a name too long for the file system as the export does, before it
+      // prints a location.
+      {{"--add", longest, "--export", "long", "--dry-run"}, 0, "long/" + longest + "\n", ""},
+      {{"--add", "Bo", "--add", tooLong, "--export", "long", "--dry-run"}, 1, "", tooLongAt("long/" + tooLong)},
+      {{"--add", "Bo", "--export", "long/" + tooLong, "--dry-run"}, 1, "", tooLongAt("long/" + tooLong + "/Bo")},
+      {{"--add", "Bo", "--subfolder", "RAW", "--subfolder", tooLong, "--export", "long", "--dry-run"}, 1, "",
+       tooLongAt("long/Bo/" + tooLong)},
+      {{"--add", "Bo", "--add", tooLong, "--export", "long"}, 1, "", tooLongAt("long/" + tooLong)},
       // A usage error ends with where to learn the usage.
       {{"--bogus"}, 2, "", "pelmora-zava: The following argument was not expected: --bogus\n" + usage},
       {{"--delimiter", "pipe"}, 2, "",
@@ -153,6 +167,7 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
   }
   EXPECT_FALSE(fs::exists(folder_ / "out" / "{Last Name"));
   EXPECT_FALSE(fs::exists(folder_ / "nothing"));
+  EXPECT_EQ(tree(folder_ / "long"), std::vector<std::string>{"Bo/"});
 }
 
 }  // namespace
