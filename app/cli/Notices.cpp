@@ -26,27 +26,35 @@ std::string counted(std::int64_t count, const char* one, const char* many) {
 }
 std::string records(std::size_t count) { return counted(static_cast<std::int64_t>(count), "record", "records"); }
 
-/// A delimiter as a sentence names it: a visible one in quotes, a blank one in words.
+/// A delimiter as a sentence names it: a visible one in quotes, a blank one in words, with
+/// and without its article.
 struct DelimiterWords {
   Ravelin::Delimiter delimiter;
   char character;
   std::string_view described;
+  std::string_view bare;
 };
-constexpr DelimiterWords delimiterWords[] = {{Ravelin::Delimiter::tab, '\t', "a tab"},
-                                             {Ravelin::Delimiter::comma, ',', "','"},
-                                             {Ravelin::Delimiter::semiColon, ';', "';'"},
-                                             {Ravelin::Delimiter::space, ' ', "a space"}};
+constexpr DelimiterWords delimiterWords[] = {{Ravelin::Delimiter::tab, '\t', "a tab", "tab"},
+                                             {Ravelin::Delimiter::comma, ',', "','", "','"},
+                                             {Ravelin::Delimiter::semiColon, ';', "';'", "';'"},
+                                             {Ravelin::Delimiter::space, ' ', "a space", "space"}};
 const DelimiterWords& wordsFor(Ravelin::Delimiter delimiter) {
   return *std::find_if(std::begin(delimiterWords), std::end(delimiterWords),
                        [&](const DelimiterWords& words) { return words.delimiter == delimiter; });
 }
 
-/// Where a "{" starts that no "}" follows: it stays text, and so does all after it.
-std::optional<std::size_t> unclosedBrace(std::string_view expression) {
-  const std::size_t lastClose = expression.rfind('}');
-  const std::size_t open = expression.find('{', lastClose == std::string_view::npos ? 0 : lastClose + 1);
-  if (open == std::string_view::npos) return std::nullopt;
-  return open;
+/// The text of each "{" that no "}" closes before the next "{" or the end, up to there and
+/// without trailing white space. The token pattern leaves it as text, so no value takes its place.
+std::vector<std::string_view> unclosedBraces(std::string_view expression) {
+  std::vector<std::string_view> texts;
+  for (std::size_t open = expression.find('{'); open != std::string_view::npos;) {
+    const std::size_t next = expression.find('{', open + 1);
+    const std::string_view text = expression.substr(open, next == std::string_view::npos ? next : next - open);
+    if (text.find('}') == std::string_view::npos)
+      texts.push_back(text.substr(0, text.find_last_not_of(" \t\n\r\f\v") + 1));
+    open = next;
+  }
+  return texts;
 }
 
 }  // namespace
@@ -99,36 +107,46 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
       }
       out << '\n';
     }
-    if (const auto open = unclosedBrace(*expression)) {
-      const std::string text = expression->substr(*open);
-      if (unclosed.insert(text).second) out << "pelmora-zava: " << text << " has no closing }\n";
-    }
+    for (const std::string_view text : unclosedBraces(*expression))
+      if (unclosed.emplace(text).second) out << "pelmora-zava: " << text << " has no closing }\n";
   }
 }
 
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options) {
-  if (options.delimiter || !options.datasource || !importer.fileView()) return;
+  // A comma chosen by name is taken as meant: the names of a one-column file may hold anything.
+  if (options.delimiter == Ravelin::Delimiter::comma || !options.datasource || !importer.fileView()) return;
   const std::vector<std::string>& headers = importer.fileView()->headers();
   if (headers.size() != 1) return;
   const std::string& header = headers.front();
   const DelimiterWords& current = wordsFor(importer.importConfig().fieldDelimiter);
   if (header.find(current.character) != std::string::npos) return;  // quoted: a delimiter is not the cause
+  const auto count = [&](char character) { return std::count(header.begin(), header.end(), character); };
+  // Never a space: a header's words hold spaces whatever the delimiter.
   const DelimiterWords* likely = nullptr;
   std::ptrdiff_t mostFound = 0;
-  for (const Ravelin::Delimiter candidate : {Ravelin::Delimiter::semiColon, Ravelin::Delimiter::tab}) {
+  for (const Ravelin::Delimiter candidate :
+       {Ravelin::Delimiter::comma, Ravelin::Delimiter::semiColon, Ravelin::Delimiter::tab}) {
     const DelimiterWords& words = wordsFor(candidate);
-    const std::ptrdiff_t found = std::count(header.begin(), header.end(), words.character);
+    const std::ptrdiff_t found = count(words.character);
     if (found > mostFound) {
       likely = &words;
       mostFound = found;
     }
   }
-  if (!likely) return;
   const auto& choices = delimiterChoices();
-  const auto choice = std::find_if(choices.begin(), choices.end(),
-                                   [&](const auto& entry) { return entry.second == likely->delimiter; });
-  out << "pelmora-zava: the header holds " << likely->described << " and no " << current.described
-      << "; try --delimiter " << choice->first << '\n';
+  if (likely) {
+    const auto choice = std::find_if(choices.begin(), choices.end(),
+                                     [&](const auto& entry) { return entry.second == likely->delimiter; });
+    out << "pelmora-zava: the header holds " << likely->described << " and no " << current.bare
+        << "; try --delimiter " << choice->first << '\n';
+    return;
+  }
+  if (count(' ') > 0) return;  // a space may well be the delimiter meant; --delimiter space reads it
+  // A delimiter no option names: say so rather than leave one column of whole lines unexplained.
+  const char unread = count('|') > count(':') ? '|' : ':';
+  if (count(unread) == 0) return;
+  out << "pelmora-zava: the header seems split by '" << unread << "'; the command reads "
+      << choiceNames(choices, ", ", " or ") << '\n';
 }
 
 void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options) {
@@ -158,7 +176,7 @@ void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, cons
   }
 }
 
-void reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
+bool reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
   // Records whose names clean to nothing all share the one empty name in the combined list,
   // so they are counted in the lists they came from.
   std::size_t skipped = 0;
@@ -170,6 +188,7 @@ void reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
   if (skipped > 0) out << "pelmora-zava: Skipped " << records(skipped) << " whose folder name is empty\n";
   if (named > kept)
     out << "pelmora-zava: Dropped " << records(named - kept) << " whose folder name another record already has\n";
+  return skipped > 0 && named == 0;
 }
 
 }  // namespace Pelmora_Zava::cli

@@ -18,14 +18,16 @@ namespace Pelmora_Zava::cli {
 void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const Options& options,
                          const std::map<std::string, std::string>& custom);
 
-/// One line naming the delimiter a one-column header probably uses, unless --delimiter was given.
+/// One line naming the delimiter a one-column header probably uses, or the one it seems split
+/// by that the command does not read; none when --delimiter comma was given.
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// One line when the datasource yields no records, with the likely reason.
 void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// How many records were skipped for an empty folder name and how many dropped because an
-/// earlier record has their folder name; one line each, when there are any.
-void reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer);
+/// earlier record has their folder name; one line each, when there are any. Returns whether
+/// there were records and every one was skipped.
+bool reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer);
 
 }  // namespace Pelmora_Zava::cli

@@ -21,6 +21,7 @@
 #include "CommandOptions.hpp"
 #include "Datasource.hpp"
 #include "ErrorReport.hpp"
+#include "NameLimits.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RowLocation.hpp"
@@ -137,13 +138,20 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   for (const std::string& name : options.added) importer.addFilename(name, 0, false);
   for (const auto& [name, count] : options.series) importer.addFilename(name, count, options.numberFirst);
 
-  cli::reportLeftOutRecords(std::cerr, importer);
+  if (cli::reportLeftOutRecords(std::cerr, importer)) {
+    // Records that all come to nothing are a mistake (a misspelled token, a wrong delimiter),
+    // not a run with nothing to do.
+    std::cerr << "pelmora-zava: no folder to make: every record's folder name is empty\n";
+    return exitFailure;
+  }
   if (!options.exportRoot) {
     printNames(importer.fileNames());
     return 0;
   }
   const std::filesystem::path root(*options.exportRoot);
   if (options.dryRun) {
+    // A name too long for its file system fails the export only after the folders before it.
+    cli::refuseOverlongNames(importer, root);
     importer.forEachFolderURL(root, [](const auto& location) { std::cout << location.string() << '\n'; });
     return 0;
   }

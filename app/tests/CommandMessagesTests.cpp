@@ -62,6 +62,11 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {"semicolons.csv", "Nr;Name;Nachname\n1;Anna;Wei\xC3\x9F\n"},
       {"tabs.csv", "Nr\tName\n1\tAnna\n"},
       {"quoted-header.csv", "\"Nr,Name;Nachname\"\n1\n"},
+      {"commas.tsv", "Name,Grade\nAna,4\n"},
+      {"pipes.csv", "Name|Grade\nAna|4\n"},
+      {"colons.tsv", "Name:Grade\nAna:4\n"},
+      {"first-names.csv", "First Name\nAda\n"},
+      {"names.csv", "Name\nAl\nBo\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -73,6 +78,16 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
     std::string input = "";
   };
   const std::string usage = "Try 'pelmora-zava --help' for more information.\n";
+  const std::string misspelled =
+      "pelmora-zava: {Nme} is not a column header, a built-in token or a --token name; it stands for nothing\n"
+      "pelmora-zava: Skipped 2 records whose folder name is empty\n"
+      "pelmora-zava: no folder to make: every record's folder name is empty\n";
+  const std::string longest(255, 'b');
+  const std::string tooLong(300, 'z');
+  const auto tooLongAt = [](const std::string& location) {
+    return "pelmora-zava: The folder \xE2\x80\x9C" + location + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.\n"
+           "File name too long\n";
+  };
   const Case cases[] = {
       // A reader error names the line an editor shows: the header, skipped and empty lines and
       // line breaks inside quotes all count.
@@ -104,11 +119,39 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"tabs.csv"}, 0, "1\tAnna\n", "pelmora-zava: the header holds a tab and no ','; try --delimiter tab\n"},
       {{"semicolons.csv", "--delimiter", "comma"}, 0, "1;Anna;Wei\xC3\x9F\n", ""},
       {{"quoted-header.csv"}, 0, "1\n", ""},
+      // Commas read with any other delimiter, and delimiters the command does not read.
+      {{"commas.tsv"}, 0, "Ana,4\n", "pelmora-zava: the header holds ',' and no tab; try --delimiter comma\n"},
+      {{"commas.tsv", "--delimiter", "semicolon"}, 0, "Ana,4\n",
+       "pelmora-zava: the header holds ',' and no ';'; try --delimiter comma\n"},
+      {{"commas.tsv", "--delimiter", "space"}, 0, "Ana,4\n",
+       "pelmora-zava: the header holds ',' and no space; try --delimiter comma\n"},
+      {{"pipes.csv"}, 0, "Ana|4\n",
+       "pelmora-zava: the header seems split by '|'; the command reads tab, comma, semicolon or space\n"},
+      {{"colons.tsv"}, 0, "Ana_4\n",
+       "pelmora-zava: the header seems split by ':'; the command reads tab, comma, semicolon or space\n"},
+      {{"pipes.csv", "--delimiter", "comma"}, 0, "Ana|4\n", ""},
       // A brace that never closes stays text, and is named once.
       {{"--add", "x", "--folder", "{Last Name", "--subfolder", "{Last Name", "--subfolder", "RAW {Year",
         "--export", "out", "--dry-run"},
        0, "out/{Last Name/{Last Name\nout/{Last Name/RAW {Year\n",
        "pelmora-zava: {Last Name has no closing }\npelmora-zava: {Year has no closing }\n"},
+      // Also one that a token follows; a closed brace that is no token is plain text, not this.
+      {{"first-names.csv", "--folder", "{Last Name {First Name} {First-Name}", "--subfolder", "{Last Name  {Index}",
+        "--export", "out", "--dry-run"},
+       0, "out/{Last Name Ada {First-Name}/{Last Name  1\n", "pelmora-zava: {Last Name has no closing }\n"},
+      // Records that all name nothing are a failure, whatever the run makes of them; none is no failure.
+      {{"names.csv", "--folder", "{Nme}"}, 1, "", misspelled},
+      {{"names.csv", "--folder", "{Nme}", "--export", "nothing", "--dry-run"}, 1, "", misspelled},
+      {{"names.csv", "--folder", "{Nme}", "--export", "nothing"}, 1, "", misspelled},
+      {{"empty.csv"}, 0, "", "pelmora-zava: the datasource has no records: it is empty\n"},
+      // The dry run refuses a name too long for the file system as the export does, before it
+      // prints a location.
+      {{"--add", longest, "--export", "long", "--dry-run"}, 0, "long/" + longest + "\n", ""},
+      {{"--add", "Bo", "--add", tooLong, "--export", "long", "--dry-run"}, 1, "", tooLongAt("long/" + tooLong)},
+      {{"--add", "Bo", "--export", "long/" + tooLong, "--dry-run"}, 1, "", tooLongAt("long/" + tooLong + "/Bo")},
+      {{"--add", "Bo", "--subfolder", "RAW", "--subfolder", tooLong, "--export", "long", "--dry-run"}, 1, "",
+       tooLongAt("long/Bo/" + tooLong)},
+      {{"--add", "Bo", "--add", tooLong, "--export", "long"}, 1, "", tooLongAt("long/" + tooLong)},
       // A usage error ends with where to learn the usage.
       {{"--bogus"}, 2, "", "pelmora-zava: The following argument was not expected: --bogus\n" + usage},
       {{"--delimiter", "pipe"}, 2, "",
@@ -123,6 +166,8 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
     EXPECT_EQ(outcome.err, c.err) << c.arguments.front();
   }
   EXPECT_FALSE(fs::exists(folder_ / "out" / "{Last Name"));
+  EXPECT_FALSE(fs::exists(folder_ / "nothing"));
+  EXPECT_EQ(tree(folder_ / "long"), std::vector<std::string>{"Bo/"});
 }
 
 }  // namespace
