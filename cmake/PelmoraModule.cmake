@@ -1,5 +1,6 @@
 # pz_module(NAME <library> [DEPENDS <libraries>...] [PACKAGES <imported targets>...]
-#           [TEST_PACKAGES <targets>...] [THREADED_TESTS <gtest filter patterns>...])
+#           [TEST_PACKAGES <targets>...] [THREADED_TESTS <gtest filter patterns>...]
+#           [TEST_TIMEOUT <seconds>])
 #
 # Declares the module in the current folder: a static library from src/*.cpp (an
 # interface library when src/ holds none) with include/ as its public headers, installed
@@ -8,15 +9,22 @@
 # tests/ exists, one GoogleTest binary from tests/*.cpp whose cases are registered with
 # CTest one by one. TEST_PACKAGES are linked into the tests alone. THREADED_TESTS names the
 # cases whose code starts a thread ("*": all of them); they carry the CTest label `threads`,
-# which the ThreadSanitizer tree runs (ctest -L threads). Each case is registered once.
+# which the ThreadSanitizer tree runs (ctest -L threads). Each case is registered once. CTest
+# ends a case that runs longer than TEST_TIMEOUT seconds (default PZ_TEST_TIMEOUT).
 #
 # Each module is a component of the installed package, with a targets file of its own; its
 # DEPENDS and PACKAGES are recorded for pz_write_package_components().
 include(GNUInstallDirs)
 set(PZ_PACKAGE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/PelmoraZava)
 
+# One guard against hangs for every test: long enough for the slowest case in the sanitizer trees.
+set(PZ_TEST_TIMEOUT 300 CACHE STRING "Seconds CTest gives a test that sets no limit of its own")
+
 function(pz_module)
-  cmake_parse_arguments(ARG "" "NAME" "DEPENDS;PACKAGES;TEST_PACKAGES;THREADED_TESTS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TEST_TIMEOUT" "DEPENDS;PACKAGES;TEST_PACKAGES;THREADED_TESTS" ${ARGN})
+  if(NOT ARG_TEST_TIMEOUT)
+    set(ARG_TEST_TIMEOUT ${PZ_TEST_TIMEOUT})
+  endif()
   # The installed package finds a component's packages by these rules; a target without one
   # would fail only in a user's project.
   foreach(package IN LISTS ARG_PACKAGES)
@@ -70,13 +78,14 @@ function(pz_module)
       set(discovery DISCOVERY_MODE PRE_TEST WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests)
       list(JOIN ARG_THREADED_TESTS ":" threaded)
       if(NOT threaded)
-        gtest_discover_tests(${ARG_NAME}_tests ${discovery})
+        gtest_discover_tests(${ARG_NAME}_tests ${discovery} PROPERTIES TIMEOUT ${ARG_TEST_TIMEOUT})
       else()
         # Two discoveries that split the cases: the filter and its negation.
         if(NOT threaded STREQUAL "*")
-          gtest_discover_tests(${ARG_NAME}_tests ${discovery} TEST_FILTER "-${threaded}")
+          gtest_discover_tests(${ARG_NAME}_tests ${discovery} TEST_FILTER "-${threaded}"
+            PROPERTIES TIMEOUT ${ARG_TEST_TIMEOUT})
         endif()
-        set(threaded_properties LABELS threads)
+        set(threaded_properties LABELS threads TIMEOUT ${ARG_TEST_TIMEOUT})
         if(PZ_TSAN)
           list(APPEND threaded_properties ENVIRONMENT_MODIFICATION
                "TSAN_OPTIONS=string_append: suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
@@ -86,6 +95,20 @@ function(pz_module)
       endif()
     endif()
   endif()
+endfunction()
+
+# pz_default_test_timeout()
+#
+# Gives each test that the calling folder registered with add_test and that sets no TIMEOUT of
+# its own the default one, PZ_TEST_TIMEOUT. Called once the folder's tests are all added.
+function(pz_default_test_timeout)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test IN LISTS tests)
+    get_test_property(${test} TIMEOUT timeout)
+    if(NOT timeout)
+      set_tests_properties(${test} PROPERTIES TIMEOUT ${PZ_TEST_TIMEOUT})
+    endif()
+  endforeach()
 endfunction()
 
 # pz_write_package_components(<file>)

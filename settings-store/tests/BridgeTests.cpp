@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <new>
 #include <set>
+#include <stdexcept>
 
 #include "Defaults/AnySerializable.hpp"
 #include "Defaults/Serializable.hpp"
@@ -233,6 +236,90 @@ TEST(StoredObjects, CollectionsThroughTheirBridges) {
   EXPECT_EQ(fromPropertyListObject<Mode>(Object("slow")), std::nullopt);
   EXPECT_EQ(fromPropertyListObject<platform::UUID>(Object("not a uuid")), std::nullopt);
   EXPECT_EQ(fromPropertyListObject<platform::UUID>(Object(a)), uuidA);
+}
+
+// Values whose reading runs out of memory partway, one for each kind of bridge that reads stored bytes:
+// with Failure 0 as std::bad_alloc, with 1 as std::length_error.
+template <int Failure>
+[[noreturn]] void runOutOfMemory() {
+  if constexpr (Failure == 0)
+    throw std::bad_alloc();
+  else
+    throw std::length_error("vector::reserve");
+}
+
+template <int Failure>
+struct Archived {
+  static constexpr std::string_view archiveClassName = "Archived";
+  platform::KeyedArchive::Object archiveObject() const { return {std::string(archiveClassName), {}}; }
+  static std::optional<Archived> fromArchiveObject(const platform::KeyedArchive::Object&) { runOutOfMemory<Failure>(); }
+};
+template <int Failure>
+struct Coded {};
+template <int Failure>
+struct Raw {};
+
+}  // namespace
+
+template <int Failure>
+struct DefaultsSerializable<Archived<Failure>> {
+  using Bridge = NSSecureCodingBridge<Archived<Failure>>;
+  static constexpr bool isStoredNatively = false;
+};
+template <int Failure>
+struct JSONCoding<Coded<Failure>> {
+  static JSON encode(const Coded<Failure>&) { return JSON::object(); }
+  static std::optional<Coded<Failure>> decode(const JSON&) { runOutOfMemory<Failure>(); }
+};
+template <int Failure>
+struct DefaultsSerializable<Coded<Failure>> {
+  using Bridge = TopLevelCodableBridge<Coded<Failure>>;
+  static constexpr bool isStoredNatively = false;
+};
+template <int Failure>
+struct RawRepresentation<Raw<Failure>> {
+  using RawValue = std::string;
+  static std::string rawValue(const Raw<Failure>&) { return "raw"; }
+  static std::optional<Raw<Failure>> fromRaw(const std::string&) { runOutOfMemory<Failure>(); }
+};
+template <int Failure>
+struct DefaultsSerializable<Raw<Failure>> : RawRepresentableSerializable<Raw<Failure>> {};
+
+namespace {
+
+template <int Failure>
+void expectAbsentWhenReadingRunsOutOfMemory() {
+  SCOPED_TRACE(Failure == 0 ? "bad_alloc" : "length_error");
+  const platform::Data archive = platform::KeyedArchive::archive(Archived<Failure>{}.archiveObject());
+  const std::string unreadable = platform::KeyedArchive::corruptArchive().description() + "\n";
+  struct Case {
+    const char* name;
+    std::function<bool()> readsAbsent;
+    std::string output;  // the bridge's line for a value it cannot read
+  };
+  const Case cases[] = {
+      {"archive", [&] { return !fromPropertyListObject<Archived<Failure>>(Object(archive)); }, unreadable},
+      {"archive bridge", [&] { return !NSSecureCodingBridge<Archived<Failure>>{}.deserialize(archive); }, unreadable},
+      {"JSON text", [] { return !fromPropertyListObject<Coded<Failure>>(Object("{}")); }, ""},
+      {"JSON text bridge", [] { return !TopLevelCodableBridge<Coded<Failure>>{}.deserialize("{}"); }, ""},
+      {"raw value", [] { return !fromPropertyListObject<Raw<Failure>>(Object("raw")); }, ""},
+  };
+  for (const Case& c : cases) {
+    testing::internal::CaptureStdout();
+    bool absent = false;
+    try {
+      absent = c.readsAbsent();
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << c.name << ": " << error.what() << " escaped";
+    }
+    EXPECT_TRUE(absent) << c.name;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output) << c.name;
+  }
+}
+
+TEST(StoredObjects, ValueThatRunsOutOfMemoryReadsAsAbsent) {
+  expectAbsentWhenReadingRunsOutOfMemory<0>();
+  expectAbsentWhenReadingRunsOutOfMemory<1>();
 }
 
 TEST(AnySerializable, WrapsPropertyListValuesOnly) {

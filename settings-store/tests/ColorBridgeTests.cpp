@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "BinaryDocuments.hpp"
 #include "Defaults/Serializable.hpp"
 #include "platform/defaults/Color.hpp"
 #include "platform/defaults/KeyedArchive.hpp"
@@ -39,6 +40,38 @@ TEST(ColorBridge, StoresAKeyedArchiveAndReadsOnlyColours) {
     EXPECT_EQ(fromPropertyListObject<Color>(c.stored), std::nullopt);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
   }
+}
+
+TEST(ColorBridge, ArchiveWhoseFieldsShareOneObjectIsWeighedByItsCopies) {
+  constexpr std::size_t mebibyte = 1 << 20;
+  struct Case {
+    std::uint32_t fields;
+    std::size_t sharedBytes;
+    bool refused;
+  };
+  const Case cases[] = {
+      // 2,000 and 10,000 MiB of copies from about a megabyte: the second once ended the process.
+      {2'000, mebibyte, true},
+      {10'000, mebibyte, true},
+      {1'000, 64 * 1024, false},  // 62.5 MiB of copies, under the bound's floor
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fields);
+    const Data archive = platform::binaryArchiveOfFieldsSharing(
+        "NSColor", c.fields, platform::BinaryObject::blob(std::string(c.sharedBytes, '\x7f')));
+    testing::internal::CaptureStdout();
+    // Sound but no colour: read, it is a failed cast and silent.
+    EXPECT_EQ(fromPropertyListObject<Color>(Object(archive)), std::nullopt);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.refused ? readError : "");
+    if (!c.refused) {
+      const auto object = KeyedArchive::unarchive(archive, "NSColor");
+      ASSERT_TRUE(object);
+      EXPECT_EQ(object->fields.size(), c.fields);
+    }
+  }
+  const auto sound = toPropertyListObject(Color::gray(0.25));
+  ASSERT_TRUE(sound);
+  EXPECT_EQ(fromPropertyListObject<Color>(*sound), Color::gray(0.25));
 }
 
 }  // namespace

@@ -5,14 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -29,33 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Rows = std::vector<std::vector<std::string>>;
-
-// A writer that waits on its own target would hang the suite: past the limit the binary ends,
-// naming what did not finish.
-class Watchdog {
- public:
-  explicit Watchdog(const char* what)
-      : thread_([this, what] {
-          std::unique_lock lock(mutex_);
-          if (finished_.wait_for(lock, std::chrono::seconds(30), [this] { return done_; })) return;
-          std::fprintf(stderr, "%s did not finish within 30 seconds\n", what);
-          std::abort();
-        }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    finished_.notify_one();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
-  std::thread thread_;  // last, so that it starts once the rest is there
-};
 
 std::string readToEnd(int descriptor) {
   std::string text;
@@ -100,7 +68,6 @@ void openPipe(Target& target, const fs::path&) {
 }
 
 TEST(CSVWriterAppend, PipesAndFIFOsAreWrittenToWithoutLookingForAMark) {
-  const Watchdog watchdog("appending into a pipe or a FIFO");
   struct Case {
     const char* name;
     std::function<void(const fs::path&)> append;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "BinaryPropertyListShape.hpp"
@@ -23,17 +24,12 @@ struct CharFree {
   void operator()(void* memory) const { std::free(memory); }
 };
 
-Error corrupt() {
-  return Error(std::string(KeyedArchive::errorDomain), KeyedArchive::readCorruptError,
-               "The data couldn’t be read because it isn’t in the correct format.");
-}
+Error corrupt() { return KeyedArchive::corruptArchive(); }
 
 std::optional<std::string> stringValue(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* raw = nullptr;
-  plist_get_string_val(node, &raw);
-  std::unique_ptr<char, CharFree> text(raw);
-  return text ? std::optional<std::string>(text.get()) : std::nullopt;
+  const char* text = plist_get_string_ptr(node, nullptr);
+  return text ? std::optional<std::string>(text) : std::nullopt;
 }
 
 std::optional<std::uint64_t> uidValue(plist_t node) {
@@ -43,7 +39,40 @@ std::optional<std::uint64_t> uidValue(plist_t node) {
   return value;
 }
 
+using Field = std::pair<std::unique_ptr<char, CharFree>, plist_t>;
+
+/// The dictionary's keys and values, in its order.
+std::vector<Field> dictionaryItems(plist_t dictionary) {
+  std::vector<Field> items;
+  plist_dict_iter iterator = nullptr;
+  plist_dict_new_iter(dictionary, &iterator);
+  std::unique_ptr<void, CharFree> iteratorOwner(iterator);  // the iterator is malloc'd
+  while (true) {
+    char* rawKey = nullptr;
+    plist_t node = nullptr;
+    plist_dict_next_item(dictionary, iterator, &rawKey, &node);
+    std::unique_ptr<char, CharFree> key(rawKey);
+    if (!node) return items;
+    items.emplace_back(std::move(key), node);
+  }
+}
+
+/// The bytes a copy of the text or data costs, nothing for other objects.
+std::uint64_t copiedLength(plist_t object) {
+  std::uint64_t length = 0;
+  if (plist_get_node_type(object) == PLIST_STRING)
+    plist_get_string_ptr(object, &length);
+  else if (plist_get_node_type(object) == PLIST_DATA)
+    plist_get_data_ptr(object, &length);
+  return length;
+}
+
 }  // namespace
+
+Error KeyedArchive::corruptArchive() {
+  return Error(std::string(errorDomain), readCorruptError,
+               "The data couldn’t be read because it isn’t in the correct format.");
+}
 
 Data KeyedArchive::archive(const Object& root) {
   plist_t objects = plist_new_array();
@@ -121,16 +150,19 @@ std::optional<KeyedArchive::Object> KeyedArchive::unarchive(const Data& data, st
   std::optional<std::string> rootClass = stringValue(plist_dict_get_item(classDescription, "$classname"));
   if (!rootClass) throw corrupt();
 
+  // Every field that refers to a text or data gets a copy of its own, however many fields share one
+  // object: the shape check weighs the document's own references and cannot see these.
+  const std::vector<Field> fields = dictionaryItems(root);
+  const std::uint64_t copyLimit = detail::binaryCopyLimit(data.size());
+  std::uint64_t copied = 0;
+  for (const auto& [key, node] : fields) {
+    if (!key || key.get()[0] == '$' || plist_get_node_type(node) != PLIST_UID) continue;
+    copied += copiedLength(objectAt(uidValue(node)));
+    if (copied > copyLimit) throw corrupt();
+  }
+
   Object result{*rootClass, {}};
-  plist_dict_iter iterator = nullptr;
-  plist_dict_new_iter(root, &iterator);
-  std::unique_ptr<void, CharFree> iteratorOwner(iterator);  // the iterator is malloc'd
-  while (true) {
-    char* rawKey = nullptr;
-    plist_t node = nullptr;
-    plist_dict_next_item(root, iterator, &rawKey, &node);
-    std::unique_ptr<char, CharFree> key(rawKey);
-    if (!node) break;
+  for (const auto& [key, node] : fields) {
     if (!key || key.get()[0] == '$') continue;
     switch (plist_get_node_type(node)) {
       case PLIST_BOOLEAN: {
@@ -156,10 +188,8 @@ std::optional<KeyedArchive::Object> KeyedArchive::unarchive(const Data& data, st
         if (auto text = stringValue(referenced)) {
           result.fields.emplace(key.get(), *text);
         } else if (plist_get_node_type(referenced) == PLIST_DATA) {
-          char* bytes = nullptr;
           std::uint64_t length = 0;
-          plist_get_data_val(referenced, &bytes, &length);
-          std::unique_ptr<char, CharFree> owner(bytes);
+          const char* bytes = plist_get_data_ptr(referenced, &length);
           result.fields.emplace(key.get(), Data(reinterpret_cast<const std::uint8_t*>(bytes), length));
         } else {
           throw corrupt();

@@ -236,7 +236,7 @@ bool detail::hasParsableBinaryShape(std::string_view bytes) {
   // and its weight once every reference is copied, as the parser copies them: a node's worth of
   // bytes for each value, plus its text or data.
   constexpr std::uint64_t nodeWeight = 64;
-  const std::uint64_t weightLimit = std::max<std::uint64_t>(std::uint64_t{64} << 20, 16 * std::uint64_t{bytes.size()});
+  const std::uint64_t weightLimit = binaryCopyLimit(bytes.size());
   enum : std::uint8_t { unseen, open, done };
   std::vector<std::uint8_t> state(objectCount, unseen);
   std::vector<std::uint32_t> height(objectCount, 0);

@@ -118,6 +118,28 @@ inline Data binaryArchiveSharing(std::uint32_t references, const std::vector<Bin
   return binaryDocument(objects);
 }
 
+/// A keyed archive of one object of `className` whose `fields` fields all refer to `shared`, one
+/// object of the archive's object list: sound, and costly only to a reader that copies it per field.
+inline Data binaryArchiveOfFieldsSharing(const std::string& className, std::uint32_t fields, BinaryObject shared) {
+  // 0 the archive, 5 its $top, 6 its $objects: $null (9), the root (10), its class (11) and the
+  // shared object (12). The root's $class refers to 11, each field (18 on) to 12.
+  using O = BinaryObject;
+  constexpr std::uint32_t firstField = 18;
+  std::vector<std::uint32_t> keys{13};
+  std::vector<std::uint32_t> values{14};
+  for (std::uint32_t i = 0; i < fields; ++i) {
+    keys.push_back(firstField + i);
+    values.push_back(17);
+  }
+  std::vector<BinaryObject> objects{
+      O::dictionary({1, 2, 3}, {4, 5, 6}), O::text("$archiver"), O::text("$top"), O::text("$objects"),
+      O::text("NSKeyedArchiver"), O::dictionary({7}, {8}), O::array({9, 10, 11, 12}), O::text("root"), O::uid(1),
+      O::text("$null"), O::dictionary(std::move(keys), values), O::dictionary({15}, {16}), std::move(shared),
+      O::text("$class"), O::uid(2), O::text("$classname"), O::text(className), O::uid(3)};
+  for (std::uint32_t i = 0; i < fields; ++i) objects.push_back(O::text("field" + std::to_string(i)));
+  return binaryDocument(objects);
+}
+
 /// The shared objects of the costly shapes: a 16 KB text, 64 KB of data, an array of 16 integers.
 inline std::vector<BinaryObject> sharedText() { return {BinaryObject::text(std::string(16 * 1024, 'x'))}; }
 inline std::vector<BinaryObject> sharedData() { return {BinaryObject::blob(std::string(64 * 1024, '\x7f'))}; }

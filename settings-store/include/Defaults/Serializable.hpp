@@ -12,8 +12,10 @@
 #include <concepts>
 #include <cstdint>
 #include <map>
+#include <new>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -101,6 +103,19 @@ std::optional<typename BridgeOf<T>::Value> bridgeInput(const T& value) {
     return std::optional<Value>(value);
 }
 
+/// What `read` gives, or nothing when it runs out of memory: a stored value too large to convert is
+/// unreadable, not the end of the process.
+template <typename Read>
+auto unlessOutOfMemory(Read&& read) -> decltype(read()) {
+  try {
+    return read();
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  } catch (const std::length_error&) {
+    return std::nullopt;
+  }
+}
+
 template <Serializable T>
 std::optional<typename BridgeOf<T>::Serializable> serializeElement(const T& value) {
   return BridgeOf<T>{}.serialize(bridgeInput(value));
@@ -136,9 +151,11 @@ struct CodableBridgeBase {
   /// The text is read as the only element of a JSON array, so a bare "[42]" is no Int.
   std::optional<T> deserialize(const std::optional<std::string>& text) const {
     if (!text) return std::nullopt;
-    auto values = decodeJSONText<std::vector<T>>("[" + *text + "]");
-    if (!values || values->empty()) return std::nullopt;
-    return std::move(values->front());
+    return detail::unlessOutOfMemory([&text]() -> std::optional<T> {
+      auto values = decodeJSONText<std::vector<T>>("[" + *text + "]");
+      if (!values || values->empty()) return std::nullopt;
+      return std::move(values->front());
+    });
   }
 };
 
@@ -341,7 +358,8 @@ concept SecureCoding = requires(const T& value, const platform::KeyedArchive::Ob
 };
 
 /// A keyed archive; reading accepts only an archive of T's own class, reads an archive of another class
-/// as absent, and reports an unreadable archive on standard output.
+/// as absent, and reports an unreadable archive on standard output, as it does one that needs more
+/// memory than there is.
 template <SecureCoding T>
 struct NSSecureCodingBridge {
   using Value = T;
@@ -360,8 +378,12 @@ struct NSSecureCodingBridge {
       return T::fromArchiveObject(*object);
     } catch (const platform::Error& error) {
       detail::printLine(error.description());
-      return std::nullopt;
+    } catch (const std::bad_alloc&) {
+      detail::printLine(platform::KeyedArchive::corruptArchive().description());
+    } catch (const std::length_error&) {
+      detail::printLine(platform::KeyedArchive::corruptArchive().description());
     }
+    return std::nullopt;
   }
 };
 
@@ -495,14 +517,16 @@ std::optional<Object> toPropertyListObject(const T& value) {
   }
 }
 
-/// The value of a stored object, or nothing. A natively stored type also accepts its bridge's stored form,
-/// so an Int reads from the JSON text of a number.
+/// The value of a stored object, or nothing (also when it is too large to convert). A natively stored type
+/// also accepts its bridge's stored form, so an Int reads from the JSON text of a number.
 template <Serializable T>
 std::optional<T> fromPropertyListObject(const Object& object) {
-  if constexpr (DefaultsSerializable<T>::isStoredNatively) {
-    if (auto value = ObjectCast<T>::fromObject(object)) return value;
-  }
-  return detail::deserializeElement<T>(ObjectCast<typename BridgeOf<T>::Serializable>::fromObject(object));
+  return detail::unlessOutOfMemory([&object]() -> std::optional<T> {
+    if constexpr (DefaultsSerializable<T>::isStoredNatively) {
+      if (auto value = ObjectCast<T>::fromObject(object)) return value;
+    }
+    return detail::deserializeElement<T>(ObjectCast<typename BridgeOf<T>::Serializable>::fromObject(object));
+  });
 }
 
 }  // namespace Defaults

@@ -28,12 +28,15 @@ struct KeyedArchive {
 
   static Data archive(const Object& root);
   /// The root object when it is of `className`, nothing when the archive holds an object of another
-  /// class; throws Error when the data is no readable keyed archive.
+  /// class; throws `corruptArchive()` when the data is no readable keyed archive, or when the root's
+  /// fields would copy more than the binary property list reader's bound for data of this size.
   static std::optional<Object> unarchive(const Data& data, std::string_view className);
 
   /// The error domain and code of a malformed archive, as the platform's coders report it.
   static constexpr std::string_view errorDomain = "NSCocoaErrorDomain";
   static constexpr std::int64_t readCorruptError = 4864;
+  /// The error an unreadable archive is reported with.
+  static Error corruptArchive();
 };
 
 }  // namespace platform
