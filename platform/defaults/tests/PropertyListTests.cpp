@@ -302,7 +302,7 @@ TEST(PropertyListBinary, LongArraysReadInLinearTime) {
     return binaryDocument(objects);
   }();
   // Item by item from the list's start, this took hours.
-  const std::optional<std::int64_t> wrong = resultWithin(std::chrono::seconds(10), [&document] {
+  const std::optional<std::int64_t> wrong = resultWithin(std::chrono::seconds(60), [&document] {
     const std::optional<PropertyList> read = PropertyListBinary::read(document);
     if (!read || !read->array() || std::ssize(*read->array()) != count) return std::int64_t{-1};
     std::int64_t mismatches = 0;
