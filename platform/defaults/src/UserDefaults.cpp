@@ -1,5 +1,6 @@
 #include "platform/defaults/UserDefaults.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -146,11 +147,10 @@ struct UserDefaults::Place {
     if (!folder || ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return {};
     return Stamp::of(info);
   }
-  /// A path that leads to the folder opened, whatever has been renamed or linked since.
-  fs::path folderPath() const { return "/proc/self/fd/" + std::to_string(folder.get()); }
   /// The whole file and the identity of what was read; 0, notRegular, or the errno of the failure.
   int read(std::string& text, struct stat& info) const;
-  /// Replaces the file; on failure, the system's reason alone, as the rest of the log lines give it.
+  /// Replaces the file at the name the check approved, in the folder held; on failure, the system's reason
+  /// alone, as the rest of the log lines give it.
   bool write(const std::string& text, std::string& reason) const;
   /// Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken), never over an older
   /// one; the new name, in the words of `file`.
@@ -252,7 +252,7 @@ int UserDefaults::Place::read(std::string& text, struct stat& info) const {
 
 bool UserDefaults::Place::write(const std::string& text, std::string& reason) const {
   try {
-    writeFileAtomically(folderPath() / name, Data::fromString(text), 0600);
+    writeFileAtomicallyAt(folder.get(), name, Data::fromString(text), 0600);
     return true;
   } catch (const Error& failure) {
     reason = failure.userInfo().get<std::string>("NSUnderlyingError").value_or(failure.description());
@@ -385,15 +385,23 @@ void UserDefaults::removeStaleTemporaryFiles(const Place& place) const {
   if (!place.usable() || !place.folder) return;
   const std::time_t cutoff = std::time(nullptr) - staleAfterSeconds;
   std::vector<std::string> stale;
-  std::error_code ec;
-  for (fs::directory_iterator entry(place.folderPath(), ec), end; !ec && entry != end; entry.increment(ec)) {
-    const std::string name = entry->path().filename().string();
+  // A duplicate shares its position in the folder with the original: start from the beginning.
+  const int listed = ::fcntl(place.folder.get(), F_DUPFD_CLOEXEC, 0);
+  DIR* listing = listed < 0 ? nullptr : ::fdopendir(listed);
+  if (!listing) {
+    if (listed >= 0) ::close(listed);
+    return;
+  }
+  ::rewinddir(listing);
+  while (const struct dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
     if (!platform::isTemporaryFileName(name, place.name)) continue;
     struct stat info {};
     if (::fstatat(place.folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
         info.st_mtime < cutoff)
       stale.push_back(name);
   }
+  ::closedir(listing);
   if (stale.empty()) return;
   // A writer holds the lock for as long as its temporary file exists.
   std::string error;
