@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "platform/core/Base64.hpp"
 #include "platform/core/Unicode.hpp"
@@ -459,6 +460,7 @@ std::optional<PropertyList> PropertyListXML::read(std::string_view text, std::st
   pugi::xml_document document;
   unsigned options = (pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata) & ~pugi::parse_escapes & ~pugi::parse_wconv_attribute;
   pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
+  if (parsed.status == pugi::status_out_of_memory) throw std::bad_alloc();  // no fault of the text
   Reader reader;
   std::vector<std::string> entriesLeftOut;
   if (leftOut) reader.leftOut = &entriesLeftOut;

@@ -1,5 +1,6 @@
 #include "platform/defaults/UserDefaults.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <new>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -65,10 +68,10 @@ std::string lockRefusal(const struct stat& lock) {
 // user's own regular file is locked: a link or anything else there is refused, not followed or made.
 class UserDefaults::FileLock {
  public:
-  /// Polls for the lock, backing off, for `patience` at most (zero: one try). `busy` tells a time-out
-  /// from other failures.
+  /// Polls for the lock, backing off, for `patience` at most (zero: one try). `failure` tells a time-out
+  /// (lockBusy) and a place or lock file that is not to be used (refused) from other failures.
   static std::optional<FileLock> acquire(const Place& place, std::chrono::milliseconds patience,
-                                         std::string& error, bool* busy = nullptr);
+                                         std::string& error, SaveOutcome* failure = nullptr);
   FileLock(FileLock&& other) noexcept = default;
   FileLock& operator=(FileLock&&) = delete;
 
@@ -89,6 +92,10 @@ constexpr std::chrono::milliseconds lastRetryPause{250};
 constexpr std::time_t staleAfterSeconds = 60;
 
 std::mutex registryMutex;
+
+// The suites whose refusal was logged: once per suite and process is enough to act on it.
+std::mutex refusalsMutex;
+std::set<fs::path> refusalsLogged;
 
 std::map<fs::path, std::weak_ptr<UserDefaults>>& registry() {
   static std::map<fs::path, std::weak_ptr<UserDefaults>> suites;
@@ -124,6 +131,7 @@ struct UserDefaults::Place {
   UniqueDescriptor settingsFolder;  // where the lock lives
   UniqueDescriptor folder;          // where the bytes live
   std::string name;                 // of the file in `folder`
+  fs::path shown;                   // the path that leads to the file through the links followed, for the messages
   std::string lockName;             // in `settingsFolder`
   std::string refusal;              // why, in words that follow "it"; empty when the place may be used
   int error = 0;                    // the errno of a failure to reach the folder; ENOENT: no folder yet
@@ -133,11 +141,11 @@ struct UserDefaults::Place {
   /// The place of `file` in full.
   static Place of(const fs::path& file) {
     Place place = folderOf(file, false);
-    place.findFile(file);
+    place.findFile();
     return place;
   }
   /// Follows the links at the file's name; does nothing to a place refused or not reached.
-  void findFile(const fs::path& file);
+  void findFile();
 
   bool usable() const { return refusal.empty() && error == 0; }
   /// The file's identity now; nothing when it is missing.
@@ -146,15 +154,14 @@ struct UserDefaults::Place {
     if (!folder || ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return {};
     return Stamp::of(info);
   }
-  /// A path that leads to the folder opened, whatever has been renamed or linked since.
-  fs::path folderPath() const { return "/proc/self/fd/" + std::to_string(folder.get()); }
   /// The whole file and the identity of what was read; 0, notRegular, or the errno of the failure.
   int read(std::string& text, struct stat& info) const;
-  /// Replaces the file; on failure, the system's reason alone, as the rest of the log lines give it.
+  /// Replaces the file at the name the check approved, in the folder held; on failure, the system's reason
+  /// alone, as the rest of the log lines give it.
   bool write(const std::string& text, std::string& reason) const;
-  /// Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken), never over an older
-  /// one; the new name, in the words of `file`.
-  std::optional<fs::path> moveAside(const fs::path& file) const;
+  /// Moves the file to "<file>.corrupt" (or "<file>.N.corrupt" when that is taken) in its own folder, never
+  /// over an older one; the new name, in the words of `shown`.
+  std::optional<fs::path> moveAside() const;
 
  private:
   void refuse(std::string why) {
@@ -175,6 +182,7 @@ UserDefaults::Place UserDefaults::Place::folderOf(const fs::path& file, bool mak
     return place;
   }
   place.name = file.filename().string();
+  place.shown = file;
   place.lockName = place.name + ".lock";
   place.folder = UniqueDescriptor{::fcntl(settings.descriptor.get(), F_DUPFD_CLOEXEC, 0)};
   place.settingsFolder = std::move(settings.descriptor);
@@ -182,10 +190,9 @@ UserDefaults::Place UserDefaults::Place::folderOf(const fs::path& file, bool mak
   return place;
 }
 
-void UserDefaults::Place::findFile(const fs::path& file) {
+void UserDefaults::Place::findFile() {
   if (!usable()) return;
   const uid_t user = ::geteuid();
-  fs::path shown = file;  // the path that leads to the file, for the messages
   for (int hops = 0; hops <= 40; ++hops) {
     const bool viaLink = hops > 0;
     struct stat info {};
@@ -252,7 +259,7 @@ int UserDefaults::Place::read(std::string& text, struct stat& info) const {
 
 bool UserDefaults::Place::write(const std::string& text, std::string& reason) const {
   try {
-    writeFileAtomically(folderPath() / name, Data::fromString(text), 0600);
+    writeFileAtomicallyAt(folder.get(), name, Data::fromString(text), 0600, shown);
     return true;
   } catch (const Error& failure) {
     reason = failure.userInfo().get<std::string>("NSUnderlyingError").value_or(failure.description());
@@ -260,14 +267,14 @@ bool UserDefaults::Place::write(const std::string& text, std::string& reason) co
   }
 }
 
-std::optional<fs::path> UserDefaults::Place::moveAside(const fs::path& file) const {
+std::optional<fs::path> UserDefaults::Place::moveAside() const {
   for (int attempt = 1; attempt <= 1000; ++attempt) {
     std::string target = name;
     if (attempt > 1) target += "." + std::to_string(attempt);
     target += ".corrupt";
     if (::linkat(folder.get(), name.c_str(), folder.get(), target.c_str(), 0) == 0) {
       ::unlinkat(folder.get(), name.c_str(), 0);
-      return file.parent_path() / target;
+      return shown.parent_path() / target;
     }
     if (errno != EEXIST) return std::nullopt;
   }
@@ -276,40 +283,35 @@ std::optional<fs::path> UserDefaults::Place::moveAside(const fs::path& file) con
 
 std::optional<UserDefaults::FileLock> UserDefaults::FileLock::acquire(const Place& place,
                                                                       std::chrono::milliseconds patience,
-                                                                      std::string& error, bool* busy) {
-  if (!place.usable()) {
-    error = place.refusal.empty() ? std::strerror(place.error) : "it " + place.refusal;
+                                                                      std::string& error, SaveOutcome* failure) {
+  SaveOutcome ignored;
+  SaveOutcome& outcome = failure ? *failure : ignored;
+  auto fail = [&](SaveOutcome kind, std::string why) {
+    outcome = kind;
+    error = std::move(why);
     return std::nullopt;
-  }
+  };
+  if (!place.refusal.empty()) return fail(SaveOutcome::refused, "it " + place.refusal);
+  if (!place.usable()) return fail(SaveOutcome::failed, std::strerror(place.error));
   // Not blocking, so that a FIFO or a device there cannot hold the process.
   UniqueDescriptor lock{::openat(place.settingsFolder.get(), place.lockName.c_str(),
                                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600)};
   struct stat info {};
-  const int failure = lock ? (::fstat(lock.get(), &info) == 0 ? 0 : errno) : errno;
+  const int opened = lock ? (::fstat(lock.get(), &info) == 0 ? 0 : errno) : errno;
   // A link, a folder or a socket cannot be opened so; say what it is.
-  if ((failure == ELOOP || failure == EISDIR || failure == ENXIO) &&
-      ::fstatat(place.settingsFolder.get(), place.lockName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
-    error = "it " + lockRefusal(info);
-    return std::nullopt;
-  }
-  if (failure != 0) {
-    error = std::strerror(failure);
-    return std::nullopt;
-  }
-  if (std::string refusal = lockRefusal(info); !refusal.empty()) {
-    error = "it " + refusal;
-    return std::nullopt;
-  }
+  if ((opened == ELOOP || opened == EISDIR || opened == ENXIO) &&
+      ::fstatat(place.settingsFolder.get(), place.lockName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+    return fail(SaveOutcome::refused, "it " + lockRefusal(info));
+  if (opened != 0) return fail(SaveOutcome::failed, std::strerror(opened));
+  if (std::string refusal = lockRefusal(info); !refusal.empty()) return fail(SaveOutcome::refused, "it " + refusal);
   const auto deadline = std::chrono::steady_clock::now() + patience;
   std::chrono::milliseconds pause{1};
   while (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     auto now = std::chrono::steady_clock::now();
-    if (errno != EWOULDBLOCK || now >= deadline) {
-      if (busy) *busy = errno == EWOULDBLOCK;
-      error = errno == EWOULDBLOCK ? "another process holds its lock" : std::strerror(errno);
-      return std::nullopt;
-    }
+    if (errno != EWOULDBLOCK || now >= deadline)
+      return errno == EWOULDBLOCK ? fail(SaveOutcome::lockBusy, "another process holds its lock")
+                                  : fail(SaveOutcome::failed, std::strerror(errno));
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
     pause = std::min(pause * 2, std::chrono::milliseconds{100});
   }
@@ -334,7 +336,8 @@ fs::path UserDefaults::directory() {
     base = config;
   } else {
     const char* home = std::getenv("HOME");
-    if (!home || !*home) {
+    // A relative one would put the settings below wherever the program was started.
+    if (!home || !fs::path(home).is_absolute()) {
       struct passwd* entry = ::getpwuid(::getuid());
       home = entry ? entry->pw_dir : "/tmp";
     }
@@ -385,15 +388,23 @@ void UserDefaults::removeStaleTemporaryFiles(const Place& place) const {
   if (!place.usable() || !place.folder) return;
   const std::time_t cutoff = std::time(nullptr) - staleAfterSeconds;
   std::vector<std::string> stale;
-  std::error_code ec;
-  for (fs::directory_iterator entry(place.folderPath(), ec), end; !ec && entry != end; entry.increment(ec)) {
-    const std::string name = entry->path().filename().string();
+  // A duplicate shares its position in the folder with the original: start from the beginning.
+  const int listed = ::fcntl(place.folder.get(), F_DUPFD_CLOEXEC, 0);
+  DIR* listing = listed < 0 ? nullptr : ::fdopendir(listed);
+  if (!listing) {
+    if (listed >= 0) ::close(listed);
+    return;
+  }
+  ::rewinddir(listing);
+  while (const struct dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
     if (!platform::isTemporaryFileName(name, place.name)) continue;
     struct stat info {};
     if (::fstatat(place.folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
         info.st_mtime < cutoff)
       stale.push_back(name);
   }
+  ::closedir(listing);
   if (stale.empty()) return;
   // A writer holds the lock for as long as its temporary file exists.
   std::string error;
@@ -417,12 +428,22 @@ bool UserDefaults::load(const FileLock* lock, const Place& place) {
     return true;
   };
   if (!place.refusal.empty()) {
-    log("Settings file " + path_.string() + " was not read: it " + place.refusal);
+    reportRefusal("it " + place.refusal);
     return false;
   }
   std::string text;
   struct stat info {};
-  if (int error = place.read(text, info)) {
+  std::string reason;
+  std::vector<std::string> leftOut;
+  std::optional<PropertyList> root;
+  int error = 0;
+  try {
+    error = place.read(text, info);
+    if (!error) root = PropertyListXML::read(text, &reason, &leftOut);
+  } catch (const std::bad_alloc&) {
+    error = ENOMEM;  // says nothing of the file: it is no reason to move it aside
+  }
+  if (error) {
     if (error == ENOENT) return startFrom({}, Stamp{});
     if (error == notRegular) {
       log("Settings file " + path_.string() + " was not read: it is not a regular file");
@@ -432,9 +453,6 @@ bool UserDefaults::load(const FileLock* lock, const Place& place) {
     log("Could not read settings file " + path_.string() + ": " + std::strerror(error));
     return false;
   }
-  std::string reason;
-  std::vector<std::string> leftOut;
-  std::optional<PropertyList> root = PropertyListXML::read(text, &reason, &leftOut);
   if (root && root->dictionary()) {
     for (const std::string& key : leftOut)
       log("Settings file " + path_.string() + ": left out \"" + key + "\", nested too deep or dated out of range");
@@ -450,7 +468,7 @@ bool UserDefaults::load(const FileLock* lock, const Place& place) {
     return false;
   }
   if (root) reason = "the root is no dictionary";
-  std::optional<fs::path> aside = place.moveAside(path_);
+  std::optional<fs::path> aside = place.moveAside();
   if (!aside) {
     // Starting empty would write over it with the next change: keep it, as a file that cannot be read.
     log("Settings file " + path_.string() + " could not be read (" + reason + "); could not move it aside (" +
@@ -557,12 +575,12 @@ UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds pa
     std::lock_guard guard(mutex_);
     if (pending_.empty()) return SaveOutcome::saved;
   }
-  bool busy = false;
+  SaveOutcome failure = SaveOutcome::failed;
   Place place = Place::folderOf(path_, true);
   // Waited for without mutex_, so that reads go on meanwhile.
-  std::optional<FileLock> lock = FileLock::acquire(place, patience, error, &busy);
-  if (!lock) return busy ? SaveOutcome::lockBusy : SaveOutcome::failed;
-  place.findFile(path_);
+  std::optional<FileLock> lock = FileLock::acquire(place, patience, error, &failure);
+  if (!lock) return failure;
+  place.findFile();
   std::optional<std::string> text;
   std::uint64_t saving = 0;
   {
@@ -570,7 +588,7 @@ UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds pa
     if (pending_.empty()) return SaveOutcome::saved;  // another thread saved them meanwhile
     if (!place.refusal.empty()) {
       error = "it " + place.refusal;
-      return SaveOutcome::failed;
+      return SaveOutcome::refused;
     }
     // Another process may have written since we read: start from its file, then apply our changes.
     if (place.stamp() != *stamp_ && !load(&*lock, place)) {
@@ -587,6 +605,14 @@ UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds pa
   return SaveOutcome::saved;
 }
 
+void UserDefaults::reportRefusal(const std::string& refusal) const {
+  {
+    std::lock_guard guard(refusalsMutex);
+    if (!refusalsLogged.insert(path_).second) return;
+  }
+  log("Settings file " + path_.string() + " is left alone: " + refusal + "; changes are kept in memory and not saved");
+}
+
 bool UserDefaults::saveOrRetry() {
   std::string error;
   switch (savePending(lockWaitBound(), error)) {
@@ -595,6 +621,9 @@ bool UserDefaults::saveOrRetry() {
     case SaveOutcome::lockBusy:
       log("Could not save settings to " + path_.string() + " yet: " + error + "; trying again in the background");
       retryInBackground();
+      return false;
+    case SaveOutcome::refused:
+      reportRefusal(error);
       return false;
     case SaveOutcome::failed:
       break;
@@ -629,9 +658,10 @@ void UserDefaults::retryPendingSaves() {
       pause = std::min(pause * 2, lastRetryPause);
       continue;
     }
-    if (outcome == SaveOutcome::failed) {
+    if (outcome == SaveOutcome::refused) reportRefusal(error);
+    if (outcome == SaveOutcome::failed) log("Could not save settings to " + path_.string() + ": " + error);
+    if (outcome != SaveOutcome::saved) {
       // Only a held lock passes: a file that cannot be read or written stays so.
-      log("Could not save settings to " + path_.string() + ": " + error);
       retryRequested_ = false;
       break;
     }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pugixml.hpp>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +154,18 @@ TEST(UserDefaults, ConfigFolderFromTheEnvironmentAndTheProgramsName) {
   if (homeFolder && *homeFolder) {
     EXPECT_EQ(UserDefaults::directory(), fs::path(homeFolder) / ".config/org.example.other");
   }
+  // A relative home would follow the working folder: the password entry's home is used instead.
+  struct RestoreHome {
+    std::string folder;
+    bool had;
+    ~RestoreHome() { had ? ::setenv("HOME", folder.c_str(), 1) : ::unsetenv("HOME"); }
+  } restoreHome{homeFolder ? homeFolder : "", homeFolder != nullptr};
+  const struct passwd* entry = ::getpwuid(::getuid());
+  ASSERT_NE(entry, nullptr);
+  for (const char* relative : {"relative/home", "."}) {
+    ::setenv("HOME", relative, 1);
+    EXPECT_EQ(UserDefaults::directory(), fs::path(entry->pw_dir) / ".config/org.example.other") << relative;
+  }
 }
 
 TEST(UserDefaults, UnreadableFileIsMovedAsideOnce) {
@@ -186,6 +200,48 @@ TEST(UserDefaults, UnreadableFileIsMovedAsideOnce) {
   EXPECT_EQ(fileText(file.string() + ".2.corrupt"), "third");
   EXPECT_EQ(fileText(file.string() + ".corrupt"), cases[2]);
   EXPECT_EQ(log.lines().size(), 1u);
+
+  // Reached through the user's own link, the file is set aside in its own folder, and the line says where.
+  TemporaryDirectory elsewhere;
+  const fs::path target = elsewhere.path() / "real.plist";
+  std::ofstream(target) << cases[0];
+  fs::create_symlink(target, UserDefaults::directory() / "linked.plist");
+  log.clear();
+  EXPECT_EQ(UserDefaults::suite("linked")->dictionaryRepresentation(), PropertyList::Dictionary{});
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_TRUE(log.lines()[0].ends_with("); moved it to " + target.string() + ".corrupt and started empty"))
+      << log.lines()[0];
+  EXPECT_EQ(fileText(target.string() + ".corrupt"), cases[0]);
+}
+
+// Running out of memory while reading says nothing of the file: it stays where it is, as it is.
+TEST(UserDefaults, FileReadWhileMemoryRunsOutIsNeitherMovedNorWrittenOver) {
+  TemporaryConfigHome home;
+  fs::create_directories(UserDefaults::directory());
+  const fs::path file = UserDefaults::directory() / "starved.plist";
+  const std::string sound = *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"kept", PropertyList(1)}}));
+  std::ofstream(file) << sound;
+  struct Starved {
+    pugi::allocation_function allocate = pugi::get_memory_allocation_function();
+    pugi::deallocation_function deallocate = pugi::get_memory_deallocation_function();
+    Starved() {
+      pugi::set_memory_management_functions([](std::size_t) -> void* { return nullptr; }, deallocate);
+    }
+    ~Starved() { pugi::set_memory_management_functions(allocate, deallocate); }
+  };
+  CapturedLog log;
+  {
+    Starved starved;
+    auto suite = UserDefaults::suite("starved");
+    EXPECT_EQ(suite->objectForKey("kept"), std::nullopt);
+    suite->setObject(PropertyList(2), "new");
+    EXPECT_EQ(suite->objectForKey("new"), PropertyList(2));
+  }
+  const std::string unread = "Could not read settings file " + file.string() + ": Cannot allocate memory";
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{unread, unread, "Could not save settings to " + file.string() +
+                                                                       ": the file could not be read first"}));
+  EXPECT_EQ(fileText(file), sound);
+  EXPECT_EQ(fileNames(UserDefaults::directory()), (std::set<std::string>{"starved.plist", "starved.plist.lock"}));
 }
 
 TEST(UserDefaults, FileThatCannotBeMovedAsideIsNeverWrittenOver) {
@@ -245,7 +301,7 @@ constexpr uid_t anotherUser = 65534;
 bool giveAway(const fs::path& path) { return ::lchown(path.c_str(), anotherUser, anotherUser) == 0; }
 
 // Opens a suite whose place is refused, whose file is read unless `readRefused`: its changes stay in
-// memory, each failure is logged once, and nothing is retried.
+// memory, the refusal is logged once in the process, and nothing is retried.
 void expectRefused(const std::string& name, const std::string& refusal, bool readRefused) {
   const fs::path file = UserDefaults::directory() / (name + ".plist");
   CapturedLog log;
@@ -261,15 +317,15 @@ void expectRefused(const std::string& name, const std::string& refusal, bool rea
   suite->setObject(PropertyList(2), "mine");
   suite->setObject(PropertyList(3), "more");
   EXPECT_EQ(suite->objectForKey("mine"), PropertyList(2)) << name;  // kept in memory
-  const std::string save = "Could not save settings to " + file.string() + ": it " + refusal;
-  const std::string read = "Settings file " + file.string() + " was not read: it " + refusal;
-  std::vector<std::string> expected{save, save};
-  if (readRefused) expected.insert(expected.begin(), read);
-  EXPECT_EQ(log.lines(), expected) << name;
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Settings file " + file.string() + " is left alone: it " + refusal +
+                                                  "; changes are kept in memory and not saved"})
+      << name;
   EXPECT_FALSE(suite->synchronize()) << name;
   log.clear();
   suite.reset();
   EXPECT_TRUE(log.lines().empty()) << name;  // nothing was retried
+  UserDefaults::suite(name)->setObject(PropertyList(4), "again");
+  EXPECT_TRUE(log.lines().empty()) << name;  // nor said again by a new object of the suite
 }
 
 TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
@@ -645,8 +701,9 @@ TEST(UserDefaults, ChangeThatCouldNotBeSavedStaysUntilSaved) {
   suite->setObject(PropertyList(3), "a");
   suite->removeObject("x");
   EXPECT_EQ(storedIn(file), PropertyList(PropertyList::Dictionary{{"x", PropertyList(1)}, {"y", PropertyList(2)}}));
-  EXPECT_EQ(log.lines(), std::vector<std::string>(2, "Could not save settings to " + file.string() +
-                                                        ": it has a lock file that is a folder"));
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Settings file " + file.string() +
+                                                  " is left alone: it has a lock file that is a folder; changes are "
+                                                  "kept in memory and not saved"});
   unblockSaves();
   suite->setObject(PropertyList(4), "b");
   const PropertyList::Dictionary expected{{"y", PropertyList(2)}, {"a", PropertyList(3)}, {"b", PropertyList(4)}};

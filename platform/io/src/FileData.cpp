@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,26 @@ std::filesystem::path writeTarget(const std::filesystem::path& file) {
     target = link.is_absolute() ? link : target.parent_path() / link;
   }
   return target;  // a loop: the rename fails as the system decides
+}
+
+// A new file "<name>.pz-tmp-" and six random letters or digits in `folder`, made there and nowhere else: an
+// existing name or a link is never opened. Its name goes to `temporary`; empty with errno on failure.
+UniqueDescriptor makeTemporaryFile(int folder, const std::string& name, std::string& temporary) {
+  static constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[randomLength];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+      if (errno == EINTR) continue;
+      return UniqueDescriptor{};
+    }
+    temporary = name;
+    temporary.append(temporaryMarker);
+    for (unsigned char byte : random) temporary += letters[byte % letters.size()];
+    UniqueDescriptor made{
+        ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+    if (made || errno != EEXIST) return made;
+  }
+  return UniqueDescriptor{};  // errno: EEXIST
 }
 
 bool writeAll(int descriptor, const Data& bytes) {
@@ -105,17 +126,34 @@ std::optional<Data> readToEnd(int descriptor, std::size_t limit) {
 
 void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, std::optional<mode_t> mode) {
   const std::filesystem::path target = writeTarget(file);
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  UniqueDescriptor folderDescriptor{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  // A folder one may write but not list still takes the file; only its flush is lost.
+  if (!folderDescriptor && errno == EACCES)
+    folderDescriptor = UniqueDescriptor{::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+  if (!folderDescriptor) throw unwritableFileError(file, errno);
+  writeFileAtomicallyAt(folderDescriptor.get(), target.filename().string(), bytes, mode, file);
+}
+
+void writeFileAtomicallyAt(int folder, const std::string& name, const Data& bytes, std::optional<mode_t> mode,
+                           const std::filesystem::path& file) {
+  const std::filesystem::path& shown = file.empty() ? std::filesystem::path(name) : file;
+  // A name that holds a folder would be resolved on the way, which this write exists to avoid.
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    throw unwritableFileError(shown, EINVAL);
+  // Only the user's own regular file passes its mode on: a link's, or a file planted by another in a
+  // shared folder, could make the new file readable or writable by others.
   struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  std::string temporary = target.string();
-  temporary.append(temporaryMarker).append("XXXXXX");
-  UniqueDescriptor descriptor{::mkostemp(temporary.data(), O_CLOEXEC)};
-  if (!descriptor) throw unwritableFileError(file, errno);
+  const bool keepsMode = ::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         S_ISREG(existing.st_mode) && existing.st_uid == ::geteuid();
+  std::string temporary;
+  UniqueDescriptor descriptor = makeTemporaryFile(folder, name, temporary);
+  if (!descriptor) throw unwritableFileError(shown, errno);
 
   int failure = 0;
   errno = 0;
-  mode_t permissions = exists ? (existing.st_mode & 07777) : mode.value_or(0);
-  if (!exists && !mode) {
+  mode_t permissions = keepsMode ? (existing.st_mode & 07777) : mode.value_or(0);
+  if (!keepsMode && !mode) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     permissions = 0666 & ~mask;
@@ -124,15 +162,14 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
       ::fsync(descriptor.get()) != 0)
     failure = errno ? errno : EIO;
   if (descriptor.reset() != 0 && failure == 0) failure = errno;
-  if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) failure = errno;
+  // Onto the name itself, never resolved again: whatever lies there now, a link included, is replaced.
+  if (failure == 0 && ::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) failure = errno;
   if (failure != 0) {
-    ::unlink(temporary.c_str());
-    throw unwritableFileError(file, failure);
+    ::unlinkat(folder, temporary.c_str(), 0);
+    throw unwritableFileError(shown, failure);
   }
   // The rename itself is durable only once the folder is flushed too; best effort.
-  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-  UniqueDescriptor folderDescriptor{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (folderDescriptor) ::fsync(folderDescriptor.get());
+  ::fsync(folder);
 }
 
 bool isTemporaryFileName(std::string_view name, std::string_view fileName) {

@@ -138,6 +138,61 @@ TEST(FileData, AtomicWritesKeepModesAndLinks) {
   EXPECT_EQ(entriesIn(folder.path() / "real"), 1u);
 }
 
+// The name written is the one that was checked in the folder held, whatever was put there since: a link
+// planted between the check and the write is replaced by the file, and neither what it leads to nor its
+// mode is touched; a folder moved away still receives the file.
+TEST(FileData, AtomicWriteInAHeldFolderNeverResolvesTheNameAgain) {
+  TemporaryDirectory root;
+  const auto held = root.path() / "held";
+  const auto outside = root.path() / "outside";
+  std::filesystem::create_directory(held);
+  std::filesystem::create_directory(outside);
+  std::ofstream(outside / "victim") << "theirs";
+  ::chmod((outside / "victim").c_str(), 0666);
+  UniqueDescriptor folder{::open(held.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  ASSERT_TRUE(folder);
+  struct Case {
+    std::string name;
+    std::filesystem::path planted;  // a link to this; empty: a file of mine, mode 0640
+    mode_t mode;
+  };
+  const Case cases[] = {
+      {"to-a-file", outside / "victim", 0600},
+      {"to-a-missing-file", outside / "made", 0600},
+      {"to-a-folder", outside, 0600},
+      {"relative", "../outside/victim", 0600},
+      {"mine", "", 0640},
+  };
+  for (const Case& c : cases) {
+    struct stat checked {};
+    ASSERT_NE(::fstatat(folder.get(), c.name.c_str(), &checked, AT_SYMLINK_NOFOLLOW), 0);  // the check: missing
+    if (c.planted.empty()) {
+      std::ofstream(held / c.name) << "old";
+      ::chmod((held / c.name).c_str(), 0640);
+    } else {
+      std::filesystem::create_symlink(c.planted, held / c.name);
+    }
+    writeFileAtomicallyAt(folder.get(), c.name, Data::fromString("settings"), 0600);
+    EXPECT_FALSE(std::filesystem::is_symlink(held / c.name)) << c.name;
+    EXPECT_EQ(readFile(held / c.name).view(), "settings") << c.name;
+    EXPECT_EQ(permissionsOf(held / c.name), c.mode) << c.name;
+  }
+  EXPECT_EQ(readFile(outside / "victim").view(), "theirs");
+  EXPECT_EQ(permissionsOf(outside / "victim"), 0666u);
+  EXPECT_EQ(entriesIn(outside), 1u);
+  EXPECT_EQ(entriesIn(held), std::size(cases));  // no temporary file left
+
+  // A name that would be resolved through a folder is refused.
+  EXPECT_THROW(writeFileAtomicallyAt(folder.get(), "../outside/victim", Data::fromString("x")), Error);
+  EXPECT_EQ(readFile(outside / "victim").view(), "theirs");
+
+  std::filesystem::rename(held, root.path() / "moved");
+  std::filesystem::create_directory(held);
+  writeFileAtomicallyAt(folder.get(), "after-the-move", Data::fromString("x"));
+  EXPECT_EQ(readFile(root.path() / "moved" / "after-the-move").view(), "x");
+  EXPECT_EQ(entriesIn(held), 0u);
+}
+
 TEST(FileData, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
   TemporaryDirectory folder;
   // A folder in the way: the rename fails after the temporary file was written.

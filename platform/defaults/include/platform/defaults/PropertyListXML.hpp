@@ -29,7 +29,8 @@ struct PropertyListXML {
   /// The root value, or nothing when the text is no well-formed property list; `reason` (when given)
   /// then says what is wrong. With `leftOut`, an entry of a root dictionary whose value is well formed
   /// but beyond what can be held (nested too deep, a date out of range) is left out and its key listed
-  /// there, and the other entries are read.
+  /// there, and the other entries are read. Throws std::bad_alloc when memory runs out, which says
+  /// nothing of the text.
   static std::optional<PropertyList> read(std::string_view text, std::string* reason = nullptr,
                                           std::vector<std::string>* leftOut = nullptr);
 

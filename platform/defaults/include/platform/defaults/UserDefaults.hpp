@@ -15,8 +15,11 @@
 // a time: each folder and link on the way must be the effective user's or
 // root's, and a folder that others may write must have its sticky bit (as /tmp).
 // Anything else at the file's place or on its way is left alone: the suite reads
-// as empty, and each write fails with a log line. Writes also fail, the same way,
-// while the lock file is anything but the user's own regular file.
+// as empty and keeps its changes in memory, unsaved, which one log line per suite
+// and process says. Writes are refused the same way while the lock file is
+// anything but the user's own regular file. A write replaces the very name that
+// was checked, in the folder opened for the check, so a link planted there since
+// is replaced, not followed.
 //
 // Observers of a key are told of each write and removal of it, synchronously on
 // the writing thread, in the order they registered, never under the store's lock.
@@ -102,7 +105,7 @@ class UserDefaults {
   struct Stamp;
   struct Place;
   class FileLock;
-  enum class SaveOutcome { saved, lockBusy, failed };
+  enum class SaveOutcome { saved, lockBusy, refused, failed };
   struct PendingChange {
     std::optional<PropertyList> value;  // nothing: removed
     std::uint64_t generation;
@@ -124,6 +127,8 @@ class UserDefaults {
   SaveOutcome savePending(std::chrono::milliseconds patience, std::string& error);
   // Saves the pending changes, logging a failure; one that waited out the lock is retried in the background.
   bool saveOrRetry();
+  // Logs, once per suite and process, that its place or lock is refused (`refusal` follows the file's name).
+  void reportRefusal(const std::string& refusal) const;
   void retryInBackground();
   void retryPendingSaves();  // the background thread
   // Ends the background retries for good; true when changes that waited out the lock were still unsaved.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/core/Data.hpp"
@@ -26,12 +27,21 @@ Data readFile(const std::filesystem::path& file);
 /// `limit` + 1 bytes. Throws std::system_error when a read fails.
 std::optional<Data> readToEnd(int descriptor, std::size_t limit = std::numeric_limits<std::size_t>::max());
 
-/// Replaces `file` with `bytes`. An existing file keeps its permissions; a new one gets
-/// `mode` (default: 0666 less the umask). A symbolic link stays a link: its target is
-/// replaced, in the target's own folder. On failure the old file is left as it was and no
-/// temporary file remains. Throws the error of `unwritableFileError`.
+/// Replaces `file` with `bytes`. An existing file of the effective user keeps its permissions;
+/// a new one gets `mode` (default: 0666 less the umask). A symbolic link stays a link: its
+/// target is replaced, in the target's own folder, through `writeFileAtomicallyAt`. On failure
+/// the old file is left as it was and no temporary file remains. Throws the error of
+/// `unwritableFileError`.
 void writeFileAtomically(const std::filesystem::path& file, const Data& bytes,
                          std::optional<mode_t> mode = std::nullopt);
+
+/// Replaces the file `name` in the open folder `folder` as `writeFileAtomically` does, except that the
+/// name is never resolved: a link there is replaced by the file, not followed. The temporary file is
+/// made in that folder. Only a regular file of the effective user keeps its permissions; otherwise the
+/// file gets `mode` (default: 0666 less the umask). `name` is one file name, without a "/". Errors
+/// name `file` (the file in the caller's words; `name` when empty).
+void writeFileAtomicallyAt(int folder, const std::string& name, const Data& bytes,
+                           std::optional<mode_t> mode = std::nullopt, const std::filesystem::path& file = {});
 
 /// Whether `name` is that of a temporary file a write to the file named `fileName` makes
 /// ("<fileName>.pz-tmp-" and six letters or digits), so leftovers of a killed writer can be
