@@ -20,6 +20,7 @@
 
 #include "CheckedFileSeam.hpp"
 #include "platform/io/CheckedFile.hpp"
+#include "platform/io/FileData.hpp"
 #include "platform/io/TemporaryDirectory.hpp"
 
 namespace platform {
@@ -40,16 +41,7 @@ std::string folderFor(const Place& place, const TemporaryDirectory& folder) {
 
 void writeText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
-std::string readAll(int descriptor) {
-  std::string text;
-  char buffer[256];
-  for (;;) {
-    const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return text;
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-}
+std::string readAll(int descriptor) { return std::string(readToEnd(descriptor)->view()); }
 
 int errorOf(const std::function<void()>& call) {
   try {
