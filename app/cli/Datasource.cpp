@@ -1,6 +1,5 @@
 #include "Datasource.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +18,10 @@
 #include "RecordCSV/CSVReader.hpp"
 #include "RowLocation.hpp"
 #include "platform/core/Unicode.hpp"
+#include "platform/io/CheckedFile.hpp"
 #include "platform/io/FileData.hpp"
 #include "platform/io/FileType.hpp"
 #include "platform/io/FileURL.hpp"
-#include "platform/io/UniqueDescriptor.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
@@ -35,14 +34,6 @@ std::string quoted(const std::string& text) { return "\u201C" + text + "\u201D";
 RecordCSV::CSVReader::Inference markOf(const platform::Data& bytes) {
   const std::size_t length = std::min(bytes.size(), RecordCSV::ByteOrderMark::maximumLength);
   return RecordCSV::CSVReader::inferEncoding(bytes.span().first(length), std::nullopt);
-}
-
-// Looked at before it is opened: opening a device can wait or act, and reading one may never end.
-void refuseDevice(const std::filesystem::path& file) {
-  struct stat status {};
-  if (::stat(file.c_str(), &status) != 0 || !(S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))) return;
-  throw std::runtime_error(quoted(file.string()) +
-                           " is a device, not a file; name a datasource file, or - to read standard input");
 }
 
 /// All bytes of `descriptor`, which `file` names (none for standard input), within the bound.
@@ -61,11 +52,31 @@ std::shared_ptr<const platform::Data> readAll(int descriptor, const std::optiona
   return std::make_shared<const platform::Data>(std::move(*bytes));
 }
 
+// A device is decided on before anything opens it: opening one can wait or act, and reading
+// one may never end. The null device is the empty file that people pass for one.
+platform::OpenDecision decideOnDatasource(const std::filesystem::path& file, const struct stat& status) {
+  if (platform::isNullDevice(status)) return platform::OpenDecision::leaveClosed;
+  if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+    throw std::runtime_error(quoted(file.string()) +
+                             " is a device, not a file; name a datasource file, or - to read standard input");
+  return platform::OpenDecision::open;
+}
+
 std::shared_ptr<const platform::Data> readFileOnce(const std::filesystem::path& file) {
-  refuseDevice(file);
-  const platform::UniqueDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (!descriptor) throw platform::unreadableFileError(file, errno);
-  return readAll(descriptor.get(), file);
+  platform::CheckedFile opened;
+  try {
+    opened = platform::openCheckedForReading(
+        file, [&](const struct stat& status) { return decideOnDatasource(file, status); });
+  } catch (const std::system_error& error) {
+    const int cause = error.code().value();
+    const platform::Error unreadable = platform::unreadableFileError(file, cause);
+    if (cause != ENOENT && cause != ENOTDIR) throw unreadable;
+    // The error names the last component only; a path mistyped higher up needs the whole of it.
+    throw std::runtime_error(unreadable.description() + "\npelmora-zava: no file is found at " +
+                             quoted(file.string()) + ", the path as given");
+  }
+  if (!opened.descriptor) return std::make_shared<const platform::Data>();
+  return readAll(opened.descriptor.get(), file);
 }
 
 // The reader's texts for bytes that are not in the encoding they are read in, and the

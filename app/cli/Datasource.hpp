@@ -31,8 +31,9 @@ struct Datasource {
 };
 
 /// Reads the datasource named by the options, if there is one: standard input whatever it is,
-/// or the file, which must not be a device. Throws the file's error when it cannot be opened
-/// or read, an error naming the bound when there are more than `datasourceBound` bytes, and
+/// or the file, which must not be a device (the null device reads as empty); what is read is
+/// the file that was looked at. Throws the file's error when it cannot be opened or read (for
+/// a missing file with the path as given), an error naming the bound when there are more than `datasourceBound` bytes, and
 /// the reader's mark conflict when `encoding` (from --encoding) is one the reader converts
 /// without looking for a mark, such as windows-1252, and the bytes start with a mark.
 Datasource readDatasource(const Options& options, const platform::TextEncoding* encoding);

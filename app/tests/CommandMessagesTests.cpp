@@ -108,6 +108,10 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
        "--row-delimiter standard-plus\n"},
       {{"cr-only.csv", "--row-delimiter", "standard-plus"}, 0, "Ana\nBo\n", ""},
       {{"empty.csv", "--add", "Retakes"}, 0, "Retakes\n", "pelmora-zava: the datasource has no records: it is empty\n"},
+      // A datasource that is not there is named as typed too: the last component may not be the mistake.
+      {{"term2/roster.csv"}, 1, "",
+       "pelmora-zava: The file \u201Croster.csv\u201D couldn\u2019t be opened because there is no such file.\n"
+       "pelmora-zava: no file is found at \u201Cterm2/roster.csv\u201D, the path as given\n"},
       {{"header-only.csv", "--export", "out"}, 0, "Exported 0 directories\n",
        "pelmora-zava: the datasource has a header row and no records\n"},
       {{"three-lines.csv", "--starting-row", "999"}, 0, "",

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CommandHarness.hpp"
@@ -23,11 +27,11 @@ using Pelmora_Zava::testing::slurp;
 class DatasourceCommand : public Pelmora_Zava::testing::Command {
  protected:
   /// Runs `script` in bash (for process substitution, which std::system's /bin/sh lacks) from
-  /// the temporary folder, with the command as $PZ. A script that has not ended after 20
-  /// seconds is ended with everything it started, and its status is timeout's 124.
-  Outcome runInBash(const std::string& script) {
+  /// the temporary folder, with the command as $PZ. A script that has not ended after
+  /// `seconds` is ended with everything it started, and its status is timeout's 124.
+  Outcome runInBash(const std::string& script, int seconds = 20) {
     const std::string line = "cd " + quoted(folder_.string()) + " && PZ=" + quoted(command_.string()) +
-                             " timeout 20 bash -c " + quoted(script) + " </dev/null >" +
+                             " timeout " + std::to_string(seconds) + " bash -c " + quoted(script) + " </dev/null >" +
                              quoted((folder_ / ".stdout").string()) + " 2>" + quoted((folder_ / ".stderr").string());
     const int status = std::system(line.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(folder_ / ".stdout"), slurp(folder_ / ".stderr")};
@@ -88,8 +92,11 @@ TEST_F(DatasourceCommand, WhatMayNeverEndIsRefused) {
     std::string script;
     int status;
     std::string err;
+    std::optional<std::string> out = std::nullopt;
   };
   const Case cases[] = {
+      // The null device is the empty file people pass for one.
+      {"\"$PZ\" /dev/null --add Alice", 0, "pelmora-zava: the datasource has no records: it is empty\n", "Alice\n"},
       {"\"$PZ\" /dev/zero", 1, "pelmora-zava: \u201C/dev/zero\u201D " + device},
       {"\"$PZ\" z.csv", 1, "pelmora-zava: \u201Cz.csv\u201D " + device},
       {"\"$PZ\" huge.csv", 1, "pelmora-zava: the datasource" + bound},
@@ -101,6 +108,49 @@ TEST_F(DatasourceCommand, WhatMayNeverEndIsRefused) {
     EXPECT_EQ(outcome.status, c.status) << c.script << "\n" << outcome.err;
     if (!c.err.empty()) {
       EXPECT_EQ(outcome.err, c.err) << c.script;
+    }
+    if (c.out) {
+      EXPECT_EQ(outcome.out, *c.out) << c.script;
+    }
+  }
+}
+
+// What is decided on is what is read: a link switched between a file and a device while the
+// command runs gives the file's names or the device's refusal, never the device's bytes.
+TEST_F(DatasourceCommand, ALinkSwitchedToADeviceIsNeverRead) {
+  constexpr int runs = 200;
+  write("names.csv", "Name\nAlice\nBob\n");
+  std::filesystem::create_symlink("names.csv", folder_ / "z.csv");
+  std::atomic<bool> stop = false;
+  // Two switchers, each with a link of its own to rename, switch it twice as often.
+  const auto switchLink = [&](const std::string& swapName) {
+    const std::filesystem::path link = folder_ / "z.csv", swap = folder_ / swapName;
+    while (!stop.load(std::memory_order_relaxed)) {
+      for (const char* target : {"/dev/zero", "names.csv"}) {
+        if (::symlink(target, swap.c_str()) == 0) ::rename(swap.c_str(), link.c_str());
+      }
+    }
+  };
+  std::thread switchers[] = {std::thread(switchLink, "swap1"), std::thread(switchLink, "swap2")};
+  // One shell runs them all; a run that reads the device reads 1 GiB, so the whole is bounded.
+  const Outcome loop = runInBash("for i in $(seq " + std::to_string(runs) +
+                                 "); do \"$PZ\" z.csv >out.$i 2>err.$i; echo $? >status.$i; done",
+                                 300);
+  stop = true;
+  for (std::thread& switcher : switchers) switcher.join();
+  ASSERT_EQ(loop.status, 0) << "the runs did not end in time";
+  const std::string refusal =
+      "pelmora-zava: \u201Cz.csv\u201D is a device, not a file; name a datasource file, or - to read standard input\n";
+  for (int run = 1; run <= runs; ++run) {
+    const std::string n = std::to_string(run);
+    const Outcome outcome{std::stoi(slurp(folder_ / ("status." + n))), slurp(folder_ / ("out." + n)),
+                          slurp(folder_ / ("err." + n))};
+    if (outcome.status == 0) {
+      EXPECT_EQ(outcome.out, "Alice\nBob\n") << "run " << run;
+      EXPECT_EQ(outcome.err, "") << "run " << run;
+    } else {
+      EXPECT_EQ(outcome.status, 1) << "run " << run;
+      EXPECT_EQ(outcome.err, refusal) << "run " << run;
     }
   }
 }

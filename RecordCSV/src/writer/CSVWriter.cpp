@@ -1,20 +1,18 @@
 #include "RecordCSV/CSVWriter.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "RecordCSV/ByteOrderMark.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "platform/core/Unicode.hpp"
-#include "platform/io/UniqueDescriptor.hpp"
+#include "platform/io/CheckedFile.hpp"
 #include "writer/ByteBuffer.hpp"
 #include "writer/WriterEncoder.hpp"
 #include "writer/WriterErrors.hpp"
@@ -24,32 +22,30 @@ namespace RecordCSV {
 
 namespace {
 
-/// The first bytes of the file at the location when it is a regular file; none for a pipe, a
-/// device or a missing or unreadable file. Neither open may block or touch a FIFO: reading one
-/// would wait for a writer that is this very writer, and even opening its reading end tells a
-/// waiting writer that it has a reader. So the type is decided before the file is opened, and
-/// again on the open descriptor in case the path changed in between.
-std::vector<std::uint8_t> regularFileStart(const std::filesystem::path& fileURL) {
-  const auto isRegular = [](const platform::UniqueDescriptor& descriptor) {
-    struct stat status {};
-    return descriptor && ::fstat(descriptor.get(), &status) == 0 && S_ISREG(status.st_mode);
-  };
-  if (!isRegular(platform::UniqueDescriptor(::open(fileURL.c_str(), O_PATH | O_CLOEXEC)))) return {};
-  const platform::UniqueDescriptor file(::open(fileURL.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!isRegular(file)) return {};
-  std::vector<std::uint8_t> first(ByteOrderMark::maximumLength);
-  ssize_t count = 0;
-  do count = ::pread(file.get(), first.data(), first.size(), 0);
-  while (count < 0 && errno == EINTR);
-  first.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
-  return first;
+/// The first bytes of the file that `stream` appends to, when it is a regular file; none for
+/// a pipe, a FIFO, a device or a file that cannot be read. Read through a descriptor of their
+/// own, as the stream's writes only (one opened for both would make a FIFO its own reader).
+/// Throws when the location led elsewhere by then: the mark checked is that of the file written.
+std::vector<std::uint8_t> appendedFileStart(const platform::OutputStream& stream, const std::filesystem::path& fileURL) {
+  struct stat status {};
+  if (::fstat(stream.fileDescriptor(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
+  try {
+    return platform::readStartOfSameFile(stream.fileDescriptor(), fileURL, ByteOrderMark::maximumLength)
+        .value_or(std::vector<std::uint8_t>());
+  } catch (const std::system_error&) {
+    throw WriterErrors::streamNotCreated(fileURL);
+  }
 }
 
 /// Appending text in one encoding to a file in another corrupts it: a file whose byte-order mark,
 /// read as a reader with no configured encoding reads it, is not the one `always` gives the
 /// encoding is refused. A file without a mark cannot tell, and neither can a pipe or a device.
-void requireAppendableEncoding(const std::filesystem::path& fileURL, const platform::TextEncoding& encoding) {
-  const std::vector<std::uint8_t> first = regularFileStart(fileURL);
+/// The stream is opened here, and nothing is written to it unless the check passes.
+void requireAppendableEncoding(platform::OutputStream& stream, const std::filesystem::path& fileURL,
+                               const platform::TextEncoding& encoding) {
+  stream.open();
+  if (stream.status() != platform::StreamStatus::open) return;  // the writer reports it
+  const std::vector<std::uint8_t> first = appendedFileStart(stream, fileURL);
   const CSVReader::Inference inference = CSVReader::inferEncoding(first, std::nullopt);
   if (!inference.encoding) return;
   const std::vector<std::uint8_t> mark = Strategy::bytes(Strategy::BOM::always, encoding);
@@ -86,9 +82,9 @@ CSVWriter::CSVWriter(const std::filesystem::path& fileURL, bool append, Configur
     : CSVWriter(
           std::move(configuration),
           [&](const Settings& settings) {
-            if (append) requireAppendableEncoding(fileURL, settings.encoding);
             auto stream = platform::OutputStream::toFile(fileURL, append);
             if (!stream) throw WriterErrors::streamNotCreated(fileURL);
+            if (append) requireAppendableEncoding(*stream, fileURL, settings.encoding);
             return stream;
           },
           !append) {}

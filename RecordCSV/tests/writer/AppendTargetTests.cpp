@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -104,6 +107,40 @@ TEST(CSVWriterAppend, PipesAndFIFOsAreWrittenToWithoutLookingForAMark) {
       EXPECT_EQ(target.received, "a,b\n");
     }
   }
+}
+
+// A file switched under the writer between its look at the mark and its writes must not get
+// rows in another encoding: the mark checked is that of the file written.
+TEST(CSVWriterAppend, TheMarkCheckedIsThatOfTheFileWritten) {
+  platform::TemporaryDirectory folder;
+  const fs::path target = folder.path() / "out.csv", swap = folder.path() / "swap";
+  const fs::path utf8 = folder.path() / "utf8.csv", utf16 = folder.path() / "utf16.csv";
+  std::ofstream(utf8, std::ios::binary) << "\xEF\xBB\xBFName\n";
+  const std::string utf16Text("\xFF\xFEN\0a\0m\0e\0\n\0", 12);
+  std::ofstream(utf16, std::ios::binary) << utf16Text;
+  fs::create_hard_link(utf8, target);
+
+  std::atomic<bool> stop = false;
+  std::thread switcher([&] {
+    // A second link renamed over the target: the target always exists, as one file or the other.
+    while (!stop.load(std::memory_order_relaxed)) {
+      for (const fs::path* file : {&utf16, &utf8}) {
+        if (::link(file->c_str(), swap.c_str()) == 0) ::rename(swap.c_str(), target.c_str());
+      }
+    }
+  });
+  int appended = 0;
+  for (int time = 0; time < 1000; ++time) {
+    try {
+      CSVWriter::serialize(Rows{{"n"}}, target, true);
+      ++appended;
+    } catch (const CSVWriterError&) {
+    }
+  }
+  stop = true;
+  switcher.join();
+  EXPECT_EQ(fs::file_size(utf16), utf16Text.size()) << "UTF-8 rows went into the UTF-16LE file";
+  EXPECT_EQ(fs::file_size(utf8), 8u + 2u * static_cast<std::uintmax_t>(appended));
 }
 
 }  // namespace

@@ -134,6 +134,7 @@ class DescriptorOutputStream final : public OutputStream {
   DescriptorOutputStream(FileDescriptor descriptor, bool append) : descriptor_(std::move(descriptor)), append_(append) {}
   ~DescriptorOutputStream() override { releaseResources(); }
   std::string description() const override { return descriptor_.description("output stream"); }
+  int fileDescriptor() const override { return isUsable() ? descriptor_.get() : -1; }
 
  protected:
   std::exception_ptr openResources() override {

@@ -51,6 +51,9 @@ class OutputStream : public Stream {
   bool hasSpaceAvailable() const { return isUsable(); }
   /// The bytes a memory stream has taken; nothing for other streams.
   virtual std::optional<Data> dataWrittenToMemory() const { return std::nullopt; }
+  /// The descriptor an open file or descriptor stream writes to, so that a check can be made on
+  /// the very file written (never to write or close it); −1 for other streams or when not open.
+  virtual int fileDescriptor() const { return -1; }
 
  protected:
   /// Writes to the sink: a count, or −1 after `fail()`.
