@@ -8,7 +8,6 @@
 #include <map>
 #include <random>
 
-#include "RecordCSV/ByteOrderMark.hpp"
 #include "platform/core/Unicode.hpp"
 #include "platform/io/InputStream.hpp"
 #include "reader/ReaderDialects.hpp"
