@@ -127,15 +127,16 @@ void defineOptions(CLI::App& app, Options& options) {
   const std::string importGroup = "Import settings";
   addChoice<Ravelin::Header>(app, "--header", options.header,
                              {{"none", Ravelin::Header::none}, {"row", Ravelin::Header::row}},
-                             "row: the line --starting-row names holds the headers, which name the columns for "
+                             "row: the row --starting-row names holds the headers, which name the columns for "
                              "tokens and --name-column, and the records follow it; none: every line is a record "
                              "(default: row; none for .txt and .rtf)")
       ->group(importGroup);
   app.add_option("--starting-row", options.startingRow,
-                 "With --header row: the line of the header row, counted from 1; the lines above it are skipped "
-                 "(default: 1)")
+                 "With --header row: the header row, counted from 1 as the rows are read: a line ended by "
+                 "--row-delimiter is a row, a blank one too, and a quoted field may hold line breaks; the rows above "
+                 "it are skipped (default: 1)")
       ->check(atLeast(1))
-      ->option_text("LINE")
+      ->option_text("ROW")
       ->group(importGroup);
   addChoice(app, "--delimiter", options.delimiter, delimiterChoices(), "Field delimiter (default: comma; tab for .tsv)")
       ->group(importGroup);

@@ -79,21 +79,13 @@ std::shared_ptr<const platform::Data> readFileOnce(const std::filesystem::path& 
   return readAll(opened.descriptor.get(), file);
 }
 
-// The reader's texts for bytes that are not in the encoding they are read in, and the
-// encoding whose first wrong byte the command can point at.
-struct EncodingFailure {
-  std::string_view reason;
-  std::optional<std::string_view> pointedEncoding;
-};
-constexpr std::array<EncodingFailure, 7> encodingFailures{{
-    {"Some input bytes couldn't be decoded as UTF8 characters", "UTF-8"},
-    {"The decoded byte is not an ASCII character.", "ASCII"},
-    {"Some input bytes couldn't be decoded as multibyte UTF16", std::nullopt},
-    {"Some input bytes couldn't be decoded as multibyte UTF32", std::nullopt},
-    {"The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).", std::nullopt},
-    {"The last input UTF32 character is incomplete (less than 4 bytes were found).", std::nullopt},
-    {"The data blob didn't match the given string encoding.", std::nullopt},
-}};
+/// The encoding whose first wrong byte the command points at, for the reader's decoding failures.
+std::optional<std::string_view> pointedEncoding(RecordCSV::CSVReader::Reason reason) {
+  using Reason = RecordCSV::CSVReader::Reason;
+  if (reason == Reason::invalidUTF8) return "UTF-8";
+  if (reason == Reason::notASCII) return "ASCII";
+  return std::nullopt;
+}
 
 // ZIP (.xlsx, .ods) and OLE2 (.xls) files.
 constexpr std::array<std::string_view, 2> spreadsheetSignatures{"PK\x03\x04",
@@ -125,27 +117,20 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
 }
 
 std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes) {
-  const std::string reason = error.failureReason().value_or(std::string());
-  const auto failure = std::find_if(encodingFailures.begin(), encodingFailures.end(),
-                                    [&](const EncodingFailure& known) { return known.reason == reason; });
-  if (failure == encodingFailures.end()) return std::nullopt;
-  std::string_view text = bytes.view();
+  const RecordCSV::CSVReader::Fault& fault = error.fault();
+  if (!fault.isDecoding()) return std::nullopt;
+  const std::string_view text = bytes.view();
   for (const std::string_view signature : spreadsheetSignatures)
     if (text.starts_with(signature)) return "this looks like a spreadsheet file, not text: export it as CSV or TSV first";
   std::string cure = "give --encoding NAME (for example --encoding windows-1252)";
-  if (!failure->pointedEncoding) return cure;
-  text.remove_prefix(markOf(bytes).markLength);
-  const std::size_t wrong =
-      *failure->pointedEncoding == "ASCII"
-          ? static_cast<std::size_t>(std::find_if(text.begin(), text.end(), [](char c) { return c & 0x80; }) -
-                                     text.begin())
-          : platform::wellFormedUTF8End(text, 0, text.size());
-  if (wrong >= text.size()) return cure;
+  const std::optional<std::string_view> encoding = pointedEncoding(fault.reason);
+  if (!encoding || !fault.wrongByte || *fault.wrongByte >= text.size()) return cure;
+  const auto wrong = static_cast<std::size_t>(*fault.wrongByte);
   char value[8];
   std::snprintf(value, sizeof value, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(text[wrong])));
-  // The wrong byte is no line break, so the lines up to and with it end on its line.
-  return "line " + std::to_string(lineCount(text.substr(0, wrong + 1))) + ", byte " + value + " is not " +
-         std::string(*failure->pointedEncoding) + "; " + cure;
+  // A mark before the text holds no line break, and the bytes before the wrong one are the text itself.
+  return "line " + std::to_string(lineAt(text, wrong)) + ", byte " + value + " is not " + std::string(*encoding) +
+         "; " + cure;
 }
 
 void importDatasource(AsyncImporter& importer, const Options& options, const Datasource& datasource) {

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "RecordCSV/CSVReader.hpp"
-#include "RowLocation.hpp"
 #include "platform/io/FileSystem.hpp"
 #include "platform/text/TextEncoding.hpp"
 
@@ -12,9 +11,9 @@ namespace Pelmora_Zava::cli {
 namespace {
 
 using Kind = platform::TextEncoding::Kind;
+using Reason = RecordCSV::CSVReader::Reason;
 
 constexpr std::string_view markKey = "Data BOM encoding";
-constexpr std::string_view duplicateHeaderReason = "The header row contain two fields with the same value.";
 
 std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding) {
   switch (encoding.kind()) {
@@ -39,12 +38,13 @@ std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error, st
              *family;
     }
   }
-  if (error.failureReason() == duplicateHeaderReason)
+  const Reason reason = error.fault().reason;
+  if (reason == Reason::duplicateHeaders)
     return "Give the columns different headers, or read the datasource without a header row: --header none";
-  const std::optional<RowFault> fault = rowFault(error);
-  if (fault == RowFault::strayQualifier || fault == RowFault::unclosedQualifier)
+  if (reason == Reason::strayQualifier || reason == Reason::unclosedQualifier ||
+      reason == Reason::textAfterQualifiedField)
     return "if the file uses no quoting, try --qualifier none";
-  if (fault != RowFault::fieldCount) return std::nullopt;
+  if (reason != Reason::fieldCount) return std::nullopt;
   const auto parsed = info.get<std::int64_t>("Number of parsed fields").value_or(0);
   const auto expected = info.get<std::int64_t>("Number of expected fields").value_or(0);
   // The reader's own row index counts neither the lines above the header nor empty ones.

@@ -26,6 +26,8 @@ std::string counted(std::int64_t count, const char* one, const char* many) {
 }
 std::string records(std::size_t count) { return counted(static_cast<std::int64_t>(count), "record", "records"); }
 
+constexpr std::string_view onlyBlankLines = "the datasource has no records: it holds only blank lines";
+
 /// A delimiter as a sentence names it: a visible one in quotes, a blank one in words, with
 /// and without its article.
 struct DelimiterWords {
@@ -152,28 +154,45 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
 void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options) {
   if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return;
   const Ravelin::CSVImportConfig& config = importer.importConfig();
+  const RecordCSV::CSVReader::Configuration reading = config.readerConfiguration();
   std::string converted;
-  const std::string_view text = decodedText(*importer.data(), config.readerConfiguration(), converted).value_or("");
-  const std::vector<std::string>& headers = importer.fileView()->headers();
+  const std::string_view text = decodedText(*importer.data(), reading, converted).value_or("");
+  // Read with line ends of LF or CR LF, a file of CR-only line ends is one long row.
+  const std::string_view loneCarriageReturns = holdsUnmatchedLoneCR(text, reading.delimiters.row)
+                                                   ? "; its lines may end in CR alone; try --row-delimiter standard-plus"
+                                                   : "";
   out << "pelmora-zava: ";
   if (text.empty()) {
     out << "the datasource has no records: it is empty\n";
-  } else if (!headers.empty()) {
-    out << "the datasource has a header row and no records";
-    // Read with line ends of LF or CR LF, a file of CR-only line ends is one long header row.
-    const bool loneCarriageReturnEndsRows = config.rowDelimiter == Ravelin::RowDelimiter::standardPlus ||
-                                            config.rowDelimiter == Ravelin::RowDelimiter::carriageReturn;
-    const bool headerHoldsCarriageReturn = std::any_of(
-        headers.begin(), headers.end(), [](const std::string& header) { return header.find('\r') != std::string::npos; });
-    if (headerHoldsCarriageReturn && !loneCarriageReturnEndsRows)
-      out << "; its lines may end in CR alone; try --row-delimiter standard-plus";
-    out << '\n';
+  } else if (!importer.fileView()->headers().empty()) {
+    out << "the datasource has a header row and no records" << loneCarriageReturns << '\n';
   } else if (config.headerStrategy == Ravelin::Header::row && config.startingRow > 1) {
-    out << "the datasource has no records: --starting-row " << config.startingRow << " is past its last line ("
-        << counted(lineCount(text), "line", "lines") << ")\n";
+    // The option counts rows as the reader cuts them: the count is the reader's.
+    const std::int64_t rows = rowsCutForHeader(text, reading).value_or(0);
+    out << "the datasource has no records: --starting-row " << config.startingRow << " is past its last row ("
+        << counted(rows, "row", "rows") << ")" << loneCarriageReturns << '\n';
   } else {
-    out << "the datasource has no records: it holds only blank lines\n";
+    out << onlyBlankLines << '\n';
   }
+}
+
+bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer) {
+  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine || !importer.data()) return false;
+  const RecordCSV::CSVReader::Configuration reading = importer.importConfig().readerConfiguration();
+  std::string converted;
+  const std::string_view text = decodedText(*importer.data(), reading, converted).value_or("");
+  if (!holdsOnlyBlankLines(text, reading)) return false;
+  out << "pelmora-zava: " << onlyBlankLines << '\n';
+  return true;
+}
+
+void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer) {
+  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine || !importer.data()) return;
+  const RecordCSV::CSVReader::Configuration reading = importer.importConfig().readerConfiguration();
+  std::string converted;
+  const std::string_view text = decodedText(*importer.data(), reading, converted).value_or("");
+  if (const auto header = rowAfterEmptyHeader(error, text, reading))
+    out << "pelmora-zava: the header is on line " << header->line << "; try --starting-row " << header->row << '\n';
 }
 
 bool reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {

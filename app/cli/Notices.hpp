@@ -9,6 +9,7 @@
 
 #include "CommandOptions.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
+#include "RecordCSV/CSVReader.hpp"
 
 namespace Pelmora_Zava::cli {
 
@@ -24,6 +25,13 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
 
 /// One line when the datasource yields no records, with the likely reason.
 void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options);
+
+/// After `error`, an empty header row: when the datasource holds only blank lines, the line that
+/// says it has no records instead of the error; true then.
+bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer);
+
+/// After `error`, an empty header row: the line and the --starting-row of the first row below it that is not blank.
+void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer);
 
 /// How many records were skipped for an empty folder name and how many dropped because an
 /// earlier record has their folder name; one line each, when there are any. Returns whether

@@ -1,7 +1,7 @@
 #pragma once
-// Where a reader error's row lies in the datasource, in the lines a text editor shows.
-// The reader counts rows its own way (the header is one row however far down it is, and
-// empty lines are not counted), which is no help to someone looking at the file.
+// Where a reader error's row lies in the datasource, in the lines a text editor shows, and
+// what the reader's rows say about the datasource's lines. The reader says where its failing
+// row begins in the text it decoded; the command only counts the line breaks up to there.
 
 #include <cstdint>
 #include <optional>
@@ -13,15 +13,9 @@
 
 namespace Pelmora_Zava::cli {
 
-/// The kinds of reader error that concern one row.
-enum class RowFault { strayQualifier, unclosedQualifier, textAfterQualifiedField, fieldCount };
-
-/// The kind of `error`, when it concerns a row.
-std::optional<RowFault> rowFault(const RecordCSV::CSVReaderError& error);
-
 /// The datasource's text as the reader decodes `data` under `configuration`, a leading
-/// byte-order mark dropped: a view of `data` when it is UTF-8 or ASCII, else of `converted`,
-/// which holds the text up to the first place that cannot be decoded; nothing when no text can.
+/// byte-order mark dropped, up to the first place it cannot decode; a view of `data` or of
+/// `converted`; nothing when the configuration refuses the bytes.
 std::optional<std::string_view> decodedText(const platform::Data& data,
                                             const RecordCSV::CSVReader::Configuration& configuration,
                                             std::string& converted);
@@ -30,13 +24,32 @@ std::optional<std::string_view> decodedText(const platform::Data& data,
 /// last line without an ending counts too.
 std::int64_t lineCount(std::string_view text);
 
-/// The line, counted from 1, on which the row that `error` concerns begins, when the
-/// reader failed on `text` read under `configuration`.
-std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, std::string_view text,
+/// The line, counted from 1, that holds the byte at `offset` of `text` (or that would hold it, at the end).
+std::int64_t lineAt(std::string_view text, std::uint64_t offset);
+
+/// The line, counted from 1, on which the row that `error` concerns begins, when the reader
+/// failed on the datasource's bytes `data` read under `configuration` with a fault in a row.
+std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, const platform::Data& data,
                                              const RecordCSV::CSVReader::Configuration& configuration);
 
-/// The same for the datasource's bytes, decoded as the reader decodes them.
-std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, const platform::Data& data,
+/// Whether `text` holds a CR that ends a line for an editor but that no row delimiter of `rows` matches.
+bool holdsUnmatchedLoneCR(std::string_view text, const RecordCSV::Delimiter::Row& rows);
+
+/// How many rows the reader cuts from `text` under `configuration` while it looks for its header
+/// row: all of them when the text ends first; nothing when it fails.
+std::optional<std::int64_t> rowsCutForHeader(std::string_view text,
+                                             const RecordCSV::CSVReader::Configuration& configuration);
+
+/// Whether `text` is not empty and every row the reader cuts from it is an empty line.
+bool holdsOnlyBlankLines(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration);
+
+/// For a header row that the reader found empty: which row, as --starting-row counts them, and
+/// which line holds the first row after it that is not empty.
+struct FilledRow {
+  std::int64_t row;
+  std::int64_t line;
+};
+std::optional<FilledRow> rowAfterEmptyHeader(const RecordCSV::CSVReaderError& error, std::string_view text,
                                              const RecordCSV::CSVReader::Configuration& configuration);
 
 }  // namespace Pelmora_Zava::cli

@@ -120,14 +120,18 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     // decode under the settings as given, or the command fails with the reader's error.
     if (options.datasource && options.hasImportOptions()) importer.decodeData();
   } catch (const RecordCSV::CSVReaderError& error) {
-    // Only here are the bytes and the settings at hand that find the failing row's line.
-    std::optional<std::int64_t> line;
-    if (importer.data())
-      line = cli::lineOfFailingRow(error, *importer.data(), importer.importConfig().readerConfiguration());
-    cli::reportError(std::cerr, error, options.datasource, line);
-    if (importer.data())
-      if (const auto cure = cli::encodingCure(error, *importer.data())) std::cerr << "pelmora-zava: " << *cure << '\n';
-    return exitFailure;
+    // Only here are the bytes and the settings at hand that find the failing row's line. A
+    // datasource of blank lines alone has no records, with a header row or without.
+    if (!cli::reportBlankDatasource(std::cerr, error, importer)) {
+      std::optional<std::int64_t> line;
+      if (importer.data())
+        line = cli::lineOfFailingRow(error, *importer.data(), importer.importConfig().readerConfiguration());
+      cli::reportError(std::cerr, error, options.datasource, line);
+      if (importer.data())
+        if (const auto cure = cli::encodingCure(error, *importer.data())) std::cerr << "pelmora-zava: " << *cure << '\n';
+      cli::adviseHeaderRow(std::cerr, error, importer);
+      return exitFailure;
+    }
   }
   applyExportOptions(importer, options);
   warnOfMissingNameColumn(importer, options);

@@ -22,6 +22,14 @@ const std::string unclosedQuote =
     "The last field is escaped (with double quotes if you haven't changed the defaults) and an EOF (End of File) "
     "was encountered before the field matched at the end with the closing escaping scalar.\n"
     "End the targeted field with the scaping scalar (double quotes by default).\n";
+const std::string textAfterQuote =
+    "The targeted field parsed successfully. However, the character right after it was not a field nor row "
+    "delimiter.\n"
+    "There seems to be some characters after the escaping character and before the next field or the end of the row. "
+    "Please remove those.\n";
+const std::string emptyHeader =
+    "A header line was expected, but an empty line was found instead.\n"
+    "Make sure there is a header line at the very beginning of the file or mark the configuration as 'no header'.\n";
 const std::string noQuoting = "pelmora-zava: if the file uses no quoting, try --qualifier none\n";
 
 std::string atLine(int line, const std::string& error) {
@@ -67,6 +75,10 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {"colons.tsv", "Name:Grade\nAna:4\n"},
       {"first-names.csv", "First Name\nAda\n"},
       {"names.csv", "Name\nAl\nBo\n"},
+      {"blank.csv", "\n  \n\n"},
+      {"blank-above.csv", "\n\nName\nA\n"},
+      {"blank-above-skipped.csv", "x\n\n\n\"N\nm\"\nA\n"},
+      {"suffix.csv", "Name,Grade\n\"Smith\" Jr,5\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -114,9 +126,24 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
        "pelmora-zava: no file is found at \u201Cterm2/roster.csv\u201D, the path as given\n"},
       {{"header-only.csv", "--export", "out"}, 0, "Exported 0 directories\n",
        "pelmora-zava: the datasource has a header row and no records\n"},
+      // --starting-row counts rows as the reader cuts them, and so does its message.
       {{"three-lines.csv", "--starting-row", "999"}, 0, "",
-       "pelmora-zava: the datasource has no records: --starting-row 999 is past its last line (3 lines)\n"},
+       "pelmora-zava: the datasource has no records: --starting-row 999 is past its last row (3 rows)\n"},
+      {{"cr-only.csv", "--starting-row", "2"}, 0, "",
+       "pelmora-zava: the datasource has no records: --starting-row 2 is past its last row (1 row); its lines may "
+       "end in CR alone; try --row-delimiter standard-plus\n"},
       {{"blank.txt"}, 0, "", "pelmora-zava: the datasource has no records: it holds only blank lines\n"},
+      // Blank lines with a header row: none but them is no records; above the header, the header's row.
+      {{"blank.csv", "--add", "Retakes"}, 0, "Retakes\n",
+       "pelmora-zava: the datasource has no records: it holds only blank lines\n"},
+      {{"blank-above.csv"}, 1, "", atLine(1, emptyHeader) + "pelmora-zava: the header is on line 3; try --starting-row 3\n"},
+      {{"blank-above.csv", "--starting-row", "3"}, 0, "A\n", ""},
+      {{"blank-above-skipped.csv", "--starting-row", "2"}, 1, "",
+       atLine(2, emptyHeader) + "pelmora-zava: the header is on line 4; try --starting-row 4\n"},
+      {{"blank-above-skipped.csv", "--starting-row", "4"}, 0, "A\n", ""},
+      // Text after a closing quote: the file may use no quoting, and that option cures it.
+      {{"suffix.csv"}, 1, "", atLine(2, textAfterQuote) + noQuoting},
+      {{"suffix.csv", "--qualifier", "none"}, 0, "\"Smith\" Jr\n", ""},
       // A one-column header that holds another delimiter names it, unless a delimiter was chosen.
       {{"semicolons.csv"}, 0, "1;Anna;Wei\xC3\x9F\n",
        "pelmora-zava: the header holds ';' and no ','; try --delimiter semicolon\n"},

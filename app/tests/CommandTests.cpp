@@ -435,7 +435,7 @@ TEST_F(Command, VerboseWritesTheLogAndHelpAndVersionSucceed) {
                            "(default: row; none for .txt and .rtf)", "(default: comma; tab for .tsv)",
                            "(default: 1)", "(default: the one the byte-order mark names, else utf-8)", "(default: double)",
                            "(default: 0, digits stay)", "(default: {Filename}", "2.9 pads to 2",
-                           "the lines above it are skipped", "public.comma-separated-values-text",
+                           "the rows above it are skipped", "--starting-row ROW", "public.comma-separated-values-text",
                            "public.tab-separated-values-text", "public.plain-text", "public.rtf"})
     EXPECT_NE(flowing.find(text), std::string::npos) << text;
   std::vector<std::string> tokens = Pelmora_Zava::TokenValueProvider::builtInTokens();

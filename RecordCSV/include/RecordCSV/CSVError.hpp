@@ -22,10 +22,23 @@ concept Failable = requires(typename F::Failure failure) {
   { F::errorDescription(failure) } -> std::convertible_to<std::string_view>;
 };
 
+/// What a component records about a failure for the code that catches it, beside the texts
+/// meant for people: the component's `Fault` type when it has one, else nothing.
+template <typename F>
+struct FaultOf {
+  struct type {};
+};
+template <typename F>
+  requires requires { typename F::Fault; }
+struct FaultOf<F> {
+  using type = typename F::Fault;
+};
+
 template <typename F>
 class CSVError : public platform::Error {
  public:
   using Failure = typename F::Failure;
+  using Fault = typename FaultOf<F>::type;
 
   /// What went wrong goes in `failureReason`, what to do in `helpAnchor`.
   CSVError(Failure type, std::string failureReason, std::string helpAnchor, platform::UserInfo userInfo = {},
@@ -40,6 +53,12 @@ class CSVError : public platform::Error {
   }
 
   Failure type() const noexcept { return type_; }
+  /// Why and where, as data; none of it is in the texts, the user information or `what()`.
+  const Fault& fault() const noexcept { return fault_; }
+  CSVError& withFault(Fault fault) {
+    fault_ = std::move(fault);
+    return *this;
+  }
 
   /// Names the stream that failed at the end of `what()`, for callers that print only that.
   CSVError& namingStream(const platform::Stream& stream) {
@@ -56,6 +75,7 @@ class CSVError : public platform::Error {
 
  private:
   Failure type_;
+  Fault fault_{};
 };
 
 }  // namespace RecordCSV

@@ -62,6 +62,45 @@ class CSVReader {
   static constexpr std::string_view typeName = "CSVReader";
   static std::string_view errorDescription(Error failure);
 
+  /// Why the reader failed, finer than the error kind, for callers that answer each cause its own way.
+  enum class Reason : std::uint8_t {
+    none,
+    configuration,  // a setting the reader refuses
+    unsupportedEncoding,
+    markConflict,  // the configured encoding contradicts the byte-order mark
+    unreadableInput,  // a file or stream that could not be read
+    // The text, at a row.
+    strayQualifier,  // the escaping scalar inside an unescaped field
+    unclosedQualifier,
+    textAfterQualifiedField,
+    carriageReturnAfterQualifiedField,
+    fieldCount,
+    emptyHeaderLine,
+    duplicateHeaders,
+    // The bytes, which are not in the encoding they are read in.
+    notASCII,
+    invalidUTF8,
+    invalidUTF16,
+    invalidUTF32,
+    incompleteUTF16,
+    incompleteUTF32,
+    encodingMismatch,  // a blob converted whole
+  };
+  /// Why, and where when the failure is about the input: `rowStart` is where the failing row begins
+  /// in the text the reader decoded (what `decodedText` gives), `wrongByte` where the first byte that
+  /// cannot be decoded lies in the input as given, byte-order mark included.
+  struct Fault {
+    Reason reason = Reason::none;
+    std::optional<std::uint64_t> rowStart;
+    std::optional<std::uint64_t> wrongByte;
+
+    /// About the text at a row, which `rowStart` then names.
+    bool concernsRow() const noexcept { return reason >= Reason::strayQualifier && reason <= Reason::duplicateHeaders; }
+    /// About bytes that are not in the encoding they are read in, which `wrongByte` then names where it is known.
+    bool isDecoding() const noexcept { return reason >= Reason::notASCII; }
+    friend bool operator==(const Fault&, const Fault&) = default;
+  };
+
   /// A configuration once validated; fixed for the reader's life.
   struct Settings {
     Delimiter::Scalars delimiters;
@@ -135,6 +174,11 @@ class CSVReader {
   void setStatus(Status status);
   /// The zero-based index of the next data row.
   std::int64_t rowIndex() const noexcept { return count_.rows - (headers_.empty() ? 0 : 1); }
+  /// How many rows the reader has cut from its input: those skipped before the header, the
+  /// header, the empty lines it passed over and the rows it gave.
+  std::int64_t rowsCut() const noexcept { return skippedRows_ + count_.rows + emptyLines_; }
+  /// Where the header, or the row that `readRow` or `readRecord` gave last, begins in the decoded text.
+  std::uint64_t lastRowStart() const noexcept;
 
   /// The next row, or nothing once the input is finished; a failure is kept and thrown again on every later read.
   std::optional<std::vector<std::string>> readRow();
@@ -164,11 +208,18 @@ class CSVReader {
   static platform::TextEncoding resolveEncoding(const std::optional<platform::TextEncoding>& provided,
                                                 const std::optional<platform::TextEncoding>& inferred);
   /// Decoded text from bytes in the given Unicode encoding (or ASCII); throws for any other encoding.
+  /// `firstByte` is where the bytes begin in the input (after a byte-order mark), for the offset of a wrong byte.
   static std::unique_ptr<UTF8Source> makeDecoder(std::unique_ptr<ByteSource> bytes,
-                                                 const platform::TextEncoding& encoding);
+                                                 const platform::TextEncoding& encoding, std::uint64_t firstByte = 0);
   /// A blob converted in one piece by the encoding's converter, a leading mark of that encoding dropped;
   /// throws the mismatch error when the bytes are not in that encoding.
   static std::string convertWhole(std::span<const std::uint8_t> bytes, const platform::TextEncoding& encoding);
+
+  /// The text that a reader of `data` under `configuration` parses, as it decodes it: a leading
+  /// byte-order mark dropped, and up to the first place it cannot decode. A view of `data` where
+  /// that is the text, else of `storage`; nothing when the configuration refuses the input.
+  static std::optional<std::string_view> decodedText(const platform::Data& data, const Configuration& configuration,
+                                                     std::string& storage);
 
   /// Header text to position; `makeError()` makes the error thrown when two headers are equal.
   template <typename MakeError>
@@ -179,14 +230,20 @@ class CSVReader {
   static CSVReader initStreaming(std::shared_ptr<platform::InputStream> stream, Configuration configuration);
   static CSVReader overBytes(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner,
                              Configuration configuration);
+  /// The decoded text of `bytes` as a reader under `configuration` reads it.
+  static std::unique_ptr<UTF8Source> sourceOverBytes(std::span<const std::uint8_t> bytes,
+                                                     std::shared_ptr<const void> owner,
+                                                     const Configuration& configuration);
   void readHeader();
   /// Appends the next accepted row to `table`; false once the input is finished.
   bool appendRow(FieldTable& table);
   /// Adds the next accepted row to `store`, as a slice when the parser can keep it as one.
   bool appendSliceOrRow(RowStore& store);
   /// Counts a parsed data row of `fields` fields, or fails when it has not as many as the first.
-  void countRow(std::int64_t fields);
+  void countRow(std::int64_t fields, std::uint64_t rowStart);
   void fail(const CSVError<CSVReader>& error);
+  /// Fails with `error`, a parse error of the row that begins at `rowStart` or an error of the input.
+  [[noreturn]] void failAt(const CSVError<CSVReader>& error, std::uint64_t rowStart);
   std::shared_ptr<const HeaderLookup> lookup();
 
   Configuration configuration_;
@@ -196,6 +253,9 @@ class CSVReader {
   std::unique_ptr<Parser> parser_;
   std::unique_ptr<FieldTable> rowTable_;  // what readRow() reads into, kept for the next row
   Count count_;
+  std::int64_t skippedRows_ = 0;
+  std::int64_t emptyLines_ = 0;
+  std::uint64_t headerStart_ = 0;
   std::unique_ptr<Status> status_;
 };
 

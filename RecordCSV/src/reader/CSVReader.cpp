@@ -4,6 +4,19 @@
 #include "reader/ReaderErrors.hpp"
 
 namespace RecordCSV {
+namespace {
+
+/// `error` with where the row it concerns begins, when it concerns one and says no place yet.
+CSVReaderError atRow(const CSVReaderError& error, std::uint64_t rowStart) {
+  CSVReader::Fault fault = error.fault();
+  if (!fault.concernsRow() || fault.rowStart) return error;
+  fault.rowStart = rowStart;
+  CSVReaderError located = error;
+  located.withFault(fault);
+  return located;
+}
+
+}  // namespace
 
 std::string_view CSVReader::errorDescription(Error failure) {
   switch (failure) {
@@ -31,20 +44,26 @@ void CSVReader::readHeader() {
   if (strategy.kind() == Strategy::Header::Kind::none) return;
   const std::int64_t line = strategy.kind() == Strategy::Header::Kind::lineNumber ? strategy.line() : 0;
   FieldTable row;
-  // Rows before the header are skipped only while there is input.
-  for (std::int64_t skipped = 0; skipped < line; ++skipped) {
+  std::uint64_t escaped = 0;
+  try {
+    // Rows before the header are skipped only while there is input.
+    for (; skippedRows_ < line; ++skippedRows_) {
+      row.clear();
+      if (!parser_->parseRow(row, 0)) break;
+    }
     row.clear();
-    if (!parser_->parseRow(row, 0)) break;
+    escaped = parser_->escapedFields();
+    if (!parser_->parseRow(row, line)) {
+      *status_ = Status::finished();
+      return;
+    }
+  } catch (const CSVReaderError& error) {
+    throw atRow(error, parser_->rowStart());
   }
-  row.clear();
-  const std::uint64_t escaped = parser_->escapedFields();
-  if (!parser_->parseRow(row, line)) {
-    *status_ = Status::finished();
-    return;
-  }
+  headerStart_ = parser_->rowStart();
   for (std::size_t i = 0; i < row.fieldCount(); ++i) headers_.emplace_back(row.field(i));
   if (headers_.size() == 1 && headers_[0].empty() && parser_->escapedFields() == escaped)
-    throw ReaderErrors::emptyHeaderLine();
+    throw atRow(ReaderErrors::emptyHeaderLine(), headerStart_);
   // The header is one row, however many rows were skipped before it.
   count_ = {1, static_cast<std::int64_t>(headers_.size())};
 }
@@ -52,6 +71,14 @@ void CSVReader::readHeader() {
 void CSVReader::setStatus(Status status) { *status_ = std::move(status); }
 
 void CSVReader::fail(const CSVReaderError& error) { *status_ = Status::failed(error); }
+
+void CSVReader::failAt(const CSVReaderError& error, std::uint64_t rowStart) {
+  const CSVReaderError located = atRow(error, rowStart);
+  fail(located);
+  throw located;
+}
+
+std::uint64_t CSVReader::lastRowStart() const noexcept { return parser_->rowStart(); }
 
 bool CSVReader::appendRow(FieldTable& table) {
   if (status_->kind() == Status::Kind::failed) throw *status_->error();
@@ -65,8 +92,7 @@ bool CSVReader::appendRow(FieldTable& table) {
       parsed = parser_->parseRow(table, count_.rows);
     } catch (const CSVReaderError& error) {
       table.truncate(fields, bytes);
-      fail(error);
-      throw;
+      failAt(error, parser_->rowStart());
     }
     if (!parsed) {
       *status_ = Status::finished();
@@ -76,6 +102,7 @@ bool CSVReader::appendRow(FieldTable& table) {
     // An empty line is dropped wherever it is, also right after the header or the first row.
     if (parsedFields == 1 && table.byteSize() == bytes && parser_->escapedFields() == escaped) {
       table.truncate(fields, bytes);
+      ++emptyLines_;
       continue;
     }
     // A row as wide as the ones before is counted without a call: most rows are.
@@ -84,7 +111,7 @@ bool CSVReader::appendRow(FieldTable& table) {
       return true;
     }
     if (count_.rows > 0) table.truncate(fields, bytes);
-    countRow(parsedFields);
+    countRow(parsedFields, parser_->rowStart());
     return true;
   }
 }
@@ -104,7 +131,7 @@ std::optional<std::vector<std::string>> CSVReader::readRow() {
 std::shared_ptr<const CSVReader::HeaderLookup> CSVReader::lookup() {
   if (!headerLookup_)
     headerLookup_ = std::make_shared<const HeaderLookup>(
-        makeHeaderLookup(headers_, [] { return ReaderErrors::duplicateHeaders(); }));
+        makeHeaderLookup(headers_, [this] { return atRow(ReaderErrors::duplicateHeaders(), headerStart_); }));
   return headerLookup_;
 }
 
@@ -147,8 +174,11 @@ bool CSVReader::appendSliceOrRow(RowStore& store) {
   Parser::RowSlice slice;
   while (!needsEngine && status_->kind() == Status::Kind::active && parser_->sliceRow(slice)) {
     // An empty line is dropped, as appendRow drops it.
-    if (slice.emptyLine) continue;
-    countRow(static_cast<std::int64_t>(slice.fields));
+    if (slice.emptyLine) {
+      ++emptyLines_;
+      continue;
+    }
+    countRow(static_cast<std::int64_t>(slice.fields), parser_->offsetOf(slice.text));
     store.appendSlice(slice.text, slice.length);
     return true;
   }
@@ -157,13 +187,11 @@ bool CSVReader::appendSliceOrRow(RowStore& store) {
   return true;
 }
 
-void CSVReader::countRow(std::int64_t fields) {
+void CSVReader::countRow(std::int64_t fields, std::uint64_t rowStart) {
   if (count_.rows <= 0) {
     count_.fields = fields;
   } else if (fields != count_.fields) {
-    CSVReaderError error = ReaderErrors::fieldCountMismatch(count_.rows + 1, fields, count_.fields);
-    fail(error);
-    throw error;
+    failAt(ReaderErrors::fieldCountMismatch(count_.rows + 1, fields, count_.fields), rowStart);
   }
   ++count_.rows;
 }

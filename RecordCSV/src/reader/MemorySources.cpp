@@ -37,8 +37,9 @@ class TextSource final : public UTF8Source {
 /// bad byte fails only after everything before it was read.
 class CheckedBytesSource final : public UTF8Source {
  public:
-  CheckedBytesSource(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner, bool asciiOnly)
-      : bytes_(bytes), owner_(std::move(owner)), asciiOnly_(asciiOnly) {
+  CheckedBytesSource(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner, bool asciiOnly,
+                     std::uint64_t firstByte)
+      : bytes_(bytes), owner_(std::move(owner)), asciiOnly_(asciiOnly), firstByte_(firstByte) {
     data_ = reinterpret_cast<const char*>(bytes_.data());
   }
   bool advance(std::size_t consumed) override {
@@ -51,8 +52,8 @@ class CheckedBytesSource final : public UTF8Source {
                    : scan::wellFormedUTF8End(
                          std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()), checked_, limit);
     if (end == checked_) {
-      if (asciiOnly_) throw ReaderErrors::notASCII(bytes_[end]);
-      throw ReaderErrors::invalidUTF8();
+      if (asciiOnly_) throw ReaderErrors::notASCII(bytes_[end], firstByte_ + end);
+      throw ReaderErrors::invalidUTF8(firstByte_ + end);
     }
     size_ += end - checked_;
     checked_ = end;
@@ -65,6 +66,7 @@ class CheckedBytesSource final : public UTF8Source {
   std::span<const std::uint8_t> bytes_;
   std::shared_ptr<const void> owner_;
   bool asciiOnly_;
+  std::uint64_t firstByte_;
   std::size_t checked_ = 0;
 };
 
@@ -95,8 +97,9 @@ std::unique_ptr<ByteSource> ByteSource::overBytes(std::span<const std::uint8_t> 
 }
 
 std::unique_ptr<UTF8Source> makeCheckedBytesSource(std::span<const std::uint8_t> bytes,
-                                                   std::shared_ptr<const void> owner, bool asciiOnly) {
-  return std::make_unique<CheckedBytesSource>(bytes, std::move(owner), asciiOnly);
+                                                   std::shared_ptr<const void> owner, bool asciiOnly,
+                                                   std::uint64_t firstByte) {
+  return std::make_unique<CheckedBytesSource>(bytes, std::move(owner), asciiOnly, firstByte);
 }
 
 }  // namespace RecordCSV

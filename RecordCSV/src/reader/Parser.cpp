@@ -49,6 +49,7 @@ bool Parser::refill() {
     run_ = 0;
   }
   const std::size_t consumed = pos_;
+  dropped_ += consumed;
   pos_ = 0;
   window_ = {};
   const bool more = source_->advance(consumed);
@@ -98,6 +99,7 @@ std::size_t Parser::rowMatchAhead(Scalar c) {
 bool Parser::parseRow(FieldTable& table, std::int64_t rowIndex) {
   table_ = &table;
   run_ = noRun;
+  rowStart_ = dropped_ + pos_;
   bool anyField = false;
   for (;;) {
     if (pos_ == size_ && !refill()) {

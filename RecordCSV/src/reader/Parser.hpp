@@ -34,6 +34,12 @@ class Parser {
   std::uint64_t escapedFields() const noexcept { return escapedFields_; }
   /// Bytes of text still to come, when the source knows.
   std::size_t sizeHint() const noexcept { return size_ - pos_ + source_->sizeHint(); }
+  /// Where the row that `parseRow` read last, or is reading, begins in the whole text.
+  std::uint64_t rowStart() const noexcept { return rowStart_; }
+  /// Where `at`, in the text at hand, lies in the whole text.
+  std::uint64_t offsetOf(const char* at) const noexcept {
+    return dropped_ + static_cast<std::uint64_t>(at - data_);
+  }
 
   // Rows kept as slices of the text (ParserSlices.cpp).
   /// A store for the rows still to come that can keep plain rows as slices (of the text when
@@ -151,6 +157,8 @@ class Parser {
   std::size_t size_ = 0;
   std::size_t pos_ = 0;
   std::size_t run_ = noRun;  // start of field text not yet copied to the table
+  std::uint64_t dropped_ = 0;  // text before `data_`, given back to the source
+  std::uint64_t rowStart_ = 0;
   bool ended_ = false;
   FieldTable* table_ = nullptr;
   std::uint64_t escapedFields_ = 0;

@@ -2,6 +2,7 @@
 // One builder per failure message of the reader.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "RecordCSV/CSVReader.hpp"
@@ -17,22 +18,22 @@ CSVReaderError trimIncludesEscapingScalar(char32_t escaping, const platform::Cha
 CSVReaderError negativeHeaderLine(std::int64_t line);
 CSVReaderError emptyHeaderLine();
 
-// Parsing.
+// Parsing. The row where it failed is set where the row's start is known.
 CSVReaderError escapingScalarInUnescapedField(std::int64_t rowIndex);
 CSVReaderError unclosedEscapedField(std::int64_t rowIndex);
 CSVReaderError characterAfterEscapedField(std::int64_t rowIndex, std::string field, bool carriageReturn);
 CSVReaderError fieldCountMismatch(std::int64_t rowIndex, std::int64_t parsed, std::int64_t expected);
 CSVReaderError duplicateHeaders();
 
-// Input and decoding.
-CSVReaderError notASCII(std::uint8_t byte);
-CSVReaderError invalidUTF8();
-CSVReaderError invalidUTF16();
-CSVReaderError invalidUTF32();
-CSVReaderError incompleteUTF16();
-CSVReaderError incompleteUTF32();
+// Input and decoding; `wrongByte` is where the first byte that cannot be decoded lies in the input.
+CSVReaderError notASCII(std::uint8_t byte, std::uint64_t wrongByte);
+CSVReaderError invalidUTF8(std::uint64_t wrongByte);
+CSVReaderError invalidUTF16(std::uint64_t wrongByte);
+CSVReaderError invalidUTF32(std::uint64_t wrongByte);
+CSVReaderError incompleteUTF16(std::uint64_t wrongByte);
+CSVReaderError incompleteUTF32(std::uint64_t wrongByte);
 CSVReaderError unsupportedEncoding(const platform::TextEncoding& encoding);
-CSVReaderError blobEncodingMismatch(const platform::TextEncoding& encoding);
+CSVReaderError blobEncodingMismatch(const platform::TextEncoding& encoding, std::optional<std::uint64_t> wrongByte);
 CSVReaderError markConflict(const platform::TextEncoding& provided, const platform::TextEncoding& inferred);
 
 }  // namespace RecordCSV::ReaderErrors

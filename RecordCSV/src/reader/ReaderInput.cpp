@@ -4,6 +4,7 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 
@@ -41,8 +42,10 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_
 }
 
 /// The bytes as UTF-8, converted by an ICU converter that stops at the first bad sequence;
-/// nothing when the bytes are not of that encoding. Converted in pieces, so any size is whole.
-std::optional<std::string> toUTF8(std::span<const std::uint8_t> bytes, const std::string& converterName) {
+/// nothing when the bytes are not of that encoding, with `wrongByte` set where that sequence
+/// begins. Converted in pieces, so any size is whole.
+std::optional<std::string> toUTF8(std::span<const std::uint8_t> bytes, const std::string& converterName,
+                                  std::optional<std::uint64_t>& wrongByte) {
   struct Converters {
     UConverter* source = nullptr;
     UConverter* target = nullptr;
@@ -76,7 +79,16 @@ std::optional<std::string> toUTF8(std::span<const std::uint8_t> bytes, const std
     reset = false;
     text.append(buffer, static_cast<std::size_t>(target - buffer));
   } while (status == U_BUFFER_OVERFLOW_ERROR);
-  if (U_FAILURE(status)) return std::nullopt;
+  if (U_FAILURE(status)) {
+    // The converter stops right after the bad sequence, and keeps its bytes.
+    char invalid[32];
+    std::int8_t length = sizeof invalid;
+    UErrorCode ignored = U_ZERO_ERROR;
+    ucnv_getInvalidChars(converters.source, invalid, &length, &ignored);
+    const auto consumed = static_cast<std::uint64_t>(source - reinterpret_cast<const char*>(bytes.data()));
+    if (U_SUCCESS(ignored) && static_cast<std::uint64_t>(length) <= consumed) wrongByte = consumed - length;
+    return std::nullopt;
+  }
   return text;
 }
 
@@ -102,20 +114,60 @@ CSVReader CSVReader::initWithData(platform::Data data, const Configure& configur
 
 CSVReader CSVReader::overBytes(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner,
                                Configuration configuration) {
+  std::unique_ptr<UTF8Source> source = sourceOverBytes(bytes, std::move(owner), configuration);
+  return CSVReader(std::move(configuration), std::move(source));
+}
+
+std::unique_ptr<UTF8Source> CSVReader::sourceOverBytes(std::span<const std::uint8_t> bytes,
+                                                       std::shared_ptr<const void> owner,
+                                                       const Configuration& configuration) {
   if (configuration.presample && configuration.encoding) {
     auto text = std::make_shared<const std::string>(convertWhole(bytes, *configuration.encoding));
-    return CSVReader(std::move(configuration), UTF8Source::overText(*text, text));
+    return UTF8Source::overText(*text, text);
   }
   const Inference inference =
       inferEncoding(bytes.first(std::min(bytes.size(), ByteOrderMark::maximumLength)), configuration.encoding);
   const platform::TextEncoding encoding = resolveEncoding(configuration.encoding, inference.encoding);
   const std::span<const std::uint8_t> text = bytes.subspan(inference.markLength);
-  std::unique_ptr<UTF8Source> source;
   if (encoding.kind() == Kind::utf8 || encoding.kind() == Kind::ascii)
-    source = makeCheckedBytesSource(text, std::move(owner), encoding.kind() == Kind::ascii);
-  else
-    source = makeDecoder(ByteSource::overBytes(text, std::move(owner)), encoding);
-  return CSVReader(std::move(configuration), std::move(source));
+    return makeCheckedBytesSource(text, std::move(owner), encoding.kind() == Kind::ascii, inference.markLength);
+  return makeDecoder(ByteSource::overBytes(text, std::move(owner)), encoding, inference.markLength);
+}
+
+std::optional<std::string_view> CSVReader::decodedText(const platform::Data& data, const Configuration& configuration,
+                                                       std::string& storage) {
+  storage.clear();
+  std::unique_ptr<UTF8Source> source;
+  try {
+    source = sourceOverBytes(data.span(), nullptr, configuration);
+  } catch (const CSVReaderError&) {
+    return std::nullopt;
+  }
+  // UTF-8 and ASCII come in blocks of `data` that follow one another: those are viewed, not copied.
+  const auto* const first = reinterpret_cast<const char*>(data.span().data());
+  const auto inData = [&](const char* block, std::size_t length) {
+    const std::less_equal<const char*> notAfter;
+    return first != nullptr && notAfter(first, block) && notAfter(block + length, first + data.size());
+  };
+  const char* start = nullptr;
+  std::size_t size = 0;
+  try {
+    for (std::size_t consumed = 0; source->advance(consumed); consumed = source->size()) {
+      const char* block = source->data();
+      if (storage.empty() && inData(block, source->size()) && (start == nullptr || block == start + size)) {
+        if (start == nullptr) start = block;
+        size += source->size();
+        continue;
+      }
+      if (start != nullptr) storage.assign(start, size);
+      start = nullptr;
+      storage.append(block, source->size());  // before the next block may take its place
+    }
+  } catch (const CSVReaderError&) {
+    // What comes before the first place that cannot be decoded is the text the reader parsed.
+  }
+  if (start != nullptr) return std::string_view(start, size);
+  return std::string_view(storage);
 }
 
 CSVReader::FileView CSVReader::decode(std::string_view text, const Configuration& configuration) {
@@ -172,11 +224,14 @@ platform::TextEncoding CSVReader::resolveEncoding(const std::optional<platform::
 }
 
 std::string CSVReader::convertWhole(std::span<const std::uint8_t> bytes, const platform::TextEncoding& encoding) {
+  const std::size_t whole = bytes.size();
   // The converters of the byte-ordered Unicode encodings would keep a mark as text.
   if (const auto mark = ByteOrderMark::forEncoding(encoding.kind()); mark && startsWith(bytes, mark->mark()))
     bytes = bytes.subspan(mark->length);
-  std::optional<std::string> text = toUTF8(bytes, encoding.converterName());
-  if (!text) throw ReaderErrors::blobEncodingMismatch(encoding);
+  std::optional<std::uint64_t> wrongByte;
+  std::optional<std::string> text = toUTF8(bytes, encoding.converterName(), wrongByte);
+  if (wrongByte) *wrongByte += whole - bytes.size();  // the mark dropped
+  if (!text) throw ReaderErrors::blobEncodingMismatch(encoding, wrongByte);
   return std::move(*text);
 }
 

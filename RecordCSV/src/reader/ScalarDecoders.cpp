@@ -18,7 +18,8 @@ constexpr std::size_t outputBlock = std::size_t{1} << 16;
 
 class DecodingSource final : public UTF8Source {
  public:
-  DecodingSource(std::unique_ptr<ByteSource> bytes, Kind kind) : bytes_(std::move(bytes)), kind_(kind) {}
+  DecodingSource(std::unique_ptr<ByteSource> bytes, Kind kind, std::uint64_t firstByte)
+      : bytes_(std::move(bytes)), kind_(kind), blockOffset_(firstByte) {}
 
   bool advance(std::size_t consumed) override {
     text_.erase(0, consumed);
@@ -55,7 +56,7 @@ class DecodingSource final : public UTF8Source {
         // A sequence cut short by the end is bad text, unless a failed read cut it.
         if (!held_.empty()) {
           bytes_->onEnd();
-          throw ReaderErrors::invalidUTF8();
+          throw ReaderErrors::invalidUTF8(offsetOf(cursor_) - held_.size());
         }
         end();
         finished_ = true;
@@ -71,9 +72,10 @@ class DecodingSource final : public UTF8Source {
       text_.append(block.data(), valid);
       cursor_ += valid;
       if (cursor_ == blockEnd_) continue;
-      if (kind_ == Kind::ascii) throw ReaderErrors::notASCII(*cursor_);
+      if (kind_ == Kind::ascii) throw ReaderErrors::notASCII(*cursor_, offsetOf(cursor_));
       // A sequence cut by the end of the block waits for the next block.
-      if (!isSequenceStart(cursor_, static_cast<std::size_t>(blockEnd_ - cursor_))) throw ReaderErrors::invalidUTF8();
+      if (!isSequenceStart(cursor_, static_cast<std::size_t>(blockEnd_ - cursor_)))
+        throw ReaderErrors::invalidUTF8(offsetOf(cursor_));
       held_.assign(cursor_, blockEnd_);
       cursor_ = blockEnd_;
     }
@@ -81,7 +83,7 @@ class DecodingSource final : public UTF8Source {
 
   void completeHeld() {
     held_.push_back(*cursor_++);
-    if (!isSequenceStart(held_.data(), held_.size())) throw ReaderErrors::invalidUTF8();
+    if (!isSequenceStart(held_.data(), held_.size())) throw ReaderErrors::invalidUTF8(offsetOf(cursor_) - held_.size());
     if (platform::wellFormedUTF8Length(held_.data(), held_.size()) == held_.size()) {
       text_.append(reinterpret_cast<const char*>(held_.data()), held_.size());
       held_.clear();
@@ -128,7 +130,8 @@ class DecodingSource final : public UTF8Source {
       bytesEnded_ = true;
       return false;
     }
-    cursor_ = block.data();
+    blockOffset_ += static_cast<std::uint64_t>(blockEnd_ - blockStart_);
+    cursor_ = blockStart_ = block.data();
     blockEnd_ = cursor_ + block.size();
     return true;
   }
@@ -154,7 +157,7 @@ class DecodingSource final : public UTF8Source {
     std::uint32_t shift = 8;
     for (std::size_t i = 1; i < width; ++i, shift += 8) {
       if (!nextByte(byte)) {
-        incomplete_ = width == 2 ? ReaderErrors::incompleteUTF16() : ReaderErrors::incompleteUTF32();
+        incomplete_ = width == 2 ? ReaderErrors::incompleteUTF16(scalarStart_) : ReaderErrors::incompleteUTF32(scalarStart_);
         return false;
       }
       unit = bigEndian ? unit << 8 | byte : unit | std::uint32_t{byte} << shift;
@@ -163,6 +166,7 @@ class DecodingSource final : public UTF8Source {
   }
 
   bool decodeOne(char32_t& scalar) {
+    scalarStart_ = offsetOf(cursor_);
     switch (kind_) {
       case Kind::utf16:
       case Kind::utf16BigEndian: return decodeUTF16(scalar, true);
@@ -183,12 +187,12 @@ class DecodingSource final : public UTF8Source {
       return true;
     }
     std::uint32_t low;
-    if (unit > 0xDBFF) throw ReaderErrors::invalidUTF16();
+    if (unit > 0xDBFF) throw ReaderErrors::invalidUTF16(scalarStart_);
     if (!nextUnit(2, bigEndian, low)) {
       bytes_->onEnd();  // a failed read, rather than a lone high unit, may have cut the pair
-      throw ReaderErrors::invalidUTF16();
+      throw ReaderErrors::invalidUTF16(scalarStart_);
     }
-    if (low < 0xDC00 || low > 0xDFFF) throw ReaderErrors::invalidUTF16();
+    if (low < 0xDC00 || low > 0xDFFF) throw ReaderErrors::invalidUTF16(scalarStart_);
     scalar = 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00);
     return true;
   }
@@ -196,13 +200,21 @@ class DecodingSource final : public UTF8Source {
   bool decodeUTF32(char32_t& scalar, bool bigEndian) {
     std::uint32_t unit;
     if (!nextUnit(4, bigEndian, unit)) return end();
-    if (!platform::isScalar(unit)) throw ReaderErrors::invalidUTF32();
+    if (!platform::isScalar(unit)) throw ReaderErrors::invalidUTF32(scalarStart_);
     scalar = unit;
     return true;
   }
 
+  /// Where `at`, in the current block or at its end, lies in the input.
+  std::uint64_t offsetOf(const std::uint8_t* at) const noexcept {
+    return blockOffset_ + static_cast<std::uint64_t>(at - blockStart_);
+  }
+
   std::unique_ptr<ByteSource> bytes_;
   Kind kind_;
+  std::uint64_t blockOffset_;  // where the current block begins in the input
+  std::uint64_t scalarStart_ = 0;  // where the scalar being decoded begins
+  const std::uint8_t* blockStart_ = nullptr;
   const std::uint8_t* cursor_ = nullptr;
   const std::uint8_t* blockEnd_ = nullptr;
   bool bytesEnded_ = false;
@@ -216,9 +228,9 @@ class DecodingSource final : public UTF8Source {
 }  // namespace
 
 std::unique_ptr<UTF8Source> CSVReader::makeDecoder(std::unique_ptr<ByteSource> bytes,
-                                                   const platform::TextEncoding& encoding) {
+                                                   const platform::TextEncoding& encoding, std::uint64_t firstByte) {
   if (encoding.kind() == Kind::other) throw ReaderErrors::unsupportedEncoding(encoding);
-  return std::make_unique<DecodingSource>(std::move(bytes), encoding.kind());
+  return std::make_unique<DecodingSource>(std::move(bytes), encoding.kind(), firstByte);
 }
 
 }  // namespace RecordCSV

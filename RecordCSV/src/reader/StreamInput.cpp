@@ -15,6 +15,11 @@ namespace {
 using Kind = CSVReader::Error;
 using platform::StreamStatus;
 
+CSVReaderError unreadable(CSVReaderError error) {
+  error.withFault({CSVReader::Reason::unreadableInput, std::nullopt, std::nullopt});
+  return error;
+}
+
 /// Bytes per read when a stream or file is read whole.
 constexpr std::size_t wholeReadChunk = 1024;
 /// Bytes per read while parsing.
@@ -23,26 +28,26 @@ constexpr std::size_t streamBufferCapacity = 1024;
 CSVReaderError fileNotRead(const std::filesystem::path& fileURL, std::exception_ptr underlying) {
   platform::UserInfo info;
   info.add("File URL", fileURL.string());
-  return {Kind::invalidInput, "The file under the given URL couldn't be read.",
-          "Make sure the URL is valid and you are allowed to access the file.", std::move(info),
-          std::move(underlying)};
+  return unreadable({Kind::invalidInput, "The file under the given URL couldn't be read.",
+                     "Make sure the URL is valid and you are allowed to access the file.", std::move(info),
+                     std::move(underlying)});
 }
 
 CSVReaderError streamNotCreated(const std::filesystem::path& fileURL) {
   platform::UserInfo info;
   info.add("File URL", fileURL.string());
-  return {Kind::streamFailure, "Creating an input stream to the given file URL failed.",
-          "Make sure the URL is valid and you are allowed to access the file. Alternatively set the configuration's "
-          "presample or load the file in a data blob and use the reader's data initializer.",
-          std::move(info)};
+  return unreadable({Kind::streamFailure, "Creating an input stream to the given file URL failed.",
+                     "Make sure the URL is valid and you are allowed to access the file. Alternatively set the "
+                     "configuration's presample or load the file in a data blob and use the reader's data initializer.",
+                     std::move(info)});
 }
 
 CSVReaderError wholeStreamNotRead(const platform::InputStream& stream, std::exception_ptr underlying) {
   platform::UserInfo info;
   info.add("Input stream", stream.description());
-  return {Kind::streamFailure, "The provided input stream could not be read in its entirety.",
-          "Make sure there is data in the input stream and that you have access to it.", std::move(info),
-          std::move(underlying)};
+  return unreadable({Kind::streamFailure, "The provided input stream could not be read in its entirety.",
+                     "Make sure there is data in the input stream and that you have access to it.", std::move(info),
+                     std::move(underlying)});
 }
 
 /// A failed stream read: of the first bytes (looking for a mark) or of later ones.
@@ -56,7 +61,7 @@ CSVReaderError readFailed(const platform::InputStream& stream, bool firstBytes, 
                        "Review the internal error and make sure you have access to the input data.", std::move(info),
                        std::move(underlying));
   error.namingStream(stream);
-  return error;
+  return unreadable(std::move(error));
 }
 
 void requireStream(const std::shared_ptr<platform::InputStream>& stream) {
@@ -226,7 +231,7 @@ CSVReader CSVReader::initStreaming(std::shared_ptr<platform::InputStream> stream
   const std::span<const std::uint8_t> carried(first.data() + inference.markLength, count - inference.markLength);
   // From here the byte source owns the closing: a failed construction releases it, which closes the stream.
   auto bytes = std::make_unique<StreamByteSource>(std::move(stream), carried);
-  return CSVReader(std::move(configuration), makeDecoder(std::move(bytes), encoding));
+  return CSVReader(std::move(configuration), makeDecoder(std::move(bytes), encoding, inference.markLength));
 }
 
 }  // namespace RecordCSV

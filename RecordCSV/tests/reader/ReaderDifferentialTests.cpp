@@ -8,6 +8,7 @@
 
 #include "RecordCSV/UTF8Source.hpp"
 #include "platform/core/Unicode.hpp"
+#include "reader/ReaderDialects.hpp"
 #include "reader/ReaderTestSupport.hpp"
 #include "scan/Scan.hpp"
 
@@ -430,15 +431,7 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
   const std::vector<std::string> pieces = {
       ",", ",", ";", ":", "::", "\n", "\n", "\r", "\r\n", " ", " ", "\t", "\"", "\"", "\"\"", "'", "a", "b", "xyz",
       "<", "br", ">", "<br>", "\u00E9", "\u00E8", "\u00A0", "\U0001F600", "\xFF", "\xC3", "\xE2\x82"};
-  const std::vector<std::string> fieldDelimiters = {",", ",", ";", "::", "\u00E9", ":;:", "\t", "<"};
-  const std::vector<std::vector<std::string>> rowSets = {
-      {"\n"}, {"\n"}, {"\n", "\r\n"}, {"\r", "\n"}, {"\n", "\r", "\r\n"}, {"\r\n"}, {"<br>"}, {"\n", "<br>", ">\n"},
-      {"\n", "\u00E8"}, {"b", "br"}};
-  const std::vector<std::optional<char32_t>> escapes = {U'"', U'"', U'\'', std::nullopt, U'\u00E9'};
-  const std::vector<std::u32string> trims = {U"", U"", U" ", U" \t", U"\u00A0 "};
-  const std::vector<Strategy::Header> headers = {Strategy::Header::none(), Strategy::Header::firstLine(),
-                                                 Strategy::Header::lineNumber(0), Strategy::Header::lineNumber(2)};
-
+  using namespace testing::dialects;
   std::mt19937 random(20261207);
   auto pick = [&](const auto& values) { return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)]; };
   int compared = 0;

@@ -1,0 +1,22 @@
+#pragma once
+// The dialects the reader's random tests draw from: delimiters of one and more scalars,
+// beyond ASCII too, row sets whose members share scalars, escaping scalars and trim sets.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "RecordCSV/Strategy.hpp"
+
+namespace RecordCSV::testing::dialects {
+
+inline const std::vector<std::string> fieldDelimiters = {",", ",", ";", "::", "\u00E9", ":;:", "\t", "<"};
+inline const std::vector<std::vector<std::string>> rowSets = {
+    {"\n"}, {"\n"}, {"\n", "\r\n"}, {"\r", "\n"}, {"\n", "\r", "\r\n"}, {"\r\n"}, {"<br>"}, {"\n", "<br>", ">\n"},
+    {"\n", "\u00E8"}, {"b", "br"}};
+inline const std::vector<std::optional<char32_t>> escapes = {U'"', U'"', U'\'', std::nullopt, U'\u00E9'};
+inline const std::vector<std::u32string> trims = {U"", U"", U" ", U" \t", U"\u00A0 "};
+inline const std::vector<Strategy::Header> headers = {Strategy::Header::none(), Strategy::Header::firstLine(),
+                                                      Strategy::Header::lineNumber(0), Strategy::Header::lineNumber(2)};
+
+}  // namespace RecordCSV::testing::dialects
