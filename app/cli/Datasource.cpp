@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -68,12 +67,7 @@ std::shared_ptr<const platform::Data> readFileOnce(const std::filesystem::path& 
     opened = platform::openCheckedForReading(
         file, [&](const struct stat& status) { return decideOnDatasource(file, status); });
   } catch (const std::system_error& error) {
-    const int cause = error.code().value();
-    const platform::Error unreadable = platform::unreadableFileError(file, cause);
-    if (cause != ENOENT && cause != ENOTDIR) throw unreadable;
-    // The error names the last component only; a path mistyped higher up needs the whole of it.
-    throw std::runtime_error(unreadable.description() + "\npelmora-zava: no file is found at " +
-                             quoted(file.string()) + ", the path as given");
+    throw platform::unreadableFileError(file, error.code().value());
   }
   if (!opened.descriptor) return std::make_shared<const platform::Data>();
   return readAll(opened.descriptor.get(), file);

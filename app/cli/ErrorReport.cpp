@@ -14,6 +14,7 @@ using Kind = platform::TextEncoding::Kind;
 using Reason = RecordCSV::CSVReader::Reason;
 
 constexpr std::string_view markKey = "Data BOM encoding";
+constexpr std::int64_t noSuchFileCode = 260;
 
 std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding) {
   switch (encoding.kind()) {
@@ -60,6 +61,11 @@ std::optional<std::string> cureFor(const std::exception& error, const std::optio
   if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error))
     return readerCure(*readerError, failingLine);
   if (dynamic_cast<const platform::FileSystemError*>(&error)) return std::nullopt;  // an export folder, not the datasource
+  // The file's error names its last component only; a path mistyped higher up needs the whole of it.
+  if (const auto* platformError = dynamic_cast<const platform::Error*>(&error);
+      platformError && datasource && platformError->domain() == "NSCocoaErrorDomain" &&
+      platformError->code() == noSuchFileCode && platformError->userInfo().get<std::string>("NSFilePath") == *datasource)
+    return "no file is found at \xE2\x80\x9C" + *datasource + "\xE2\x80\x9D, the path as given";
   std::error_code ignored;
   if (datasource && *datasource != "-" && std::filesystem::is_directory(*datasource, ignored))
     return "\xE2\x80\x9C" + *datasource + "\xE2\x80\x9D is a folder; name a datasource file";
