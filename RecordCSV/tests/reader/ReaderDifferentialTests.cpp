@@ -436,13 +436,7 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
   auto pick = [&](const auto& values) { return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)]; };
   int compared = 0;
   for (int round = 0; round < 12000; ++round) {
-    CSVReader::Configuration configuration;
-    configuration.delimiters.field = Delimiter::Field(pick(fieldDelimiters));
-    configuration.delimiters.row = *Delimiter::Row::fromTexts(pick(rowSets));
-    const std::optional<char32_t> escape = pick(escapes);
-    configuration.escapingStrategy = escape ? Strategy::Escaping::scalar(*escape) : Strategy::Escaping::none();
-    configuration.trimStrategy = platform::CharacterSet::fromScalars(pick(trims));
-    configuration.headerStrategy = pick(headers);
+    CSVReader::Configuration configuration = randomConfiguration(random);
     try {
       const CSVReader::Settings settings(configuration);
     } catch (const CSVReaderError&) {

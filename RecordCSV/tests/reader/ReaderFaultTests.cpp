@@ -318,13 +318,7 @@ TEST(ReaderFault, SaysWhyAndWhereTheRowItFailedOnBegins) {
   };
   std::map<Reason, int> planted;
   for (int round = 0; round < 3000; ++round) {
-    CSVReader::Configuration configuration;
-    configuration.delimiters.field = Delimiter::Field(pickOf(fieldDelimiters));
-    configuration.delimiters.row = *Delimiter::Row::fromTexts(pickOf(rowSets));
-    const std::optional<char32_t> escape = pickOf(escapes);
-    configuration.escapingStrategy = escape ? Strategy::Escaping::scalar(*escape) : Strategy::Escaping::none();
-    configuration.trimStrategy = platform::CharacterSet::fromScalars(pickOf(trims));
-    configuration.headerStrategy = pickOf(headers);
+    CSVReader::Configuration configuration = randomConfiguration(random);
     try {
       const CSVReader::Settings settings(configuration);
     } catch (const CSVReaderError& error) {
