@@ -59,7 +59,11 @@ std::optional<std::string> cureFor(const std::exception& error, const std::optio
                                    std::optional<std::int64_t> failingLine) {
   if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error))
     return readerCure(*readerError, failingLine);
-  if (dynamic_cast<const platform::FileSystemError*>(&error)) return std::nullopt;  // an export folder, not the datasource
+  if (const auto* folderError = dynamic_cast<const platform::FileSystemError*>(&error)) {
+    // An export folder, not the datasource: the error names the folder, this line what is in its way.
+    if (!folderError->obstacle()) return std::nullopt;
+    return "\xE2\x80\x9C" + folderError->obstacle()->string() + "\xE2\x80\x9D is a file, not a folder";
+  }
   std::error_code ignored;
   if (datasource && *datasource != "-" && std::filesystem::is_directory(*datasource, ignored))
     return "\xE2\x80\x9C" + *datasource + "\xE2\x80\x9D is a folder; name a datasource file";

@@ -43,6 +43,15 @@ void refuseOutside(const fs::path& location, const fs::path& root) {
                                platform::UserInfo().add("Folder", location.string()), nullptr});
 }
 
+void refuseMovedOut(const fs::path& location, const fs::path& moved) {
+  throw platform::Error(
+      exportDomain, 3, "The folder " + quoted(location.string()) + " would lie outside the export folder.",
+      platform::Error::Details{"The folder " + quoted(moved.string()) +
+                                   " was moved out of the export folder while the export ran.",
+                               std::nullopt, "Leave the folders in place until the export ends, then export again.",
+                               platform::UserInfo().add("Folder", location.string()), nullptr});
+}
+
 namespace {
 
 using Components = FolderChain::Components;

@@ -62,8 +62,11 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {"semicolons.csv", "Nr;Name;Nachname\n1;Anna;Wei\xC3\x9F\n"},
       {"tabs.csv", "Nr\tName\n1\tAnna\n"},
       {"quoted-header.csv", "\"Nr,Name;Nachname\"\n1\n"},
+      {"ok.csv", "Name\nBo\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
+  fs::create_directory(folder_ / "shoot");
+  write("shoot/Bo", "");
 
   struct Case {
     std::vector<std::string> arguments;
@@ -109,6 +112,13 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
         "--export", "out", "--dry-run"},
        0, "out/{Last Name/{Last Name\nout/{Last Name/RAW {Year\n",
        "pelmora-zava: {Last Name has no closing }\npelmora-zava: {Year has no closing }\n"},
+      // A folder that cannot be made for a file in the way names the file too.
+      {{"ok.csv", "--export", "ok.csv"}, 1, "",
+       "pelmora-zava: The folder \xE2\x80\x9Cok.csv/Bo\xE2\x80\x9D couldn\xE2\x80\x99t be created.\nNot a directory\n"
+       "pelmora-zava: \xE2\x80\x9Cok.csv\xE2\x80\x9D is a file, not a folder\n"},
+      {{"--add", "Bo", "--subfolder", "RAW", "--export", "shoot"}, 1, "",
+       "pelmora-zava: The folder \xE2\x80\x9Cshoot/Bo/RAW\xE2\x80\x9D couldn\xE2\x80\x99t be created.\nNot a directory\n"
+       "pelmora-zava: \xE2\x80\x9Cshoot/Bo\xE2\x80\x9D is a file, not a folder\n"},
       // A usage error ends with where to learn the usage.
       {{"--bogus"}, 2, "", "pelmora-zava: The following argument was not expected: --bogus\n" + usage},
       {{"--delimiter", "pipe"}, 2, "",
