@@ -127,9 +127,13 @@ bool FolderChain::statusOf(Level& level) {
 }
 
 // After a folder was made in the deepest held level (or in the root, which is taken as it is).
+// A level or two below the root are asked for their parents: that costs fewer calls than one
+// resolution.
 void FolderChain::made(Components location) {
   if (afterMaking_) afterMaking_(locationBelow(rootPath_, location));
-  if (chain_.empty() || deepestResolvesBeneathRoot()) return;
+  if (chain_.empty()) return;
+  const bool shortWalk = chain_.size() <= 2 && !chain_.front().throughLink && !chain_.back().throughLink;
+  if (!shortWalk && deepestResolvesBeneathRoot()) return;
   if (const std::optional<std::size_t> moved = levelOutOfPlace())
     refuseMovedOut(locationBelow(rootPath_, location), locationBelow(rootPath_, location.first(*moved + 1)));
 }

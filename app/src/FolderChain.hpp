@@ -7,7 +7,8 @@
 // below the root: a level moved out of the root receives at most the one folder made meanwhile.
 // The check resolves the level's names from the root in one system call that may not leave the
 // root and compares what it reaches with the level held; where the system cannot resolve so, or
-// reaches something else, every held level is checked against the one above it.
+// reaches something else, every held level is checked against the one above it, as a level or
+// two below the root always are.
 
 #include <sys/stat.h>
 
