@@ -60,7 +60,11 @@ std::optional<std::string> cureFor(const std::exception& error, const std::optio
                                    std::optional<std::int64_t> failingLine) {
   if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error))
     return readerCure(*readerError, failingLine);
-  if (dynamic_cast<const platform::FileSystemError*>(&error)) return std::nullopt;  // an export folder, not the datasource
+  if (const auto* folderError = dynamic_cast<const platform::FileSystemError*>(&error)) {
+    // An export folder, not the datasource: the error names the folder, this line what is in its way.
+    if (!folderError->obstacle()) return std::nullopt;
+    return "\xE2\x80\x9C" + folderError->obstacle()->string() + "\xE2\x80\x9D is a file, not a folder";
+  }
   // The file's error names its last component only; a path mistyped higher up needs the whole of it.
   if (const auto* platformError = dynamic_cast<const platform::Error*>(&error);
       platformError && datasource && platformError->domain() == "NSCocoaErrorDomain" &&

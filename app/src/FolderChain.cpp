@@ -1,6 +1,8 @@
 #include "FolderChain.hpp"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +26,19 @@ mode_t kindAt(int parent, const std::string& name) {
   return ::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? status.st_mode & S_IFMT : 0;
 }
 
+// The first part of `folder` that exists and is no folder, links followed as the root's own are.
+std::optional<fs::path> fileOnTheWay(const fs::path& folder) {
+  fs::path part;
+  for (const fs::path& component : folder) {
+    if (component.empty()) continue;
+    part /= component;
+    struct stat status {};
+    if (::stat(part.c_str(), &status) != 0) return std::nullopt;
+    if (!S_ISDIR(status.st_mode)) return part;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 FolderChain::FolderChain(fs::path root, Mode mode) : rootPath_(std::move(root)), mode_(mode) {}
@@ -34,12 +49,13 @@ void FolderChain::visit(Components components) {
   std::size_t kept = 0;
   while (kept < chain_.size() && kept < last && chain_[kept].name == components[kept]) ++kept;
   chain_.erase(chain_.begin() + static_cast<std::ptrdiff_t>(kept), chain_.end());
+  heldPath_.resize(chain_.empty() ? 0 : chain_.back().pathEnd);
 
   for (std::size_t level = kept; level < last; ++level) {
     const int parent = chain_.empty() ? root_.get() : chain_.back().descriptor.get();
     std::optional<Level> opened = enter(parent, std::string(components[level]), components);
     if (!opened) return;  // nothing to check below a missing folder
-    chain_.push_back(std::move(*opened));
+    push(std::move(*opened));
   }
   finish(chain_.empty() ? root_.get() : chain_.back().descriptor.get(), std::string(components[last]), components);
 }
@@ -53,7 +69,9 @@ bool FolderChain::openRoot(Components components) {
     try {
       platform::createDirectory(root);
     } catch (const platform::FileSystemError& error) {
-      platform::throwFolderNotCreated(static_cast<int>(error.code()), locationBelow(rootPath_, components));
+      const int code = static_cast<int>(error.code());
+      platform::throwFolderNotCreated(code, locationBelow(rootPath_, components),
+                                      code == ENOTDIR ? fileOnTheWay(root) : std::nullopt);
     }
   }
   root_ = Descriptor(::open(root.c_str(), levelFlags));
@@ -71,9 +89,10 @@ bool FolderChain::openRoot(Components components) {
 // Opens one level above the location's folder, made first in make mode. Absent in check mode
 // when the level is missing or not a folder.
 std::optional<FolderChain::Level> FolderChain::enter(int parent, std::string name, Components components) {
+  const std::size_t depth = chain_.size() + 1;
   if (mode_ == Mode::make) {
     if (::mkdirat(parent, name.c_str(), 0777) == 0) {
-      if (!heldLevelsInPlace()) refuseLink(components);
+      made(components.first(depth));
     } else if (errno != EEXIST) {
       fail(errno, components);
     }
@@ -84,39 +103,64 @@ std::optional<FolderChain::Level> FolderChain::enter(int parent, std::string nam
   if (error == ENOENT && mode_ == Mode::check) return std::nullopt;
   const mode_t kind = kindAt(parent, name);
   if (kind == S_IFLNK) {
-    Descriptor target = follow(parent, name, false, components);
+    Descriptor target = follow(parent, name, false, components, depth);
     if (!target) return std::nullopt;
     return Level{std::move(name), std::move(target), true};
   }
   if (mode_ == Mode::check) return std::nullopt;
-  fail(kind == 0 ? ENOENT : kind != S_IFDIR ? ENOTDIR : error, components);
+  if (kind == 0) fail(ENOENT, components);
+  if (kind != S_IFDIR) fail(ENOTDIR, components, depth);
+  fail(error, components);
+}
+
+void FolderChain::push(Level level) {
+  if (!heldPath_.empty()) heldPath_ += '/';
+  heldPath_ += level.name;
+  level.pathEnd = heldPath_.size();
+  chain_.push_back(std::move(level));
+}
+
+// A held folder stays the same file wherever it is moved, so its status is taken once.
+bool FolderChain::statusOf(Level& level) {
+  if (!level.statusKnown) level.statusKnown = ::fstat(level.descriptor.get(), &level.status) == 0;
+  return level.statusKnown;
+}
+
+// After a folder was made in the deepest held level (or in the root, which is taken as it is).
+// A level or two below the root are asked for their parents: that costs fewer calls than one
+// resolution.
+void FolderChain::made(Components location) {
+  if (afterMaking_) afterMaking_(locationBelow(rootPath_, location));
+  if (chain_.empty()) return;
+  const bool shortWalk = chain_.size() <= 2 && !chain_.front().throughLink && !chain_.back().throughLink;
+  if (!shortWalk && deepestResolvesBeneathRoot()) return;
+  if (const std::optional<std::size_t> moved = levelOutOfPlace())
+    refuseMovedOut(locationBelow(rootPath_, location), locationBelow(rootPath_, location.first(*moved + 1)));
 }
 
 void FolderChain::finish(int parent, const std::string& name, Components components) {
   if (mode_ == Mode::make) {
-    if (::mkdirat(parent, name.c_str(), 0777) == 0) {
-      if (!heldLevelsInPlace()) refuseLink(components);
-      return;
-    }
+    if (::mkdirat(parent, name.c_str(), 0777) == 0) return made(components);
     if (errno != EEXIST) fail(errno, components);
   }
   const mode_t kind = kindAt(parent, name);
   if (kind == S_IFLNK) {
     // A link in the folder's own place that leads to the root itself still names no folder below it.
-    follow(parent, name, true, components);
+    follow(parent, name, true, components, components.size());
   } else if (mode_ == Mode::make && kind != S_IFDIR) {
-    fail(kind == 0 ? ENOENT : ENOTDIR, components);
+    if (kind == 0) fail(ENOENT, components);
+    fail(ENOTDIR, components, components.size());
   }
 }
 
 FolderChain::Descriptor FolderChain::follow(int parent, const std::string& name, bool strictlyBelow,
-                                            Components components) {
+                                            Components components, std::size_t depth) {
   Descriptor target(::openat(parent, name.c_str(), levelFlags));
   if (!target) {
     if (errno != ENOTDIR) refuseLink(components);  // to nowhere, or a loop
     // A link to a file is a file in the way, wherever the file is.
     if (mode_ == Mode::check) return Descriptor();
-    fail(ENOTDIR, components);
+    fail(ENOTDIR, components, depth);
   }
   if (!liesBelowRoot(target.get(), strictlyBelow)) refuseLink(components);
   return target;
@@ -140,26 +184,47 @@ bool FolderChain::liesBelowRoot(int folder, bool strictlyBelow) const {
   }
 }
 
-// Whether each held level is still in the folder it was opened from, up to the root: a level
-// moved out of the root meanwhile (or a grandparent of it) fails, since what was just made in
-// it now lies outside. A held folder stays the same file wherever it is moved, so its status is
-// taken once, and only for a level that has one below it.
-bool FolderChain::heldLevelsInPlace() {
-  for (std::size_t level = chain_.size(); level-- > 0;) {
-    const Level& held = chain_[level];
-    if (held.throughLink) return liesBelowRoot(held.descriptor.get(), false);
-    struct stat above {};
-    if (::fstatat(held.descriptor.get(), "..", &above, 0) != 0) return false;
-    if (level == 0) return sameFolder(above, rootStatus_);
-    Level& parent = chain_[level - 1];
-    if (!parent.statusKnown) parent.statusKnown = ::fstat(parent.descriptor.get(), &parent.status) == 0;
-    if (!parent.statusKnown || !sameFolder(above, parent.status)) return false;
+// One resolution of the deepest level's names that may not leave the root, links inside it
+// followed: reaching the folder held shows that it, and so every level above, lies below the root.
+bool FolderChain::deepestResolvesBeneathRoot() {
+  if (!resolveBeneath_) return false;
+  Level& deepest = chain_.back();
+  if (!statusOf(deepest)) return false;
+  open_how how{};
+  how.flags = levelFlags;
+  how.resolve = RESOLVE_BENEATH;
+  Descriptor reached(static_cast<int>(::syscall(SYS_openat2, root_.get(), heldPath_.c_str(), &how, sizeof how)));
+  if (!reached) {
+    // A system without the call, or one that forbids it, leaves the walk over every level.
+    if (errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == E2BIG) resolveBeneath_ = false;
+    return false;
   }
-  return true;
+  struct stat status {};
+  return ::fstat(reached.get(), &status) == 0 && sameFolder(status, deepest.status);
 }
 
-void FolderChain::fail(int errorNumber, Components components) const {
-  platform::throwFolderNotCreated(errorNumber, locationBelow(rootPath_, components));
+// The held level found no longer in the folder it was opened from, up to the root: one moved out
+// of the root meanwhile (or a grandparent of it), since what was just made in it now lies outside.
+std::optional<std::size_t> FolderChain::levelOutOfPlace() {
+  for (std::size_t level = chain_.size(); level-- > 0;) {
+    Level& held = chain_[level];
+    if (held.throughLink) {
+      if (liesBelowRoot(held.descriptor.get(), false)) return std::nullopt;
+      return level;
+    }
+    struct stat above {};
+    if (::fstatat(held.descriptor.get(), "..", &above, 0) != 0) return level;
+    if (level == 0) return sameFolder(above, rootStatus_) ? std::nullopt : std::optional<std::size_t>(0);
+    Level& parent = chain_[level - 1];
+    if (!statusOf(parent) || !sameFolder(above, parent.status)) return level;
+  }
+  return std::nullopt;
+}
+
+void FolderChain::fail(int errorNumber, Components components, std::optional<std::size_t> obstacleDepth) const {
+  std::optional<fs::path> obstacle;
+  if (obstacleDepth) obstacle = locationBelow(rootPath_, components.first(*obstacleDepth));
+  platform::throwFolderNotCreated(errorNumber, locationBelow(rootPath_, components), std::move(obstacle));
 }
 
 void FolderChain::refuseLink(Components components) const {

@@ -3,12 +3,17 @@
 // without following links, so a link planted while the export runs is met and judged instead
 // of being followed by a path. Only the descriptors of the current location's levels are
 // held, whatever the number of folders. A held level can still be moved away while the export
-// runs, so each folder made is followed by a check that every held level still sits where it
-// was opened: a level moved out of the root receives at most the one folder made meanwhile.
+// runs, so each folder made is followed by a check that the level it was made in still lies
+// below the root: a level moved out of the root receives at most the one folder made meanwhile.
+// The check resolves the level's names from the root in one system call that may not leave the
+// root and compares what it reaches with the level held; where the system cannot resolve so, or
+// reaches something else, every held level is checked against the one above it, as a level or
+// two below the root always are.
 
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,6 +26,10 @@ namespace Pelmora_Zava {
 
 /// Throws the export's error for `location`, which a link below `root` leads out of the root.
 [[noreturn]] void refuseOutside(const std::filesystem::path& location, const std::filesystem::path& root);
+
+/// Throws the export's error for `location`, which lies in `moved`, a folder moved out of the
+/// root while the export ran.
+[[noreturn]] void refuseMovedOut(const std::filesystem::path& location, const std::filesystem::path& moved);
 
 /// The location with these components below `root`.
 std::filesystem::path locationBelow(const std::filesystem::path& root, std::span<const std::string_view> components);
@@ -36,10 +45,16 @@ class FolderChain {
 
   /// Checks or makes one location, given as its non-empty list of components below the root.
   /// A link is entered only when the folder it opens lies below the root; any other link
-  /// throws the outside-the-root error, as does a held level found moved after a folder was
-  /// made in it. In make mode a folder that cannot be made throws the file system's error
-  /// naming the location; the root is made with the first location.
+  /// throws the outside-the-root error, and a held level found moved out of the root after a
+  /// folder was made in it throws the moved-out error. In make mode a folder that cannot be
+  /// made throws the file system's error naming the location, and the file in the way when
+  /// there is one; the root is made with the first location.
   void visit(Components components);
+
+  /// Called with each folder's location right after it is made, before it is checked.
+  void afterMaking(std::function<void(const std::filesystem::path&)> made) { afterMaking_ = std::move(made); }
+  /// Checks every held level after each folder, as where the system cannot resolve beneath a folder.
+  void checkEveryLevel() { resolveBeneath_ = false; }
 
  private:
   using Descriptor = platform::UniqueDescriptor;
@@ -47,16 +62,23 @@ class FolderChain {
     std::string name;
     Descriptor descriptor;
     bool throughLink = false;  // then its parent is wherever the link led, not the level above
-    struct stat status {};     // of the folder held, once a level below has needed it
+    struct stat status {};     // of the folder held, once a folder has been made in it or below
     bool statusKnown = false;
+    std::size_t pathEnd = 0;   // the length of `heldPath_` up to this level's name
   };
   bool openRoot(Components components);
   std::optional<Level> enter(int parent, std::string name, Components components);
-  bool heldLevelsInPlace();
+  void push(Level level);
+  bool statusOf(Level& level);
+  void made(Components location);
+  bool deepestResolvesBeneathRoot();
+  std::optional<std::size_t> levelOutOfPlace();
   void finish(int parent, const std::string& name, Components components);
-  Descriptor follow(int parent, const std::string& name, bool strictlyBelow, Components components);
+  Descriptor follow(int parent, const std::string& name, bool strictlyBelow, Components components,
+                    std::size_t depth);
   bool liesBelowRoot(int folder, bool strictlyBelow) const;
-  [[noreturn]] void fail(int errorNumber, Components components) const;
+  [[noreturn]] void fail(int errorNumber, Components components,
+                         std::optional<std::size_t> obstacleDepth = std::nullopt) const;
   [[noreturn]] void refuseLink(Components components) const;
 
   std::filesystem::path rootPath_;
@@ -65,6 +87,9 @@ class FolderChain {
   struct stat rootStatus_ {};
   bool rootMissing_ = false;
   std::vector<Level> chain_;  // the opened levels above the last location's folder
+  std::string heldPath_;      // their names from the root, joined by slashes
+  bool resolveBeneath_ = true;
+  std::function<void(const std::filesystem::path&)> afterMaking_;
 };
 
 }  // namespace Pelmora_Zava

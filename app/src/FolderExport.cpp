@@ -1,6 +1,8 @@
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "FolderChain.hpp"
@@ -32,15 +34,27 @@ std::string quoted(const std::string& text) { return leftQuote + text + rightQuo
           platform::UserInfo().add("Folder name", name), nullptr});
 }
 
+// A location that does not lie below the root, for `reason`.
+[[noreturn]] void refuseLocation(std::int64_t code, const fs::path& location, std::string reason,
+                                 std::string recovery) {
+  throw platform::Error(exportDomain, code,
+                        "The folder " + quoted(location.string()) + " would lie outside the export folder.",
+                        platform::Error::Details{std::move(reason), std::nullopt, std::move(recovery),
+                                                 platform::UserInfo().add("Folder", location.string()), nullptr});
+}
+
 }  // namespace
 
 void refuseOutside(const fs::path& location, const fs::path& root) {
-  throw platform::Error(
-      exportDomain, 2, "The folder " + quoted(location.string()) + " would lie outside the export folder.",
-      platform::Error::Details{"A symbolic link inside " + quoted(root.string()) +
-                                   " leads to a place outside it, or to nowhere.",
-                               std::nullopt, "Remove the link or choose another export folder.",
-                               platform::UserInfo().add("Folder", location.string()), nullptr});
+  refuseLocation(2, location,
+                 "A symbolic link inside " + quoted(root.string()) + " leads to a place outside it, or to nowhere.",
+                 "Remove the link or choose another export folder.");
+}
+
+void refuseMovedOut(const fs::path& location, const fs::path& moved) {
+  refuseLocation(3, location,
+                 "The folder " + quoted(moved.string()) + " was moved out of the export folder while the export ran.",
+                 "Leave the folders in place until the export ends, then export again.");
 }
 
 namespace {

@@ -79,8 +79,11 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {"blank-above.csv", "\n\nName\nA\n"},
       {"blank-above-skipped.csv", "x\n\n\n\"N\nm\"\nA\n"},
       {"suffix.csv", "Name,Grade\n\"Smith\" Jr,5\n"},
+      {"ok.csv", "Name\nBo\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
+  fs::create_directory(folder_ / "shoot");
+  write("shoot/Bo", "");
 
   struct Case {
     std::vector<std::string> arguments;
@@ -183,6 +186,13 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"--add", "Bo", "--subfolder", "RAW", "--subfolder", tooLong, "--export", "long", "--dry-run"}, 1, "",
        tooLongAt("long/Bo/" + tooLong)},
       {{"--add", "Bo", "--add", tooLong, "--export", "long"}, 1, "", tooLongAt("long/" + tooLong)},
+      // A folder that cannot be made for a file in the way names the file too.
+      {{"ok.csv", "--export", "ok.csv"}, 1, "",
+       "pelmora-zava: The folder \xE2\x80\x9Cok.csv/Bo\xE2\x80\x9D couldn\xE2\x80\x99t be created.\nNot a directory\n"
+       "pelmora-zava: \xE2\x80\x9Cok.csv\xE2\x80\x9D is a file, not a folder\n"},
+      {{"--add", "Bo", "--subfolder", "RAW", "--export", "shoot"}, 1, "",
+       "pelmora-zava: The folder \xE2\x80\x9Cshoot/Bo/RAW\xE2\x80\x9D couldn\xE2\x80\x99t be created.\nNot a directory\n"
+       "pelmora-zava: \xE2\x80\x9Cshoot/Bo\xE2\x80\x9D is a file, not a folder\n"},
       // A usage error ends with where to learn the usage.
       {{"--bogus"}, 2, "", "pelmora-zava: The following argument was not expected: --bogus\n" + usage},
       {{"--delimiter", "pipe"}, 2, "",

@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "FolderChain.hpp"
 #include "ImporterFixture.hpp"
 #include "platform/io/FileSystem.hpp"
 #include "platform/io/UniqueDescriptor.hpp"
@@ -59,6 +60,7 @@ TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
     const char* what;
     std::function<void()> prepare;
     fs::path root;
+    fs::path obstacle;  // the file in the way, which the error names too
   };
   const Case cases[] = {
       {"a file in a sub-folder's place",
@@ -66,21 +68,21 @@ TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
          fs::create_directories(base / "root/A");
          write("root/A/S1", "");
        },
-       base / "root"},
+       base / "root", base / "root/A/S1"},
       {"a file in the name folder's place",
        [&] {
          fs::create_directory(base / "root");
          write("root/A", "");
        },
-       base / "root"},
+       base / "root", base / "root/A"},
       {"a link to a file inside the root",
        [&] {
          fs::create_directory(base / "root");
          fs::create_symlink(write("root/file", ""), base / "root/A");
        },
-       base / "root"},
-      {"a file in the root's place", [&] { write("root", ""); }, base / "root"},
-      {"a file above the root", [&] { write("root", ""); }, base / "root/below"},
+       base / "root", base / "root/A"},
+      {"a file in the root's place", [&] { write("root", ""); }, base / "root", base / "root"},
+      {"a file above the root", [&] { write("root", ""); }, base / "root/below", base / "root"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -97,6 +99,7 @@ TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
     } catch (const platform::FileSystemError& error) {
       EXPECT_EQ(error.path(), c.root / "A/S1");
       EXPECT_EQ(error.code(), ENOTDIR);
+      EXPECT_EQ(error.obstacle(), std::optional<fs::path>(c.obstacle));
     }
   }
 }
@@ -348,6 +351,77 @@ TEST_F(ImporterTest, AFolderMovedOutOfTheRootReceivesAtMostOneMoreFolder) {
       EXPECT_TRUE(after == 0 || stopped) << "a folder made outside went unnoticed";
     }
     EXPECT_GT(moves, 0);
+  }
+}
+
+std::vector<std::string_view> componentsOf(const std::string& location) {
+  std::vector<std::string_view> components;
+  for (std::size_t start = 0; start < location.size();) {
+    const std::size_t end = std::min(location.find('/', start), location.size());
+    components.push_back(std::string_view(location).substr(start, end - start));
+    start = end + 1;
+  }
+  return components;
+}
+
+// A folder moved right after a given folder is made in it, through the chain's own seam: that
+// folder is the last one made, and the error says which folder was moved, whichever check runs.
+// A folder moved within the root is still below it.
+TEST_F(ImporterTest, AFolderMovedOutOfTheRootIsSaidToBeMoved) {
+  const fs::path base = folder_.path();
+  const fs::path root = base / "root";
+  struct Case {
+    const char* what;
+    std::vector<std::string> locations;
+    std::string trigger;  // below the root: the folder whose making sets off the move
+    std::string moved;    // below the root
+    fs::path to;
+    std::string next;     // below `to`: the folder made next, had the export gone on
+    std::string named;    // the moved folder the error names, below the root; empty when it goes on
+    bool remade = false;  // new folders take the moved ones' names
+  };
+  // Three levels or more: the resolution from the root runs first; one or two: only the walk.
+  const Case cases[] = {
+      {"the folder being filled", {"N/x/y/S1", "N/x/y/S2"}, "N/x/y/S1", "N/x/y", base / "outside/y", "S2", "N/x/y"},
+      {"an upper level", {"N/x/y/S1", "N/x/y/S2"}, "N/x/y/S1", "N", base / "outside/N", "x/y/S2", "N"},
+      {"an upper level while deeper ones are made", {"N/a/b/c/d/S1"}, "N/a/b/c", "N", base / "outside/N",
+       "a/b/c/d", "N"},
+      {"a level behind a link", {"L/x/y/S1", "L/x/y/S2"}, "L/x/y/S1", "real", base / "outside/real", "x/y/S2", "L"},
+      {"an upper level, its names made again", {"N/x/y/S1", "N/x/y/S2"}, "N/x/y/S1", "N", base / "outside/N",
+       "x/y/S2", "N", true},
+      {"one level", {"N/S1", "N/S2"}, "N/S1", "N", base / "outside/N", "S2", "N"},
+      {"a level renamed within the root", {"N/x/y/S1", "N/x/y/S2"}, "N/x/y/S1", "N", root / "M", "x/y/S2", ""},
+  };
+  for (const Case& c : cases) {
+    for (const bool everyLevel : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (everyLevel ? ", every level checked" : ", resolved from the root"));
+      fs::remove_all(root);
+      fs::remove_all(base / "outside");
+      fs::create_directories(base / "outside");
+      fs::create_directories(root / "real");
+      fs::create_directory_symlink("real", root / "L");
+      FolderChain chain(root, FolderChain::Mode::make);
+      if (everyLevel) chain.checkEveryLevel();
+      bool moved = false;
+      chain.afterMaking([&](const fs::path& made) {
+        if (moved || made != root / c.trigger) return;
+        moved = true;
+        fs::rename(root / c.moved, c.to);
+        if (c.remade) fs::create_directories(root / c.trigger);
+      });
+      try {
+        for (const std::string& location : c.locations) chain.visit(componentsOf(location));
+        EXPECT_TRUE(c.named.empty()) << "the export went on in a moved folder";
+      } catch (const platform::Error& error) {
+        EXPECT_FALSE(c.named.empty()) << error.what();
+        EXPECT_EQ(error.description(), "The folder \xE2\x80\x9C" + (root / c.trigger).string() +
+                                            "\xE2\x80\x9D would lie outside the export folder.");
+        EXPECT_EQ(error.failureReason(), "The folder \xE2\x80\x9C" + (root / c.named).string() +
+                                             "\xE2\x80\x9D was moved out of the export folder while the export ran.");
+      }
+      EXPECT_TRUE(moved);
+      EXPECT_EQ(fs::exists(c.to / c.next), c.named.empty());
+    }
   }
 }
 

@@ -17,16 +17,20 @@ bool isDirectory(const std::filesystem::path& path) {
 
 }  // namespace
 
-void throwFolderNotCreated(int errorNumber, const std::filesystem::path& folder) {
+void throwFolderNotCreated(int errorNumber, const std::filesystem::path& folder,
+                           std::optional<std::filesystem::path> obstacle) {
   throw FileSystemError(errorNumber, folder,
-                        "The folder \xE2\x80\x9C" + folder.string() + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.");
+                        "The folder \xE2\x80\x9C" + folder.string() + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.",
+                        std::move(obstacle));
 }
 
-FileSystemError::FileSystemError(int errorNumber, std::filesystem::path path, std::string description)
+FileSystemError::FileSystemError(int errorNumber, std::filesystem::path path, std::string description,
+                                 std::optional<std::filesystem::path> obstacle)
     : Error(fileSystemDomain, errorNumber, std::move(description),
             Details{std::string(std::strerror(errorNumber)), std::nullopt, std::nullopt,
                     UserInfo().add("Path", path.string()), nullptr}),
-      path_(std::move(path)) {}
+      path_(std::move(path)),
+      obstacle_(std::move(obstacle)) {}
 
 void createDirectory(const std::filesystem::path& folder) {
   // The common case, a folder whose parent exists, costs one system call.

@@ -3,6 +3,7 @@
 // an existing folder is fine, and a failure names the folder and the system's reason.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/core/Error.hpp"
@@ -12,15 +13,20 @@ namespace platform {
 /// A file-system operation that failed: the code is the system's error number.
 class FileSystemError : public Error {
  public:
-  FileSystemError(int errorNumber, std::filesystem::path path, std::string description);
+  FileSystemError(int errorNumber, std::filesystem::path path, std::string description,
+                  std::optional<std::filesystem::path> obstacle = std::nullopt);
   const std::filesystem::path& path() const noexcept { return path_; }
+  /// The file that lies where `path` or a folder above it must be, when the failing operation met it.
+  const std::optional<std::filesystem::path>& obstacle() const noexcept { return obstacle_; }
 
  private:
   std::filesystem::path path_;
+  std::optional<std::filesystem::path> obstacle_;
 };
 
 /// Throws the error of a folder that could not be created for the system's `errorNumber`.
-[[noreturn]] void throwFolderNotCreated(int errorNumber, const std::filesystem::path& folder);
+[[noreturn]] void throwFolderNotCreated(int errorNumber, const std::filesystem::path& folder,
+                                        std::optional<std::filesystem::path> obstacle = std::nullopt);
 
 /// Creates `folder` and every missing folder above it; succeeds when it exists already.
 /// Throws FileSystemError when a path element is a file or a folder cannot be made.
