@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/io/CheckedFile.hpp"
 #include "platform/io/FileSystem.hpp"
 
 namespace Pelmora_Zava {
@@ -17,8 +18,6 @@ namespace fs = std::filesystem;
 
 // A descriptor that only names a folder: it needs no read permission and serves the *at calls.
 constexpr int levelFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-
-bool sameFolder(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // What is at `name` in `parent`, links not followed; 0 when nothing is there.
 mode_t kindAt(int parent, const std::string& name) {
@@ -170,14 +169,14 @@ FolderChain::Descriptor FolderChain::follow(int parent, const std::string& name,
 bool FolderChain::liesBelowRoot(int folder, bool strictlyBelow) const {
   struct stat here {};
   if (::fstat(folder, &here) != 0) return false;
-  if (sameFolder(here, rootStatus_)) return !strictlyBelow;
+  if (platform::isSameFile(here, rootStatus_)) return !strictlyBelow;
   Descriptor current;
   for (int at = folder;;) {
     Descriptor up(::openat(at, "..", levelFlags));
     struct stat above {};
     if (!up || ::fstat(up.get(), &above) != 0) return false;
-    if (sameFolder(above, rootStatus_)) return true;
-    if (sameFolder(above, here)) return false;  // the top of the file system
+    if (platform::isSameFile(above, rootStatus_)) return true;
+    if (platform::isSameFile(above, here)) return false;  // the top of the file system
     here = above;
     current = std::move(up);
     at = current.get();
@@ -200,7 +199,7 @@ bool FolderChain::deepestResolvesBeneathRoot() {
     return false;
   }
   struct stat status {};
-  return ::fstat(reached.get(), &status) == 0 && sameFolder(status, deepest.status);
+  return ::fstat(reached.get(), &status) == 0 && platform::isSameFile(status, deepest.status);
 }
 
 // The held level found no longer in the folder it was opened from, up to the root: one moved out
@@ -214,9 +213,9 @@ std::optional<std::size_t> FolderChain::levelOutOfPlace() {
     }
     struct stat above {};
     if (::fstatat(held.descriptor.get(), "..", &above, 0) != 0) return level;
-    if (level == 0) return sameFolder(above, rootStatus_) ? std::nullopt : std::optional<std::size_t>(0);
+    if (level == 0) return platform::isSameFile(above, rootStatus_) ? std::nullopt : std::optional<std::size_t>(0);
     Level& parent = chain_[level - 1];
-    if (!statusOf(parent) || !sameFolder(above, parent.status)) return level;
+    if (!statusOf(parent) || !platform::isSameFile(above, parent.status)) return level;
   }
   return std::nullopt;
 }
