@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,7 +38,7 @@ class Limits {
  public:
   explicit Limits(fs::path root) : root_(std::move(root)) {}
 
-  bool fit(const std::vector<std::string_view>& components) {
+  bool fit(std::span<const std::string_view> components) {
     if (chain_.empty() && !openRoot()) return false;
     std::size_t kept = 0;  // components already looked at, as the folders of the chain
     while (kept + 1 < components.size() && kept + 1 < chain_.size() && chain_[kept + 1].name == components[kept])
@@ -97,18 +98,11 @@ class Limits {
 
 void refuseOverlongNames(const AsyncImporter& importer, const fs::path& root) {
   Limits limits(root);
-  std::vector<std::string_view> components;
-  importer.forEachFolderURL(root, [&](const fs::path& location) {
-    // The location is the root with the components appended, and no component holds a slash.
-    std::string_view below = location.native();
-    below.remove_prefix(root.native().size());
-    components.clear();
-    for (std::size_t start = below.find_first_not_of('/'); start != std::string_view::npos;) {
-      const std::size_t end = below.find('/', start);
-      components.push_back(below.substr(start, end - start));
-      start = below.find_first_not_of('/', end);
-    }
-    if (!limits.fit(components)) platform::throwFolderNotCreated(ENAMETOOLONG, location);
+  importer.forEachFolderLocation([&](std::span<const std::string_view> components) {
+    if (limits.fit(components)) return;
+    fs::path location = root;
+    for (const std::string_view component : components) location /= component;
+    platform::throwFolderNotCreated(ENAMETOOLONG, location);
   });
 }
 

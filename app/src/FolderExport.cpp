@@ -126,6 +126,10 @@ void AsyncImporter::forEachFolderURL(const fs::path& root, const std::function<v
   forEachLocation(fileNames_, true, [&](Components location) { visit(locationBelow(root, location)); });
 }
 
+void AsyncImporter::forEachFolderLocation(const std::function<void(std::span<const std::string_view>)>& visit) const {
+  forEachLocation(fileNames_, false, visit);
+}
+
 std::size_t AsyncImporter::exportFolders(const fs::path& root) {
   platform::log("Exporting " + std::to_string(fileNames_.size()) + " directories");
   // Every location is checked before the first folder is made, and made from the root's

@@ -413,6 +413,13 @@ TEST_F(Command, VerboseWritesTheLogAndHelpAndVersionSucceed) {
   EXPECT_EQ(verbose.status, 0);
   EXPECT_NE(verbose.err.find("Adding new filename: x"), std::string::npos) << verbose.err;
   EXPECT_NE(verbose.err.find("There are now 1 total filenames"), std::string::npos) << verbose.err;
+  // The dry run looks at every location before it prints them; a skipped record is logged once.
+  const Outcome skipped = run({"--verbose", "--illegal", "none", "--add", "x", "--add", "/", "--export", "out", "--dry-run"});
+  EXPECT_EQ(skipped.status, 0) << skipped.err;
+  const std::string skipping = "Skipping \"/\": its folder name is empty";
+  const std::size_t first = skipped.err.find(skipping);
+  EXPECT_NE(first, std::string::npos) << skipped.err;
+  EXPECT_EQ(skipped.err.find(skipping, first + 1), std::string::npos) << skipped.err;
   for (const char* flag : {"--help", "--version"}) {
     const Outcome outcome = run({flag});
     EXPECT_EQ(outcome.status, 0);

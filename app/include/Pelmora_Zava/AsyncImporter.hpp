@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,6 +117,9 @@ class AsyncImporter {
   /// Calls `visit` with each location of `allFolderURLs`, in order, holding none of them.
   void forEachFolderURL(const std::filesystem::path& root,
                         const std::function<void(const std::filesystem::path&)>& visit) const;
+  /// Calls `visit` with each of those locations as the folder names below the root, in order,
+  /// without a log line for skipped records; the views last for the call only.
+  void forEachFolderLocation(const std::function<void(std::span<const std::string_view>)>& visit) const;
   /// Creates every location, one after the other; returns how many. The locations are checked
   /// first: one that an existing symbolic link leads outside the root fails the export before
   /// anything is made. Folders are then made from a descriptor of the root, so a link that
