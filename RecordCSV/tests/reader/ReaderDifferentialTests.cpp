@@ -373,23 +373,6 @@ class TrickleSource final : public UTF8Source {
   std::string bytes_;
 };
 
-std::string utf16BigEndian(const std::u32string& scalars) {
-  std::string bytes;
-  auto unit = [&](char32_t value) {
-    bytes += static_cast<char>(value >> 8);
-    bytes += static_cast<char>(value & 0xFF);
-  };
-  for (char32_t scalar : scalars) {
-    if (scalar >= 0x10000) {
-      unit(0xD800 + ((scalar - 0x10000) >> 10));
-      unit(0xDC00 + ((scalar - 0x10000) & 0x3FF));
-    } else {
-      unit(scalar);
-    }
-  }
-  return bytes;
-}
-
 // A data blob, one scalar per refill, bytes in small blocks as a stream gives them, and
 // such a stream whose last read fails.
 enum class Feed { blob, trickle, chopped, failingStream };
@@ -449,7 +432,7 @@ TEST(ReaderDifferential, AgreesWithTheScalarReference) {
     const bool asUTF16 = round % 5 == 0;
     std::string bytes = text;
     if (asUTF16) {
-      bytes = utf16BigEndian(platform::toScalars(text));
+      bytes = testing::utf16BigEndian(text);
       if (round % 3 == 0) bytes += '\0';  // an odd byte count
       if (round % 7 == 0) bytes.insert(bytes.size() / 2 & ~std::size_t{1}, "\xDC\x00", 2);
     }

@@ -53,23 +53,6 @@ struct Input {
   std::int64_t rows = 0;  // that the reader cuts when nothing is planted
 };
 
-std::string utf16BigEndian(std::string_view text) {
-  std::string bytes;
-  for (const char32_t scalar : platform::toScalars(text)) {
-    const auto unit = [&](char32_t value) {
-      bytes += static_cast<char>(value >> 8);
-      bytes += static_cast<char>(value & 0xFF);
-    };
-    if (scalar >= 0x10000) {
-      unit(0xD800 + ((scalar - 0x10000) >> 10));
-      unit(0xDC00 + ((scalar - 0x10000) & 0x3FF));
-    } else {
-      unit(scalar);
-    }
-  }
-  return bytes;
-}
-
 class Planter {
  public:
   Planter(std::mt19937& random, const CSVReader::Configuration& configuration)
@@ -200,12 +183,12 @@ class Planter {
     const std::string_view text = input.text;
     if (asUTF16) {
       input.markLength = withMark ? 2 : 0;
-      input.bytes = (withMark ? "\xFE\xFF" : "") + utf16BigEndian(text.substr(0, wrongAt));
+      input.bytes = (withMark ? "\xFE\xFF" : "") + testing::utf16BigEndian(text.substr(0, wrongAt));
       if (plant == Plant::wrongByte) {
         input.wrongByte = input.bytes.size();
         input.bytes += std::string("\xDC\x00", 2);  // a low surrogate alone
       }
-      input.bytes += utf16BigEndian(text.substr(wrongAt));
+      input.bytes += testing::utf16BigEndian(text.substr(wrongAt));
     } else {
       input.markLength = withMark ? 3 : 0;
       input.bytes = (withMark ? "\xEF\xBB\xBF" : "") + std::string(text.substr(0, wrongAt));

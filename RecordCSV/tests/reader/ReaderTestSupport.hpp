@@ -1,19 +1,40 @@
 #pragma once
-// Reads an input to its end and records what came out: headers, rows and the error, if any.
+// Reads an input to its end and records what came out: headers, rows and the error, if any;
+// and turns test text into the other encodings the reader takes.
 
 #include <algorithm>
 #include <functional>
 #include <ostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "RecordCSV/CSVReader.hpp"
 #include "RecordCSV/UTF8Source.hpp"
+#include "platform/core/Unicode.hpp"
 
 namespace RecordCSV::testing {
 
 using Rows = std::vector<std::vector<std::string>>;
+
+/// UTF-8 `text` as UTF-16 big-endian bytes, without a mark.
+inline std::string utf16BigEndian(std::string_view text) {
+  std::string bytes;
+  const auto unit = [&](char32_t value) {
+    bytes += static_cast<char>(value >> 8);
+    bytes += static_cast<char>(value & 0xFF);
+  };
+  for (const char32_t scalar : platform::toScalars(text)) {
+    if (scalar >= 0x10000) {
+      unit(0xD800 + ((scalar - 0x10000) >> 10));
+      unit(0xDC00 + ((scalar - 0x10000) & 0x3FF));
+    } else {
+      unit(scalar);
+    }
+  }
+  return bytes;
+}
 
 struct Failure {
   std::int64_t code = 0;
