@@ -129,18 +129,14 @@ std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, 
 
 void importDatasource(AsyncImporter& importer, const Options& options, const Datasource& datasource) {
   if (!options.datasource) return;
-  try {
-    if (!options.readsStandardInput())
-      importer.importFile(std::filesystem::path(*options.datasource), datasource.bytes);
-    else if (options.typeIdentifier == richText)
-      importer.importText(std::make_shared<const platform::Data>(
-                              platform::Data::fromString(AsyncImporter::plainTextFromRTF(*datasource.bytes))),
-                          options.typeIdentifier);
-    else
-      importer.importText(datasource.bytes, options.typeIdentifier);
-  } catch (const RecordCSV::CSVReaderError&) {
-    if (!options.hasImportOptions()) throw;
-  }
+  if (!options.readsStandardInput())
+    importer.importFile(std::filesystem::path(*options.datasource), datasource.bytes);
+  else if (options.typeIdentifier == richText)
+    importer.importText(std::make_shared<const platform::Data>(
+                            platform::Data::fromString(AsyncImporter::plainTextFromRTF(*datasource.bytes))),
+                        options.typeIdentifier);
+  else
+    importer.importText(datasource.bytes, options.typeIdentifier);
 }
 
 }  // namespace Pelmora_Zava::cli

@@ -44,8 +44,8 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
 /// is not UTF-8 (or ASCII) when that was the encoding. Nothing for any other error.
 std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes);
 
-/// Imports the datasource, if there is one. A reader error waits when import options follow,
-/// which may decode it.
+/// Imports the datasource, if there is one; inside `AsyncImporter::batch`, the decode waits
+/// for the settings that follow.
 void importDatasource(AsyncImporter& importer, const Options& options, const Datasource& datasource);
 
 }  // namespace Pelmora_Zava::cli

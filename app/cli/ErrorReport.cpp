@@ -76,8 +76,7 @@ std::optional<std::string> cureFor(const std::exception& error, const std::optio
   return std::nullopt;
 }
 
-void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource,
-                 std::optional<std::int64_t> failingLine) {
+void writeErrorTexts(std::ostream& out, const std::exception& error, std::optional<std::int64_t> failingLine) {
   out << "pelmora-zava: ";
   if (const auto* readerError = dynamic_cast<const RecordCSV::CSVReaderError*>(&error)) {
     if (failingLine) out << "Line " << *failingLine << ": ";
@@ -94,6 +93,11 @@ void reportError(std::ostream& out, const std::exception& error, const std::opti
   } else {
     out << error.what() << '\n';
   }
+}
+
+void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource,
+                 std::optional<std::int64_t> failingLine) {
+  writeErrorTexts(out, error, failingLine);
   if (const auto cure = cureFor(error, datasource, failingLine)) out << "pelmora-zava: " << *cure << '\n';
 }
 

@@ -15,8 +15,12 @@ namespace Pelmora_Zava::cli {
 std::optional<std::string> cureFor(const std::exception& error, const std::optional<std::string>& datasource,
                                    std::optional<std::int64_t> failingLine = std::nullopt);
 
-/// Writes the error's texts, the first after the failing line when it is known, then its
-/// cure, each line starting with the command's name where the command speaks.
+/// Writes the error's own texts, the first after the failing line when it is known and after the
+/// command's name.
+void writeErrorTexts(std::ostream& out, const std::exception& error, std::optional<std::int64_t> failingLine);
+
+/// Writes the error's texts, then its cure, each line starting with the command's name where
+/// the command speaks.
 void reportError(std::ostream& out, const std::exception& error, const std::optional<std::string>& datasource,
                  std::optional<std::int64_t> failingLine = std::nullopt);
 

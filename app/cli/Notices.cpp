@@ -151,12 +151,12 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
       << choiceNames(choices, ", ", " or ") << '\n';
 }
 
-void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options) {
+void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
+                          DatasourceText& datasource) {
   if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return;
   const Ravelin::CSVImportConfig& config = importer.importConfig();
-  const RecordCSV::CSVReader::Configuration reading = config.readerConfiguration();
-  std::string converted;
-  const std::string_view text = decodedText(*importer.data(), reading, converted).value_or("");
+  const RecordCSV::CSVReader::Configuration& reading = datasource.configuration();
+  const std::string_view text = datasource.text().value_or("");
   // Read with line ends of LF or CR LF, a file of CR-only line ends is one long row.
   const std::string_view loneCarriageReturns = holdsUnmatchedLoneCR(text, reading.delimiters.row)
                                                    ? "; its lines may end in CR alone; try --row-delimiter standard-plus"
@@ -176,22 +176,16 @@ void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, cons
   }
 }
 
-bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer) {
-  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine || !importer.data()) return false;
-  const RecordCSV::CSVReader::Configuration reading = importer.importConfig().readerConfiguration();
-  std::string converted;
-  const std::string_view text = decodedText(*importer.data(), reading, converted).value_or("");
-  if (!holdsOnlyBlankLines(text, reading)) return false;
+bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& datasource) {
+  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine) return false;
+  if (!holdsOnlyBlankLines(datasource.text().value_or(""), datasource.configuration())) return false;
   out << "pelmora-zava: " << onlyBlankLines << '\n';
   return true;
 }
 
-void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer) {
-  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine || !importer.data()) return;
-  const RecordCSV::CSVReader::Configuration reading = importer.importConfig().readerConfiguration();
-  std::string converted;
-  const std::string_view text = decodedText(*importer.data(), reading, converted).value_or("");
-  if (const auto header = rowAfterEmptyHeader(error, text, reading))
+void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& datasource) {
+  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine) return;
+  if (const auto header = rowAfterEmptyHeader(error, datasource.text().value_or(""), datasource.configuration()))
     out << "pelmora-zava: the header is on line " << header->line << "; try --starting-row " << header->row << '\n';
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CommandOptions.hpp"
+#include "DatasourceText.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RecordCSV/CSVReader.hpp"
 
@@ -24,14 +25,15 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// One line when the datasource yields no records, with the likely reason.
-void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options);
+void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
+                          DatasourceText& text);
 
 /// After `error`, an empty header row: when the datasource holds only blank lines, the line that
 /// says it has no records instead of the error; true then.
-bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer);
+bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text);
 
 /// After `error`, an empty header row: the line and the --starting-row of the first row below it that is not blank.
-void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, const AsyncImporter& importer);
+void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text);
 
 /// How many records were skipped for an empty folder name and how many dropped because an
 /// earlier record has their folder name; one line each, when there are any. Returns whether

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "RecordCSV/FieldTable.hpp"
 #include "RecordCSV/UTF8Source.hpp"
 
 namespace Pelmora_Zava::cli {
@@ -23,12 +24,23 @@ CSVReader readerOf(std::string_view text, CSVReader::Configuration configuration
   return CSVReader(std::move(configuration), RecordCSV::UTF8Source::overText(text.substr(from)));
 }
 
-}  // namespace
-
-std::optional<std::string_view> decodedText(const platform::Data& data, const CSVReader::Configuration& configuration,
-                                            std::string& converted) {
-  return CSVReader::decodedText(data, configuration, converted);
+/// The rows the reader completes in `text`, every one a record, up to the end or its first failure.
+std::int64_t rowsBeforeEndOrFailure(std::string_view text, CSVReader::Configuration configuration) {
+  configuration.headerStrategy = RecordCSV::Strategy::Header::none();
+  CSVReader reader = readerOf(text, std::move(configuration));
+  RecordCSV::FieldTable table;
+  std::int64_t rows = 0;
+  try {
+    while (reader.readRow(table)) {
+      ++rows;
+      table.clear();
+    }
+  } catch (const RecordCSV::CSVReaderError&) {
+  }
+  return rows;
 }
+
+}  // namespace
 
 std::int64_t lineCount(std::string_view text) {
   const bool unendedLastLine = !text.empty() && text.back() != '\n' && text.back() != '\r';
@@ -43,15 +55,11 @@ std::int64_t lineAt(std::string_view text, std::uint64_t offset) {
   return 1 + breaks;
 }
 
-std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, const platform::Data& data,
-                                             const CSVReader::Configuration& configuration) {
+std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, std::string_view text) {
   // The header's own faults name no line: the header row is the one --starting-row gives.
   const CSVReader::Fault& fault = error.fault();
   if (!fault.rowStart || fault.reason == Reason::duplicateHeaders) return std::nullopt;
-  std::string converted;
-  const std::optional<std::string_view> text = decodedText(data, configuration, converted);
-  if (!text) return std::nullopt;
-  return lineAt(*text, *fault.rowStart);
+  return lineAt(text, *fault.rowStart);
 }
 
 bool holdsUnmatchedLoneCR(std::string_view text, const RecordCSV::Delimiter::Row& rows) {
@@ -59,6 +67,13 @@ bool holdsUnmatchedLoneCR(std::string_view text, const RecordCSV::Delimiter::Row
   for (std::size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1))
     if (at + 1 == text.size() || text[at + 1] != '\n') return true;
   return false;
+}
+
+bool loneCREndsRows(std::string_view text, const CSVReader::Configuration& configuration) {
+  if (!holdsUnmatchedLoneCR(text, configuration.delimiters.row)) return false;
+  CSVReader::Configuration withCR = configuration;
+  withCR.delimiters.row.scalars.insert(U"\r");
+  return rowsBeforeEndOrFailure(text, withCR) > rowsBeforeEndOrFailure(text, configuration);
 }
 
 std::optional<std::int64_t> rowsCutForHeader(std::string_view text, const CSVReader::Configuration& configuration) {

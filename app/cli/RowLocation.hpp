@@ -9,16 +9,8 @@
 #include <string_view>
 
 #include "RecordCSV/CSVReader.hpp"
-#include "platform/core/Data.hpp"
 
 namespace Pelmora_Zava::cli {
-
-/// The datasource's text as the reader decodes `data` under `configuration`, a leading
-/// byte-order mark dropped, up to the first place it cannot decode; a view of `data` or of
-/// `converted`; nothing when the configuration refuses the bytes.
-std::optional<std::string_view> decodedText(const platform::Data& data,
-                                            const RecordCSV::CSVReader::Configuration& configuration,
-                                            std::string& converted);
 
 /// How many lines an editor shows for `text`: LF, CR LF and a lone CR each end one, and a
 /// last line without an ending counts too.
@@ -28,12 +20,16 @@ std::int64_t lineCount(std::string_view text);
 std::int64_t lineAt(std::string_view text, std::uint64_t offset);
 
 /// The line, counted from 1, on which the row that `error` concerns begins, when the reader
-/// failed on the datasource's bytes `data` read under `configuration` with a fault in a row.
-std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, const platform::Data& data,
-                                             const RecordCSV::CSVReader::Configuration& configuration);
+/// failed with a fault in a row of `text`, the text it decoded.
+std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, std::string_view text);
 
 /// Whether `text` holds a CR that ends a line for an editor but that no row delimiter of `rows` matches.
 bool holdsUnmatchedLoneCR(std::string_view text, const RecordCSV::Delimiter::Row& rows);
+
+/// Whether a lone CR of `text` ends a line that the reader does not end under `configuration`:
+/// with CR added to its row delimiters it cuts more rows from `text` (up to the end or a failure).
+/// A CR inside a quoted field is data, and leaves the count as it is.
+bool loneCREndsRows(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration);
 
 /// How many rows the reader cuts from `text` under `configuration` while it looks for its header
 /// row: all of them when the text ends first; nothing when it fails.

@@ -20,6 +20,8 @@
 
 #include "CommandOptions.hpp"
 #include "Datasource.hpp"
+#include "DatasourceFailure.hpp"
+#include "DatasourceText.hpp"
 #include "ErrorReport.hpp"
 #include "NameLimits.hpp"
 #include "Notices.hpp"
@@ -65,9 +67,10 @@ void applyImportOptions(AsyncImporter& importer, const Options& options, const p
   });
 }
 
+// The header guess of the decode is replaced by --name-column afterwards, as a person would.
 void applyExportOptions(AsyncImporter& importer, const Options& options) {
   const bool any = options.whitespace || options.illegal || options.letterCase || options.padDigits ||
-                   options.trimStart || options.trimEnd || options.nameColumn;
+                   options.trimStart || options.trimEnd;
   if (!any) return;
   importer.updateExportConfig([&](Ravelin::CSVExportConfig& config) {
     if (options.whitespace) config.replaceWhiteSpace = *options.whitespace;
@@ -76,8 +79,12 @@ void applyExportOptions(AsyncImporter& importer, const Options& options) {
     if (options.padDigits) config.padDigits = *options.padDigits;
     if (options.trimStart) config.trimStart = *options.trimStart;
     if (options.trimEnd) config.trimEnd = *options.trimEnd;
-    if (options.nameColumn) config.selectedHeader = *options.nameColumn;
   });
+}
+
+void applyNameColumn(AsyncImporter& importer, const Options& options) {
+  if (!options.nameColumn) return;
+  importer.updateExportConfig([&](Ravelin::CSVExportConfig& config) { config.selectedHeader = *options.nameColumn; });
 }
 
 void warnOfMissingNameColumn(const AsyncImporter& importer, const Options& options) {
@@ -111,36 +118,28 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   Ravelin::CSVImportConfig importConfig;
   if (datasource.markedEncoding) importConfig.encoding = *datasource.markedEncoding;
   AsyncImporter importer{importConfig, Ravelin::CSVExportConfig()};
-  applyTokens(importer, options, custom);
+  // Decoded once, after the import, for every line number and hint that needs it.
+  cli::DatasourceText text(importer);
 
   try {
-    cli::importDatasource(importer, options, datasource);
-    applyImportOptions(importer, options, encoding);
-    // The settings' observer keeps the last view that decoded; the names must come from a
-    // decode under the settings as given, or the command fails with the reader's error.
-    if (options.datasource && options.hasImportOptions()) importer.decodeData();
+    // Every setting is in force before the one decode and naming: the defaults, the mark's
+    // encoding, the type's preset, then the options given.
+    importer.batch([&] {
+      applyTokens(importer, options, custom);
+      cli::importDatasource(importer, options, datasource);
+      applyImportOptions(importer, options, encoding);
+      applyExportOptions(importer, options);
+      for (const std::string& name : options.added) importer.addFilename(name, 0, false);
+      for (const auto& [name, count] : options.series) importer.addFilename(name, count, options.numberFirst);
+    });
   } catch (const RecordCSV::CSVReaderError& error) {
-    // Only here are the bytes and the settings at hand that find the failing row's line. A
-    // datasource of blank lines alone has no records, with a header row or without.
-    if (!cli::reportBlankDatasource(std::cerr, error, importer)) {
-      std::optional<std::int64_t> line;
-      if (importer.data())
-        line = cli::lineOfFailingRow(error, *importer.data(), importer.importConfig().readerConfiguration());
-      cli::reportError(std::cerr, error, options.datasource, line);
-      if (importer.data())
-        if (const auto cure = cli::encodingCure(error, *importer.data())) std::cerr << "pelmora-zava: " << *cure << '\n';
-      cli::adviseHeaderRow(std::cerr, error, importer);
-      return exitFailure;
-    }
+    if (cli::reportReaderFailure(std::cerr, error, text, options)) return exitFailure;
   }
-  applyExportOptions(importer, options);
+  applyNameColumn(importer, options);
   warnOfMissingNameColumn(importer, options);
   cli::warnOfLikelyDelimiter(std::cerr, importer, options);
-  cli::reportMissingRecords(std::cerr, importer, options);
+  cli::reportMissingRecords(std::cerr, importer, options, text);
   cli::warnOfUnknownTokens(std::cerr, importer, options, custom);
-
-  for (const std::string& name : options.added) importer.addFilename(name, 0, false);
-  for (const auto& [name, count] : options.series) importer.addFilename(name, count, options.numberFirst);
 
   if (cli::reportLeftOutRecords(std::cerr, importer)) {
     // Records that all come to nothing are a mistake (a misspelled token, a wrong delimiter),

@@ -7,6 +7,8 @@
 #include "platform/io/FileType.hpp"
 #include "platform/text/RichText.hpp"
 
+#include <utility>
+
 namespace Pelmora_Zava {
 
 void AsyncImporter::importURL(const std::filesystem::path& file) {
@@ -58,12 +60,18 @@ void AsyncImporter::importData(const std::optional<platform::Data>& data,
 void AsyncImporter::applyPresetAndImport(const std::optional<std::string>& typeIdentifier,
                                          std::optional<std::filesystem::path> file,
                                          std::shared_ptr<const platform::Data> bytes) {
-  observerDecodeError_ = nullptr;
-  ++batchDepth_;
-  try {
+  batch([&] {
     setDataFile(std::move(file));
     setData(std::move(bytes));
     updateImportConfig([&](Ravelin::CSVImportConfig& config) { config.updateForTypeIdentifier(typeIdentifier); });
+  });
+}
+
+void AsyncImporter::batch(const std::function<void()>& changes) {
+  observerDecodeError_ = nullptr;
+  ++batchDepth_;
+  try {
+    changes();
   } catch (...) {
     --batchDepth_;
     throw;

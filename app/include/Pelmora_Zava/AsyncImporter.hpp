@@ -86,6 +86,11 @@ class AsyncImporter {
   void importText(std::shared_ptr<const platform::Data> text, const std::optional<std::string>& typeIdentifier);
   void importData(const std::optional<platform::Data>& data, const std::optional<std::string>& typeIdentifier);
 
+  /// Runs `changes`, then once the steps their writes ask for, under the settings they leave:
+  /// an import followed by changes of both settings decodes and names once. Throws a decode
+  /// failure of that run, as an import does; a batch inside a batch runs nothing of its own.
+  void batch(const std::function<void()>& changes);
+
   /// Decodes `data` into `fileView` and `headers`; throws the reader's error, keeping the last view.
   void decodeData();
   /// Sets the export settings' selected header to the guess for the current headers.
@@ -134,7 +139,6 @@ class AsyncImporter {
 
  private:
   enum Step : unsigned { decodeStep = 1, selectStep = 2, parseStep = 4, combineStep = 8 };
-  class Batch;
   struct DecodeCache;
 
   /// Marks the steps an observer runs; they run at once unless a run is already under way.

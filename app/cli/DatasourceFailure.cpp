@@ -1,0 +1,25 @@
+#include "DatasourceFailure.hpp"
+
+#include <cstdint>
+#include <optional>
+
+#include "Datasource.hpp"
+#include "ErrorReport.hpp"
+#include "Notices.hpp"
+#include "RowLocation.hpp"
+
+namespace Pelmora_Zava::cli {
+
+bool reportReaderFailure(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text,
+                         const Options& options) {
+  if (reportBlankDatasource(out, error, text)) return false;
+  std::optional<std::int64_t> line;
+  if (const auto decoded = text.text()) line = lineOfFailingRow(error, *decoded);
+  reportError(out, error, options.datasource, line);
+  if (text.bytes())
+    if (const auto cure = encodingCure(error, *text.bytes())) out << "pelmora-zava: " << *cure << '\n';
+  adviseHeaderRow(out, error, text);
+  return true;
+}
+
+}  // namespace Pelmora_Zava::cli

@@ -1,0 +1,39 @@
+#pragma once
+// The datasource's text as the reader decodes it under the import settings in force, decoded at
+// most once, on first use, for every line number and hint that needs it: a large datasource in
+// UTF-16 costs a second of converting each time.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Pelmora_Zava/AsyncImporter.hpp"
+#include "RecordCSV/CSVReader.hpp"
+#include "platform/core/Data.hpp"
+
+namespace Pelmora_Zava::cli {
+
+class DatasourceText {
+ public:
+  /// Decodes the importer's bytes under the import settings in force at the first use; the
+  /// importer must outlive it.
+  explicit DatasourceText(const AsyncImporter& importer) : importer_(importer) {}
+  DatasourceText(const DatasourceText&) = delete;
+  DatasourceText& operator=(const DatasourceText&) = delete;
+
+  /// The datasource's bytes as the reader was given them; null without a datasource.
+  const platform::Data* bytes() const noexcept { return importer_.data().get(); }
+  const RecordCSV::CSVReader::Configuration& configuration();
+  /// The text, a leading byte-order mark dropped, up to the first place it cannot decode;
+  /// nothing without a datasource or when the settings refuse the bytes.
+  std::optional<std::string_view> text();
+
+ private:
+  const AsyncImporter& importer_;
+  std::optional<RecordCSV::CSVReader::Configuration> configuration_;
+  std::string converted_;
+  bool decoded_ = false;
+  std::optional<std::string_view> text_;
+};
+
+}  // namespace Pelmora_Zava::cli
