@@ -134,7 +134,7 @@ void FolderChain::made(Components location) {
   const bool shortWalk = chain_.size() <= 2 && !chain_.front().throughLink && !chain_.back().throughLink;
   if (!shortWalk && deepestResolvesBeneathRoot()) return;
   if (const std::optional<std::size_t> moved = levelOutOfPlace())
-    refuseMovedOut(locationBelow(rootPath_, location), locationBelow(rootPath_, location.first(*moved + 1)));
+    refuseMoved(locationBelow(rootPath_, location), locationBelow(rootPath_, location.first(*moved + 1)));
 }
 
 void FolderChain::finish(int parent, const std::string& name, Components components) {
@@ -202,8 +202,9 @@ bool FolderChain::deepestResolvesBeneathRoot() {
   return ::fstat(reached.get(), &status) == 0 && platform::isSameFile(status, deepest.status);
 }
 
-// The held level found no longer in the folder it was opened from, up to the root: one moved out
-// of the root meanwhile (or a grandparent of it), since what was just made in it now lies outside.
+// The held level found no longer in the folder it was opened from, up to the root: one moved
+// meanwhile (or a grandparent of it), out of the root or under another folder in it; what was
+// just made in it may lie outside, and the safe answer is to stop.
 std::optional<std::size_t> FolderChain::levelOutOfPlace() {
   for (std::size_t level = chain_.size(); level-- > 0;) {
     Level& held = chain_[level];

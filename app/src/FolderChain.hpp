@@ -28,8 +28,8 @@ namespace Pelmora_Zava {
 [[noreturn]] void refuseOutside(const std::filesystem::path& location, const std::filesystem::path& root);
 
 /// Throws the export's error for `location`, which lies in `moved`, a folder moved out of the
-/// root while the export ran.
-[[noreturn]] void refuseMovedOut(const std::filesystem::path& location, const std::filesystem::path& moved);
+/// folder it was opened from while the export ran: out of the root, or under another folder in it.
+[[noreturn]] void refuseMoved(const std::filesystem::path& location, const std::filesystem::path& moved);
 
 /// The location with these components below `root`.
 std::filesystem::path locationBelow(const std::filesystem::path& root, std::span<const std::string_view> components);

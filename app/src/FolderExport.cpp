@@ -51,9 +51,9 @@ void refuseOutside(const fs::path& location, const fs::path& root) {
                  "Remove the link or choose another export folder.");
 }
 
-void refuseMovedOut(const fs::path& location, const fs::path& moved) {
+void refuseMoved(const fs::path& location, const fs::path& moved) {
   refuseLocation(3, location,
-                 "The folder " + quoted(moved.string()) + " was moved out of the export folder while the export ran.",
+                 "The folder " + quoted(moved.string()) + " was moved while the export ran.",
                  "Leave the folders in place until the export ends, then export again.");
 }
 

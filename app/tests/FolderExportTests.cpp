@@ -366,7 +366,8 @@ std::vector<std::string_view> componentsOf(const std::string& location) {
 
 // A folder moved right after a given folder is made in it, through the chain's own seam: that
 // folder is the last one made, and the error says which folder was moved, whichever check runs.
-// A folder moved within the root is still below it.
+// A folder renamed in its own folder is still where the export holds it; one moved under another
+// folder of the root stops the export as a move out of it does, and is not said to be outside.
 TEST_F(ImporterTest, AFolderMovedOutOfTheRootIsSaidToBeMoved) {
   const fs::path base = folder_.path();
   const fs::path root = base / "root";
@@ -391,6 +392,8 @@ TEST_F(ImporterTest, AFolderMovedOutOfTheRootIsSaidToBeMoved) {
        "x/y/S2", "N", true},
       {"one level", {"N/S1", "N/S2"}, "N/S1", "N", base / "outside/N", "S2", "N"},
       {"a level renamed within the root", {"N/x/y/S1", "N/x/y/S2"}, "N/x/y/S1", "N", root / "M", "x/y/S2", ""},
+      {"a level moved under another folder of the root", {"N/x/y/S1", "N/x/y/S2"}, "N/x/y/S1", "N/x/y", root / "y",
+       "S2", "N/x/y"},
   };
   for (const Case& c : cases) {
     for (const bool everyLevel : {false, true}) {
@@ -417,7 +420,7 @@ TEST_F(ImporterTest, AFolderMovedOutOfTheRootIsSaidToBeMoved) {
         EXPECT_EQ(error.description(), "The folder \xE2\x80\x9C" + (root / c.trigger).string() +
                                             "\xE2\x80\x9D would lie outside the export folder.");
         EXPECT_EQ(error.failureReason(), "The folder \xE2\x80\x9C" + (root / c.named).string() +
-                                             "\xE2\x80\x9D was moved out of the export folder while the export ran.");
+                                             "\xE2\x80\x9D was moved while the export ran.");
       }
       EXPECT_TRUE(moved);
       EXPECT_EQ(fs::exists(c.to / c.next), c.named.empty());
