@@ -59,6 +59,108 @@ std::vector<std::string_view> unclosedBraces(std::string_view expression) {
   return texts;
 }
 
+/// A "{...}" with no brace inside that the token pattern leaves as text, as written, and
+/// whether it stands in a sub-folder expression.
+struct BracedText {
+  std::string_view text;
+  std::string_view name;  // inside the braces, without white space at its ends
+  bool inSubfolder;
+};
+
+std::string_view withoutEndSpaces(std::string_view text) {
+  constexpr std::string_view spaces = " \t\n\r\f\v";
+  const std::size_t first = text.find_first_not_of(spaces);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(spaces) + 1 - first);
+}
+
+bool isWholeToken(const TokenPattern& pattern, std::string_view text) {
+  const auto match = pattern.firstMatch(text);
+  return match && match->length == text.size();
+}
+
+std::vector<BracedText> bracedTexts(const std::vector<const std::string*>& expressions, const TokenPattern& pattern) {
+  std::vector<BracedText> texts;
+  for (const std::string* expression : expressions) {
+    const std::string_view rest = *expression;
+    for (std::size_t open = rest.find('{'); open != std::string_view::npos; open = rest.find('{', open + 1)) {
+      const std::size_t end = rest.find_first_of("{}", open + 1);
+      if (end == std::string_view::npos || rest[end] == '{') continue;
+      const std::string_view text = rest.substr(open, end + 1 - open);
+      if (!isWholeToken(pattern, text))
+        texts.push_back({text, withoutEndSpaces(text.substr(1, text.size() - 2)), expression != expressions.front()});
+    }
+  }
+  return texts;
+}
+
+/// Typed into a shell, the header comes back as it is: in double quotes unless it holds a
+/// character the shell would act on there.
+std::string shellWord(const std::string& header) {
+  if (header.find_first_of("\"$`\\!") == std::string::npos) return '"' + header + '"';
+  std::string word = "'";
+  for (const char c : header) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+/// Braced texts that no token matches but a header does, up to white space at their ends. Only
+/// the folder expression can reach such a column, through the name column and {Filename}, and
+/// for one column only; in a sub-folder {Filename} is the folder's name.
+void warnOfUnreachableHeaders(std::ostream& out, const AsyncImporter& importer,
+                              const std::vector<const std::string*>& expressions, const TokenPattern& pattern) {
+  const std::vector<BracedText> texts = bracedTexts(expressions, pattern);
+  if (texts.empty()) return;
+  // Only the few texts the expressions hold are looked up, not every header of a wide datasource.
+  std::map<std::string_view, const std::string*, platform::CanonicalLess> headerOf;
+  for (const BracedText& braced : texts)
+    if (!braced.name.empty()) headerOf.emplace(braced.name, nullptr);
+  for (const std::string& header : importer.headers()) {
+    const auto found = headerOf.find(withoutEndSpaces(header));
+    if (found != headerOf.end() && !found->second) found->second = &header;
+  }
+  const std::optional<std::string>& nameHeader = importer.exportConfig().selectedHeader;
+  bool folderUsesFilename = false;
+  std::string_view rest = *expressions.front();
+  while (const auto match = pattern.firstMatch(rest)) {
+    rest.remove_prefix(match->location + match->length);
+    folderUsesFilename = folderUsesFilename || platform::canonicallyEqual(match->name, "Filename");
+  }
+
+  const std::string* chosen = nullptr;
+  std::set<std::pair<std::string_view, bool>> warned;
+  for (const BracedText& braced : texts) {
+    const auto found = headerOf.find(braced.name);
+    const std::string* header = found == headerOf.end() ? nullptr : found->second;
+    if (!header || !warned.emplace(braced.text, braced.inSubfolder).second) continue;
+    out << "pelmora-zava: " << braced.text;
+    if (braced.inSubfolder) {
+      out << " is no token: a token name holds letters, digits, _ and spaces; in a sub-folder {Filename} is the "
+             "folder's name, so rename the header \""
+          << *header << "\" to such a name\n";
+    } else if (header == chosen) {
+      out << " is no token: write {Filename} in its place too\n";
+    } else if (chosen) {
+      out << " is no token and cannot be used: only one column can be the name column\n";
+    } else {
+      chosen = header;
+      // A {Filename} already there stands for the name column now, and would change with it.
+      const bool replacesFilename =
+          folderUsesFilename && nameHeader && !platform::canonicallyEqual(*nameHeader, *header);
+      const std::string nameToken = replacesFilename ? "{" + *nameHeader + "}" : std::string();
+      if (replacesFilename && !isWholeToken(pattern, nameToken)) {
+        out << " is no token: a token name holds letters, digits, _ and spaces; it cannot be used while {Filename} "
+               "stands for \""
+            << *nameHeader << "\"\n";
+        continue;
+      }
+      out << " is no token: a token name holds letters, digits, _ and spaces; give --name-column "
+          << shellWord(*header) << " and write {Filename} in its place";
+      if (replacesFilename) out << ", and " << nameToken << " where {Filename} stands now";
+      out << '\n';
+    }
+  }
+}
+
 }  // namespace
 
 void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const Options& options,
@@ -111,7 +213,7 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
     }
     for (const std::string_view text : unclosedBraces(*expression))
       if (unclosed.emplace(text).second) out << "pelmora-zava: " << text << " has no closing }\n";
-  }
+  }  warnOfUnreachableHeaders(out, importer, expressions, pattern);
 }
 
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options) {

@@ -16,7 +16,9 @@ namespace Pelmora_Zava::cli {
 
 /// One line for each token of --folder or --subfolder that is no column header, built-in
 /// token or --token name, naming the one that differs from it only in case or spaces; and
-/// one for each "{" that no "}" follows, whose text stays as it is.
+/// one for each "{" that no "}" follows, whose text stays as it is. Then one for each braced
+/// text that is no token but a header up to white space at its ends, with the cure that
+/// reaches its column, where there is one.
 void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const Options& options,
                          const std::map<std::string, std::string>& custom);
 

@@ -48,9 +48,15 @@ class Command : public ::testing::Test {
   /// Standard output goes to `output` when one is named (then `out` stays empty).
   Outcome run(const std::vector<std::string>& arguments, const std::string& input = "",
               const std::string& output = "") {
-    // From the temporary folder, so that a folder made in the current one is seen and cleaned up.
-    std::string line = "cd " + quoted(folder_.string()) + " && " + quoted(command_.string());
+    std::string line;
     for (const std::string& argument : arguments) line += " " + quoted(argument);
+    return runTyped(line, input, output);
+  }
+
+  /// The arguments as a person types them into a shell, quotes and all.
+  Outcome runTyped(const std::string& typed, const std::string& input = "", const std::string& output = "") {
+    // From the temporary folder, so that a folder made in the current one is seen and cleaned up.
+    std::string line = "cd " + quoted(folder_.string()) + " && " + quoted(command_.string()) + " " + typed;
     const fs::path in = write(".stdin", input);
     const fs::path out = output.empty() ? folder_ / ".stdout" : fs::path(output);
     line += " <" + quoted(in.string()) + " >" + quoted(out.string()) + " 2>" + quoted((folder_ / ".stderr").string());
