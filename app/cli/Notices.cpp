@@ -213,7 +213,8 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
     }
     for (const std::string_view text : unclosedBraces(*expression))
       if (unclosed.emplace(text).second) out << "pelmora-zava: " << text << " has no closing }\n";
-  }  warnOfUnreachableHeaders(out, importer, expressions, pattern);
+  }
+  warnOfUnreachableHeaders(out, importer, expressions, pattern);
 }
 
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options) {
