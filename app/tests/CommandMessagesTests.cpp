@@ -211,4 +211,25 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
   EXPECT_EQ(tree(folder_ / "long"), std::vector<std::string>{"Bo/"});
 }
 
+// However many hints an empty header row calls for, the datasource's text is decoded for them
+// once, beside the import's own decode: a large UTF-16 file costs a second each time.
+TEST_F(Command, DecodesTheTextForItsReportOnce) {
+  std::string utf16 = "\xFF\xFE"s;
+  for (const char c : "\n\nName\nAl\nBo\n"s) utf16 += std::string{c, '\0'};
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"blank-above.csv", "\n\nName\nAl\n"}, {"blank.csv", "\n  \n\n"}, {"blank-above-16.csv", utf16}};
+  for (const auto& [name, content] : files) {
+    write(name, content);
+    const Outcome outcome = run({name, "--verbose"});
+    const auto count = [&](const std::string& line) {
+      std::size_t found = 0;
+      for (std::size_t at = outcome.err.find(line); at != std::string::npos; at = outcome.err.find(line, at + 1))
+        ++found;
+      return found;
+    };
+    EXPECT_EQ(count("Decoding data and assigning headers\n"), 1u) << name << outcome.err;
+    EXPECT_EQ(count("Decoding the datasource's text for the command's report\n"), 1u) << name << outcome.err;
+  }
+}
+
 }  // namespace
