@@ -121,7 +121,9 @@ void defineOptions(CLI::App& app, Options& options) {
   app.add_option("--export", options.exportRoot,
                  "Create the folders below ROOT (default: none; the folder names are printed, one per line)")
       ->option_text("ROOT");
-  app.add_flag("--dry-run", options.dryRun, "With --export: print the folder locations, create nothing");
+  app.add_flag("--dry-run", options.dryRun,
+               "With --export: print the folder locations, create nothing; a name too long or a file where a "
+               "folder must be fails as the export would");
   app.add_flag("--verbose", options.verbose, "Write the importer's log lines to standard error");
 
   const std::string importGroup = "Import settings";

@@ -21,7 +21,7 @@
 #include "CommandOptions.hpp"
 #include "Datasource.hpp"
 #include "ErrorReport.hpp"
-#include "NameLimits.hpp"
+#include "ExportCheck.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RowLocation.hpp"
@@ -153,9 +153,10 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     return 0;
   }
   const std::filesystem::path root(*options.exportRoot);
+  // A name too long or a file in a folder's place stops the export only after the folders before
+  // it: found first, it leaves none, and the dry run answers as the export would.
+  cli::checkExportLocations(importer, root);
   if (options.dryRun) {
-    // A name too long for its file system fails the export only after the folders before it.
-    cli::refuseOverlongNames(importer, root);
     importer.forEachFolderURL(root, [](const auto& location) { std::cout << location.string() << '\n'; });
     return 0;
   }
