@@ -2,11 +2,14 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 #include "CommandOptions.hpp"
 #include "OptionChecks.hpp"
 #include "QVExtensions/StringExtensions.hpp"
+#include "Ravelin/CSVImportConfig.hpp"
+#include "platform/io/FileType.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
@@ -99,6 +102,23 @@ const Choices<Ravelin::Delimiter>& delimiterChoices() {
                                                       {"semicolon", Ravelin::Delimiter::semiColon},
                                                       {"space", Ravelin::Delimiter::space}};
   return choices;
+}
+
+std::optional<std::string> startingRowConflict(const Options& options) {
+  if (!options.startingRow || options.header == Ravelin::Header::row) return std::nullopt;
+  const std::string needs = "--starting-row goes with --header row";
+  if (options.header == Ravelin::Header::none) return needs + ", not --header none";
+  if (!options.datasource) return std::nullopt;
+  const bool standardInput = options.readsStandardInput();
+  const std::optional<std::string> type =
+      standardInput ? options.typeIdentifier : platform::typeIdentifierForExtension(*options.datasource);
+  // The type's own preset decides, as the import will apply it.
+  Ravelin::CSVImportConfig config;
+  config.updateForTypeIdentifier(type);
+  if (config.headerStrategy == Ravelin::Header::row) return std::nullopt;
+  if (standardInput) return needs + "; --type " + *type + " is read without a header row";
+  return needs + "; a " + std::filesystem::path(*options.datasource).extension().string() +
+         " file is read without a header row";
 }
 
 void defineOptions(CLI::App& app, Options& options) {

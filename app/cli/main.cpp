@@ -192,6 +192,10 @@ int main(int argc, char** argv) {
     std::cerr << "pelmora-zava: --type goes with standard input (-); a file's type comes from its extension\n";
     return usageFailure();
   }
+  if (const std::optional<std::string> conflict = cli::startingRowConflict(options)) {
+    std::cerr << "pelmora-zava: " << *conflict << '\n';
+    return usageFailure();
+  }
   std::map<std::string, std::string> custom;
   for (const std::string& token : options.tokens) {
     const auto equals = token.find('=');

@@ -1,5 +1,5 @@
-// The dry run and the export both stop, before any folder is made, at what the export could
-// not make.
+// Options that would be ignored are refused before anything is read, and the dry run and the
+// export both stop, before any folder is made, at what the export could not make.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@ namespace {
 
 using namespace Pelmora_Zava::testing;
 
+const std::string usage = "Try 'pelmora-zava --help' for more information.\n";
+
 std::string notCreated(const std::string& location, const std::string& reason) {
   return "pelmora-zava: The folder \xE2\x80\x9C" + location + "\xE2\x80\x9D couldn\xE2\x80\x99t be created.\n" +
          reason + "\n";
@@ -20,6 +22,29 @@ std::string notCreated(const std::string& location, const std::string& reason) {
 std::string fileInTheWay(const std::string& location, const std::string& file) {
   return notCreated(location, "Not a directory") + "pelmora-zava: \xE2\x80\x9C" + file +
          "\xE2\x80\x9D is a file, not a folder\n";
+}
+
+TEST_F(Command, StartingRowWithoutAHeaderRowIsAUsageError) {
+  write("names.csv", "Name\nAl\nBo\n");
+  write("rows.txt", "x\nName\nAl\nBo\n");
+  const std::string needs = "pelmora-zava: --starting-row goes with --header row";
+  const Case cases[] = {
+      {{"names.csv", "--header", "none", "--starting-row", "2"}, 2, "", needs + ", not --header none\n" + usage},
+      {{"rows.txt", "--starting-row", "2"}, 2, "", needs + "; a .txt file is read without a header row\n" + usage},
+      // Decided from the command line alone: the file is never looked for.
+      {{"absent.rtf", "--starting-row", "3"}, 2, "", needs + "; a .rtf file is read without a header row\n" + usage},
+      {{"-", "--type", "public.plain-text", "--starting-row", "2"}, 2, "",
+       needs + "; --type public.plain-text is read without a header row\n" + usage, "x\nName\nAl\n"},
+      {{"-", "--type", "public.rtf", "--header", "none", "--starting-row", "2"}, 2, "",
+       needs + ", not --header none\n" + usage},
+      // --header row, a type read with one, or no type at all make it count.
+      {{"rows.txt", "--header", "row", "--starting-row", "2"}, 0, "Al\nBo\n", ""},
+      {{"-", "--type", "public.plain-text", "--header", "row", "--starting-row", "2"}, 0, "Al\n", "", "x\nName\nAl\n"},
+      {{"-", "--starting-row", "2"}, 0, "Al\n", "", "x\nName\nAl\n"},
+      {{"-", "--type", "public.tab-separated-values-text", "--starting-row", "2"}, 0, "Al\n", "", "x\nName\nAl\n"},
+      {{"--add", "Cy", "--starting-row", "2"}, 0, "Cy\n", ""},
+  };
+  expectAnswers(cases);
 }
 
 TEST_F(Command, DryRunAndExportStopBeforeAnyFolderWhereTheExportWould) {
