@@ -2,11 +2,14 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 #include "CommandOptions.hpp"
 #include "OptionChecks.hpp"
 #include "QVExtensions/StringExtensions.hpp"
+#include "Ravelin/CSVImportConfig.hpp"
+#include "platform/io/FileType.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
@@ -101,6 +104,23 @@ const Choices<Ravelin::Delimiter>& delimiterChoices() {
   return choices;
 }
 
+std::optional<std::string> startingRowConflict(const Options& options) {
+  if (!options.startingRow || options.header == Ravelin::Header::row) return std::nullopt;
+  const std::string needs = "--starting-row goes with --header row";
+  if (options.header == Ravelin::Header::none) return needs + ", not --header none";
+  if (!options.datasource) return std::nullopt;
+  const bool standardInput = options.readsStandardInput();
+  const std::optional<std::string> type =
+      standardInput ? options.typeIdentifier : platform::typeIdentifierForExtension(*options.datasource);
+  // The type's own preset decides, as the import will apply it.
+  Ravelin::CSVImportConfig config;
+  config.updateForTypeIdentifier(type);
+  if (config.headerStrategy == Ravelin::Header::row) return std::nullopt;
+  if (standardInput) return needs + "; --type " + *type + " is read without a header row";
+  return needs + "; a " + std::filesystem::path(*options.datasource).extension().string() +
+         " file is read without a header row";
+}
+
 void defineOptions(CLI::App& app, Options& options) {
   app.formatter(std::make_shared<Formatter>());
   app.footer(tokenHelp);
@@ -121,7 +141,9 @@ void defineOptions(CLI::App& app, Options& options) {
   app.add_option("--export", options.exportRoot,
                  "Create the folders below ROOT (default: none; the folder names are printed, one per line)")
       ->option_text("ROOT");
-  app.add_flag("--dry-run", options.dryRun, "With --export: print the folder locations, create nothing");
+  app.add_flag("--dry-run", options.dryRun,
+               "With --export: print the folder locations, create nothing; a name too long or a file where a "
+               "folder must be fails as the export would");
   app.add_flag("--verbose", options.verbose, "Write the importer's log lines to standard error");
 
   const std::string importGroup = "Import settings";

@@ -60,6 +60,11 @@ const std::vector<std::string>& typeIdentifiers();
 /// The names --delimiter takes for each field delimiter.
 const Choices<Ravelin::Delimiter>& delimiterChoices();
 
+/// The usage error for a --starting-row that would be ignored: with --header none, or with a
+/// datasource whose type (from its extension, or --type for standard input) is read without a
+/// header row while --header row is not given. Nothing when it counts.
+std::optional<std::string> startingRowConflict(const Options& options);
+
 /// Defines every option of the command on `app`, storing into `options`, with a help that
 /// gives each option's default and lists the tokens.
 void defineOptions(CLI::App& app, Options& options);

@@ -23,7 +23,7 @@
 #include "DatasourceFailure.hpp"
 #include "DatasourceText.hpp"
 #include "ErrorReport.hpp"
-#include "NameLimits.hpp"
+#include "ExportCheck.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RowLocation.hpp"
@@ -152,9 +152,10 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     return 0;
   }
   const std::filesystem::path root(*options.exportRoot);
+  // A name too long or a file in a folder's place stops the export only after the folders before
+  // it: found first, it leaves none, and the dry run answers as the export would.
+  cli::checkExportLocations(importer, root);
   if (options.dryRun) {
-    // A name too long for its file system fails the export only after the folders before it.
-    cli::refuseOverlongNames(importer, root);
     importer.forEachFolderURL(root, [](const auto& location) { std::cout << location.string() << '\n'; });
     return 0;
   }
@@ -188,6 +189,10 @@ int main(int argc, char** argv) {
   }
   if (options.typeIdentifier && !options.readsStandardInput()) {
     std::cerr << "pelmora-zava: --type goes with standard input (-); a file's type comes from its extension\n";
+    return usageFailure();
+  }
+  if (const std::optional<std::string> conflict = cli::startingRowConflict(options)) {
+    std::cerr << "pelmora-zava: " << *conflict << '\n';
     return usageFailure();
   }
   std::map<std::string, std::string> custom;

@@ -25,19 +25,6 @@ mode_t kindAt(int parent, const std::string& name) {
   return ::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? status.st_mode & S_IFMT : 0;
 }
 
-// The first part of `folder` that exists and is no folder, links followed as the root's own are.
-std::optional<fs::path> fileOnTheWay(const fs::path& folder) {
-  fs::path part;
-  for (const fs::path& component : folder) {
-    if (component.empty()) continue;
-    part /= component;
-    struct stat status {};
-    if (::stat(part.c_str(), &status) != 0) return std::nullopt;
-    if (!S_ISDIR(status.st_mode)) return part;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 FolderChain::FolderChain(fs::path root, Mode mode) : rootPath_(std::move(root)), mode_(mode) {}
@@ -70,7 +57,7 @@ bool FolderChain::openRoot(Components components) {
     } catch (const platform::FileSystemError& error) {
       const int code = static_cast<int>(error.code());
       platform::throwFolderNotCreated(code, locationBelow(rootPath_, components),
-                                      code == ENOTDIR ? fileOnTheWay(root) : std::nullopt);
+                                      code == ENOTDIR ? platform::fileInTheWay(root) : std::nullopt);
     }
   }
   root_ = Descriptor(::open(root.c_str(), levelFlags));

@@ -38,8 +38,30 @@ inline std::string quoted(const std::string& word) {
   return text + "'";
 }
 
+/// One run of the command and all it must answer; `input` is its standard input.
+struct Case {
+  std::vector<std::string> arguments;
+  int status;
+  std::string out;
+  std::string err;
+  std::string input = "";
+};
+
 class Command : public ::testing::Test {
  protected:
+  /// Runs every case, naming the failing one by its arguments.
+  template <std::size_t N>
+  void expectAnswers(const Case (&cases)[N]) {
+    for (const Case& c : cases) {
+      std::string arguments;
+      for (const std::string& argument : c.arguments) arguments += (arguments.empty() ? "" : " ") + argument;
+      const Outcome outcome = run(c.arguments, c.input);
+      EXPECT_EQ(outcome.status, c.status) << arguments;
+      EXPECT_EQ(outcome.out, c.out) << arguments;
+      EXPECT_EQ(outcome.err, c.err) << arguments;
+    }
+  }
+
   fs::path write(const std::string& name, const std::string& content) {
     std::ofstream(folder_ / name, std::ios::binary) << content;
     return folder_ / name;

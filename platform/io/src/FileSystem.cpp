@@ -51,4 +51,16 @@ void createDirectory(const std::filesystem::path& folder) {
   throwFolderNotCreated(second, folder);
 }
 
+std::optional<std::filesystem::path> fileInTheWay(const std::filesystem::path& folder) {
+  std::filesystem::path part;
+  for (const std::filesystem::path& component : folder) {
+    if (component.empty()) continue;
+    part /= component;
+    struct stat status{};
+    if (::stat(part.c_str(), &status) != 0) return std::nullopt;
+    if (!S_ISDIR(status.st_mode)) return part;
+  }
+  return std::nullopt;
+}
+
 }  // namespace platform

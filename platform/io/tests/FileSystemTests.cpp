@@ -27,12 +27,17 @@ TEST_F(FileSystem, CreatesIntermediatesAndAcceptsExistingFolders) {
 TEST_F(FileSystem, FileInTheWayNamesTheFolderAndTheReason) {
   std::filesystem::create_directories(root_);
   std::ofstream(root_ / "file") << "x";
+  std::filesystem::create_symlink("file", root_ / "link");
   struct Case {
     std::filesystem::path folder;
     int errorNumber;
+    std::filesystem::path obstacle;
   };
-  const Case cases[] = {{root_ / "file", ENOTDIR}, {root_ / "file" / "inner", ENOTDIR}};
+  const Case cases[] = {{root_ / "file", ENOTDIR, root_ / "file"},
+                        {root_ / "file" / "inner" / "deeper", ENOTDIR, root_ / "file"},
+                        {root_ / "link" / "inner", ENOTDIR, root_ / "link"}};
   for (const Case& c : cases) {
+    EXPECT_EQ(fileInTheWay(c.folder), c.obstacle);
     try {
       createDirectory(c.folder);
       ADD_FAILURE() << c.folder;
@@ -43,6 +48,9 @@ TEST_F(FileSystem, FileInTheWayNamesTheFolderAndTheReason) {
       EXPECT_EQ(error.failureReason(), std::string(std::strerror(c.errorNumber)));
     }
   }
+  // Parts that are missing hide nothing: the folder can still be made.
+  EXPECT_EQ(fileInTheWay(root_ / "missing" / "file"), std::nullopt);
+  EXPECT_EQ(fileInTheWay(root_), std::nullopt);
 }
 
 }  // namespace

@@ -32,4 +32,8 @@ class FileSystemError : public Error {
 /// Throws FileSystemError when a path element is a file or a folder cannot be made.
 void createDirectory(const std::filesystem::path& folder);
 
+/// The first part of `folder`, from its start, that exists and is no folder (links followed):
+/// the file a failed `createDirectory` met. Nothing when every existing part is a folder.
+std::optional<std::filesystem::path> fileInTheWay(const std::filesystem::path& folder);
+
 }  // namespace platform
