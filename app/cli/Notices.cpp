@@ -286,12 +286,6 @@ bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& e
   return true;
 }
 
-void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& datasource) {
-  if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine) return;
-  if (const auto header = rowAfterEmptyHeader(error, datasource.text().value_or(""), datasource.configuration()))
-    out << "pelmora-zava: the header is on line " << header->line << "; try --starting-row " << header->row << '\n';
-}
-
 bool reportLeftOutRecords(std::ostream& out, const AsyncImporter& importer) {
   // Records whose names clean to nothing all share the one empty name in the combined list,
   // so they are counted in the lists they came from.

@@ -34,9 +34,6 @@ void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, cons
 /// says it has no records instead of the error; true then.
 bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text);
 
-/// After `error`, an empty header row: the line and the --starting-row of the first row below it that is not blank.
-void adviseHeaderRow(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text);
-
 /// How many records were skipped for an empty folder name and how many dropped because an
 /// earlier record has their folder name; one line each, when there are any. Returns whether
 /// there were records and every one was skipped.

@@ -19,11 +19,6 @@ std::int64_t lineBreaks(std::string_view text) {
   return breaks;
 }
 
-/// A reader of `text`, which is the reader's own decoded text, from `from` on.
-CSVReader readerOf(std::string_view text, CSVReader::Configuration configuration, std::uint64_t from = 0) {
-  return CSVReader(std::move(configuration), RecordCSV::UTF8Source::overText(text.substr(from)));
-}
-
 /// The rows the reader completes in `text`, every one a record, up to the end or its first failure.
 std::int64_t rowsBeforeEndOrFailure(std::string_view text, CSVReader::Configuration configuration) {
   configuration.headerStrategy = RecordCSV::Strategy::Header::none();
@@ -41,6 +36,10 @@ std::int64_t rowsBeforeEndOrFailure(std::string_view text, CSVReader::Configurat
 }
 
 }  // namespace
+
+CSVReader readerOf(std::string_view text, CSVReader::Configuration configuration, std::uint64_t from) {
+  return CSVReader(std::move(configuration), RecordCSV::UTF8Source::overText(text.substr(from)));
+}
 
 std::int64_t lineCount(std::string_view text) {
   const bool unendedLastLine = !text.empty() && text.back() != '\n' && text.back() != '\r';
@@ -92,25 +91,6 @@ bool holdsOnlyBlankLines(std::string_view text, const CSVReader::Configuration& 
     return !readerOf(text, withoutHeader).readRow();
   } catch (const RecordCSV::CSVReaderError&) {
     return false;
-  }
-}
-
-std::optional<FilledRow> rowAfterEmptyHeader(const RecordCSV::CSVReaderError& error, std::string_view text,
-                                             const CSVReader::Configuration& configuration) {
-  const CSVReader::Fault& fault = error.fault();
-  if (fault.reason != Reason::emptyHeaderLine || !fault.rowStart || *fault.rowStart > text.size()) return std::nullopt;
-  const RecordCSV::Strategy::Header& header = configuration.headerStrategy;
-  const std::int64_t rowsAbove = header.kind() == RecordCSV::Strategy::Header::Kind::lineNumber ? header.line() : 0;
-  // Rows start afresh where one begins, so the reader reads on from the empty header row
-  // as it would have, each row it passes over counted.
-  CSVReader::Configuration withoutHeader = configuration;
-  withoutHeader.headerStrategy = RecordCSV::Strategy::Header::none();
-  try {
-    CSVReader reader = readerOf(text, withoutHeader, *fault.rowStart);
-    if (!reader.readRow()) return std::nullopt;
-    return FilledRow{rowsAbove + reader.rowsCut(), lineAt(text, *fault.rowStart + reader.lastRowStart())};
-  } catch (const RecordCSV::CSVReaderError&) {
-    return std::nullopt;
   }
 }
 

@@ -12,6 +12,11 @@
 
 namespace Pelmora_Zava::cli {
 
+/// A reader of `text`, the reader's own decoded text, from `from` on: cheap, for reading it again
+/// under other settings.
+RecordCSV::CSVReader readerOf(std::string_view text, RecordCSV::CSVReader::Configuration configuration,
+                              std::uint64_t from = 0);
+
 /// How many lines an editor shows for `text`: LF, CR LF and a lone CR each end one, and a
 /// last line without an ending counts too.
 std::int64_t lineCount(std::string_view text);
@@ -39,13 +44,10 @@ std::optional<std::int64_t> rowsCutForHeader(std::string_view text,
 /// Whether `text` is not empty and every row the reader cuts from it is an empty line.
 bool holdsOnlyBlankLines(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration);
 
-/// For a header row that the reader found empty: which row, as --starting-row counts them, and
-/// which line holds the first row after it that is not empty.
+/// A row as --starting-row counts them, and the line that holds it.
 struct FilledRow {
   std::int64_t row;
   std::int64_t line;
 };
-std::optional<FilledRow> rowAfterEmptyHeader(const RecordCSV::CSVReaderError& error, std::string_view text,
-                                             const RecordCSV::CSVReader::Configuration& configuration);
 
 }  // namespace Pelmora_Zava::cli
