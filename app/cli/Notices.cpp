@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "RowDelimiterCure.hpp"
 #include "RowLocation.hpp"
 #include "platform/text/CanonicalText.hpp"
 #include "platform/text/CaseMapping.hpp"
@@ -254,29 +255,31 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
       << choiceNames(choices, ", ", " or ") << '\n';
 }
 
-void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
+bool reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
                           DatasourceText& datasource) {
-  if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return;
+  if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return false;
   const Ravelin::CSVImportConfig& config = importer.importConfig();
   const RecordCSV::CSVReader::Configuration& reading = datasource.configuration();
   const std::string_view text = datasource.text().value_or("");
-  // Read with line ends of LF or CR LF, a file of CR-only line ends is one long row.
-  const std::string_view loneCarriageReturns = holdsUnmatchedLoneCR(text, reading.delimiters.row)
-                                                   ? "; its lines may end in CR alone; try --row-delimiter standard-plus"
-                                                   : "";
+  // Read with line ends it does not match, a file is one long row.
+  const std::optional<std::string_view> cure = text.empty() ? std::nullopt : foldedLinesCure(text, reading);
+  const std::string foldedLines = cure ? "; " + std::string(*cure) : "";
   out << "pelmora-zava: ";
   if (text.empty()) {
     out << "the datasource has no records: it is empty\n";
   } else if (!importer.fileView()->headers().empty()) {
-    out << "the datasource has a header row and no records" << loneCarriageReturns << '\n';
+    out << "the datasource has a header row and no records" << foldedLines << '\n';
+    return cure.has_value();
   } else if (config.headerStrategy == Ravelin::Header::row && config.startingRow > 1) {
     // The option counts rows as the reader cuts them: the count is the reader's.
     const std::int64_t rows = rowsCutForHeader(text, reading).value_or(0);
     out << "the datasource has no records: --starting-row " << config.startingRow << " is past its last row ("
-        << counted(rows, "row", "rows") << ")" << loneCarriageReturns << '\n';
+        << counted(rows, "row", "rows") << ")" << foldedLines << '\n';
+    return cure.has_value();
   } else {
     out << onlyBlankLines << '\n';
   }
+  return false;
 }
 
 bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& datasource) {

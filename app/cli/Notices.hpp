@@ -26,8 +26,9 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
 /// by that the command does not read; none when --delimiter comma was given.
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
-/// One line when the datasource yields no records, with the likely reason.
-void reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
+/// One line when the datasource yields no records, with the likely reason. Returns whether the
+/// reason is line ends that the row delimiter does not match: a mistake, not an empty datasource.
+bool reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
                           DatasourceText& text);
 
 /// After `error`, an empty header row: when the datasource holds only blank lines, the line that

@@ -30,9 +30,18 @@ std::int64_t rowsBeforeEndOrFailure(std::string_view text, CSVReader::Configurat
       ++rows;
       table.clear();
     }
-  } catch (const RecordCSV::CSVReaderError&) {
+  } catch (const RecordCSV::CSVReaderError& error) {
+    // A row with another number of fields than the first was cut all the same.
+    rows += error.fault().reason == Reason::fieldCount;
   }
   return rows;
+}
+
+/// Whether reading `text` with `lineEnd` added to the row delimiters of `configuration` cuts more rows.
+bool moreRowsWith(std::string_view text, const CSVReader::Configuration& configuration, std::u32string lineEnd) {
+  CSVReader::Configuration widened = configuration;
+  widened.delimiters.row.scalars.insert(std::move(lineEnd));
+  return rowsBeforeEndOrFailure(text, widened) > rowsBeforeEndOrFailure(text, configuration);
 }
 
 }  // namespace
@@ -48,9 +57,12 @@ std::int64_t lineCount(std::string_view text) {
 
 std::int64_t lineAt(std::string_view text, std::uint64_t offset) {
   const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(offset, text.size()));
-  // A CR just before the offset ends its line only when no LF follows it there.
+  // A CR just before the offset ends its line only when no LF follows it there; a row that
+  // begins at that LF and holds more than it (CR alone the row delimiter) is on the next line.
   std::int64_t breaks = lineBreaks(text.substr(0, end));
-  if (end > 0 && end < text.size() && text[end - 1] == '\r' && text[end] == '\n') --breaks;
+  if (end > 0 && end < text.size() && text[end - 1] == '\r' && text[end] == '\n' &&
+      (end + 1 == text.size() || text[end + 1] == '\r'))
+    --breaks;
   return 1 + breaks;
 }
 
@@ -69,10 +81,15 @@ bool holdsUnmatchedLoneCR(std::string_view text, const RecordCSV::Delimiter::Row
 }
 
 bool loneCREndsRows(std::string_view text, const CSVReader::Configuration& configuration) {
-  if (!holdsUnmatchedLoneCR(text, configuration.delimiters.row)) return false;
-  CSVReader::Configuration withCR = configuration;
-  withCR.delimiters.row.scalars.insert(U"\r");
-  return rowsBeforeEndOrFailure(text, withCR) > rowsBeforeEndOrFailure(text, configuration);
+  return holdsUnmatchedLoneCR(text, configuration.delimiters.row) && moreRowsWith(text, configuration, U"\r");
+}
+
+bool loneLFEndsRows(std::string_view text, const CSVReader::Configuration& configuration) {
+  if (configuration.delimiters.row.scalars.contains(U"\n")) return false;
+  bool lone = false;
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos && !lone; at = text.find('\n', at + 1))
+    lone = at == 0 || text[at - 1] != '\r';
+  return lone && moreRowsWith(text, configuration, U"\n");
 }
 
 std::optional<std::int64_t> rowsCutForHeader(std::string_view text, const CSVReader::Configuration& configuration) {

@@ -36,6 +36,10 @@ bool holdsUnmatchedLoneCR(std::string_view text, const RecordCSV::Delimiter::Row
 /// A CR inside a quoted field is data, and leaves the count as it is.
 bool loneCREndsRows(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration);
 
+/// Whether an LF that no CR precedes ends a line of `text` that the reader does not end under
+/// `configuration`, as `loneCREndsRows` decides it for CR.
+bool loneLFEndsRows(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration);
+
 /// How many rows the reader cuts from `text` under `configuration` while it looks for its header
 /// row: all of them when the text ends first; nothing when it fails.
 std::optional<std::int64_t> rowsCutForHeader(std::string_view text,

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -138,7 +139,7 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   applyNameColumn(importer, options);
   warnOfMissingNameColumn(importer, options);
   cli::warnOfLikelyDelimiter(std::cerr, importer, options);
-  cli::reportMissingRecords(std::cerr, importer, options, text);
+  const bool misreadLineEnds = cli::reportMissingRecords(std::cerr, importer, options, text);
   cli::warnOfUnknownTokens(std::cerr, importer, options, custom);
 
   if (cli::reportLeftOutRecords(std::cerr, importer)) {
@@ -147,6 +148,10 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     std::cerr << "pelmora-zava: no folder to make: every record's folder name is empty\n";
     return exitFailure;
   }
+  // Rows that a row delimiter folded away are a mistake too, when nothing else makes a folder.
+  if (misreadLineEnds && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
+                                      [](const auto& record) { return AsyncImporter::hasFolderName(*record); }))
+    return exitFailure;
   if (!options.exportRoot) {
     printNames(importer.fileNames());
     return 0;

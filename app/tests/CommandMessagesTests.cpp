@@ -110,8 +110,8 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"utf16.csv"}, 1, "", fieldCount(3)},
       {{"rows.txt"}, 1, "", atLine(4, unclosedQuote) + noQuoting},
       {{"-", "--type", "public.comma-separated-values-text"}, 1, "", fieldCount(3), "Name\n\nBo,x\n"},
-      // No records is said, with the likely reason, and is no failure.
-      {{"cr-only.csv"}, 0, "",
+      // No records is said, with the likely reason; line ends the row delimiter folds are a failure.
+      {{"cr-only.csv"}, 1, "",
        "pelmora-zava: the datasource has a header row and no records; its lines may end in CR alone; try "
        "--row-delimiter standard-plus\n"},
       {{"cr-only.csv", "--row-delimiter", "standard-plus"}, 0, "Ana\nBo\n", ""},
@@ -125,7 +125,7 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       // --starting-row counts rows as the reader cuts them, and so does its message.
       {{"three-lines.csv", "--starting-row", "999"}, 0, "",
        "pelmora-zava: the datasource has no records: --starting-row 999 is past its last row (3 rows)\n"},
-      {{"cr-only.csv", "--starting-row", "2"}, 0, "",
+      {{"cr-only.csv", "--starting-row", "2"}, 1, "",
        "pelmora-zava: the datasource has no records: --starting-row 2 is past its last row (1 row); its lines may "
        "end in CR alone; try --row-delimiter standard-plus\n"},
       {{"blank.txt"}, 0, "", "pelmora-zava: the datasource has no records: it holds only blank lines\n"},
