@@ -38,6 +38,15 @@ inline std::string quoted(const std::string& word) {
   return text + "'";
 }
 
+/// One row of a table of runs: the arguments, standard input, and what the run must answer.
+struct Expected {
+  std::vector<std::string> arguments;
+  int status;
+  std::string out;
+  std::string err;
+  std::string input = "";
+};
+
 class Command : public ::testing::Test {
  protected:
   fs::path write(const std::string& name, const std::string& content) {
@@ -60,6 +69,19 @@ class Command : public ::testing::Test {
     if (output.empty()) outcome.out = slurp(out);
     outcome.err = slurp(folder_ / ".stderr");
     return outcome;
+  }
+
+  /// Runs every row of `table`, each failure named by the row's arguments.
+  template <std::size_t size>
+  void expectAnswers(const Expected (&table)[size]) {
+    for (const Expected& expected : table) {
+      const Outcome outcome = run(expected.arguments, expected.input);
+      std::string shown;
+      for (const std::string& argument : expected.arguments) shown += argument + " ";
+      EXPECT_EQ(outcome.status, expected.status) << shown;
+      EXPECT_EQ(outcome.out, expected.out) << shown;
+      EXPECT_EQ(outcome.err, expected.err) << shown;
+    }
   }
 
   std::vector<std::string> tree(const fs::path& root) {

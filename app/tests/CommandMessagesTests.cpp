@@ -85,13 +85,7 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
   fs::create_directory(folder_ / "shoot");
   write("shoot/Bo", "");
 
-  struct Case {
-    std::vector<std::string> arguments;
-    int status;
-    std::string out;
-    std::string err;
-    std::string input = "";
-  };
+  using Case = Expected;
   const std::string usage = "Try 'pelmora-zava --help' for more information.\n";
   const std::string misspelled =
       "pelmora-zava: {Nme} is not a column header, a built-in token or a --token name; it stands for nothing\n"
@@ -200,12 +194,7 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"--dry-run"}, 2, "", "pelmora-zava: --dry-run goes with --export\n" + usage},
       {{"--token", "x"}, 2, "", "pelmora-zava: --token takes NAME=VALUE, not \"x\"\n" + usage},
   };
-  for (const Case& c : cases) {
-    const Outcome outcome = run(c.arguments, c.input);
-    EXPECT_EQ(outcome.status, c.status) << c.arguments.front();
-    EXPECT_EQ(outcome.out, c.out) << c.arguments.front();
-    EXPECT_EQ(outcome.err, c.err) << c.arguments.front();
-  }
+  expectAnswers(cases);
   EXPECT_FALSE(fs::exists(folder_ / "out" / "{Last Name"));
   EXPECT_FALSE(fs::exists(folder_ / "nothing"));
   EXPECT_EQ(tree(folder_ / "long"), std::vector<std::string>{"Bo/"});
