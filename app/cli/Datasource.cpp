@@ -29,12 +29,6 @@ const std::string richText = "public.rtf";
 
 std::string quoted(const std::string& text) { return "\u201C" + text + "\u201D"; }
 
-/// The byte-order mark that `bytes` start with, as a reader given no encoding finds it.
-RecordCSV::CSVReader::Inference markOf(const platform::Data& bytes) {
-  const std::size_t length = std::min(bytes.size(), RecordCSV::ByteOrderMark::maximumLength);
-  return RecordCSV::CSVReader::inferEncoding(bytes.span().first(length), std::nullopt);
-}
-
 /// All bytes of `descriptor`, which `file` names (none for standard input), within the bound.
 std::shared_ptr<const platform::Data> readAll(int descriptor, const std::optional<std::filesystem::path>& file) {
   std::optional<platform::Data> bytes;
@@ -92,6 +86,16 @@ bool isRichText(const Options& options) {
 
 }  // namespace
 
+RecordCSV::CSVReader::Inference byteOrderMarkOf(const platform::Data& bytes) {
+  const std::size_t length = std::min(bytes.size(), RecordCSV::ByteOrderMark::maximumLength);
+  return RecordCSV::CSVReader::inferEncoding(bytes.span().first(length), std::nullopt);
+}
+
+bool looksLikeSpreadsheet(std::string_view bytes) {
+  return std::any_of(spreadsheetSignatures.begin(), spreadsheetSignatures.end(),
+                     [&](std::string_view signature) { return bytes.starts_with(signature); });
+}
+
 Datasource readDatasource(const Options& options, const platform::TextEncoding* encoding) {
   Datasource datasource;
   if (!options.datasource) return datasource;
@@ -99,7 +103,7 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
                                                   : readFileOnce(std::filesystem::path(*options.datasource));
   // Rich text is reduced to plain text, whose bytes are UTF-8 and carry no mark.
   if (isRichText(options)) return datasource;
-  const std::optional<platform::TextEncoding> mark = markOf(*datasource.bytes).encoding;
+  const std::optional<platform::TextEncoding> mark = byteOrderMarkOf(*datasource.bytes).encoding;
   if (!encoding) {
     datasource.markedEncoding = mark;
   } else if (mark && encoding->kind() == platform::TextEncoding::Kind::other) {
@@ -110,13 +114,13 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
   return datasource;
 }
 
-std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes) {
+std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes,
+                                        const std::optional<std::string>& knownCure) {
   const RecordCSV::CSVReader::Fault& fault = error.fault();
   if (!fault.isDecoding()) return std::nullopt;
   const std::string_view text = bytes.view();
-  for (const std::string_view signature : spreadsheetSignatures)
-    if (text.starts_with(signature)) return "this looks like a spreadsheet file, not text: export it as CSV or TSV first";
-  std::string cure = "give --encoding NAME (for example --encoding windows-1252)";
+  if (looksLikeSpreadsheet(text)) return "this looks like a spreadsheet file, not text: export it as CSV or TSV first";
+  std::string cure = knownCure.value_or("give --encoding NAME (for example --encoding windows-1252)");
   const std::optional<std::string_view> encoding = pointedEncoding(fault.reason);
   if (!encoding || !fault.wrongByte || *fault.wrongByte >= text.size()) return cure;
   const auto wrong = static_cast<std::size_t>(*fault.wrongByte);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "CommandOptions.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
@@ -40,9 +41,17 @@ Datasource readDatasource(const Options& options, const platform::TextEncoding* 
 
 /// The command's own line after a reader error that the datasource's `bytes` (as the reader
 /// was given them) are not in the encoding they were read in: that they look like a
-/// spreadsheet's, or which option to try, after the line and value of the first byte that
-/// is not UTF-8 (or ASCII) when that was the encoding. Nothing for any other error.
-std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes);
+/// spreadsheet's, or which option to try (`knownCure` when the bytes tell, else another
+/// encoding), after the line and value of the first byte that is not UTF-8 (or ASCII) when
+/// that was the encoding. Nothing for any other error.
+std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, const platform::Data& bytes,
+                                        const std::optional<std::string>& knownCure = std::nullopt);
+
+/// The byte-order mark that `bytes` start with, as a reader given no encoding finds it.
+RecordCSV::CSVReader::Inference byteOrderMarkOf(const platform::Data& bytes);
+
+/// Whether `bytes` start as a spreadsheet file does (ZIP or OLE2), which is no text at all.
+bool looksLikeSpreadsheet(std::string_view bytes);
 
 /// Imports the datasource, if there is one; inside `AsyncImporter::batch`, the decode waits
 /// for the settings that follow.

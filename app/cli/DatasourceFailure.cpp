@@ -11,11 +11,18 @@
 #include "Notices.hpp"
 #include "RowDelimiterCure.hpp"
 #include "RowLocation.hpp"
+#include "UnmarkedEncoding.hpp"
 
 namespace Pelmora_Zava::cli {
 
 bool reportReaderFailure(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text,
                          const Options& options) {
+  // Bytes read in the wrong width or byte order fail anywhere: no line or other cure holds then.
+  if (const auto misread = misreadWideText(text)) {
+    writeErrorTexts(out, error, std::nullopt);
+    out << "pelmora-zava: " << *misread << '\n';
+    return true;
+  }
   if (reportBlankDatasource(out, error, text)) return false;
   std::optional<std::int64_t> line;
   std::optional<std::string_view> rowCure;
@@ -45,7 +52,8 @@ bool reportReaderFailure(std::ostream& out, const RecordCSV::CSVReaderError& err
       out << "pelmora-zava: " << *cure << '\n';
   }
   if (text.bytes())
-    if (const auto cure = encodingCure(error, *text.bytes())) out << "pelmora-zava: " << *cure << '\n';
+    if (const auto cure = encodingCure(error, *text.bytes(), decodingCure(error, text)))
+      out << "pelmora-zava: " << *cure << '\n';
   return true;
 }
 

@@ -25,9 +25,11 @@
 #include "DatasourceText.hpp"
 #include "ErrorReport.hpp"
 #include "ExportCheck.hpp"
+#include "NameCharacters.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "RowLocation.hpp"
+#include "UnmarkedEncoding.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/defaults/UserDefaults.hpp"
 #include "platform/text/TextEncoding.hpp"
@@ -137,6 +139,9 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     if (cli::reportReaderFailure(std::cerr, error, text, options)) return exitFailure;
   }
   applyNameColumn(importer, options);
+  if (cli::refuseUnholdableNames(std::cerr, importer, text)) return exitFailure;
+  // Even where no name shows it, every value read in the wrong width or byte order is wrong.
+  if (const auto misread = cli::misreadWideText(text)) std::cerr << "pelmora-zava: " << *misread << '\n';
   warnOfMissingNameColumn(importer, options);
   cli::warnOfLikelyDelimiter(std::cerr, importer, options);
   const bool misreadLineEnds = cli::reportMissingRecords(std::cerr, importer, options, text);

@@ -172,6 +172,11 @@ TEST_F(DatasourceCommand, EncodingMistakesAreNamed) {
       "pelmora-zava: Some input bytes couldn't be decoded as UTF8 characters\nMake sure the CSV only contains UTF8 "
       "characters or select a different encoding.\n";
   const std::string cure = "give --encoding NAME (for example --encoding windows-1252)\n";
+  // Marked bytes are read in the mark's encoding or not at all: another encoding is no cure.
+  const auto saveAgain = [](const std::string& family) {
+    return "the datasource starts with a " + family + " byte-order mark, so no --encoding reads it: save it again as " +
+           family + "\n";
+  };
   const std::string spreadsheet =
       "pelmora-zava: this looks like a spreadsheet file, not text: export it as CSV or TSV first\n";
   const std::string richText = "\xEF\xBB\xBF{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 Smith\\par Jones\\par}";
@@ -194,13 +199,13 @@ TEST_F(DatasourceCommand, EncodingMistakesAreNamed) {
       // Bytes that are not in the encoding read: where the first wrong one is, and what to try.
       {"names.csv", "Name\nM\xFCller\n", {}, 1, "", utf8Failure + "pelmora-zava: line 2, byte 0xFC is not UTF-8; " + cure},
       {"-", "\xEF\xBB\xBFName\r\nAl\r\n\r\n\"B\no\"\r\nM\xC3\xBCller\xE9\n", {}, 1, "",
-       utf8Failure + "pelmora-zava: line 6, byte 0xE9 is not UTF-8; " + cure},
+       utf8Failure + "pelmora-zava: line 6, byte 0xE9 is not UTF-8; " + saveAgain("UTF-8")},
       {"names.csv", "Name\nM\xFCller\n", {"--encoding", "ascii"}, 1, "",
        "pelmora-zava: The decoded byte is not an ASCII character.\nMake sure the CSV only contains ASCII characters or "
        "select a different encoding (e.g. UTF8).\npelmora-zava: line 2, byte 0xFC is not ASCII; " + cure},
       {"names.csv", "\xFF\xFEN\0a\0m\0e\0\n\0Z"s, {}, 1, "",
        "pelmora-zava: The last input UTF16 character is incomplete (only 1 byte was found when 2 were expected).\n"
-       "Check the last UTF16 character of your input data/file.\npelmora-zava: " + cure},
+       "Check the last UTF16 character of your input data/file.\npelmora-zava: " + saveAgain("UTF-16")},
       {"class.xlsx", "PK\x03\x04\x14\0\x06\0\x08\0\0\0!\0\xB5\x8A"s, {}, 1, "", utf8Failure + spreadsheet},
       {"class.xls", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0\0\0\0\xFE\xFF"s, {"--header", "none"}, 1, "",
        utf8Failure + spreadsheet},
