@@ -15,8 +15,6 @@ namespace {
 
 constexpr int maximumLinks = 40;  // as the kernel allows
 
-bool ownedByTrustedUser(const struct stat& info) { return info.st_uid == ::geteuid() || info.st_uid == 0; }
-
 // Why a folder on the way is not trusted; empty when it is.
 std::string distrustOf(const struct stat& folder) {
   if (!ownedByTrustedUser(folder)) return "is a folder owned by another user";
@@ -117,6 +115,8 @@ class Walk {
 };
 
 }  // namespace
+
+bool ownedByTrustedUser(const struct stat& info) { return info.st_uid == ::geteuid() || info.st_uid == 0; }
 
 std::optional<fs::path> linkTarget(int folder, const std::string& name) {
   char target[PATH_MAX];

@@ -4,6 +4,8 @@
 // path leads, so only what the effective user or root owns is trusted, and a folder that others may
 // write only with its sticky bit (as /tmp), which keeps them from replacing what is not theirs.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,6 +25,9 @@ struct TrustedFolder {
 /// to the user.
 TrustedFolder openTrustedFolder(const std::filesystem::path& folder, bool make, int relativeTo = -1,
                                 const std::filesystem::path& relativeToPath = {});
+
+/// Whether the effective user, or root, owns what `info` describes: only they may be trusted with it.
+bool ownedByTrustedUser(const struct stat& info);
 
 /// The target of the link `name` in the open folder `folder`; nothing, with errno set, when it cannot be read.
 std::optional<std::filesystem::path> linkTarget(int folder, const std::string& name);

@@ -18,10 +18,12 @@
 #include <new>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <utility>
 
 #include "TrustedFolder.hpp"
+#include "UserDefaultsSeam.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
 #include "platform/io/FileData.hpp"
@@ -29,6 +31,8 @@
 
 namespace platform {
 namespace fs = std::filesystem;
+
+std::function<void()> userDefaultsSeam::afterCheck;
 
 struct UserDefaults::Stamp {
   bool exists = false;
@@ -53,6 +57,16 @@ std::string kindOf(mode_t mode) {
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
   if (S_ISLNK(mode)) return "a link";
   return "a special file";
+}
+
+// Why the file at the end of the links, if any, is not to be read or replaced; empty when it may be.
+std::string fileRefusal(const struct stat& file, bool viaLink) {
+  if (!S_ISREG(file.st_mode))
+    return viaLink ? "is a link to " + kindOf(file.st_mode) + ", not to a regular file"
+                   : "is " + kindOf(file.st_mode) + ", not a regular file";
+  if (!ownedByTrustedUser(file))
+    return viaLink ? "is a link to a file owned by another user" : "is a file owned by another user";
+  return {};
 }
 
 // Why the lock file found is not to be used, in words that follow "it"; empty when it may be.
@@ -90,6 +104,10 @@ constexpr std::chrono::milliseconds firstRetryPause{10};
 constexpr std::chrono::milliseconds lastRetryPause{250};
 // A temporary file this old, while nobody holds the lock, was left by a writer that was killed.
 constexpr std::time_t staleAfterSeconds = 60;
+// Settings are small; a file far larger was not written by this store, and is not read into memory.
+constexpr std::size_t largestFile = std::size_t{64} << 20;
+// How often a read looks again when the file opened is not the one the check approved.
+constexpr int readLooks = 4;
 
 std::mutex registryMutex;
 
@@ -124,9 +142,10 @@ std::string executableName() {
 }  // namespace
 
 // Where the settings' bytes live: the path itself, or the end of a chain of links that the effective user
-// owns and that leads to that user's regular file, or to a file not made yet in that user's folder. A write
-// replaces that file and keeps the links. The settings folder, and the folders of the links' targets, are
-// reached as trusted folders. Any other place is refused: nothing there is followed, read, moved or written.
+// owns; there lies a regular file of that user's (or root's), or a file not made yet in that user's
+// folder. A write replaces that file and keeps the links. The settings folder, and the folders of the
+// links' targets, are reached as trusted folders. Any other place is refused: nothing there is followed,
+// read, moved or written.
 struct UserDefaults::Place {
   UniqueDescriptor settingsFolder;  // where the lock lives
   UniqueDescriptor folder;          // where the bytes live
@@ -135,6 +154,8 @@ struct UserDefaults::Place {
   std::string lockName;             // in `settingsFolder`
   std::string refusal;              // why, in words that follow "it"; empty when the place may be used
   int error = 0;                    // the errno of a failure to reach the folder; ENOENT: no folder yet
+  Stamp approved;                   // the file the check approved; none when it was missing
+  bool linked = false;              // whether the check followed links to it
 
   /// The settings folder of `file`, made when missing with `make`.
   static Place folderOf(const fs::path& file, bool make);
@@ -154,8 +175,11 @@ struct UserDefaults::Place {
     if (!folder || ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return {};
     return Stamp::of(info);
   }
-  /// The whole file and the identity of what was read; 0, notRegular, or the errno of the failure.
-  int read(std::string& text, struct stat& info) const;
+  /// The whole file and the identity of what was read: 0, ENOENT when missing, refused (with `refusal`
+  /// set) when what was opened is no file to read, or the errno of the failure. Decides on the file opened;
+  /// when that is not the one approved, the name changed since the check, which is made again from
+  /// `file` (the suite's path), a few times at most.
+  int read(const fs::path& file, Data& bytes, struct stat& info);
   /// Replaces the file at the name the check approved, in the folder held; on failure, the system's reason
   /// alone, as the rest of the log lines give it.
   bool write(const std::string& text, std::string& reason) const;
@@ -195,6 +219,7 @@ void UserDefaults::Place::findFile() {
   const uid_t user = ::geteuid();
   for (int hops = 0; hops <= 40; ++hops) {
     const bool viaLink = hops > 0;
+    linked = viaLink;
     struct stat info {};
     if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
       if (!viaLink) return;  // missing, or unreadable: reading says so
@@ -226,35 +251,49 @@ void UserDefaults::Place::findFile() {
       name = leaf;
       continue;
     }
-    if (!S_ISREG(info.st_mode))
-      return refuse(viaLink ? "is a link to " + kindOf(info.st_mode) + ", not to a regular file"
-                            : "is " + kindOf(info.st_mode) + ", not a regular file");
-    if (viaLink && info.st_uid != user) return refuse("is a link to a file owned by another user");
+    if (std::string why = fileRefusal(info, viaLink); !why.empty()) return refuse(why);
+    approved = Stamp::of(info);
     return;
   }
   refuse("is a chain of links that does not end");
 }
 
-// A file of another kind than a regular one, found only once it was open.
-constexpr int notRegular = -1;
+// The place was refused, at the check or by what the read opened.
+constexpr int refused = -1;
 
 // Opened without blocking, so a FIFO planted in its place cannot hold the process, and without following
-// a link planted since the place was checked.
-int UserDefaults::Place::read(std::string& text, struct stat& info) const {
-  if (!folder) return error;
-  UniqueDescriptor file{::openat(folder.get(), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)};
-  if (!file) return errno;
-  int failure = ::fstat(file.get(), &info) == 0 ? (S_ISREG(info.st_mode) ? 0 : notRegular) : errno;
-  text.clear();
-  char buffer[65536];
-  while (!failure) {
-    ssize_t count = ::read(file.get(), buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) failure = errno;
-    if (count <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(count));
+// a link planted since the place was checked. Another user may put a file at a name the check found
+// missing, or in place of one it approved: only the descriptor tells what was opened.
+int UserDefaults::Place::read(const fs::path& file, Data& bytes, struct stat& info) {
+  for (int look = 1;; ++look) {
+    if (!refusal.empty()) return refused;
+    if (!folder) return error;
+    if (userDefaultsSeam::afterCheck) userDefaultsSeam::afterCheck();
+    UniqueDescriptor opened{::openat(folder.get(), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)};
+    const int failure = !opened ? errno : ::fstat(opened.get(), &info) != 0 ? errno : 0;
+    // Usually another process of the user's saved meanwhile, which makes a new file each time.
+    const bool changed = failure == 0    ? !approved.exists || approved.device != info.st_dev ||
+                                            approved.inode != info.st_ino
+                         : failure == ENOENT ? approved.exists
+                                             : failure == ELOOP;
+    if (changed && look < readLooks) {
+      *this = of(file);
+      continue;
+    }
+    if (failure) return failure;
+    if (std::string why = fileRefusal(info, linked); !why.empty()) {
+      refuse(std::move(why));
+      return refused;
+    }
+    try {
+      std::optional<Data> read = readToEnd(opened.get(), largestFile);
+      if (!read) return EFBIG;
+      bytes = std::move(*read);
+      return 0;
+    } catch (const std::system_error& failed) {
+      return failed.code().value();
+    }
   }
-  return failure;
 }
 
 bool UserDefaults::Place::write(const std::string& text, std::string& reason) const {
@@ -298,10 +337,10 @@ std::optional<UserDefaults::FileLock> UserDefaults::FileLock::acquire(const Plac
                                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600)};
   struct stat info {};
   const int opened = lock ? (::fstat(lock.get(), &info) == 0 ? 0 : errno) : errno;
-  // A link, a folder or a socket cannot be opened so; say what it is.
-  if ((opened == ELOOP || opened == EISDIR || opened == ENXIO) &&
-      ::fstatat(place.settingsFolder.get(), place.lockName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
-    return fail(SaveOutcome::refused, "it " + lockRefusal(info));
+  // What lies there and may not be used says why it could not be opened better than the system's reason: a
+  // link gives ELOOP, or EACCES in a sticky folder that protects links, and another user's file EACCES.
+  if (opened != 0 && ::fstatat(place.settingsFolder.get(), place.lockName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+    if (std::string refusal = lockRefusal(info); !refusal.empty()) return fail(SaveOutcome::refused, "it " + refusal);
   if (opened != 0) return fail(SaveOutcome::failed, std::strerror(opened));
   if (std::string refusal = lockRefusal(info); !refusal.empty()) return fail(SaveOutcome::refused, "it " + refusal);
   const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -378,7 +417,7 @@ std::shared_ptr<UserDefaults> UserDefaults::open(std::string name) {
 
 UserDefaults::UserDefaults(std::string name, fs::path path)
     : name_(std::move(name)), path_(std::move(path)), stamp_(std::make_unique<Stamp>()) {
-  const Place place = Place::of(path_);
+  Place place = Place::of(path_);
   removeStaleTemporaryFiles(place);
   std::lock_guard guard(mutex_);
   load(nullptr, place);
@@ -387,6 +426,12 @@ UserDefaults::UserDefaults(std::string name, fs::path path)
 void UserDefaults::removeStaleTemporaryFiles(const Place& place) const {
   if (!place.usable() || !place.folder) return;
   const std::time_t cutoff = std::time(nullptr) - staleAfterSeconds;
+  // Only the user's own: in a folder others share, theirs are not ours to judge.
+  auto isStale = [&](const std::string& name) {
+    struct stat info {};
+    return ::fstatat(place.folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+           info.st_uid == ::geteuid() && info.st_mtime < cutoff;
+  };
   std::vector<std::string> stale;
   // A duplicate shares its position in the folder with the original: start from the beginning.
   const int listed = ::fcntl(place.folder.get(), F_DUPFD_CLOEXEC, 0);
@@ -398,18 +443,16 @@ void UserDefaults::removeStaleTemporaryFiles(const Place& place) const {
   ::rewinddir(listing);
   while (const struct dirent* entry = ::readdir(listing)) {
     const std::string name = entry->d_name;
-    if (!platform::isTemporaryFileName(name, place.name)) continue;
-    struct stat info {};
-    if (::fstatat(place.folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
-        info.st_mtime < cutoff)
-      stale.push_back(name);
+    if (platform::isTemporaryFileName(name, place.name) && isStale(name)) stale.push_back(name);
   }
   ::closedir(listing);
   if (stale.empty()) return;
-  // A writer holds the lock for as long as its temporary file exists.
+  // A writer holds the lock for as long as its temporary file exists; held here until the last one goes.
   std::string error;
-  if (!FileLock::acquire(place, noWait, error)) return;
-  for (const std::string& temporary : stale) ::unlinkat(place.folder.get(), temporary.c_str(), 0);
+  const std::optional<FileLock> lock = FileLock::acquire(place, noWait, error);
+  if (!lock) return;
+  for (const std::string& temporary : stale)
+    if (isStale(temporary)) ::unlinkat(place.folder.get(), temporary.c_str(), 0);
 }
 
 UserDefaults::~UserDefaults() {
@@ -420,33 +463,31 @@ UserDefaults::~UserDefaults() {
   if (found != suites.end() && found->second.expired()) suites.erase(found);
 }
 
-bool UserDefaults::load(const FileLock* lock, const Place& place) {
+bool UserDefaults::load(const FileLock* lock, Place& place) {
   auto startFrom = [this](PropertyList::Dictionary values, const Stamp& stamp) {
     user_ = std::move(values);
     for (const auto& [key, change] : pending_) applyChange(user_, key, change.value);
     *stamp_ = stamp;
     return true;
   };
-  if (!place.refusal.empty()) {
-    reportRefusal("it " + place.refusal);
-    return false;
-  }
-  std::string text;
+  Data bytes;
   struct stat info {};
   std::string reason;
   std::vector<std::string> leftOut;
   std::optional<PropertyList> root;
   int error = 0;
   try {
-    error = place.read(text, info);
-    if (!error) root = PropertyListXML::read(text, &reason, &leftOut);
+    error = place.read(path_, bytes, info);
+    if (!error)
+      root = PropertyListXML::read(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                                   &reason, &leftOut);
   } catch (const std::bad_alloc&) {
     error = ENOMEM;  // says nothing of the file: it is no reason to move it aside
   }
   if (error) {
     if (error == ENOENT) return startFrom({}, Stamp{});
-    if (error == notRegular) {
-      log("Settings file " + path_.string() + " was not read: it is not a regular file");
+    if (error == refused) {
+      reportRefusal("it " + place.refusal);
       return false;
     }
     // What the file holds is unknown: keep what we have, and never write over it.
@@ -540,7 +581,7 @@ void UserDefaults::removeObject(std::string_view key) { change(key, std::nullopt
 bool UserDefaults::synchronize() {
   {
     std::lock_guard guard(mutex_);
-    const Place place = Place::of(path_);
+    Place place = Place::of(path_);
     if (place.stamp() != *stamp_ && !load(nullptr, place)) return false;
     if (pending_.empty()) return true;
   }
@@ -592,6 +633,10 @@ UserDefaults::SaveOutcome UserDefaults::savePending(std::chrono::milliseconds pa
     }
     // Another process may have written since we read: start from its file, then apply our changes.
     if (place.stamp() != *stamp_ && !load(&*lock, place)) {
+      if (!place.refusal.empty()) {
+        error = "it " + place.refusal;
+        return SaveOutcome::refused;
+      }
       error = "the file could not be read first";
       return SaveOutcome::failed;
     }

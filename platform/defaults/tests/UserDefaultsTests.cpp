@@ -14,8 +14,10 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "NestedArrays.hpp"
+#include "UserDefaultsSeam.hpp"
 
 #include "platform/core/Log.hpp"
 #include "platform/defaults/PropertyListXML.hpp"
@@ -347,6 +349,8 @@ TEST(UserDefaults, PlaceThatIsNoTrustedRegularFileIsLeftAlone) {
        "is a FIFO, not a regular file"},
       {"folder", [](const fs::path& file, const fs::path&) { return fs::create_directory(file); },
        "is a folder, not a regular file"},
+      {"file of another", [&](const fs::path& file, const fs::path&) { write(file, theirs); return give(file); },
+       "is a file owned by another user"},
       {"link of another",
        [&](const fs::path& file, const fs::path& away) {
          write(away / "mine.plist", theirs);
@@ -482,6 +486,14 @@ TEST(UserDefaults, FolderOrLockThatIsNotTrustedIsLeftAlone) {
          return giveAway(folder / (suite + ".plist.lock"));
        },
        "has a lock file that is a link", false},
+      {"lock that is a link of another in a folder others may write",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_directories(folder);
+         fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit);  // where links may be protected
+         fs::create_symlink(away / "nologin", folder / (suite + ".plist.lock"));
+         return giveAway(folder / (suite + ".plist.lock"));
+       },
+       "has a lock file that is a link", false},
       {"lock that is a link of mine",
        [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
          fs::create_directories(folder);
@@ -513,6 +525,51 @@ TEST(UserDefaults, FolderOrLockThatIsNotTrustedIsLeftAlone) {
     const auto before = snapshot(elsewhere.path());
     expectRefused(c.suite, withPaths(c.refusal, folder, away), c.readRefused);
     EXPECT_EQ(snapshot(elsewhere.path()), before) << c.suite;
+  }
+}
+
+// Another process of the user's that saves between the check and the read makes a new file; the user may
+// also make the file, or put a link of theirs to their own file there. The file found then is read, and
+// that is no fault to log.
+TEST(UserDefaults, FileTheUserReplacedAfterTheCheckIsRead) {
+  TemporaryConfigHome home;
+  TemporaryDirectory elsewhere;
+  const fs::path folder = UserDefaults::directory();
+  fs::create_directories(folder);
+  auto holding = [](const std::string& key) {
+    return *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{key, PropertyList(1)}}));
+  };
+  struct Case {
+    std::string suite;
+    bool before;  // whether the check found a file
+    std::function<void(const fs::path& file)> replace;
+  };
+  const Case cases[] = {
+      {"saved anew", true,
+       [&](const fs::path& file) {
+         std::ofstream(file.string() + ".new") << holding("after");
+         fs::rename(file.string() + ".new", file);
+       }},
+      {"made", false, [&](const fs::path& file) { std::ofstream(file) << holding("after"); }},
+      {"linked", true,
+       [&](const fs::path& file) {
+         std::ofstream(elsewhere.path() / "after.plist") << holding("after");
+         fs::remove(file);
+         fs::create_symlink(elsewhere.path() / "after.plist", file);
+       }},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = folder / (c.suite + ".plist");
+    if (c.before) std::ofstream(file) << holding("before");
+    bool replaced = false;
+    userDefaultsSeam::afterCheck = [&] {
+      if (!std::exchange(replaced, true)) c.replace(file);
+    };
+    CapturedLog log;
+    auto suite = UserDefaults::suite(c.suite);
+    userDefaultsSeam::afterCheck = nullptr;
+    EXPECT_EQ(suite->dictionaryRepresentation(), (PropertyList::Dictionary{{"after", PropertyList(1)}})) << c.suite;
+    EXPECT_EQ(log.lines(), std::vector<std::string>{}) << c.suite;
   }
 }
 

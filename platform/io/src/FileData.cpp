@@ -142,22 +142,27 @@ void writeFileAtomicallyAt(int folder, const std::string& name, const Data& byte
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
     throw unwritableFileError(shown, EINVAL);
   // Only the user's own regular file passes its mode on: a link's, or a file planted by another in a
-  // shared folder, could make the new file readable or writable by others.
+  // shared folder, could make the new file readable or writable by others. Any other file only takes
+  // away: another user's private file, replaced by root, stays private.
   struct stat existing {};
-  const bool keepsMode = ::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
-                         S_ISREG(existing.st_mode) && existing.st_uid == ::geteuid();
+  const bool found = ::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+  const bool keepsMode = found && S_ISREG(existing.st_mode) && existing.st_uid == ::geteuid();
   std::string temporary;
   UniqueDescriptor descriptor = makeTemporaryFile(folder, name, temporary);
   if (!descriptor) throw unwritableFileError(shown, errno);
 
   int failure = 0;
   errno = 0;
-  mode_t permissions = keepsMode ? (existing.st_mode & 07777) : mode.value_or(0);
-  if (!keepsMode && !mode) {
+  mode_t permissions = mode.value_or(0);
+  if (!mode) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     permissions = 0666 & ~mask;
   }
+  if (keepsMode)
+    permissions = existing.st_mode & 07777;
+  else if (found)
+    permissions &= existing.st_mode & 0777;
   if (::fchmod(descriptor.get(), permissions) != 0 || !writeAll(descriptor.get(), bytes) ||
       ::fsync(descriptor.get()) != 0)
     failure = errno ? errno : EIO;

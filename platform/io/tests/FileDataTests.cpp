@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "platform/io/FileData.hpp"
@@ -136,6 +137,37 @@ TEST(FileData, AtomicWritesKeepModesAndLinks) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(readFile(target).view(), "through the link");
   EXPECT_EQ(entriesIn(folder.path() / "real"), 1u);
+}
+
+// Root replacing another user's file gives the new one no permission the old one lacked: private text
+// stays private, and a file planted open to all gets no more than the default.
+TEST(FileData, AtomicWriteOverAnotherUsersFileNeverWidensItsMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only the superuser can give a file to another user";
+  TemporaryDirectory folder;
+  const mode_t previousMask = ::umask(022);
+  struct Case {
+    std::string name;
+    mode_t before;
+    std::optional<mode_t> mode;  // asked for
+    mode_t after;
+  };
+  const Case cases[] = {
+      {"private", 0600, std::nullopt, 0600},
+      {"open-to-all", 0666, std::nullopt, 0644},
+      {"read-only", 0400, std::nullopt, 0400},
+      {"group-readable-asked-private", 0640, 0600, 0600},
+      {"private-asked-open", 0600, 0666, 0600},
+  };
+  for (const Case& c : cases) {
+    const auto file = folder.path() / c.name;
+    std::ofstream(file) << "theirs";
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(file.c_str(), c.before), 0);
+    writeFileAtomically(file, Data::fromString("mine"), c.mode);
+    EXPECT_EQ(readFile(file).view(), "mine") << c.name;
+    EXPECT_EQ(permissionsOf(file), c.after) << c.name;
+  }
+  ::umask(previousMask);
 }
 
 // The name written is the one that was checked in the folder held, whatever was put there since: a link

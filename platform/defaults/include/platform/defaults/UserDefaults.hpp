@@ -9,11 +9,13 @@
 // saved in the background, and at the latest when the suite goes or the process
 // exits normally.
 //
-// Only a regular file is read or written, directly or through a link that the
-// effective user owns and that leads to that user's file (or to a file not made
-// yet in that user's folder). The folders are reached from "/" one component at
-// a time: each folder and link on the way must be the effective user's or
-// root's, and a folder that others may write must have its sticky bit (as /tmp).
+// Only a regular file of the effective user's (or root's) is read or written,
+// directly or through a link that the effective user owns (the file may also be
+// one not made yet in that user's folder). What is read is judged once it is
+// open, so a file another user puts at the name after the check is not read.
+// The folders are reached from "/" one component at a time: each folder and
+// link on the way must be the effective user's or root's, and a folder that
+// others may write must have its sticky bit (as /tmp).
 // Anything else at the file's place or on its way is left alone: the suite reads
 // as empty and keeps its changes in memory, unsaved, which one log line per suite
 // and process says. Writes are refused the same way while the lock file is
@@ -121,8 +123,9 @@ class UserDefaults {
   void change(std::string_view key, std::optional<PropertyList> value);
   // Reads the file into user_, with the pending changes over it; a file that cannot be parsed is moved
   // aside, by the holder of the lock only. False (user_ unchanged) when the file exists but cannot be
-  // read, or its place is refused. Needs mutex_; never waits for another process.
-  bool load(const FileLock* lock, const Place& place);
+  // read, or its place is refused. Needs mutex_; never waits for another process. `place` is checked again
+  // when the file changed since its check.
+  bool load(const FileLock* lock, Place& place);
   // Saves the pending changes under the lock, waiting for it `patience` at most. Called without mutex_.
   SaveOutcome savePending(std::chrono::milliseconds patience, std::string& error);
   // Saves the pending changes, logging a failure; one that waited out the lock is retried in the background.
@@ -136,7 +139,7 @@ class UserDefaults {
   // Saves what waited out the lock, waiting lockWaitBound() at most, else logs the keys not saved.
   void flushBeforeClosing() noexcept;
   static void flushAllBeforeExit();
-  // Removes temporary files that writers killed mid-write left behind.
+  // Removes the user's own temporary files that writers killed mid-write left behind.
   void removeStaleTemporaryFiles(const Place& place) const;
 
   std::string name_;

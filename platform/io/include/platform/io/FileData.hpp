@@ -28,7 +28,8 @@ Data readFile(const std::filesystem::path& file);
 std::optional<Data> readToEnd(int descriptor, std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 /// Replaces `file` with `bytes`. An existing file of the effective user keeps its permissions;
-/// a new one gets `mode` (default: 0666 less the umask). A symbolic link stays a link: its
+/// a new one gets `mode` (default: 0666 less the umask), and one replacing any other file only those
+/// of `mode` that the file had too. A symbolic link stays a link: its
 /// target is replaced, in the target's own folder, through `writeFileAtomicallyAt`. On failure
 /// the old file is left as it was and no temporary file remains. Throws the error of
 /// `unwritableFileError`.
@@ -38,8 +39,9 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes,
 /// Replaces the file `name` in the open folder `folder` as `writeFileAtomically` does, except that the
 /// name is never resolved: a link there is replaced by the file, not followed. The temporary file is
 /// made in that folder. Only a regular file of the effective user keeps its permissions; otherwise the
-/// file gets `mode` (default: 0666 less the umask). `name` is one file name, without a "/". Errors
-/// name `file` (the file in the caller's words; `name` when empty).
+/// file gets `mode` (default: 0666 less the umask), less what the file replaced, if any, did not have.
+/// `name` is one file name, without a "/". Errors name `file` (the file in the caller's words; `name`
+/// when empty).
 void writeFileAtomicallyAt(int folder, const std::string& name, const Data& bytes,
                            std::optional<mode_t> mode = std::nullopt, const std::filesystem::path& file = {});
 
