@@ -58,12 +58,6 @@ TEST_F(Command, NamesTheHeaderBelowSpreadsheetRowsAndWhatARowOfAnotherWidthMeans
   };
   for (const auto& [name, content] : files) write(name, content);
 
-  struct Case {
-    std::vector<std::string> arguments;
-    int status;
-    std::string out;
-    std::string err;
-  };
   const Case cases[] = {
       // Empty rows and a title padded to the table's width lie above the header; --header none
       // would make the header a folder.
@@ -117,14 +111,7 @@ TEST_F(Command, NamesTheHeaderBelowSpreadsheetRowsAndWhatARowOfAnotherWidthMeans
        widthFailure(2) + "pelmora-zava: Line 2 has 1 field instead of 2; check --delimiter and --qualifier\n"},
       {{"semicolons.csv", "--delimiter", "semicolon"}, 0, "Ana\n", ""},
   };
-  for (const Case& c : cases) {
-    const Outcome outcome = run(c.arguments);
-    std::string shown;
-    for (const std::string& argument : c.arguments) shown += argument + " ";
-    EXPECT_EQ(outcome.status, c.status) << shown;
-    EXPECT_EQ(outcome.out, c.out) << shown;
-    EXPECT_EQ(outcome.err, c.err) << shown;
-  }
+  expectAnswers(cases);
 }
 
 }  // namespace

@@ -73,12 +73,6 @@ TEST_F(Command, NamesTheRowDelimiterThatReadsTheDatasourcesLineEnds) {
   };
   for (const auto& [name, content] : files) write(name, content);
 
-  struct Case {
-    std::vector<std::string> arguments;
-    int status;
-    std::string out;
-    std::string err;
-  };
   const Case cases[] = {
       // A row that begins at the LF of a CR LF pair is on the line after the CR, unless that LF is all it holds.
       {{"header-crlf.csv", "--row-delimiter", "cr"}, 1, "", atLine(2, fieldCountError) + moreFields(2, 3, 2)},
@@ -122,14 +116,7 @@ TEST_F(Command, NamesTheRowDelimiterThatReadsTheDatasourcesLineEnds) {
       {{"quoted-lf.csv", "--row-delimiter", "cr"}, 1, "", atLine(1, textAfterQuote) + said(loneLF)},
       {{"quoted-lf.csv", "--row-delimiter", "standard"}, 0, "A\n", ""},
   };
-  for (const Case& c : cases) {
-    const Outcome outcome = run(c.arguments);
-    std::string shown;
-    for (const std::string& argument : c.arguments) shown += argument + " ";
-    EXPECT_EQ(outcome.status, c.status) << shown;
-    EXPECT_EQ(outcome.out, c.out) << shown;
-    EXPECT_EQ(outcome.err, c.err) << shown;
-  }
+  expectAnswers(cases);
   EXPECT_TRUE(tree(folder_ / "out").empty());
 }
 
