@@ -141,7 +141,8 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   applyNameColumn(importer, options);
   if (cli::refuseUnholdableNames(std::cerr, importer, text)) return exitFailure;
   // Even where no name shows it, every value read in the wrong width or byte order is wrong.
-  if (const auto misread = cli::misreadWideText(text)) std::cerr << "pelmora-zava: " << *misread << '\n';
+  const std::optional<std::string> misreadWidth = cli::misreadWideText(text);
+  if (misreadWidth) std::cerr << "pelmora-zava: " << *misreadWidth << '\n';
   warnOfMissingNameColumn(importer, options);
   cli::warnOfLikelyDelimiter(std::cerr, importer, options);
   const bool misreadLineEnds = cli::reportMissingRecords(std::cerr, importer, options, text);
@@ -153,8 +154,9 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     std::cerr << "pelmora-zava: no folder to make: every record's folder name is empty\n";
     return exitFailure;
   }
-  // Rows that a row delimiter folded away are a mistake too, when nothing else makes a folder.
-  if (misreadLineEnds && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
+  // Rows that a row delimiter or an encoding folded away are a mistake too, when nothing else
+  // makes a folder.
+  if ((misreadLineEnds || misreadWidth) && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
                                       [](const auto& record) { return AsyncImporter::hasFolderName(*record); }))
     return exitFailure;
   if (!options.exportRoot) {
