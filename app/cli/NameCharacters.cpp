@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "RecordCSV/UTF8Source.hpp"
 #include "RowLocation.hpp"
 #include "UnmarkedEncoding.hpp"
 
@@ -47,7 +46,7 @@ std::optional<std::size_t> firstRecordHolding(const AsyncImporter::FilenameList&
 /// are the rows the reader gives, in order.
 std::int64_t lineHolding(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration,
                          std::size_t position, char character) {
-  RecordCSV::CSVReader reader(configuration, RecordCSV::UTF8Source::overText(text));
+  RecordCSV::CSVReader reader = readerOf(text, configuration);
   std::uint64_t rowStart = 0;
   try {
     for (std::size_t row = 0; row <= position && reader.readRow(); ++row) rowStart = reader.lastRowStart();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "RecordCSV/UTF8Source.hpp"
 #include "RowLocation.hpp"
 
 namespace Pelmora_Zava::cli {
@@ -16,10 +15,6 @@ constexpr std::string_view loneLineFeeds = "its lines end in LF; try --row-delim
 constexpr std::string_view pairedLineEnds = "its lines end in CR LF; try --row-delimiter standard";
 // Where LF alone breaks lines inside fields, as spreadsheet cells do, only CR LF ends rows.
 constexpr std::string_view pairedLineEndsOnly = "its lines end in CR LF; try --row-delimiter crlf";
-
-CSVReader readerOf(std::string_view text, CSVReader::Configuration configuration) {
-  return CSVReader(std::move(configuration), RecordCSV::UTF8Source::overText(text));
-}
 
 bool isRowFault(Reason reason) {
   return reason == Reason::strayQualifier || reason == Reason::unclosedQualifier ||
