@@ -190,7 +190,8 @@ TEST_F(FeedbackRequest, TransportErrorsArePresentedAsTheyCame) {
     EXPECT_TRUE(window()->isVisible());
     EXPECT_EQ(window()->attachedSheet(), nullptr);
   }
-  EXPECT_EQ(server.requests().size(), 1u);
+  // The silent server may not have read the request before the client gave up on it.
+  EXPECT_LE(server.requests().size(), 1u);
 }
 
 TEST_F(FeedbackRequest, TheFormStaysLiveWhileARequestIsInFlight) {

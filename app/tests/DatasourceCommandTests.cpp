@@ -28,8 +28,10 @@ class DatasourceCommand : public Pelmora_Zava::testing::Command {
  protected:
   /// Runs `script` in bash (for process substitution, which std::system's /bin/sh lacks) from
   /// the temporary folder, with the command as $PZ. A script that has not ended after
-  /// `seconds` is ended with everything it started, and its status is timeout's 124.
-  Outcome runInBash(const std::string& script, int seconds = 20) {
+  /// `seconds` is ended with everything it started, and its status is timeout's 124: a guard
+  /// against a pipe or FIFO left waiting, far beyond what the slowest sanitizer build under
+  /// load takes.
+  Outcome runInBash(const std::string& script, int seconds = 600) {
     const std::string line = "cd " + quoted(folder_.string()) + " && PZ=" + quoted(command_.string()) +
                              " timeout " + std::to_string(seconds) + " bash -c " + quoted(script) + " </dev/null >" +
                              quoted((folder_ / ".stdout").string()) + " 2>" + quoted((folder_ / ".stderr").string());
@@ -134,8 +136,7 @@ TEST_F(DatasourceCommand, ALinkSwitchedToADeviceIsNeverRead) {
   std::thread switchers[] = {std::thread(switchLink, "swap1"), std::thread(switchLink, "swap2")};
   // One shell runs them all; a run that reads the device reads 1 GiB, so the whole is bounded.
   const Outcome loop = runInBash("for i in $(seq " + std::to_string(runs) +
-                                 "); do \"$PZ\" z.csv >out.$i 2>err.$i; echo $? >status.$i; done",
-                                 300);
+                                 "); do \"$PZ\" z.csv >out.$i 2>err.$i; echo $? >status.$i; done");
   stop = true;
   for (std::thread& switcher : switchers) switcher.join();
   ASSERT_EQ(loop.status, 0) << "the runs did not end in time";

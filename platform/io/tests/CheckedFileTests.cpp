@@ -158,7 +158,7 @@ TEST(CheckedFile, APathSwitchedAfterTheDecisionIsNotRead) {
       writeText(file, "decided\n");
       writeText(other, "switched\n");
       ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-      FIFORelease release(file, std::chrono::seconds(10));
+      FIFORelease release(file, std::chrono::minutes(2));
       std::string read;
       const int error = errorOf([&] {
         const CheckedFile opened = checked::openForReading(

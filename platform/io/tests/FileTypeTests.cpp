@@ -54,7 +54,7 @@ TEST_F(FileTypeTest, AFIFOIsNotOpened) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    ::alarm(20);
+    ::alarm(120);
     try {
       ::_exit(fileTypeIdentifier(fifo) == "public.comma-separated-values-text" ? 0 : 1);
     } catch (...) {
