@@ -282,7 +282,8 @@ std::map<fs::path, std::string> snapshot(const fs::path& folder) {
 std::shared_ptr<UserDefaults> openWithin(const std::string& name, const fs::path& fifo, bool& blocked) {
   auto opening = std::async(std::launch::async, [&name] { return UserDefaults::suite(name); });
   blocked = false;
-  while (opening.wait_for(blocked ? std::chrono::milliseconds(100) : std::chrono::seconds(5)) !=
+  // An opening that nothing holds ends in a minute, however loaded the machine.
+  while (opening.wait_for(blocked ? std::chrono::milliseconds(100) : std::chrono::minutes(1)) !=
          std::future_status::ready) {
     blocked = true;
     ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
