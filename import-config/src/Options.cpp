@@ -88,23 +88,28 @@ std::string replacing(TextReplacement value, std::string_view text, const platfo
   return result.append(text.substr(copied));
 }
 
-// An ASCII member becomes its one-byte replacement in place; from the first other byte on, the
-// rest of the text goes the general way, which steps scalar by scalar just the same.
+// An ASCII member becomes its one-byte replacement, or goes, in place; from the first other byte
+// on, the rest of the text goes the general way, which steps scalar by scalar just the same.
 void replace(TextReplacement value, std::string& text, const platform::CharacterSet& set) {
   if (value == TextReplacement::none) return;
   const std::string_view replacement = replacementText(value);
-  if (replacement.size() != 1) {
+  if (replacement.size() > 1) {
     text = replacing(value, text, set);
     return;
   }
+  std::size_t kept = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0x80) {
-      text.replace(i, std::string::npos, replacing(value, std::string_view(text).substr(i), set));
+      text.replace(kept, std::string::npos, replacing(value, std::string_view(text).substr(i), set));
       return;
     }
-    if (set.contains(byte)) text[i] = replacement.front();
+    if (!set.contains(byte))
+      text[kept++] = text[i];
+    else if (!replacement.empty())
+      text[kept++] = replacement.front();
   }
+  text.resize(kept);
 }
 
 void transform(TextTransformation value, std::string& text) {

@@ -40,7 +40,7 @@ TEST(CleanUp, ReplacementOverCharacterSets) {
   EXPECT_EQ(illegalFilenameCharacters(), (platform::CharacterSet{U':', U'/', U'\\', U'.'}));
 }
 
-// In place, ASCII members are overwritten and the rest of a text from its first other byte goes the
+// In place, ASCII members are overwritten or removed and the rest of a text from its first other byte goes the
 // general way: random texts must come out as the general way makes them.
 TEST(CleanUp, ReplacementInPlaceMatchesTheGeneralWay) {
   const char* pieces[] = {"a", " ", ".", ":", "/", "\\", "_", "\t", "\xC2\xA0", "\xE3\x80\x80", "\xC3\xA9",
