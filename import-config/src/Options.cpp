@@ -88,8 +88,26 @@ std::string replacing(TextReplacement value, std::string_view text, const platfo
   return result.append(text.substr(copied));
 }
 
-// An ASCII member becomes its one-byte replacement, or goes, in place; from the first other byte
-// on, the rest of the text goes the general way, which steps scalar by scalar just the same.
+namespace {
+
+void removeInPlace(std::string& text, const platform::CharacterSet& set) {
+  std::size_t kept = 0;  // the bytes before this are the result so far
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) {
+      text.replace(kept, std::string::npos, replacing(TextReplacement::remove, std::string_view(text).substr(i), set));
+      return;
+    }
+    if (!set.contains(byte)) text[kept++] = text[i];
+  }
+  text.resize(kept);
+}
+
+}  // namespace
+
+// An ASCII member becomes its one-byte replacement in place, or goes; from the first other byte
+// on, the rest of the text goes the general way, which steps scalar by scalar just the same. Every
+// name passes here: the loop that replaces writes only what it replaces.
 void replace(TextReplacement value, std::string& text, const platform::CharacterSet& set) {
   if (value == TextReplacement::none) return;
   const std::string_view replacement = replacementText(value);
@@ -97,19 +115,18 @@ void replace(TextReplacement value, std::string& text, const platform::Character
     text = replacing(value, text, set);
     return;
   }
-  std::size_t kept = 0;
+  if (replacement.empty()) {
+    removeInPlace(text, set);
+    return;
+  }
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0x80) {
-      text.replace(kept, std::string::npos, replacing(value, std::string_view(text).substr(i), set));
+      text.replace(i, std::string::npos, replacing(value, std::string_view(text).substr(i), set));
       return;
     }
-    if (!set.contains(byte))
-      text[kept++] = text[i];
-    else if (!replacement.empty())
-      text[kept++] = replacement.front();
+    if (set.contains(byte)) text[i] = replacement.front();
   }
-  text.resize(kept);
 }
 
 void transform(TextTransformation value, std::string& text) {
