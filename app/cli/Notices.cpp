@@ -275,7 +275,7 @@ bool reportMissingRecords(std::ostream& out, const AsyncImporter& importer, cons
     const std::int64_t rows = rowsCutForHeader(text, reading).value_or(0);
     out << "the datasource has no records: --starting-row " << config.startingRow << " is past its last row ("
         << counted(rows, "row", "rows") << ")" << foldedLines << '\n';
-    return cure.has_value();
+    return true;
   } else {
     out << onlyBlankLines << '\n';
   }

@@ -27,7 +27,8 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
 /// One line when the datasource yields no records, with the likely reason. Returns whether the
-/// reason is line ends that the row delimiter does not match: a mistake, not an empty datasource.
+/// reason is a mistake of the settings, not an empty datasource: line ends that the row delimiter
+/// does not match, or a --starting-row past the last row.
 bool reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
                           DatasourceText& text);
 

@@ -145,7 +145,7 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   if (misreadWidth) std::cerr << "pelmora-zava: " << *misreadWidth << '\n';
   warnOfMissingNameColumn(importer, options);
   cli::warnOfLikelyDelimiter(std::cerr, importer, options);
-  const bool misreadLineEnds = cli::reportMissingRecords(std::cerr, importer, options, text);
+  const bool settingsMistake = cli::reportMissingRecords(std::cerr, importer, options, text);
   cli::warnOfUnknownTokens(std::cerr, importer, options, custom);
 
   if (cli::reportLeftOutRecords(std::cerr, importer)) {
@@ -154,9 +154,9 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     std::cerr << "pelmora-zava: no folder to make: every record's folder name is empty\n";
     return exitFailure;
   }
-  // Rows that a row delimiter or an encoding folded away are a mistake too, when nothing else
-  // makes a folder.
-  if ((misreadLineEnds || misreadWidth) && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
+  // Rows that a row delimiter or an encoding folded away, or that --starting-row passed, are a
+  // mistake too, when nothing else makes a folder.
+  if ((settingsMistake || misreadWidth) && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
                                       [](const auto& record) { return AsyncImporter::hasFolderName(*record); }))
     return exitFailure;
   if (!options.exportRoot) {

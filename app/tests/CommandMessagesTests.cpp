@@ -123,7 +123,10 @@ TEST_F(Command, SaysWhereADatasourceGoesWrongAndWhatMayCureIt) {
       {{"header-only.csv", "--export", "out"}, 0, "Exported 0 directories\n",
        "pelmora-zava: the datasource has a header row and no records\n"},
       // --starting-row counts rows as the reader cuts them, and so does its message.
-      {{"three-lines.csv", "--starting-row", "999"}, 0, "",
+      // Past the last row is a mistake when nothing else makes a folder.
+      {{"three-lines.csv", "--starting-row", "999"}, 1, "",
+       "pelmora-zava: the datasource has no records: --starting-row 999 is past its last row (3 rows)\n"},
+      {{"three-lines.csv", "--starting-row", "999", "--add", "Retakes"}, 0, "Retakes\n",
        "pelmora-zava: the datasource has no records: --starting-row 999 is past its last row (3 rows)\n"},
       {{"cr-only.csv", "--starting-row", "2"}, 1, "",
        "pelmora-zava: the datasource has no records: --starting-row 2 is past its last row (1 row); its lines may "
