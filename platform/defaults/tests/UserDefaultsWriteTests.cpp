@@ -128,12 +128,16 @@ TEST(UserDefaultsWrites, LinkPlantedAtTheCheckedNameIsReplacedNotFollowed) {
 
   CapturedLog log;  // a write that found the planted link refuses it and says so
   auto suite = UserDefaults::suite("planted");
-  // Until a hundred writes were saved: most find the link at the check and are refused.
+  const auto savedAtTheName = [&] {
+    struct stat info {};
+    return ::lstat(approved.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == 0;
+  };
+  // Until a hundred writes were saved: most find the link at the check and are refused. How many
+  // are saved is up to the scheduler: on a busy machine the link may stand through all of them.
   int saved = 0;
   for (int i = 0; i < 2000 && saved < 100; ++i) {
     // A file written blocks the next plant (the folder is sticky): take it away, as a cleaner of /tmp would.
-    struct stat info {};
-    if (::lstat(approved.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == 0) {
+    if (savedAtTheName()) {
       ++saved;
       ::unlink(approved.c_str());
     }
@@ -141,7 +145,11 @@ TEST(UserDefaultsWrites, LinkPlantedAtTheCheckedNameIsReplacedNotFollowed) {
   }
   const int status = planter.letGo();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_GT(saved, 0);
+  // With the name free again, the suite saves: the refusals were the planted link's alone.
+  if (savedAtTheName()) ::unlink(approved.c_str());
+  suite->setObject(PropertyList(-1), "count");
+  suite->synchronize();
+  EXPECT_TRUE(savedAtTheName());
   EXPECT_EQ(fileText(roots / "existing"), "root's own");
   EXPECT_EQ(fileNames(roots), std::set<std::string>{"existing"});
   EXPECT_TRUE(fileNames(sticky).size() <= 1) << "temporary files left";
