@@ -104,6 +104,15 @@ const Choices<Ravelin::Delimiter>& delimiterChoices() {
   return choices;
 }
 
+const Choices<Ravelin::RowDelimiter>& rowDelimiterChoices() {
+  static const Choices<Ravelin::RowDelimiter> choices = {{"standard", Ravelin::RowDelimiter::standard},
+                                                         {"standard-plus", Ravelin::RowDelimiter::standardPlus},
+                                                         {"lf", Ravelin::RowDelimiter::newLine},
+                                                         {"cr", Ravelin::RowDelimiter::carriageReturn},
+                                                         {"crlf", Ravelin::RowDelimiter::mixed}};
+  return choices;
+}
+
 std::optional<std::string> startingRowConflict(const Options& options) {
   if (!options.startingRow || options.header == Ravelin::Header::row) return std::nullopt;
   const std::string needs = "--starting-row goes with --header row";
@@ -162,13 +171,8 @@ void defineOptions(CLI::App& app, Options& options) {
       ->group(importGroup);
   addChoice(app, "--delimiter", options.delimiter, delimiterChoices(), "Field delimiter (default: comma; tab for .tsv)")
       ->group(importGroup);
-  addChoice<Ravelin::RowDelimiter>(app, "--row-delimiter", options.rowDelimiter,
-                                   {{"standard", Ravelin::RowDelimiter::standard},
-                                    {"standard-plus", Ravelin::RowDelimiter::standardPlus},
-                                    {"lf", Ravelin::RowDelimiter::newLine},
-                                    {"cr", Ravelin::RowDelimiter::carriageReturn},
-                                    {"crlf", Ravelin::RowDelimiter::mixed}},
-                                   "Line endings: LF and CR LF, also CR, or only the one named (default: standard)")
+  addChoice(app, "--row-delimiter", options.rowDelimiter, rowDelimiterChoices(),
+            "Line endings: LF and CR LF, also CR, or only the one named (default: standard)")
       ->group(importGroup);
   app.add_option("--encoding", options.encoding,
                  "Text encoding: utf-8, utf-16, utf-16le, utf-32, ascii, or any other such as windows-1252 or "

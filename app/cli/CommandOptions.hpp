@@ -60,6 +60,9 @@ const std::vector<std::string>& typeIdentifiers();
 /// The names --delimiter takes for each field delimiter.
 const Choices<Ravelin::Delimiter>& delimiterChoices();
 
+/// The names --row-delimiter takes for each set of row delimiters.
+const Choices<Ravelin::RowDelimiter>& rowDelimiterChoices();
+
 /// The usage error for a --starting-row that would be ignored: with --header none, or with a
 /// datasource whose type (from its extension, or --type for standard input) is read without a
 /// header row while --header row is not given. Nothing when it counts.

@@ -15,7 +15,8 @@
 
 #include "RecordCSV/ByteOrderMark.hpp"
 #include "RecordCSV/CSVReader.hpp"
-#include "RowLocation.hpp"
+#include "CureTexts.hpp"
+#include "TextLines.hpp"
 #include "platform/core/Unicode.hpp"
 #include "platform/io/CheckedFile.hpp"
 #include "platform/io/FileData.hpp"
@@ -119,8 +120,8 @@ std::optional<std::string> encodingCure(const RecordCSV::CSVReaderError& error, 
   const RecordCSV::CSVReader::Fault& fault = error.fault();
   if (!fault.isDecoding()) return std::nullopt;
   const std::string_view text = bytes.view();
-  if (looksLikeSpreadsheet(text)) return "this looks like a spreadsheet file, not text: export it as CSV or TSV first";
-  std::string cure = knownCure.value_or("give --encoding NAME (for example --encoding windows-1252)");
+  if (looksLikeSpreadsheet(text)) return std::string(cures::spreadsheet);
+  std::string cure = knownCure.value_or(std::string(cures::anotherEncoding));
   const std::optional<std::string_view> encoding = pointedEncoding(fault.reason);
   if (!encoding || !fault.wrongByte || *fault.wrongByte >= text.size()) return cure;
   const auto wrong = static_cast<std::size_t>(*fault.wrongByte);

@@ -10,10 +10,20 @@
 #include "HeaderRows.hpp"
 #include "Notices.hpp"
 #include "RowDelimiterCure.hpp"
-#include "RowLocation.hpp"
 #include "UnmarkedEncoding.hpp"
 
 namespace Pelmora_Zava::cli {
+namespace {
+
+/// The line, counted from 1, on which the row that `error` concerns begins. The header's own
+/// faults name no line: the header row is the one --starting-row gives.
+std::optional<std::int64_t> lineOfFailingRow(const RecordCSV::CSVReaderError& error, const TextDiagnosis& diagnosis) {
+  const RecordCSV::CSVReader::Fault& fault = error.fault();
+  if (!fault.rowStart || fault.reason == RecordCSV::CSVReader::Reason::duplicateHeaders) return std::nullopt;
+  return diagnosis.dialect().lineOfRow(diagnosis.text(), *fault.rowStart);
+}
+
+}  // namespace
 
 bool reportReaderFailure(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& text,
                          const Options& options) {
@@ -25,30 +35,27 @@ bool reportReaderFailure(std::ostream& out, const RecordCSV::CSVReaderError& err
   }
   if (reportBlankDatasource(out, error, text)) return false;
   std::optional<std::int64_t> line;
-  std::optional<std::string_view> rowCure;
-  std::optional<FilledRow> header;
+  std::optional<std::string> rowCure;
+  HeaderReading header;
   std::optional<std::string> widthText;
-  if (const auto decoded = text.text()) {
-    line = lineOfFailingRow(error, *decoded);
-    rowCure = rowDelimiterCure(error, *decoded, text.configuration());
+  if (const TextDiagnosis* diagnosis = error.fault().concernsRow() ? text.diagnosis() : nullptr) {
+    line = lineOfFailingRow(error, *diagnosis);
+    rowCure = rowDelimiterCure(error, *diagnosis, text.names());
     // Line ends the row delimiter misreads make any other fault of the row a consequence, and
     // any other cure would be judged on the wrong rows.
     if (!rowCure) {
-      header = headerBelow(error, *decoded, text.configuration());
-      if (line) widthText = widthCure(error, *decoded, text.configuration(), *line);
+      header = headerReading(error, *diagnosis, text.names());
+      if (line) widthText = widthCure(error, *diagnosis, *line);
     }
   }
   writeErrorTexts(out, error, line);
   if (rowCure) {
     out << "pelmora-zava: " << *rowCure << '\n';
   } else {
-    if (header)
-      out << "pelmora-zava: the header is on line " << header->line << "; try --starting-row " << header->row << '\n';
-    // Rows above the header repeat only empty fields: --header none would make the real header a folder.
-    const bool aboveHeader = header && error.fault().reason == RecordCSV::CSVReader::Reason::duplicateHeaders;
+    if (header.text) out << "pelmora-zava: " << *header.text << '\n';
     if (widthText)
       out << "pelmora-zava: " << *widthText << '\n';
-    else if (const auto cure = cureFor(error, options.datasource, line); cure && !aboveHeader)
+    else if (const auto cure = cureFor(error, options.datasource, line); cure && !header.replacesCure)
       out << "pelmora-zava: " << *cure << '\n';
   }
   if (text.bytes())

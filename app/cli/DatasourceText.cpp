@@ -19,4 +19,13 @@ std::optional<std::string_view> DatasourceText::text() {
   return text_;
 }
 
+const TextDiagnosis* DatasourceText::diagnosis() {
+  if (!diagnosis_) {
+    const std::optional<std::string_view> decoded = text();
+    if (!decoded) return nullptr;
+    diagnosis_ = std::make_unique<TextDiagnosis>(*decoded, configuration());
+  }
+  return diagnosis_.get();
+}
+
 }  // namespace Pelmora_Zava::cli

@@ -1,8 +1,8 @@
 #include "ErrorReport.hpp"
 
-#include <cctype>
 #include <filesystem>
 
+#include "CureTexts.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "platform/io/FileSystem.hpp"
 #include "platform/text/TextEncoding.hpp"
@@ -18,40 +18,32 @@ constexpr std::int64_t noSuchFileCode = 260;
 
 std::optional<std::string> encodingFamily(const platform::TextEncoding& encoding) {
   switch (encoding.kind()) {
-    case Kind::utf8: return "utf-8";
+    case Kind::utf8: return "UTF-8";
     case Kind::utf16:
     case Kind::utf16BigEndian:
-    case Kind::utf16LittleEndian: return "utf-16";
+    case Kind::utf16LittleEndian: return "UTF-16";
     case Kind::utf32:
     case Kind::utf32BigEndian:
-    case Kind::utf32LittleEndian: return "utf-32";
+    case Kind::utf32LittleEndian: return "UTF-32";
     default: return std::nullopt;
   }
 }
 
 std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error, std::optional<std::int64_t> failingLine) {
   const platform::UserInfo& info = error.userInfo();
-  if (const auto mark = info.get<platform::TextEncoding>(markKey)) {
-    if (const auto family = encodingFamily(*mark)) {
-      std::string shown = *family;
-      for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      return "The datasource starts with a " + shown + " byte-order mark; leave out --encoding, or give --encoding " +
-             *family;
-    }
-  }
+  if (const auto mark = info.get<platform::TextEncoding>(markKey))
+    if (const auto family = encodingFamily(*mark)) return cures::leaveOutEncoding(*family);
   const Reason reason = error.fault().reason;
-  if (reason == Reason::duplicateHeaders)
-    return "Give the columns different headers, or read the datasource without a header row: --header none";
+  if (reason == Reason::duplicateHeaders) return std::string(cures::differentHeaders);
   if (reason == Reason::strayQualifier || reason == Reason::unclosedQualifier ||
       reason == Reason::textAfterQualifiedField)
-    return "if the file uses no quoting, try --qualifier none";
+    return std::string(cures::noQuoting);
   if (reason != Reason::fieldCount) return std::nullopt;
   const auto parsed = info.get<std::int64_t>("Number of parsed fields").value_or(0);
   const auto expected = info.get<std::int64_t>("Number of expected fields").value_or(0);
   // The reader's own row index counts neither the lines above the header nor empty ones.
   const std::string row = failingLine ? "Line " + std::to_string(*failingLine) : std::string("A row");
-  return row + " has " + std::to_string(parsed) + (parsed == 1 ? " field" : " fields") + " instead of " +
-         std::to_string(expected) + "; check --delimiter and --qualifier";
+  return cures::checkDelimiters(row, parsed, expected);
 }
 
 }  // namespace

@@ -6,27 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "RowLocation.hpp"
-#include "UnmarkedEncoding.hpp"
+#include "CureTexts.hpp"
+#include "RowDelimiterCure.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
 
 constexpr char nul = '\0';
-constexpr char carriageReturn = '\r';
-
-/// Whether `bytes`, in any encoding the reader takes, may hold a CR that no LF follows: one
-/// followed by anything but an LF, past the NULs of its wider code unit.
-bool mayHoldLoneCR(std::string_view bytes) {
-  constexpr std::size_t widestUnitRest = 3;
-  for (std::size_t at = bytes.find(carriageReturn); at != std::string_view::npos;
-       at = bytes.find(carriageReturn, at + 1)) {
-    std::size_t next = at + 1;
-    while (next < bytes.size() && next - at <= widestUnitRest && bytes[next] == nul) ++next;
-    if (next == bytes.size() || bytes[next] != '\n') return true;
-  }
-  return false;
-}
 
 bool holds(const Filename& record, char character) {
   if (record.processedName().find(character) != std::string::npos) return true;
@@ -34,55 +20,93 @@ bool holds(const Filename& record, char character) {
                              [&](const std::string& name) { return name.find(character) != std::string::npos; });
 }
 
-/// The position, among the datasource's records, of the first whose names hold `character`.
-std::optional<std::size_t> firstRecordHolding(const AsyncImporter::FilenameList& records, char character) {
-  const auto found =
-      std::ranges::find_if(records, [&](const auto& record) { return holds(*record, character); });
-  if (found == records.end()) return std::nullopt;
-  return static_cast<std::size_t>(found - records.begin());
+bool holdsAny(std::string_view field, std::string_view characters) {
+  return field.find_first_of(characters) != std::string_view::npos;
 }
 
-/// The line of the first `character` in the row that gives the record at `position`: records
-/// are the rows the reader gives, in order.
-std::int64_t lineHolding(std::string_view text, const RecordCSV::CSVReader::Configuration& configuration,
-                         std::size_t position, char character) {
-  RecordCSV::CSVReader reader = readerOf(text, configuration);
-  std::uint64_t rowStart = 0;
-  try {
-    for (std::size_t row = 0; row <= position && reader.readRow(); ++row) rowStart = reader.lastRowStart();
-  } catch (const RecordCSV::CSVReaderError&) {
+/// Whether the header or a field of a record that a name is made of holds one of `characters`.
+bool namesMayHold(const AsyncImporter& importer, const NameFields& names, std::string_view characters) {
+  const auto& view = importer.fileView();
+  if (!view) return false;
+  if (std::ranges::any_of(view->headers(), [&](const std::string& header) { return holdsAny(header, characters); }))
+    return true;
+  const std::optional<std::vector<std::size_t>> columns = names.columns(view->headers());
+  for (std::size_t r = 0; r < view->size(); ++r) {
+    const RecordCSV::CSVReader::Row row = (*view)[r];
+    if (columns) {
+      for (const std::size_t column : *columns)
+        if (column < row.size() && holdsAny(row[column], characters)) return true;
+    } else if (std::ranges::any_of(row, [&](std::string_view field) { return holdsAny(field, characters); })) {
+      return true;
+    }
   }
-  const std::size_t at = text.find(character, static_cast<std::size_t>(rowStart));
-  return lineAt(text, at == std::string_view::npos ? rowStart : at);
+  return false;
+}
+
+/// The first line break no row delimiter cut at in the header or a field of a record that a
+/// name is made of, and whether the header holds it.
+std::optional<std::pair<LineBreak, bool>> firstBreakInNames(const TextDiagnosis& diagnosis,
+                                                            const std::vector<std::string>& headers,
+                                                            const NameFields& names) {
+  const std::optional<std::vector<std::size_t>> columns = names.columns(headers);
+  const std::optional<std::size_t> header = diagnosis.headerRow();
+  for (const TextDiagnosis::RowBreak& found : diagnosis.breaks()) {
+    if (diagnosis.unparsedRow() == found.row || diagnosis.rows()[found.row].blank) continue;
+    const bool inHeader = header == found.row;
+    // Rows above the header are no records.
+    if (!inHeader && diagnosis.configuration().headerStrategy.kind() != RecordCSV::Strategy::Header::Kind::none &&
+        (!header || found.row < *header))
+      continue;
+    if (inHeader || !columns || std::ranges::find(*columns, found.lineBreak.field) != columns->end())
+      return std::pair{found.lineBreak, inHeader};
+  }
+  return std::nullopt;
+}
+
+bool refuseNUL(std::ostream& out, const AsyncImporter& importer, DatasourceText& text) {
+  const AsyncImporter::FilenameList& records = importer.datasourceFilenames();
+  const auto found = std::ranges::find_if(records, [](const auto& record) { return holds(*record, nul); });
+  if (found == records.end()) return false;
+  const TextDiagnosis* diagnosis = text.diagnosis();
+  const std::optional<std::size_t> row =
+      diagnosis ? diagnosis->recordRow(static_cast<std::size_t>(found - records.begin())) : std::nullopt;
+  std::int64_t line = 1;
+  if (row) {
+    const std::string_view decoded = diagnosis->text();
+    const std::size_t at = decoded.find(nul, static_cast<std::size_t>(diagnosis->rows()[*row].start));
+    line = at == std::string_view::npos ? diagnosis->lineOfRow(*row) : lineAt(decoded, at);
+  }
+  out << "pelmora-zava: line " << line << " holds a NUL character, which no folder name can hold\n";
+  return true;
 }
 
 }  // namespace
 
 bool refuseUnholdableNames(std::ostream& out, const AsyncImporter& importer, DatasourceText& text) {
-  if (!text.bytes()) return false;
+  if (!text.bytes() || !importer.fileView()) return false;
   const std::string_view bytes = text.bytes()->view();
-  const AsyncImporter::FilenameList& records = importer.datasourceFilenames();
-  if (bytes.find(nul) != std::string_view::npos)
-    if (const auto position = firstRecordHolding(records, nul)) {
-      if (const auto misread = misreadWideText(text)) {
-        out << "pelmora-zava: " << *misread << '\n';
-        return true;
-      }
-      const std::string_view decoded = text.text().value_or("");
-      out << "pelmora-zava: line " << lineHolding(decoded, text.configuration(), *position, nul)
-          << " holds a NUL character, which no folder name can hold\n";
-      return true;
-    }
-  if (!mayHoldLoneCR(bytes)) return false;
-  const auto position = firstRecordHolding(records, carriageReturn);
-  if (!position) return false;
-  const std::string_view decoded = text.text().value_or("");
-  // A CR inside a quoted field is data, not a line end.
-  if (!loneCREndsRows(decoded, text.configuration())) return false;
-  out << "pelmora-zava: the datasource would make a folder name holding the CR that ends line "
-      << lineHolding(decoded, text.configuration(), *position, carriageReturn)
-      << "; its lines may end in CR alone; try --row-delimiter standard-plus\n";
+  if (bytes.find(nul) != std::string_view::npos && refuseNUL(out, importer, text)) return true;
+  if (importer.fileView()->empty()) return false;
+  const RowDialect dialect(text.configuration());
+  if (!dialect.mayLeaveBreaksIn(bytes) || !namesMayHold(importer, text.names(), dialect.uncutCharacters()))
+    return false;
+  const TextDiagnosis* diagnosis = text.diagnosis();
+  if (!diagnosis) return false;
+  const auto found = firstBreakInNames(*diagnosis, importer.fileView()->headers(), text.names());
+  if (!found) return false;  // every one in quotes: data
+  const auto& [lineBreak, inHeader] = *found;
+  out << "pelmora-zava: " << cures::breakInName(inHeader, lineBreak.kind, lineEndedBy(diagnosis->text(), lineBreak));
+  if (const auto cure = lineBreakCure(*diagnosis, text.names(), lineBreak.kind)) out << "; " << *cure;
+  out << '\n';
   return true;
+}
+
+std::optional<std::string> foldedLinesCure(DatasourceText& text) {
+  if (!text.bytes() || !RowDialect(text.configuration()).mayLeaveBreaksIn(text.bytes()->view())) return std::nullopt;
+  const TextDiagnosis* diagnosis = text.diagnosis();
+  if (!diagnosis || diagnosis->breaks().empty()) return std::nullopt;
+  const auto cure = lineBreakCure(*diagnosis, text.names(), diagnosis->breaks().front().lineBreak.kind, true);
+  return cure ? "; " + *cure : std::string();
 }
 
 }  // namespace Pelmora_Zava::cli

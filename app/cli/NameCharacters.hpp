@@ -1,7 +1,7 @@
 #pragma once
 // Characters that a datasource's text puts in folder names and no folder name should hold: a
-// NUL, which no file system takes, and a CR alone that ends a line the row delimiters do not
-// end, which makes one folder of many lines.
+// NUL, which no file system takes, and a line break that the row delimiter did not cut at, which
+// makes one folder of many lines or a name that ends in half a line end.
 
 #include <ostream>
 
@@ -11,9 +11,15 @@
 namespace Pelmora_Zava::cli {
 
 /// Before anything is printed or made: when a datasource record's folder or sub-folder name
-/// holds a NUL, or a CR that ends a line of the datasource that its rows do not end, one line
-/// saying where and what cures it (for NULs standing as UTF-16 or UTF-32 text, the encoding to
-/// read), and true. The names are looked through only when the bytes hold a NUL or a lone CR.
+/// holds a NUL, or the header or a field a name is made of holds a line break outside quotes
+/// that no row delimiter cut at, one line saying where and what cures it, and true. The names
+/// are looked through only when the bytes hold a NUL or such a line break. A datasource without
+/// records is left to the report of its missing records.
 bool refuseUnholdableNames(std::ostream& out, const AsyncImporter& importer, DatasourceText& text);
+
+/// For a datasource the reader gave no records, whose rows hold line breaks that no row delimiter
+/// cut at: the cure that reads them, after "; ", or an empty text where none does; nothing when
+/// its rows hold none.
+std::optional<std::string> foldedLinesCure(DatasourceText& text);
 
 }  // namespace Pelmora_Zava::cli

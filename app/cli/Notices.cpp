@@ -7,17 +7,22 @@
 #include <set>
 #include <vector>
 
-#include "RowDelimiterCure.hpp"
-#include "RowLocation.hpp"
+#include "HeaderRows.hpp"
+#include "NameCharacters.hpp"
 #include "platform/text/CanonicalText.hpp"
 #include "platform/text/CaseMapping.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
 
+/// The form two texts share when they differ only in letter case.
+std::string caseless(std::string_view text) {
+  return platform::canonicalText(platform::lowercased(text, platform::Locale::root()));
+}
+
 /// The form two token names share when they differ only in case or spaces.
 std::string looseForm(std::string_view name) {
-  std::string lowered = platform::canonicalText(platform::lowercased(name, platform::Locale::root()));
+  std::string lowered = caseless(name);
   std::erase_if(lowered, [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
   return lowered;
 }
@@ -112,13 +117,22 @@ void warnOfUnreachableHeaders(std::ostream& out, const AsyncImporter& importer,
   const std::vector<BracedText> texts = bracedTexts(expressions, pattern);
   if (texts.empty()) return;
   // Only the few texts the expressions hold are looked up, not every header of a wide datasource.
+  // A header that differs in letter case alone is found too, where none matches as written.
   std::map<std::string_view, const std::string*, platform::CanonicalLess> headerOf;
+  std::map<std::string, const std::string*> caselessHeaderOf;
   for (const BracedText& braced : texts)
-    if (!braced.name.empty()) headerOf.emplace(braced.name, nullptr);
+    if (!braced.name.empty()) {
+      headerOf.emplace(braced.name, nullptr);
+      caselessHeaderOf.emplace(caseless(braced.name), nullptr);
+    }
   for (const std::string& header : importer.headers()) {
-    const auto found = headerOf.find(withoutEndSpaces(header));
-    if (found != headerOf.end() && !found->second) found->second = &header;
+    const std::string_view trimmed = withoutEndSpaces(header);
+    if (const auto found = headerOf.find(trimmed); found != headerOf.end() && !found->second) found->second = &header;
+    if (const auto found = caselessHeaderOf.find(caseless(trimmed)); found != caselessHeaderOf.end() && !found->second)
+      found->second = &header;
   }
+  for (auto& [name, header] : headerOf)
+    if (!header) header = caselessHeaderOf[caseless(name)];
   const std::optional<std::string>& nameHeader = importer.exportConfig().selectedHeader;
   bool folderUsesFilename = false;
   std::string_view rest = *expressions.front();
@@ -255,36 +269,45 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
       << choiceNames(choices, ", ", " or ") << '\n';
 }
 
-bool reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
-                          DatasourceText& datasource) {
-  if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty()) return false;
+void warnOfTitleAboveHeader(std::ostream& out, const AsyncImporter& importer, DatasourceText& text) {
+  if (!importer.fileView() || importer.fileView()->empty() || !mayBeTitle(importer.fileView()->headers())) return;
+  if (const TextDiagnosis* diagnosis = text.diagnosis())
+    if (const auto reading = emptyFieldsReading(*diagnosis, text.names(), true))
+      out << "pelmora-zava: " << *reading << '\n';
+}
+
+MissingRecords reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
+                                    DatasourceText& datasource) {
+  if (!options.datasource || !importer.data() || !importer.fileView() || !importer.fileView()->empty())
+    return MissingRecords::none;
   const Ravelin::CSVImportConfig& config = importer.importConfig();
-  const RecordCSV::CSVReader::Configuration& reading = datasource.configuration();
   const std::string_view text = datasource.text().value_or("");
-  // Read with line ends it does not match, a file is one long row.
-  const std::optional<std::string_view> cure = text.empty() ? std::nullopt : foldedLinesCure(text, reading);
-  const std::string foldedLines = cure ? "; " + std::string(*cure) : "";
+  // Read with line ends it does not match, a file is one long row, or the header.
+  const std::optional<std::string> folded = text.empty() ? std::nullopt : foldedLinesCure(datasource);
+  const MissingRecords misread = folded ? MissingRecords::misread : MissingRecords::none;
   out << "pelmora-zava: ";
   if (text.empty()) {
     out << "the datasource has no records: it is empty\n";
   } else if (!importer.fileView()->headers().empty()) {
-    out << "the datasource has a header row and no records" << foldedLines << '\n';
-    return cure.has_value();
+    out << "the datasource has a header row and no records" << folded.value_or("") << '\n';
+    return misread;
   } else if (config.headerStrategy == Ravelin::Header::row && config.startingRow > 1) {
     // The option counts rows as the reader cuts them: the count is the reader's.
-    const std::int64_t rows = rowsCutForHeader(text, reading).value_or(0);
+    const TextDiagnosis* diagnosis = datasource.diagnosis();
+    const auto rows = static_cast<std::int64_t>(diagnosis ? diagnosis->rows().size() : 0);
     out << "the datasource has no records: --starting-row " << config.startingRow << " is past its last row ("
-        << counted(rows, "row", "rows") << ")" << foldedLines << '\n';
-    return true;
+        << counted(rows, "row", "rows") << ")" << folded.value_or("") << '\n';
+    return folded ? MissingRecords::misread : MissingRecords::settingsMistake;
   } else {
     out << onlyBlankLines << '\n';
   }
-  return false;
+  return MissingRecords::none;
 }
 
 bool reportBlankDatasource(std::ostream& out, const RecordCSV::CSVReaderError& error, DatasourceText& datasource) {
   if (error.fault().reason != RecordCSV::CSVReader::Reason::emptyHeaderLine) return false;
-  if (!holdsOnlyBlankLines(datasource.text().value_or(""), datasource.configuration())) return false;
+  const TextDiagnosis* diagnosis = datasource.diagnosis();
+  if (!diagnosis || !diagnosis->onlyBlankLines()) return false;
   out << "pelmora-zava: " << onlyBlankLines << '\n';
   return true;
 }

@@ -26,11 +26,20 @@ void warnOfUnknownTokens(std::ostream& out, const AsyncImporter& importer, const
 /// by that the command does not read; none when --delimiter comma was given.
 void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, const Options& options);
 
-/// One line when the datasource yields no records, with the likely reason. Returns whether the
-/// reason is a mistake of the settings, not an empty datasource: line ends that the row delimiter
-/// does not match, or a --starting-row past the last row.
-bool reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
-                          DatasourceText& text);
+/// One line when the header holds one field of text and empty ones above a row of no text, as a
+/// title does: the --starting-row that reads the table below it.
+void warnOfTitleAboveHeader(std::ostream& out, const AsyncImporter& importer, DatasourceText& text);
+
+/// What the lack of records says of the settings.
+enum class MissingRecords {
+  none,             // an empty datasource, or one of blank lines or only a header
+  settingsMistake,  // --starting-row past the last row
+  misread,          // line ends the row delimiter does not match: the rows hold line breaks it did not cut at
+};
+
+/// One line when the datasource yields no records, with the likely reason and the cure.
+MissingRecords reportMissingRecords(std::ostream& out, const AsyncImporter& importer, const Options& options,
+                                    DatasourceText& text);
 
 /// After `error`, an empty header row: when the datasource holds only blank lines, the line that
 /// says it has no records instead of the error; true then.

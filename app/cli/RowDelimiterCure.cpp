@@ -1,8 +1,8 @@
 #include "RowDelimiterCure.hpp"
 
-#include <algorithm>
-
-#include "RowLocation.hpp"
+#include "CureTexts.hpp"
+#include "HeaderRows.hpp"
+#include "Ravelin/Options.hpp"
 
 namespace Pelmora_Zava::cli {
 namespace {
@@ -10,79 +10,76 @@ namespace {
 using RecordCSV::CSVReader;
 using Reason = CSVReader::Reason;
 
-constexpr std::string_view loneCarriageReturns = "its lines may end in CR alone; try --row-delimiter standard-plus";
-constexpr std::string_view loneLineFeeds = "its lines end in LF; try --row-delimiter standard";
-constexpr std::string_view pairedLineEnds = "its lines end in CR LF; try --row-delimiter standard";
-// Where LF alone breaks lines inside fields, as spreadsheet cells do, only CR LF ends rows.
-constexpr std::string_view pairedLineEndsOnly = "its lines end in CR LF; try --row-delimiter crlf";
+/// The row delimiters that read line ends whole, in the order they are tried.
+constexpr Ravelin::RowDelimiter candidates[] = {Ravelin::RowDelimiter::standard, Ravelin::RowDelimiter::standardPlus,
+                                                Ravelin::RowDelimiter::mixed};
 
-bool isRowFault(Reason reason) {
-  return reason == Reason::strayQualifier || reason == Reason::unclosedQualifier ||
-         reason == Reason::textAfterQualifiedField || reason == Reason::carriageReturnAfterQualifiedField ||
-         reason == Reason::fieldCount || reason == Reason::duplicateHeaders;
+/// Calls `judge` with each candidate other than the row delimiter in force and the trial of its
+/// configuration, until it returns a cure.
+template <class Judge>
+std::optional<std::string> firstCure(const TextDiagnosis& diagnosis, const NameFields& names, Judge judge) {
+  for (const Ravelin::RowDelimiter option : candidates) {
+    CSVReader::Configuration configuration = diagnosis.configuration();
+    configuration.delimiters.row = Ravelin::rowDelimiters(option);
+    if (configuration.delimiters.row == diagnosis.configuration().delimiters.row) continue;
+    const Trial trial = tryReading(diagnosis.text(), configuration, names);
+    if (auto cure = judge(option, configuration, trial)) return cure;
+  }
+  return std::nullopt;
 }
 
-/// The failing row of `text`, from its start up to where the next row begins; up to the end when
-/// the row fails again on its own (a quoting fault) or is the last.
-std::string_view failingRow(std::string_view text, std::uint64_t start, CSVReader::Configuration configuration) {
-  const std::string_view rest = text.substr(static_cast<std::size_t>(start));
-  configuration.headerStrategy = RecordCSV::Strategy::Header::none();
-  try {
-    CSVReader reader = readerOf(rest, std::move(configuration));
-    if (!reader.readRow()) return rest;
-    try {
-      if (reader.readRow()) return rest.substr(0, static_cast<std::size_t>(reader.lastRowStart()));
-    } catch (const RecordCSV::CSVReaderError& next) {
-      // The row after it fails; where that one begins, this one ended.
-      if (const auto nextStart = next.fault().rowStart)
-        return rest.substr(0, std::min<std::size_t>(*nextStart, rest.size()));
-    }
-  } catch (const RecordCSV::CSVReaderError&) {
-  }
-  return rest;
-}
-
-/// Whether the reader reads all of `text` under `configuration` without a fault.
-bool readsWhole(std::string_view text, const CSVReader::Configuration& configuration) {
-  try {
-    CSVReader reader = readerOf(text, configuration);
-    while (reader.readRow()) {
-    }
-    return true;
-  } catch (const RecordCSV::CSVReaderError&) {
-    return false;
-  }
+/// The first line break of the row at `row`, if it holds one.
+std::optional<LineBreak> firstBreakOfRow(const TextDiagnosis& diagnosis, std::size_t row) {
+  for (const TextDiagnosis::RowBreak& found : diagnosis.breaks())
+    if (found.row == row) return found.lineBreak;
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string_view> foldedLinesCure(std::string_view text, const CSVReader::Configuration& configuration) {
-  if (loneCREndsRows(text, configuration)) return loneCarriageReturns;
-  if (loneLFEndsRows(text, configuration)) return loneLineFeeds;
-  return std::nullopt;
+std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind,
+                                         bool preferRecords) {
+  std::optional<std::string> withoutRecords;
+  std::optional<std::string> cure = firstCure(
+      diagnosis, names,
+      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&, const Trial& trial) -> std::optional<std::string> {
+        if (!trial.reads()) return std::nullopt;
+        if (!preferRecords || trial.records > 0) return cures::rowDelimiter(option, kind);
+        if (!withoutRecords) withoutRecords = cures::rowDelimiter(option, kind);
+        return std::nullopt;
+      });
+  return cure ? cure : withoutRecords;
 }
 
-std::optional<std::string_view> rowDelimiterCure(const RecordCSV::CSVReaderError& error, std::string_view text,
-                                                 const CSVReader::Configuration& configuration) {
+std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& error, const TextDiagnosis& diagnosis,
+                                            const NameFields& names) {
   const CSVReader::Fault& fault = error.fault();
-  if (!isRowFault(fault.reason) || !fault.rowStart || *fault.rowStart >= text.size()) return std::nullopt;
-  const std::size_t start = static_cast<std::size_t>(*fault.rowStart);
-  std::string_view row = failingRow(text, start, configuration);
-  if (loneCREndsRows(row, configuration)) return loneCarriageReturns;
-  // The LF of a pair whose CR ended the row before is no line end of this row's own.
-  const bool beginsInsidePair = start > 0 && text[start - 1] == '\r' && text[start] == '\n';
-  if (beginsInsidePair) row.remove_prefix(1);
-  if (!configuration.delimiters.row.scalars.contains(U"\r\n") &&
-      (beginsInsidePair || row.find("\r\n") != std::string_view::npos)) {
-    // A row delimiter that reads the text but folds lines that end in CR alone cures nothing.
-    CSVReader::Configuration paired = configuration;
-    paired.delimiters.row = RecordCSV::Delimiter::Row::standard();
-    if (readsWhole(text, paired) && !loneCREndsRows(text, paired)) return pairedLineEnds;
-    paired.delimiters.row = RecordCSV::Delimiter::Row("\r\n");
-    if (readsWhole(text, paired) && !loneCREndsRows(text, paired)) return pairedLineEndsOnly;
-  }
-  if (loneLFEndsRows(row, configuration)) return loneLineFeeds;
-  return std::nullopt;
+  if (!fault.concernsRow() || !fault.rowStart) return std::nullopt;
+  const std::optional<std::size_t> failing = diagnosis.rowStartingAt(*fault.rowStart);
+  if (!failing) return std::nullopt;
+  const std::optional<LineBreak> misread = firstBreakOfRow(diagnosis, *failing);
+  if (!misread) return std::nullopt;
+  const std::int64_t failingLine = diagnosis.lineOfRow(*failing);
+  return firstCure(
+      diagnosis, names,
+      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration& configuration,
+          const Trial& trial) -> std::optional<std::string> {
+        const std::string cure = cures::rowDelimiter(option, misread->kind);
+        if (trial.reads()) return cure;
+        if (trial.breakInNames || !trial.fault) return std::nullopt;
+        const CSVReader::Fault& met = trial.fault->fault();
+        // The rows now read, and the header's own fault is what is left: both, as one.
+        if (met.reason == Reason::duplicateHeaders) {
+          const TextDiagnosis cured(diagnosis.text(), configuration);
+          const HeaderReading header = headerReading(*trial.fault, cured, names);
+          if (!header.replacesCure || !header.text) return std::nullopt;
+          return cure + "; then " + *header.text;
+        }
+        // A fault further down is one of its own, which the cure lets the reader reach.
+        if (!met.concernsRow() || !met.rowStart) return std::nullopt;
+        if (RowDialect(configuration).lineOfRow(diagnosis.text(), *met.rowStart) <= failingLine) return std::nullopt;
+        return cure;
+      });
 }
 
 }  // namespace Pelmora_Zava::cli

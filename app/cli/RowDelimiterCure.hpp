@@ -1,23 +1,27 @@
 #pragma once
 // Line ends that the row delimiter in force does not match: the reader folds lines into one row,
-// or cuts a CR LF pair in two. The cure is another --row-delimiter, named as the option takes it.
+// cuts a CR LF pair in two, or leaves a line break inside a field. The cure is the first of the
+// row delimiters that read line ends whole which reads the text as the import reads it.
 
 #include <optional>
-#include <string_view>
+#include <string>
 
+#include "ImportTrial.hpp"
 #include "RecordCSV/CSVReader.hpp"
+#include "TextDiagnosis.hpp"
 
 namespace Pelmora_Zava::cli {
 
-/// The cure for `text`, which yields no records under `configuration`, when its lines folded
-/// into the rows the reader cut.
-std::optional<std::string_view> foldedLinesCure(std::string_view text,
-                                                const RecordCSV::CSVReader::Configuration& configuration);
+/// The cure for line breaks of `kind` that the rows of `diagnosis` did not cut at: the first of
+/// --row-delimiter standard, standard-plus and crlf under which the whole text reads with no such
+/// break in a name or the header; with `preferRecords`, the first that also gives a record, if any does.
+std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind,
+                                         bool preferRecords = false);
 
-/// The cure for `error`, a fault in a row of `text` that the reader threw under `configuration`,
-/// when the row delimiter is its cause: a lone CR or LF ends a line inside the failing row, or the
-/// row begins inside a CR LF pair and the standard row delimiter reads the whole text.
-std::optional<std::string_view> rowDelimiterCure(const RecordCSV::CSVReaderError& error, std::string_view text,
-                                                 const RecordCSV::CSVReader::Configuration& configuration);
+/// For `error`, the reader's fault in a row of the text of `diagnosis`, when that row holds a line
+/// break it did not cut at: the cure that reads past it; where the cure's rows then fail on a
+/// header of empty fields, the cure and the header's readings as one line.
+std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& error, const TextDiagnosis& diagnosis,
+                                            const NameFields& names);
 
 }  // namespace Pelmora_Zava::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "CureTexts.hpp"
 #include "Datasource.hpp"
 #include "platform/core/Unicode.hpp"
 #include "platform/text/TextEncoding.hpp"
@@ -78,23 +79,18 @@ std::optional<std::string> misreadWideText(DatasourceText& text) {
   if (!layout) return std::nullopt;
   const std::optional<platform::TextEncoding>& read = text.configuration().encoding;
   if (read && readsAs(*read, *layout)) return std::nullopt;
-  const std::string width = layout->width == 2 ? "16" : "32";
-  const std::string order = layout->littleEndian ? "little" : "big";
-  return "the datasource looks like UTF-" + width + " " + order +
-         "-endian without a byte-order mark; try --encoding utf-" + width + order.substr(0, 1) + "e";
+  return cures::wideWithoutMark(layout->width, layout->littleEndian);
 }
 
 std::optional<std::string> decodingCure(const RecordCSV::CSVReaderError& error, DatasourceText& text) {
   if (!error.fault().isDecoding() || !text.bytes()) return std::nullopt;
   if (const auto mark = byteOrderMarkOf(*text.bytes()).encoding) {
     // The command refuses any other encoding for marked bytes: naming one only leads back here.
-    const std::string family = familyOf(*mark);
-    return "the datasource starts with a " + family + " byte-order mark, so no --encoding reads it: save it again as " +
-           family;
+    return cures::onlyTheMarksEncoding(familyOf(*mark));
   }
   const std::optional<platform::TextEncoding>& read = text.configuration().encoding;
   if (read && read->kind() != Kind::utf8 && platform::isWellFormedUTF8(text.bytes()->view()))
-    return "try --encoding utf-8";
+    return std::string(cures::tryUTF8);
   return std::nullopt;
 }
 

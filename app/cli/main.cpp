@@ -28,7 +28,6 @@
 #include "NameCharacters.hpp"
 #include "Notices.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
-#include "RowLocation.hpp"
 #include "UnmarkedEncoding.hpp"
 #include "platform/core/Log.hpp"
 #include "platform/defaults/UserDefaults.hpp"
@@ -47,6 +46,16 @@ constexpr std::int64_t maximumSeriesCount = 1'000'000;
 int usageFailure() {
   std::cerr << "Try 'pelmora-zava --help' for more information.\n";
   return exitUsage;
+}
+
+/// "--NAME is given twice" for an option that takes one value and was given more than once.
+std::optional<std::string> repeatedOption(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    if (!option->nonpositional() || option->get_items_expected_max() != 1 || option->count() < 2) continue;
+    const std::string times = option->count() == 2 ? "twice" : std::to_string(option->count()) + " times";
+    return option->get_name() + " is given " + times;
+  }
+  return std::nullopt;
 }
 
 void applyTokens(AsyncImporter& importer, const Options& options, const std::map<std::string, std::string>& custom) {
@@ -121,8 +130,10 @@ int run(const Options& options, const platform::TextEncoding* encoding,
   Ravelin::CSVImportConfig importConfig;
   if (datasource.markedEncoding) importConfig.encoding = *datasource.markedEncoding;
   AsyncImporter importer{importConfig, Ravelin::CSVExportConfig()};
+  std::vector<const std::string*> expressions = {&options.folder};
+  for (const std::string& expression : options.subfolders) expressions.push_back(&expression);
   // Decoded once, after the import, for every line number and hint that needs it.
-  cli::DatasourceText text(importer);
+  cli::DatasourceText text(importer, cli::NameFields(options.nameColumn, expressions));
 
   try {
     // Every setting is in force before the one decode and naming: the defaults, the mark's
@@ -139,13 +150,17 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     if (cli::reportReaderFailure(std::cerr, error, text, options)) return exitFailure;
   }
   applyNameColumn(importer, options);
+  // Every value read in the wrong width or byte order is garbled, whatever else makes a folder.
+  if (const std::optional<std::string> misreadWidth = cli::misreadWideText(text)) {
+    std::cerr << "pelmora-zava: " << *misreadWidth << '\n';
+    return exitFailure;
+  }
   if (cli::refuseUnholdableNames(std::cerr, importer, text)) return exitFailure;
-  // Even where no name shows it, every value read in the wrong width or byte order is wrong.
-  const std::optional<std::string> misreadWidth = cli::misreadWideText(text);
-  if (misreadWidth) std::cerr << "pelmora-zava: " << *misreadWidth << '\n';
   warnOfMissingNameColumn(importer, options);
   cli::warnOfLikelyDelimiter(std::cerr, importer, options);
-  const bool settingsMistake = cli::reportMissingRecords(std::cerr, importer, options, text);
+  cli::warnOfTitleAboveHeader(std::cerr, importer, text);
+  const cli::MissingRecords missing = cli::reportMissingRecords(std::cerr, importer, options, text);
+  if (missing == cli::MissingRecords::misread) return exitFailure;
   cli::warnOfUnknownTokens(std::cerr, importer, options, custom);
 
   if (cli::reportLeftOutRecords(std::cerr, importer)) {
@@ -154,9 +169,8 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     std::cerr << "pelmora-zava: no folder to make: every record's folder name is empty\n";
     return exitFailure;
   }
-  // Rows that a row delimiter or an encoding folded away, or that --starting-row passed, are a
-  // mistake too, when nothing else makes a folder.
-  if ((settingsMistake || misreadWidth) && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
+  // Rows that --starting-row passed are a mistake too, when nothing else makes a folder.
+  if (missing == cli::MissingRecords::settingsMistake && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
                                       [](const auto& record) { return AsyncImporter::hasFolderName(*record); }))
     return exitFailure;
   if (!options.exportRoot) {
@@ -190,6 +204,14 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
     return app.exit(success);  // --help and --version
+  } catch (const CLI::ArgumentMismatch& error) {
+    // As a person appends a cure to the line they recalled: say which option, not how many values.
+    if (const std::optional<std::string> repeated = repeatedOption(app)) {
+      std::cerr << "pelmora-zava: " << *repeated << "; give it once\n";
+      return usageFailure();
+    }
+    std::cerr << "pelmora-zava: " << error.what() << '\n';
+    return usageFailure();
   } catch (const CLI::ParseError& error) {
     std::cerr << "pelmora-zava: " << error.what() << '\n';
     return usageFailure();

@@ -28,6 +28,8 @@ std::string widthFailure(int line) {
          "Make sure the CSV file has always the same amount of fields per row (including the header row).\n";
 }
 
+std::string said(const std::string& line) { return "pelmora-zava: " + line + "\n"; }
+
 std::string headerOn(int line, int row) {
   return "pelmora-zava: the header is on line " + std::to_string(line) + "; try --starting-row " +
          std::to_string(row) + "\n";
@@ -46,6 +48,7 @@ TEST_F(Command, NamesTheHeaderBelowSpreadsheetRowsAndWhatARowOfAnotherWidthMeans
       {"unnamed-column.csv", "\nName,,Note\nAna,4,x\nBo,5,y\n"},
       {"empty-row-unnamed-column.csv", ",,\nName,,Note\nAna,4,x\n"},
       {"unnamed-columns.csv", "Name,,,Note\nAna,4,x,y\nBo,5,z,w\n"},
+      {"named-twice.csv", "Name,Name\nAna,Bo\n"},
       {"title-then-rows.csv", "Title\n\nName,Grade\nAna,4\nBo\n"},
       {"title-no-blank.csv", "Title\nName,Grade\nAna,4\n"},
       {"releases.csv",
@@ -66,12 +69,15 @@ TEST_F(Command, NamesTheHeaderBelowSpreadsheetRowsAndWhatARowOfAnotherWidthMeans
       {{"blank-then-empty-row.csv"}, 1, "", emptyHeaderAtLine1 + headerOn(3, 3)},
       {{"blank-then-empty-row.csv", "--starting-row", "2"}, 1, "", duplicateHeaders + headerOn(3, 3)},
       {{"blank-then-empty-row.csv", "--starting-row", "3"}, 0, "Ana\n", ""},
-      {{"padded-title.csv"}, 1, "", duplicateHeaders + headerOn(3, 3)},
+      {{"padded-title.csv"}, 1, "",
+       duplicateHeaders + said("line 1's header has 2 empty fields: name those columns or delete them; if line 1 is a "
+                               "title above the header, try --starting-row 3")},
       {{"padded-title.csv", "--starting-row", "3"}, 0, "Ana\n", ""},
       // A row of another width than the rows below it is no header either.
       {{"caption.csv"}, 1, "", duplicateHeaders + headerOn(3, 3)},
       {{"caption.csv", "--starting-row", "3"}, 0, "Ana\n", ""},
-      {{"header-only.csv"}, 1, "", emptyHeaderAtLine1 + headerOn(3, 3)},
+      // A header with no record below it is not named: typed back, it would make nothing.
+      {{"header-only.csv"}, 1, "", emptyHeaderAtLine1},
       {{"header-only.csv", "--starting-row", "3"}, 0, "",
        "pelmora-zava: the datasource has a header row and no records\n"},
       // A header with an unnamed column is still the header.
@@ -79,9 +85,12 @@ TEST_F(Command, NamesTheHeaderBelowSpreadsheetRowsAndWhatARowOfAnotherWidthMeans
       {{"unnamed-column.csv", "--starting-row", "2"}, 0, "Ana\nBo\n", ""},
       {{"empty-row-unnamed-column.csv"}, 1, "", duplicateHeaders + headerOn(2, 2)},
       {{"empty-row-unnamed-column.csv", "--starting-row", "2"}, 0, "Ana\n", ""},
-      // No row is named that would fail in turn, and named columns that repeat are the header's own mistake.
-      {{"ragged-below.csv"}, 1, "", duplicateHeaders + headerNone},
-      {{"unnamed-columns.csv"}, 1, "", duplicateHeaders + headerNone},
+      // A header that would fail in turn is named with what it fails on; unnamed columns are the header's own mistake.
+      {{"ragged-below.csv"}, 1, "",
+       duplicateHeaders + said("the header is on line 2, but --starting-row 2 would fail: line 4 has 2 fields instead of 3")},
+      {{"unnamed-columns.csv"}, 1, "",
+       duplicateHeaders + said("line 1's header has 2 empty fields: name those columns or delete them")},
+      {{"named-twice.csv"}, 1, "", duplicateHeaders + headerNone},
       // A title above a blank row and a wider table: its header, then what else may be wrong.
       {{"title-row.csv"}, 1, "",
        widthFailure(3) + headerOn(3, 3) +

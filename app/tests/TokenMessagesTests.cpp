@@ -51,6 +51,11 @@ TEST_F(Command, NamesTheCureForAHeaderThatCannotBeAToken) {
       // White space at the ends of the text still names the header; the line quotes the text as written.
       {R"(roster.csv --folder "{Last Name} { E-mail }")", 0, "Lovelace { E-mail }\nTuring { E-mail }\n",
        nameColumnCure("{ E-mail }", email)},
+      // A text that differs from the header in letter case alone names it too.
+      {R"(roster.csv --folder "{Last Name} {e-mail}")", 0, "Lovelace {e-mail}\nTuring {e-mail}\n",
+       nameColumnCure("{e-mail}", email)},
+      {R"(roster.csv --folder "{Last Name} {student #}")", 0, "Lovelace {student #}\nTuring {student #}\n",
+       nameColumnCure("{student #}", R"(--name-column "Student #")")},
       // One column only can be the name column: the first text gets the cure, the others are told so.
       {R"(roster.csv --folder "{E-mail} {Student #} {E-mail} { E-mail}")", 0,
        "{E-mail} {Student #} {E-mail} { E-mail}\n",

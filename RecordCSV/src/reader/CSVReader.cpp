@@ -4,19 +4,8 @@
 #include "reader/ReaderErrors.hpp"
 
 namespace RecordCSV {
-namespace {
 
-/// `error` with where the row it concerns begins, when it concerns one and says no place yet.
-CSVReaderError atRow(const CSVReaderError& error, std::uint64_t rowStart) {
-  CSVReader::Fault fault = error.fault();
-  if (!fault.concernsRow() || fault.rowStart) return error;
-  fault.rowStart = rowStart;
-  CSVReaderError located = error;
-  located.withFault(fault);
-  return located;
-}
-
-}  // namespace
+using ReaderErrors::atRow;
 
 std::string_view CSVReader::errorDescription(Error failure) {
   switch (failure) {

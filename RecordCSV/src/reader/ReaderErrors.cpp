@@ -151,4 +151,13 @@ CSVReaderError markConflict(const platform::TextEncoding& provided, const platfo
               UserInfo().add("Provided encoding", provided).add("Data BOM encoding", inferred));
 }
 
+CSVReaderError atRow(const CSVReaderError& error, std::uint64_t rowStart) {
+  CSVReader::Fault fault = error.fault();
+  if (!fault.concernsRow() || fault.rowStart) return error;
+  fault.rowStart = rowStart;
+  CSVReaderError located = error;
+  located.withFault(fault);
+  return located;
+}
+
 }  // namespace RecordCSV::ReaderErrors

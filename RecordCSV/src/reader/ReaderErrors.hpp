@@ -24,6 +24,8 @@ CSVReaderError unclosedEscapedField(std::int64_t rowIndex);
 CSVReaderError characterAfterEscapedField(std::int64_t rowIndex, std::string field, bool carriageReturn);
 CSVReaderError fieldCountMismatch(std::int64_t rowIndex, std::int64_t parsed, std::int64_t expected);
 CSVReaderError duplicateHeaders();
+/// `error` with where the row it concerns begins, when it concerns one and says no place yet.
+CSVReaderError atRow(const CSVReaderError& error, std::uint64_t rowStart);
 
 // Input and decoding; `wrongByte` is where the first byte that cannot be decoded lies in the input.
 CSVReaderError notASCII(std::uint8_t byte, std::uint64_t wrongByte);
