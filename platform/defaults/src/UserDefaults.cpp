@@ -59,13 +59,24 @@ std::string kindOf(mode_t mode) {
   return "a special file";
 }
 
-// Why the file at the end of the links, if any, is not to be read or replaced; empty when it may be.
-std::string fileRefusal(const struct stat& file, bool viaLink) {
+// Whether only the effective user may add or remove names in the open folder.
+bool onlyTheUserMayWrite(int folder) {
+  struct stat info {};
+  return ::fstat(folder, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Why the file at the end of the links, if any, lying in the open folder `folder`, is not to be read or
+// replaced; empty when it may be.
+std::string fileRefusal(const struct stat& file, int folder, bool viaLink) {
   if (!S_ISREG(file.st_mode))
     return viaLink ? "is a link to " + kindOf(file.st_mode) + ", not to a regular file"
                    : "is " + kindOf(file.st_mode) + ", not a regular file";
   if (!ownedByTrustedUser(file))
     return viaLink ? "is a link to a file owned by another user" : "is a file owned by another user";
+  // A file of root's that others may write, filled by another user and hard-linked into a folder they may
+  // write: its owner says nothing of whose it is. Where only the user may write, the user made the link,
+  // as backup tools do.
+  if (file.st_nlink > 1 && !onlyTheUserMayWrite(folder)) return "has more than one link in a folder others may write";
   return {};
 }
 
@@ -142,8 +153,8 @@ std::string executableName() {
 }  // namespace
 
 // Where the settings' bytes live: the path itself, or the end of a chain of links that the effective user
-// owns; there lies a regular file of that user's (or root's), or a file not made yet in that user's
-// folder. A write replaces that file and keeps the links. The settings folder, and the folders of the
+// owns; there lies a regular file of that user's (or root's), with no other link unless only the user may
+// write its folder, or a file not made yet in that user's folder. A write replaces that file and keeps the links. The settings folder, and the folders of the
 // links' targets, are reached as trusted folders. Any other place is refused: nothing there is followed,
 // read, moved or written.
 struct UserDefaults::Place {
@@ -251,7 +262,7 @@ void UserDefaults::Place::findFile() {
       name = leaf;
       continue;
     }
-    if (std::string why = fileRefusal(info, viaLink); !why.empty()) return refuse(why);
+    if (std::string why = fileRefusal(info, folder.get(), viaLink); !why.empty()) return refuse(why);
     approved = Stamp::of(info);
     return;
   }
@@ -281,7 +292,7 @@ int UserDefaults::Place::read(const fs::path& file, Data& bytes, struct stat& in
       continue;
     }
     if (failure) return failure;
-    if (std::string why = fileRefusal(info, linked); !why.empty()) {
+    if (std::string why = fileRefusal(info, folder.get(), linked); !why.empty()) {
       refuse(std::move(why));
       return refused;
     }
@@ -298,7 +309,9 @@ int UserDefaults::Place::read(const fs::path& file, Data& bytes, struct stat& in
 
 bool UserDefaults::Place::write(const std::string& text, std::string& reason) const {
   try {
-    writeFileAtomicallyAt(folder.get(), name, Data::fromString(text), 0600, shown);
+    // The file's own mode is kept, but never write for others: one open to all lets them go on writing
+    // the user's settings.
+    writeFileAtomicallyAt(folder.get(), name, Data::fromString(text), 0600, shown, S_IWGRP | S_IWOTH);
     return true;
   } catch (const Error& failure) {
     reason = failure.userInfo().get<std::string>("NSUnderlyingError").value_or(failure.description());

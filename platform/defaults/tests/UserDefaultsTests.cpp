@@ -38,6 +38,11 @@ std::string fileText(const fs::path& path) {
 
 std::optional<PropertyList> storedIn(const fs::path& path) { return PropertyListXML::read(fileText(path)); }
 
+mode_t modeOf(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
 std::set<std::string> fileNames(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
@@ -526,6 +531,101 @@ TEST(UserDefaults, FolderOrLockThatIsNotTrustedIsLeftAlone) {
     const auto before = snapshot(elsewhere.path());
     expectRefused(c.suite, withPaths(c.refusal, folder, away), c.readRefused);
     EXPECT_EQ(snapshot(elsewhere.path()), before) << c.suite;
+  }
+}
+
+// A file of root's that others may write, filled with another user's key and hard-linked by them into a folder
+// they may write (sticky, as /tmp): at the settings' name, or behind the user's link to a missing name there.
+// Its owner says nothing of whose it is: it is neither read nor saved over. Where only the user may write,
+// the other link is the user's own, as a backup tool makes, and the file is read and saved.
+TEST(UserDefaults, FileWithMoreLinksIsReadOnlyWhereOthersMayNotWrite) {
+  const std::string theirs =
+      *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}}));
+  const auto openToAll = [](const fs::path& folder) {
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit);
+  };
+  struct Case {
+    std::string suite;
+    // Makes the settings folder `folder` and, below `away`, where the suite's file is to be one more link.
+    std::function<fs::path(const fs::path& folder, const fs::path& away, const std::string& suite)> make;
+    std::string refusal;  // empty: read
+  };
+  const Case cases[] = {
+      {"in my folder others may write",
+       [&](const fs::path& folder, const fs::path&, const std::string& suite) {
+         openToAll(folder);
+         return folder / (suite + ".plist");
+       },
+       "has more than one link in a folder others may write"},
+      {"behind my link to a missing name",
+       [&](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         openToAll(away / "sticky");
+         fs::create_directories(folder);
+         fs::create_symlink(away / "sticky" / (suite + ".plist"), folder / (suite + ".plist"));
+         return away / "sticky" / (suite + ".plist");
+       },
+       "has more than one link in a folder others may write"},
+      {"in my own folder",
+       [](const fs::path& folder, const fs::path&, const std::string& suite) {
+         fs::create_directories(folder);
+         return folder / (suite + ".plist");
+       },
+       ""},
+      {"behind my link into a private folder of mine",
+       [](const fs::path& folder, const fs::path& away, const std::string& suite) {
+         fs::create_directories(away / "private");
+         fs::permissions(away / "private", fs::perms::owner_all);
+         fs::create_directories(folder);
+         fs::create_symlink(away / "private" / (suite + ".plist"), folder / (suite + ".plist"));
+         return away / "private" / (suite + ".plist");
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    TemporaryConfigHome home;
+    TemporaryDirectory elsewhere;
+    const fs::path away = elsewhere.path() / "away";
+    fs::create_directory(away);
+    const fs::path linked = c.make(UserDefaults::directory(), away, c.suite);
+    const fs::path original = elsewhere.path() / "original.plist";
+    std::ofstream(original) << theirs;
+    ASSERT_EQ(::chmod(original.c_str(), 0666), 0);
+    fs::create_hard_link(original, linked);
+    if (!c.refusal.empty()) {
+      expectRefused(c.suite, c.refusal, true);
+      EXPECT_EQ(fs::hard_link_count(original), 2u) << c.suite;  // not replaced by a save
+      EXPECT_EQ(fileText(original), theirs) << c.suite;
+      EXPECT_EQ(modeOf(original), 0666u) << c.suite;
+      continue;
+    }
+    CapturedLog log;
+    auto suite = UserDefaults::suite(c.suite);
+    EXPECT_EQ(suite->objectForKey("theirs"), PropertyList(1)) << c.suite;
+    suite->setObject(PropertyList(2), "mine");
+    EXPECT_EQ(storedIn(linked), PropertyList(PropertyList::Dictionary{{"theirs", PropertyList(1)}, {"mine", PropertyList(2)}}))
+        << c.suite;
+    EXPECT_EQ(fileText(original), theirs) << c.suite;  // the backup keeps what it held
+    EXPECT_TRUE(log.lines().empty()) << c.suite;
+  }
+}
+
+// A save keeps the file's own mode, read bits included, but never write for others: a file open to all
+// would let them go on writing the user's settings.
+TEST(UserDefaults, SaveKeepsTheFilesModeLessWriteForOthers) {
+  TemporaryConfigHome home;
+  const fs::path folder = UserDefaults::directory();
+  fs::create_directories(folder);
+  const std::pair<mode_t, mode_t> cases[] = {{0666, 0644}, {0662, 0640}, {0620, 0600}, {0644, 0644},
+                                             {0640, 0640}, {0600, 0600}, {0400, 0400}};
+  for (const auto& [before, after] : cases) {
+    const std::string name = "mode" + std::to_string(before);
+    const fs::path file = folder / (name + ".plist");
+    std::ofstream(file) << *PropertyListXML::write(PropertyList(PropertyList::Dictionary{}));
+    ASSERT_EQ(::chmod(file.c_str(), before), 0);
+    UserDefaults::suite(name)->setObject(PropertyList(1), "saved");
+    EXPECT_EQ(storedIn(file), PropertyList(PropertyList::Dictionary{{"saved", PropertyList(1)}})) << name;
+    EXPECT_EQ(modeOf(file), after) << std::oct << before;
   }
 }
 

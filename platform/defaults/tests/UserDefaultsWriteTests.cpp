@@ -260,6 +260,33 @@ TEST(UserDefaultsWrites, LockFileTheUserMayNotOpenIsRefusedOnce) {
                                   "memory and not saved\n");
 }
 
+// For another user, a folder of root's is not theirs alone: root's file there with a second link may hold
+// what anyone put in it, and is not read.
+TEST(UserDefaultsWrites, FileWithMoreLinksInAFolderOfAnotherIsNotRead) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only the superuser can act as another user";
+  TemporaryConfigHome home;
+  openToOthers(home.path());
+  const fs::path folder = UserDefaults::directory();
+  fs::create_directories(folder);
+  openToOthers(folder);
+  const fs::path file = folder / "linked.plist";
+  std::ofstream(file) << *PropertyListXML::write(PropertyList(PropertyList::Dictionary{{"root's", PropertyList(1)}}));
+  fs::create_hard_link(file, home.path() / "another-link");
+  TemporaryDirectory theirs;
+  ASSERT_EQ(::chown(theirs.path().c_str(), anotherUser, anotherUser), 0);
+  const fs::path logged = theirs.path() / "logged";
+  const std::optional<std::int64_t> read = resultWithin(std::chrono::seconds(60), [&]() -> std::int64_t {
+    if (!becomeAnotherUser()) return -1;
+    std::ofstream out(logged);
+    setLogSink([&out](std::string_view line) { out << line << '\n'; });
+    return UserDefaults::suite("linked")->objectForKey("root's") ? 1 : 0;
+  });
+  ASSERT_EQ(read, std::optional<std::int64_t>(0));
+  EXPECT_EQ(fileText(logged), "Settings file " + file.string() +
+                                  " is left alone: it has more than one link in a folder others may write; changes are "
+                                  "kept in memory and not saved\n");
+}
+
 // Where /proc is not mounted (a chroot, a mount namespace), a change is saved all the same, and what a
 // killed writer left is still cleaned up.
 TEST(UserDefaultsWrites, AreSavedWhereProcIsNotMounted) {

@@ -136,7 +136,7 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes, s
 }
 
 void writeFileAtomicallyAt(int folder, const std::string& name, const Data& bytes, std::optional<mode_t> mode,
-                           const std::filesystem::path& file) {
+                           const std::filesystem::path& file, mode_t withheld) {
   const std::filesystem::path& shown = file.empty() ? std::filesystem::path(name) : file;
   // A name that holds a folder would be resolved on the way, which this write exists to avoid.
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
@@ -163,6 +163,7 @@ void writeFileAtomicallyAt(int folder, const std::string& name, const Data& byte
     permissions = existing.st_mode & 07777;
   else if (found)
     permissions &= existing.st_mode & 0777;
+  permissions &= ~withheld;
   if (::fchmod(descriptor.get(), permissions) != 0 || !writeAll(descriptor.get(), bytes) ||
       ::fsync(descriptor.get()) != 0)
     failure = errno ? errno : EIO;

@@ -120,12 +120,15 @@ TEST(FileData, AtomicWritesKeepModesAndLinks) {
   EXPECT_EQ(readFile(fresh).view(), "{}");
   EXPECT_EQ(permissionsOf(fresh), 0600u);
 
-  const auto existing = folder.path() / "existing.json";
-  std::ofstream(existing) << "old";
-  ::chmod(existing.c_str(), 0640);
-  writeFileAtomically(existing, Data::fromString("new"), 0600);
-  EXPECT_EQ(readFile(existing).view(), "new");
-  EXPECT_EQ(permissionsOf(existing), 0640u);  // the file's own mode wins over the default
+  // The file's own mode wins over the default, write for others included.
+  for (const mode_t mode : {0640u, 0666u}) {
+    const auto existing = folder.path() / ("existing" + std::to_string(mode) + ".json");
+    std::ofstream(existing) << "old";
+    ::chmod(existing.c_str(), mode);
+    writeFileAtomically(existing, Data::fromString("new"), 0600);
+    EXPECT_EQ(readFile(existing).view(), "new");
+    EXPECT_EQ(permissionsOf(existing), mode);
+  }
 
   // The link stays a link, and the target is replaced in its own folder.
   std::filesystem::create_directory(folder.path() / "real");

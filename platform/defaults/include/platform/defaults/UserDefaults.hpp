@@ -11,8 +11,10 @@
 //
 // Only a regular file of the effective user's (or root's) is read or written,
 // directly or through a link that the effective user owns (the file may also be
-// one not made yet in that user's folder). What is read is judged once it is
-// open, so a file another user puts at the name after the check is not read.
+// one not made yet in that user's folder); a file with more than one link only
+// in a folder that the effective user alone may write. What is read is judged
+// once it is open, so a file another user puts at the name after the check is
+// not read. A save keeps the file's mode, less write for group and others.
 // The folders are reached from "/" one component at a time: each folder and
 // link on the way must be the effective user's or root's, and a folder that
 // others may write must have its sticky bit (as /tmp).

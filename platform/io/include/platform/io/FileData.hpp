@@ -41,9 +41,10 @@ void writeFileAtomically(const std::filesystem::path& file, const Data& bytes,
 /// made in that folder. Only a regular file of the effective user keeps its permissions; otherwise the
 /// file gets `mode` (default: 0666 less the umask), less what the file replaced, if any, did not have.
 /// `name` is one file name, without a "/". Errors name `file` (the file in the caller's words; `name`
-/// when empty).
+/// when empty). The file never gets the permissions in `withheld`, even those the file it replaces had.
 void writeFileAtomicallyAt(int folder, const std::string& name, const Data& bytes,
-                           std::optional<mode_t> mode = std::nullopt, const std::filesystem::path& file = {});
+                           std::optional<mode_t> mode = std::nullopt, const std::filesystem::path& file = {},
+                           mode_t withheld = 0);
 
 /// Whether `name` is that of a temporary file a write to the file named `fileName` makes
 /// ("<fileName>.pz-tmp-" and six letters or digits), so leftovers of a killed writer can be
