@@ -155,8 +155,8 @@ std::string executableName() {
 // Where the settings' bytes live: the path itself, or the end of a chain of links that the effective user
 // owns; there lies a regular file of that user's (or root's), with no other link unless only the user may
 // write its folder, or a file not made yet in that user's folder. A write replaces that file and keeps the
-// links. The settings folder, and the folders of the links' targets, are reached as trusted folders. Any other place is refused: nothing there is followed,
-// read, moved or written.
+// links. The settings folder, and the folders of the links' targets, are reached as trusted folders. Any
+// other place is refused: nothing there is followed, read, moved or written.
 struct UserDefaults::Place {
   UniqueDescriptor settingsFolder;  // where the lock lives
   UniqueDescriptor folder;          // where the bytes live
