@@ -51,14 +51,10 @@ std::optional<std::pair<LineBreak, bool>> firstBreakInNames(const TextDiagnosis&
   const std::optional<std::vector<std::size_t>> columns = names.columns(headers);
   const std::optional<std::size_t> header = diagnosis.headerRow();
   for (const TextDiagnosis::RowBreak& found : diagnosis.breaks()) {
-    if (diagnosis.unparsedRow() == found.row || diagnosis.rows()[found.row].blank) continue;
     const bool inHeader = header == found.row;
-    // Rows above the header are no records.
-    if (!inHeader && diagnosis.configuration().headerStrategy.kind() != RecordCSV::Strategy::Header::Kind::none &&
-        (!header || found.row < *header))
-      continue;
-    if (inHeader || !columns || std::ranges::find(*columns, found.lineBreak.field) != columns->end())
-      return std::pair{found.lineBreak, inHeader};
+    const bool inName = diagnosis.givesRecord(found.row) &&
+                        (!columns || std::ranges::find(*columns, found.lineBreak.field) != columns->end());
+    if (inHeader || inName) return std::pair{found.lineBreak, inHeader};
   }
   return std::nullopt;
 }

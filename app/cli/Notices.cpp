@@ -270,7 +270,10 @@ void warnOfLikelyDelimiter(std::ostream& out, const AsyncImporter& importer, con
 }
 
 void warnOfTitleAboveHeader(std::ostream& out, const AsyncImporter& importer, DatasourceText& text) {
-  if (!importer.fileView() || importer.fileView()->empty() || !mayBeTitle(importer.fileView()->headers())) return;
+  const auto& view = importer.fileView();
+  if (!view || view->empty() || !mayBeTitle(view->headers())) return;
+  // Only a first record of no text, as a title's empty row below it gives, asks for the rows.
+  if (std::ranges::any_of((*view)[0], [](std::string_view field) { return !field.empty(); })) return;
   if (const TextDiagnosis* diagnosis = text.diagnosis())
     if (const auto reading = emptyFieldsReading(*diagnosis, text.names(), true))
       out << "pelmora-zava: " << *reading << '\n';

@@ -70,10 +70,15 @@ std::optional<std::size_t> TextDiagnosis::rowStartingAt(std::uint64_t start) con
   return static_cast<std::size_t>(found - rows_.begin());
 }
 
+bool TextDiagnosis::givesRecord(std::size_t row) const {
+  if (row >= rows_.size() || rows_[row].blank || unparsed_ == row) return false;
+  if (configuration_.headerStrategy.kind() == Header::Kind::none) return true;
+  return headerRow_ && row > *headerRow_;
+}
+
 std::optional<std::size_t> TextDiagnosis::recordRow(std::size_t position) const {
-  std::size_t row = headerRow_ ? *headerRow_ + 1 : (configuration_.headerStrategy.kind() == Header::Kind::none ? 0 : rows_.size());
-  for (; row < rows_.size(); ++row)
-    if (!rows_[row].blank && position-- == 0) return row;
+  for (std::size_t row = 0; row < rows_.size(); ++row)
+    if (givesRecord(row) && position-- == 0) return row;
   return std::nullopt;
 }
 

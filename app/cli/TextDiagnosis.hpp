@@ -50,6 +50,8 @@ class TextDiagnosis {
   const std::vector<std::string>& headerFields() const noexcept { return headerFields_; }
   /// The index of the row that begins at `start`, if one does.
   std::optional<std::size_t> rowStartingAt(std::uint64_t start) const;
+  /// Whether the row at `row` gives a record: it lies below the header and is no empty line.
+  bool givesRecord(std::size_t row) const;
   /// The index of the row of the record at `position` among the records the reader gives.
   std::optional<std::size_t> recordRow(std::size_t position) const;
   /// Whether a row below `row` that is not blank follows it.

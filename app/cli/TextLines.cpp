@@ -121,12 +121,13 @@ bool RowDialect::mayLeaveBreaksIn(std::string_view bytes) const {
     while (previous > 0 && at - previous < widestUnitRest && bytes[previous - 1] == '\0') --previous;
     return previous > 0 ? bytes[previous - 1] : '\0';
   };
-  for (std::size_t at = bytes.find_first_of(uncut_); at != std::string_view::npos;
-       at = bytes.find_first_of(uncut_, at + 1)) {
-    // Seen as one unit: a CR LF pair is cut whole where the delimiters cut it.
-    const char characters[] = {bytes[at] == lf ? before(at) : '\0', bytes[at], bytes[at] == cr ? after(at) : '\0'};
-    if (leavesUncut(std::string_view(characters, 3), 1)) return true;
-  }
+  // One character at a time, as memchr finds it: a datasource may be a GiB.
+  for (const char character : uncut_)
+    for (std::size_t at = bytes.find(character); at != std::string_view::npos; at = bytes.find(character, at + 1)) {
+      // Seen as one unit: a CR LF pair is cut whole where the delimiters cut it.
+      const char unit[] = {character == lf ? before(at) : '\0', character, character == cr ? after(at) : '\0'};
+      if (leavesUncut(std::string_view(unit, 3), 1)) return true;
+    }
   return false;
 }
 
