@@ -11,10 +11,6 @@ namespace {
 
 using RecordCSV::CSVReader;
 
-bool holdsAny(std::string_view field, std::string_view characters) {
-  return !characters.empty() && field.find_first_of(characters) != std::string_view::npos;
-}
-
 }  // namespace
 
 CSVReader readerOf(std::string_view text, CSVReader::Configuration configuration) {
@@ -33,7 +29,11 @@ NameFields::NameFields(std::optional<std::string> nameColumn, const std::vector<
   }
 }
 
-std::optional<std::vector<std::size_t>> NameFields::columns(const std::vector<std::string>& headers) const {
+bool covers(const Columns& columns, std::size_t field) {
+  return !columns || std::ranges::find(*columns, field) != columns->end();
+}
+
+Columns NameFields::columns(const std::vector<std::string>& headers) const {
   if (headers.empty()) return std::nullopt;
   // Equal headers fail the import before any name is made.
   std::optional<CSVReader::HeaderLookup> lookup = CSVReader::HeaderLookup::make(headers);
@@ -48,11 +48,11 @@ std::optional<std::vector<std::size_t>> NameFields::columns(const std::vector<st
 }
 
 std::optional<LineBreak> firstBreakIn(std::string_view text, std::uint64_t start, const RowDialect& dialect,
-                                      const std::optional<std::vector<std::size_t>>& columns) {
+                                      const Columns& columns) {
   std::vector<LineBreak> breaks;
   dialect.scanRow(text, start, &breaks);
   for (const LineBreak& lineBreak : breaks)
-    if (!columns || std::ranges::find(*columns, lineBreak.field) != columns->end()) return lineBreak;
+    if (covers(columns, lineBreak.field)) return lineBreak;
   return std::nullopt;
 }
 
@@ -63,21 +63,16 @@ Trial tryReading(std::string_view text, const CSVReader::Configuration& configur
   try {
     CSVReader reader = readerOf(text, configuration);
     const std::vector<std::string>& headers = reader.headers();
-    if (std::ranges::any_of(headers, [&](const std::string& header) { return holdsAny(header, uncut); })) {
+    const auto header = [&](std::size_t k) -> std::string_view { return headers[k]; };
+    if (holdsAnyOf(std::nullopt, headers.size(), header, uncut)) {
       trial.breakInNames = firstBreakIn(text, reader.lastRowStart(), dialect, std::nullopt);
       trial.breakInHeader = trial.breakInNames.has_value();
     }
-    const std::optional<std::vector<std::size_t>> columns = names.columns(headers);
+    const Columns columns = names.columns(headers);
     const auto lookAt = [&](std::size_t width, auto field) {
       ++trial.records;
-      if (trial.breakInNames || uncut.empty()) return;
-      bool holds = false;
-      if (columns) {
-        for (const std::size_t column : *columns) holds = holds || (column < width && holdsAny(field(column), uncut));
-      } else {
-        for (std::size_t k = 0; k < width && !holds; ++k) holds = holdsAny(field(k), uncut);
-      }
-      if (holds) trial.breakInNames = firstBreakIn(text, reader.lastRowStart(), dialect, columns);
+      if (!trial.breakInNames && holdsAnyOf(columns, width, field, uncut))
+        trial.breakInNames = firstBreakIn(text, reader.lastRowStart(), dialect, columns);
     };
     // The first record asks for the header's lookup, which refuses equal headers.
     if (const auto first = reader.readRecord()) {

@@ -20,25 +20,18 @@ bool holds(const Filename& record, char character) {
                              [&](const std::string& name) { return name.find(character) != std::string::npos; });
 }
 
-bool holdsAny(std::string_view field, std::string_view characters) {
-  return field.find_first_of(characters) != std::string_view::npos;
-}
-
 /// Whether the header or a field of a record that a name is made of holds one of `characters`.
 bool namesMayHold(const AsyncImporter& importer, const NameFields& names, std::string_view characters) {
   const auto& view = importer.fileView();
   if (!view) return false;
-  if (std::ranges::any_of(view->headers(), [&](const std::string& header) { return holdsAny(header, characters); }))
+  const std::vector<std::string>& headers = view->headers();
+  if (holdsAnyOf(std::nullopt, headers.size(), [&](std::size_t k) -> std::string_view { return headers[k]; },
+                 characters))
     return true;
-  const std::optional<std::vector<std::size_t>> columns = names.columns(view->headers());
+  const Columns columns = names.columns(headers);
   for (std::size_t r = 0; r < view->size(); ++r) {
     const RecordCSV::CSVReader::Row row = (*view)[r];
-    if (columns) {
-      for (const std::size_t column : *columns)
-        if (column < row.size() && holdsAny(row[column], characters)) return true;
-    } else if (std::ranges::any_of(row, [&](std::string_view field) { return holdsAny(field, characters); })) {
-      return true;
-    }
+    if (holdsAnyOf(columns, row.size(), [&](std::size_t k) { return row[k]; }, characters)) return true;
   }
   return false;
 }
@@ -48,12 +41,11 @@ bool namesMayHold(const AsyncImporter& importer, const NameFields& names, std::s
 std::optional<std::pair<LineBreak, bool>> firstBreakInNames(const TextDiagnosis& diagnosis,
                                                             const std::vector<std::string>& headers,
                                                             const NameFields& names) {
-  const std::optional<std::vector<std::size_t>> columns = names.columns(headers);
+  const Columns columns = names.columns(headers);
   const std::optional<std::size_t> header = diagnosis.headerRow();
   for (const TextDiagnosis::RowBreak& found : diagnosis.breaks()) {
     const bool inHeader = header == found.row;
-    const bool inName = diagnosis.givesRecord(found.row) &&
-                        (!columns || std::ranges::find(*columns, found.lineBreak.field) != columns->end());
+    const bool inName = diagnosis.givesRecord(found.row) && covers(columns, found.lineBreak.field);
     if (inHeader || inName) return std::pair{found.lineBreak, inHeader};
   }
   return std::nullopt;
