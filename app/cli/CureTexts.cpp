@@ -30,8 +30,9 @@ std::string rowDelimiter(Ravelin::RowDelimiter option, BreakKind kind) {
 }
 
 std::string breakInName(bool inHeader, BreakKind kind, std::int64_t line) {
-  return std::string(inHeader ? "the datasource's header would hold" : "the datasource would make a folder name holding") +
-         " the " + (isLineFeed(kind) ? "LF" : "CR") + " that ends line " + n(line);
+  const std::string_view holding =
+      inHeader ? "the datasource's header would hold" : "the datasource would make a folder name holding";
+  return std::string(holding) + " the " + (isLineFeed(kind) ? "LF" : "CR") + " that ends line " + n(line);
 }
 
 std::string headerOn(std::int64_t line, std::int64_t row, const std::optional<std::string>& fault) {
@@ -62,7 +63,8 @@ std::string fieldCountAt(std::int64_t line, std::int64_t fields, std::int64_t ex
 
 std::string failureAt(std::int64_t line, const std::string& reason) {
   // The reader's sentence goes on inside the command's.
-  const std::string_view sentence = reason.ends_with('.') ? std::string_view(reason).substr(0, reason.size() - 1) : reason;
+  std::string_view sentence = reason;
+  if (sentence.ends_with('.')) sentence.remove_suffix(1);
   return "line " + n(line) + ": " + std::string(sentence);
 }
 
@@ -84,8 +86,8 @@ std::string checkDelimiters(const std::string& row, std::int64_t fields, std::in
 std::string wideWithoutMark(int width, bool littleEndian) {
   const std::string bits = width == 2 ? "16" : "32";
   const std::string order = littleEndian ? "little" : "big";
-  return "the datasource looks like UTF-" + bits + " " + order + "-endian without a byte-order mark; try --encoding utf-" +
-         bits + order.substr(0, 1) + "e";
+  return "the datasource looks like UTF-" + bits + " " + order +
+         "-endian without a byte-order mark; try --encoding utf-" + bits + order.substr(0, 1) + "e";
 }
 
 std::string onlyTheMarksEncoding(const std::string& family) {
@@ -96,7 +98,8 @@ std::string onlyTheMarksEncoding(const std::string& family) {
 std::string leaveOutEncoding(const std::string& family) {
   std::string option = family;
   for (char& c : option) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return "The datasource starts with a " + family + " byte-order mark; leave out --encoding, or give --encoding " + option;
+  return "The datasource starts with a " + family + " byte-order mark; leave out --encoding, or give --encoding " +
+         option;
 }
 
 }  // namespace Pelmora_Zava::cli::cures

@@ -23,7 +23,7 @@ std::size_t parsedRows(const TextDiagnosis& diagnosis) {
 }
 
 std::size_t emptyFields(const std::vector<std::string>& fields) {
-  return static_cast<std::size_t>(std::ranges::count_if(fields, [](const std::string& field) { return field.empty(); }));
+  return static_cast<std::size_t>(std::ranges::count(fields, std::string()));
 }
 
 /// What the command says of a fault that a trial met.

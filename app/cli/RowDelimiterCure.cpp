@@ -42,7 +42,8 @@ std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const N
   std::optional<std::string> withoutRecords;
   std::optional<std::string> cure = firstCure(
       diagnosis, names,
-      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&, const Trial& trial) -> std::optional<std::string> {
+      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&,
+          const Trial& trial) -> std::optional<std::string> {
         if (!trial.reads()) return std::nullopt;
         if (!preferRecords || trial.records > 0) return cures::rowDelimiter(option, kind);
         if (!withoutRecords) withoutRecords = cures::rowDelimiter(option, kind);

@@ -88,7 +88,7 @@ bool TextDiagnosis::recordsFollow(std::size_t row) const {
 }
 
 bool TextDiagnosis::onlyBlankLines() const {
-  return !text_.empty() && !unparsed_ && std::all_of(rows_.begin(), rows_.end(), [](const Row& row) { return row.blank; });
+  return !text_.empty() && !unparsed_ && std::ranges::all_of(rows_, [](const Row& row) { return row.blank; });
 }
 
 }  // namespace Pelmora_Zava::cli

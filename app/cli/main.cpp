@@ -170,8 +170,8 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     return exitFailure;
   }
   // Rows that --starting-row passed are a mistake too, when nothing else makes a folder.
-  if (missing == cli::MissingRecords::settingsMistake && std::none_of(importer.fileNames().begin(), importer.fileNames().end(),
-                                      [](const auto& record) { return AsyncImporter::hasFolderName(*record); }))
+  if (missing == cli::MissingRecords::settingsMistake &&
+      std::ranges::none_of(importer.fileNames(), [](const auto& record) { return AsyncImporter::hasFolderName(*record); }))
     return exitFailure;
   if (!options.exportRoot) {
     printNames(importer.fileNames());

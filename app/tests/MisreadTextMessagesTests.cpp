@@ -59,7 +59,8 @@ TEST_F(Command, NoLineBreakTheRowsDidNotCutAtReachesANameOrTheHeader) {
 
   const Case cases[] = {
       // A CR LF file cut at its CRs: the LFs begin the names.
-      {{"crlf.csv", "--row-delimiter", "cr", "--export", "out"}, 1, "", said(inName("LF", 1) + "; " + pairedToStandard)},
+      {{"crlf.csv", "--row-delimiter", "cr", "--export", "out"}, 1, "",
+       said(inName("LF", 1) + "; " + pairedToStandard)},
       {{"crlf.csv", "--row-delimiter", "standard", "--export", "out", "--dry-run"}, 0, "out/Ana\nout/Bo\n", ""},
       // An LF file cut at CR LF or CR only: one name of every line.
       {{"lf.txt", "--row-delimiter", "crlf"}, 1, "", said(inName("LF", 1) + "; " + loneLF)},
@@ -157,12 +158,15 @@ TEST_F(Command, AnOptionThatTakesOneValueGivenTwiceIsNamed) {
        said("--row-delimiter is given twice; give it once") + usage},
       {{"names.csv", "--encoding=utf-8", "--encoding", "utf-8", "--encoding", "ascii"}, 2, "",
        said("--encoding is given 3 times; give it once") + usage},
-      {{"names.csv", "--header", "row", "--header", "none"}, 2, "", said("--header is given twice; give it once") + usage},
+      {{"names.csv", "--header", "row", "--header", "none"}, 2, "",
+       said("--header is given twice; give it once") + usage},
       {{"names.csv", "--export", "a", "--export", "b"}, 2, "", said("--export is given twice; give it once") + usage},
       // Those that may repeat still do.
       {{"--add", "Bo", "--add", "Cy", "--add-series", "T", "2", "--add-series", "U", "1", "--token", "A=1", "--token",
         "B=2", "--folder", "{A}{Filename}", "--subfolder", "x", "--subfolder", "{B}", "--export", "out", "--dry-run"},
-       0, "out/1Bo/x\nout/1Bo/2\nout/1Cy/x\nout/1Cy/2\nout/1T1/x\nout/1T1/2\nout/1T2/x\nout/1T2/2\nout/1U1/x\nout/1U1/2\n", ""},
+       0,
+       "out/1Bo/x\nout/1Bo/2\nout/1Cy/x\nout/1Cy/2\nout/1T1/x\nout/1T1/2\nout/1T2/x\nout/1T2/2\nout/1U1/x\nout/1U1/2\n",
+       ""},
   };
   expectAnswers(cases);
 }
