@@ -83,7 +83,7 @@ bool refuseUnholdableNames(std::ostream& out, const AsyncImporter& importer, Dat
   const auto found = firstBreakInNames(*diagnosis, importer.fileView()->headers(), text.names());
   if (!found) return false;  // every one in quotes: data
   const auto& [lineBreak, inHeader] = *found;
-  out << "pelmora-zava: " << cures::breakInName(inHeader, lineBreak.kind, lineEndedBy(diagnosis->text(), lineBreak));
+  out << "pelmora-zava: " << cures::breakInName(inHeader, lineBreak.kind, lineAt(diagnosis->text(), lineBreak.offset));
   if (const auto cure = lineBreakCure(*diagnosis, text.names(), lineBreak.kind)) out << "; " << *cure;
   out << '\n';
   return true;

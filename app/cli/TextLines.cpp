@@ -38,10 +38,6 @@ std::int64_t lineAt(std::string_view text, std::uint64_t offset) {
   return 1 + lineEndsBefore(text, static_cast<std::size_t>(std::min<std::uint64_t>(offset, text.size())));
 }
 
-std::int64_t lineEndedBy(std::string_view text, const LineBreak& lineBreak) {
-  return lineAt(text, lineBreak.offset);
-}
-
 RowDialect::RowDialect(const RecordCSV::CSVReader::Configuration& configuration)
     : field_(platform::toUTF8(configuration.delimiters.field.scalars)) {
   for (const std::u32string& row : configuration.delimiters.row.scalars) rows_.push_back(platform::toUTF8(row));

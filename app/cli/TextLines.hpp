@@ -31,9 +31,6 @@ struct LineBreak {
   BreakKind kind;
 };
 
-/// The line a break ends, as an editor shows it.
-std::int64_t lineEndedBy(std::string_view text, const LineBreak& lineBreak);
-
 /// The reader's dialect in the text's own bytes, for looking at rows the reader cut.
 class RowDialect {
  public:
