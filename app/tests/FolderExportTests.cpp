@@ -301,8 +301,9 @@ struct MoveWatch {
   }
 };
 
-// A folder moved out of the root while its sub-folders are made, or their grandparent: the export
-// may finish the one folder it was making, and then stops.
+// A folder moved out of the root right after a folder is made in it or below it, through the
+// export's own seam, or right after it is made itself: the folder whose making set off the move is
+// the one more folder it receives, and the export stops there, naming the folder moved.
 TEST_F(ImporterTest, AFolderMovedOutOfTheRootReceivesAtMostOneMoreFolder) {
   const fs::path root = folder_.path() / "root";
   const fs::path outside = folder_.path() / "outside";
@@ -313,44 +314,46 @@ TEST_F(ImporterTest, AFolderMovedOutOfTheRootReceivesAtMostOneMoreFolder) {
     provider.subfolders.clear();
     for (int i = 10; i < 30; ++i) provider.subfolders.push_back(within + "S" + std::to_string(i));
     importer().setTokenProvider(provider);
-    int moves = 0;
-    for (int run = 0; run < 20; ++run) {
-      SCOPED_TRACE("within \"" + within + "\", run " + std::to_string(run));
+    // Run 0 moves the folder right after its sub-folders' parent is made; run n after its n-th sub-folder.
+    for (int run = 0; run <= 20; ++run) {
+      const fs::path moving = root / ("N" + std::to_string(2 + run % 4));
+      const fs::path parent = within.empty() ? moving : moving / "deep";
+      const fs::path trigger = run == 0 ? parent : parent / ("S" + std::to_string(9 + run));
+      SCOPED_TRACE("within \"" + within + "\", after making " + trigger.string());
       fs::remove_all(root);
       fs::remove_all(outside);
       fs::create_directories(outside);
-      const fs::path moving = root / ("N" + std::to_string(2 + run % 4));
-      const fs::path parent = within.empty() ? moving : moving / "deep";
-      std::atomic<bool> done = false;
       MoveWatch watch;
-      std::thread mover([&] {
-        while (!done && !fs::exists(parent)) std::this_thread::yield();
-        if (done) return;  // the export ended first: this run shows nothing
-        watch.moved = ::inotify_add_watch(watch.events.get(), moving.c_str(), IN_MOVE_SELF | IN_CREATE);
-        watch.watched =
-            within.empty() ? watch.moved : ::inotify_add_watch(watch.events.get(), parent.c_str(), IN_CREATE);
-        EXPECT_TRUE(watch.moved >= 0 && watch.watched >= 0) << std::strerror(errno);
-        EXPECT_EQ(std::rename(moving.c_str(), (outside / "moved").c_str()), 0) << std::strerror(errno);
+      bool moved = false;
+      FolderChain maker(root, FolderChain::Mode::make);
+      maker.afterMaking([&](const fs::path& made) {
+        if (made == moving)
+          watch.moved = ::inotify_add_watch(watch.events.get(), moving.c_str(), IN_MOVE_SELF | IN_CREATE);
+        if (made == parent)
+          watch.watched =
+              within.empty() ? watch.moved : ::inotify_add_watch(watch.events.get(), parent.c_str(), IN_CREATE);
+        if (made != trigger) return;
+        moved = true;
+        fs::rename(moving, outside / "moved");
       });
-      bool stopped = false;
       try {
-        importer().exportFolders(root);
+        importer().forEachFolderLocation([&](FolderChain::Components location) { maker.visit(location); });
+        ADD_FAILURE() << "the export went on after the move";
       } catch (const platform::FileSystemError& error) {
-        stopped = true;  // moved between its making and its opening: found missing
+        // Moved between its making and its opening: found missing.
+        EXPECT_EQ(trigger, moving) << error.what();
         EXPECT_EQ(error.code(), ENOENT) << error.what();
       } catch (const platform::Error& error) {
-        stopped = true;
-        EXPECT_NE(std::string(error.what()).find("would lie outside"), std::string::npos) << error.what();
+        EXPECT_EQ(error.description(), "The folder \xE2\x80\x9C" + trigger.string() +
+                                            "\xE2\x80\x9D would lie outside the export folder.");
+        EXPECT_EQ(error.failureReason(),
+                  "The folder \xE2\x80\x9C" + moving.string() + "\xE2\x80\x9D was moved while the export ran.");
       }
-      done = true;
-      mover.join();
-      if (watch.moved < 0) continue;
-      ++moves;
-      const int after = watch.madeAfterMove();
-      EXPECT_LE(after, 1);
-      EXPECT_TRUE(after == 0 || stopped) << "a folder made outside went unnoticed";
+      ASSERT_TRUE(moved);
+      ASSERT_TRUE(watch.moved >= 0 && watch.watched >= 0) << std::strerror(errno);
+      EXPECT_EQ(watch.madeAfterMove(), 0);
+      EXPECT_TRUE(fs::is_directory(outside / "moved" / trigger.lexically_relative(moving)));
     }
-    EXPECT_GT(moves, 0);
   }
 }
 

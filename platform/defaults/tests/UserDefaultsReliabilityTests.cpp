@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +21,8 @@
 #include <iterator>
 #include <iostream>
 #include <optional>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,12 +49,15 @@ int exitStatus(pid_t pid) {
   return status;
 }
 
-// Another process holding a suite's lock until told to let go, and never longer than `holdFor`
-// (20 seconds unless given), so that a writer that waits for it without bound cannot freeze the test.
+// Longer than any wait a test means to see: a bound that only ends a hang.
+constexpr std::chrono::minutes hangGuard{2};
+
+// Another process holding a suite's lock until told to let go, so that whatever a test sees before
+// telling it happened while the lock was held. It lets go on its own only after `hangGuard`, so
+// that a writer that waits for it without bound cannot freeze the test.
 class LockHolder {
  public:
-  explicit LockHolder(const std::filesystem::path& settingsFile,
-                      std::chrono::milliseconds holdFor = std::chrono::seconds(20)) {
+  explicit LockHolder(const std::filesystem::path& settingsFile) {
     std::filesystem::create_directories(settingsFile.parent_path());
     const std::string lockPath = settingsFile.string() + ".lock";
     int ready[2];
@@ -64,7 +70,8 @@ class LockHolder {
       if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(2);
       if (::write(ready[1], "L", 1) != 1) ::_exit(2);
       struct pollfd told {release[0], POLLIN, 0};
-      ::_exit(::poll(&told, 1, static_cast<int>(holdFor.count())) == 1 ? 0 : 3);  // 3: let go on its own
+      const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(hangGuard);
+      ::_exit(::poll(&told, 1, static_cast<int>(limit.count())) == 1 ? 0 : 3);  // 3: let go on its own
     });
     ::close(ready[1]);
     ::close(release[0]);
@@ -75,7 +82,7 @@ class LockHolder {
   }
   ~LockHolder() { letGo(); }
   bool locked() const { return locked_; }
-  /// The holder's exit status: 0 when it held the lock until now.
+  /// The holder's exit status: 0 when it held the lock until told.
   int letGo() {
     if (releaseFd_ < 0) return -1;
     ::close(std::exchange(releaseFd_, -1));
@@ -83,19 +90,37 @@ class LockHolder {
   }
   /// In a process forked meanwhile: closes the copy of the end that tells the holder to let go.
   void forgetInChild() { ::close(releaseFd_); }
-  /// Returns once the holder has let go on its own; its exit status, 3 when it held the lock all its time.
-  int awaitRelease() {
-    if (releaseFd_ < 0) return -1;
-    const int status = exitStatus(pid_);
-    ::close(std::exchange(releaseFd_, -1));
-    return status;
-  }
 
  private:
   pid_t pid_ = -1;
   int releaseFd_ = -1;
   bool locked_ = false;
 };
+
+// The threads of a process of ours at this moment.
+std::set<pid_t> threadsOf(pid_t process) {
+  std::set<pid_t> threads;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/task", error))
+    threads.insert(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+  return threads;
+}
+
+// The one thread that `body` starts in this process and leaves running; 0 unless exactly one.
+pid_t threadStartedBy(const std::function<void()>& body) {
+  std::thread([] {}).join();  // ThreadSanitizer starts a thread of its own with a process's first one
+  const std::set<pid_t> before = threadsOf(::getpid());
+  body();
+  std::vector<pid_t> started;
+  std::ranges::set_difference(threadsOf(::getpid()), before, std::back_inserter(started));
+  return started.size() == 1 ? started.front() : 0;
+}
+
+// Returns once that thread of that process has ended.
+void awaitEnd(pid_t process, pid_t thread) {
+  const std::string task = "/proc/" + std::to_string(process) + "/task/" + std::to_string(thread);
+  while (::access(task.c_str(), F_OK) == 0) std::this_thread::yield();
+}
 
 TEST(UserDefaultsProcesses, FreshProcessReadsWhatAnotherWrote) {
   TemporaryConfigHome home;
@@ -170,6 +195,25 @@ TEST(UserDefaultsProcesses, KilledWriterLeavesOldOrNewValues) {
   EXPECT_EQ(UserDefaults::suite("killed")->objectForKey("counter"), PropertyList("after"));
 }
 
+std::optional<PropertyList> storedValue(const std::filesystem::path& file, const std::string& key) {
+  std::ifstream in(file);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::optional<PropertyList> stored = PropertyListXML::read(text);
+  if (!stored || !stored->dictionary() || !stored->dictionary()->contains(key)) return std::nullopt;
+  return stored->dictionary()->at(key);
+}
+
+// Sets how long writes wait for the lock while it lives, then puts the usual 3 seconds back.
+struct LockWait {
+  explicit LockWait(std::chrono::milliseconds bound) { UserDefaults::setLockWaitBound(bound); }
+  ~LockWait() { UserDefaults::setLockWaitBound(std::chrono::seconds(3)); }
+};
+
+std::string waitedOutTheLock(const std::filesystem::path& file) {
+  return "Could not save settings to " + file.string() +
+         " yet: another process holds its lock; trying again in the background";
+}
+
 TEST(UserDefaultsProcesses, HeldLockDelaysNeitherReadsNorTheWriterForLong) {
   TemporaryConfigHome home;
   auto suite = UserDefaults::suite("held");
@@ -178,25 +222,30 @@ TEST(UserDefaultsProcesses, HeldLockDelaysNeitherReadsNorTheWriterForLong) {
   LockHolder holder(file);
   ASSERT_TRUE(holder.locked());
 
+  // The writer gives up after its bound, while the other process still holds the lock.
   CapturedLog log;
+  {
+    const LockWait wait(std::chrono::milliseconds(100));
+    suite->setObject(PropertyList(2), "waiting");
+  }
+  EXPECT_EQ(log.lines(), std::vector<std::string>{waitedOutTheLock(file)});
+  EXPECT_EQ(storedValue(file, "waiting"), std::nullopt);
+
+  // A writer that waits for the lock, as it must while the lock is held, keeps no reader waiting.
+  const LockWait wait(hangGuard * 5);
   std::atomic<bool> writerDone = false;
   std::thread writer([&] {
-    suite->setObject(PropertyList(2), "waiting");
+    suite->setObject(PropertyList(3), "next");
     writerDone = true;
   });
-  // The write waits for the other process; reads on this thread see its value meanwhile.
-  while (suite->objectForKey("waiting") != PropertyList(2)) std::this_thread::yield();
-  EXPECT_FALSE(writerDone);
-  EXPECT_EQ(suite->objectForKey("saved"), PropertyList(1));
-  writer.join();  // gives up after a few seconds
-  EXPECT_EQ(log.lines(), std::vector<std::string>{"Could not save settings to " + file.string() +
-                                                  " yet: another process holds its lock; trying again in the "
-                                                  "background"});
+  while (suite->objectForKey("next") != PropertyList(3)) std::this_thread::yield();
   EXPECT_EQ(suite->objectForKey("waiting"), PropertyList(2));
+  EXPECT_EQ(suite->objectForKey("saved"), PropertyList(1));
+  EXPECT_FALSE(writerDone);
   EXPECT_EQ(holder.letGo(), 0);  // it held the lock all along
+  writer.join();
 
-  // The change that could not be saved goes to the file with the next one.
-  suite->setObject(PropertyList(3), "next");
+  // The change that could not be saved goes to the file with the next one, or with a retry before it.
   suite.reset();
   auto reopened = UserDefaults::suite("held");
   EXPECT_EQ(reopened->dictionaryRepresentation(),
@@ -247,20 +296,6 @@ class RenameWatch {
   int renames_ = 0;
 };
 
-// Sets how long writes wait for the lock while it lives, then puts the usual 3 seconds back.
-struct LockWait {
-  explicit LockWait(std::chrono::milliseconds bound) { UserDefaults::setLockWaitBound(bound); }
-  ~LockWait() { UserDefaults::setLockWaitBound(std::chrono::seconds(3)); }
-};
-
-std::optional<PropertyList> storedValue(const std::filesystem::path& file, const std::string& key) {
-  std::ifstream in(file);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::optional<PropertyList> stored = PropertyListXML::read(text);
-  if (!stored || !stored->dictionary() || !stored->dictionary()->contains(key)) return std::nullopt;
-  return stored->dictionary()->at(key);
-}
-
 TEST(UserDefaultsProcesses, ChangeThatWaitedOutTheLockIsSavedOnceTheLockIsFree) {
   TemporaryConfigHome home;
   auto suite = UserDefaults::suite("retried");
@@ -268,18 +303,17 @@ TEST(UserDefaultsProcesses, ChangeThatWaitedOutTheLockIsSavedOnceTheLockIsFree) 
   std::filesystem::create_directories(file.parent_path());
   RenameWatch watch(file.parent_path(), file.filename().string());
   ASSERT_TRUE(watch.watching());
-  LockHolder holder(file, std::chrono::seconds(8));
+  LockHolder holder(file);
   ASSERT_TRUE(holder.locked());
 
   CapturedLog log;
-  const LockWait wait(std::chrono::seconds(1));  // well within the hold, however loaded the machine
+  const LockWait wait(std::chrono::milliseconds(100));
   suite->setObject(PropertyList(7), "late");
   EXPECT_EQ(storedValue(file, "late"), std::nullopt);
-  EXPECT_EQ(WEXITSTATUS(holder.awaitRelease()), 3);  // it held the lock its 8 seconds
-  const auto released = std::chrono::steady_clock::now();
+  EXPECT_EQ(holder.letGo(), 0);  // held until now: no retry could save before
   const auto saved = [&] { return storedValue(file, "late").has_value(); };
-  // The retry comes within a fraction of a second; the minute only guards against its never coming.
-  EXPECT_TRUE(watch.awaitUntil(released + std::chrono::minutes(1), saved)) << "not saved after the lock's release";
+  EXPECT_TRUE(watch.awaitUntil(std::chrono::steady_clock::now() + hangGuard, saved))
+      << "not saved after the lock's release";
   EXPECT_EQ(storedValue(file, "late"), PropertyList(7));
   suite.reset();
   EXPECT_EQ(watch.renames(), 1);  // the store's own retry, and nothing else
@@ -293,25 +327,28 @@ TEST(UserDefaultsProcesses, ClosingSuiteSavesWhatWaitedOutTheLockOrNamesIt) {
     bool releasedWhileClosing;
   };
   for (const Case& c : {Case{"released", true}, Case{"held", false}}) {
-    LockWait wait(std::chrono::milliseconds(200));
+    LockWait wait(std::chrono::milliseconds(100));
     auto suite = UserDefaults::suite(c.suite);
     const std::filesystem::path file = suite->path();
     LockHolder holder(file);
     ASSERT_TRUE(holder.locked());
     CapturedLog log;
-    suite->setObject(PropertyList(1), "first");
+    const pid_t retrier = threadStartedBy([&] { suite->setObject(PropertyList(1), "first"); });
+    ASSERT_NE(retrier, 0) << c.suite << ": no thread of its own retries the save";
     suite->removeObject("gone");
-    std::thread releasing;
     if (c.releasedWhileClosing) {
-      UserDefaults::setLockWaitBound(std::chrono::seconds(20));
-      releasing = std::thread([&] { holder.letGo(); });
+      // Let go once closing has ended the retries, so that only the closing can save.
+      UserDefaults::setLockWaitBound(hangGuard * 5);
+      std::thread closing([&] { suite.reset(); });
+      awaitEnd(::getpid(), retrier);
+      EXPECT_EQ(holder.letGo(), 0) << c.suite;
+      closing.join();
+    } else {
+      suite.reset();
+      EXPECT_EQ(holder.letGo(), 0) << c.suite;  // closing gave up while the lock was held
     }
-    suite.reset();
-    if (releasing.joinable()) releasing.join();
-    EXPECT_EQ(holder.letGo(), c.releasedWhileClosing ? -1 : 0) << c.suite;
 
-    const std::string waited = "Could not save settings to " + file.string() +
-                               " yet: another process holds its lock; trying again in the background";
+    const std::string waited = waitedOutTheLock(file);
     std::vector<std::string> lines{waited, waited};
     if (!c.releasedWhileClosing)
       lines.push_back("Could not save settings to " + file.string() +
@@ -333,16 +370,21 @@ TEST(UserDefaultsProcesses, NormalExitSavesWhatWaitedOutTheLock) {
     ::close(exiting[0]);
     holder.forgetInChild();
     UserDefaults::setLockWaitBound(std::chrono::milliseconds(100));
-    static std::shared_ptr<UserDefaults> kept = UserDefaults::suite("exiting");  // never destroyed before exit
-    kept->setObject(PropertyList("bye"), "last");
-    UserDefaults::setLockWaitBound(std::chrono::seconds(20));
-    if (::write(exiting[1], "x", 1) != 1) ::_exit(2);
+    const pid_t retrier = threadStartedBy([] {
+      static std::shared_ptr<UserDefaults> kept = UserDefaults::suite("exiting");  // never destroyed before exit
+      kept->setObject(PropertyList("bye"), "last");
+    });
+    UserDefaults::setLockWaitBound(hangGuard * 5);
+    if (::write(exiting[1], &retrier, sizeof retrier) != sizeof retrier) ::_exit(2);
     std::exit(0);
   });
   ::close(exiting[1]);
-  char byte = 0;
-  EXPECT_EQ(::read(exiting[0], &byte, 1), 1);
+  pid_t retrier = 0;
+  EXPECT_EQ(::read(exiting[0], &retrier, sizeof retrier), static_cast<ssize_t>(sizeof retrier));
   ::close(exiting[0]);
+  ASSERT_NE(retrier, 0) << "no thread of its own retries the save";
+  // Let go once the exit has ended the retries, so that only the exit can save.
+  awaitEnd(child, retrier);
   EXPECT_EQ(holder.letGo(), 0);
   const int status = exitStatus(child);
   EXPECT_TRUE(WIFEXITED(status)) << status;
@@ -378,6 +420,8 @@ TEST(UserDefaultsProcesses, OpeningRemovesStaleTemporaryFilesAndNeverWaits) {
   {
     LockHolder holder(file);
     ASSERT_TRUE(holder.locked());
+    // Were the opening to wait as a writer does, it would outwait the holder, which then lets go on its own.
+    const LockWait wait(hangGuard * 5);
     CapturedLog log;
     EXPECT_EQ(UserDefaults::suite("leftovers")->dictionaryRepresentation(), PropertyList::Dictionary{});
     EXPECT_EQ(log.lines(), std::vector<std::string>{"Settings file " + file.string() +
