@@ -69,10 +69,7 @@ struct RawSocketServer::State {
         std::lock_guard lock(mutex);
         requests.push_back(std::move(request));
       }
-      if (!write(client, behaviour)) {
-        ::close(client);
-        return;
-      }
+      write(client, behaviour);
       switch (behaviour.kind) {
         case Behaviour::Kind::reply:
           ::close(client);
@@ -92,27 +89,14 @@ struct RawSocketServer::State {
     }
   }
 
-  // Writes the pieces, pausing before each but the first; false once the server ends.
-  bool write(int client, const Behaviour& behaviour) const {
-    for (std::size_t piece = 0; piece < behaviour.pieces.size(); ++piece) {
-      if (piece > 0 && ended(behaviour.pause)) return false;
-      const std::string& bytes = behaviour.pieces[piece];
-      for (std::size_t sent = 0; sent < bytes.size();) {
-        const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return true;  // the client went away: nothing more to say
-        sent += static_cast<std::size_t>(n);
-      }
+  // Writes the bytes, unless the client went away: then there is nothing more to say.
+  static void write(int client, const Behaviour& behaviour) {
+    const std::string& bytes = behaviour.bytes;
+    for (std::size_t sent = 0; sent < bytes.size();) {
+      const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      sent += static_cast<std::size_t>(n);
     }
-    return true;
-  }
-
-  // Waits for `pause`, or less when the server ends first: true then.
-  bool ended(std::chrono::milliseconds pause) const {
-    pollfd wakeUp{wake[0], POLLIN, 0};
-    int ready;
-    while ((ready = ::poll(&wakeUp, 1, static_cast<int>(pause.count()))) < 0)
-      if (errno != EINTR) return true;
-    return ready > 0;
   }
 
   // The head up to its blank line and the body its Content-Length announces; false once the server ends.

@@ -4,7 +4,6 @@
 // acts as scripted for that connection. It serves one connection at a time until it is
 // destroyed, which closes every connection still held and joins its thread.
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,22 +16,17 @@ class RawSocketServer {
   struct Behaviour {
     enum class Kind { reply, reset, stall };
     Kind kind = Kind::reply;
-    /// Written one after the other, `pause` apart, before the connection is closed or held.
-    std::vector<std::string> pieces;
-    std::chrono::milliseconds pause{0};
+    /// Written before the connection is closed or held.
+    std::string bytes;
 
     /// Writes the bytes (garbage, a body shorter than its Content-Length, …) and closes.
-    static Behaviour reply(std::string bytes) { return {Kind::reply, {std::move(bytes)}}; }
-    /// Writes each piece after a pause, the first one at once, and closes.
-    static Behaviour inPieces(std::vector<std::string> pieces, std::chrono::milliseconds pause) {
-      return {Kind::reply, std::move(pieces), pause};
-    }
+    static Behaviour reply(std::string bytes) { return {Kind::reply, std::move(bytes)}; }
     /// Closes at once with a reset instead of an orderly close.
     static Behaviour reset() { return {Kind::reset, {}}; }
     /// Says nothing and holds the connection until the server ends.
     static Behaviour stall() { return {Kind::stall, {}}; }
     /// Writes the bytes (a head, say), then says nothing more until the server ends.
-    static Behaviour stallAfter(std::string bytes) { return {Kind::stall, {std::move(bytes)}}; }
+    static Behaviour stallAfter(std::string bytes) { return {Kind::stall, std::move(bytes)}; }
   };
 
   /// Connection n gets behaviour n; connections past the list get its last one.
