@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/io/FileSystem.hpp"
@@ -44,12 +45,28 @@ void failAtFirst(const AsyncImporter& importer, const fs::path& root, int errorN
   });
 }
 
+// Every folder of every location is still to be made, on a file system whose names may be
+// `limit` bytes long. The import measured every name: only a list that holds one too long, or one
+// the export refuses, is gone through to find the first.
+void checkNewLocations(const AsyncImporter& importer, const fs::path& root, std::size_t limit) {
+  const std::optional<std::size_t> longest = importer.longestFolderName();
+  if (longest && *longest <= limit) return;
+  importer.forEachFolderLocation([&](Components components) {
+    for (const std::string_view component : components)
+      if (component.size() > limit) platform::throwFolderNotCreated(ENAMETOOLONG, locationOf(root, components));
+  });
+}
+
 }  // namespace
 
 void checkExportLocations(const AsyncImporter& importer, const fs::path& root) {
   const fs::path at = root.empty() ? fs::path(".") : root;
   struct stat status {};
   if (::stat(at.c_str(), &status) == 0) {
+    // An empty root holds nothing to look up, no more than a new one.
+    std::error_code unread;
+    if (S_ISDIR(status.st_mode) && fs::is_empty(at, unread) && !unread)
+      return checkNewLocations(importer, root, nameLimit(at).value_or(noLimit));
     if (S_ISDIR(status.st_mode)) return importer.checkFolderLocations(root);
     return failAtFirst(importer, root, ENOTDIR, platform::fileInTheWay(at));
   }
@@ -73,15 +90,7 @@ void checkExportLocations(const AsyncImporter& importer, const fs::path& root) {
   const std::size_t longestAllowed = limit.value_or(noLimit);
   for (const std::size_t length : missing)
     if (length > longestAllowed) return failAtFirst(importer, root, ENAMETOOLONG);
-  // The import measured every name: only a list that holds one too long, or one the export
-  // refuses, is gone through to find the first.
-  const std::optional<std::size_t> longest = importer.longestFolderName();
-  if (longest && *longest <= longestAllowed) return;
-  importer.forEachFolderLocation([&](Components components) {
-    for (const std::string_view component : components)
-      if (component.size() > longestAllowed)
-        platform::throwFolderNotCreated(ENAMETOOLONG, locationOf(root, components));
-  });
+  checkNewLocations(importer, root, longestAllowed);
 }
 
 }  // namespace Pelmora_Zava::cli

@@ -88,6 +88,7 @@ TEST_F(Command, DryRunAndExportStopBeforeAnyFolderWhereTheExportWould) {
   ASSERT_EQ(::mkfifo((folder_ / "special" / "Bo").c_str(), 0600), 0);
   makeSocket(folder_ / "special" / "Sock");
   fs::create_symlink("Bo", folder_ / "special" / "Fl");
+  fs::create_directory(folder_ / "empty");
   const std::string tooLong(300, 'z');
   const Case cases[] = {
       // A file in the root's place, or above it.
@@ -111,6 +112,9 @@ TEST_F(Command, DryRunAndExportStopBeforeAnyFolderWhereTheExportWould) {
       // A name too long leaves no partial tree either.
       {{"--add", "Bo", "--add", tooLong, "--export", "long"}, 1, "",
        notCreated("long/" + tooLong, "File name too long")},
+      {{"--add", "Bo", "--add", tooLong, "--export", "empty", "--dry-run"}, 1, "",
+       notCreated("empty/" + tooLong, "File name too long")},
+      {{"--add", "Bo", "--subfolder", "RAW", "--export", "empty", "--dry-run"}, 0, "empty/Bo/RAW\n", ""},
       // A link out of the root or to nowhere stops the dry run as the export, before what follows it.
       {{"--add", "Al", "--export", "links", "--dry-run"}, 1, "", linkOutside("links/Al", "links")},
       {{"--add", "Al", "--add", "Dee", "--export", "links"}, 1, "", linkOutside("links/Al", "links")},
@@ -132,6 +136,7 @@ TEST_F(Command, DryRunAndExportStopBeforeAnyFolderWhereTheExportWould) {
   EXPECT_EQ(tree(folder_ / "root" / "real"), std::vector<std::string>{});
   EXPECT_FALSE(fs::exists(folder_ / "root" / "Al"));
   EXPECT_FALSE(fs::exists(folder_ / "long"));
+  EXPECT_TRUE(fs::is_empty(folder_ / "empty"));
   EXPECT_TRUE(fs::is_empty(folder_ / "outside"));
   EXPECT_FALSE(fs::exists(folder_ / "special" / "Al"));
 }
