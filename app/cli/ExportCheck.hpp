@@ -15,9 +15,9 @@ namespace Pelmora_Zava::cli {
 /// folder above it allows ("File name too long"; the missing folders of `root` itself count as
 /// the first location's), one where a file, a FIFO, a socket or a device (or a link to one) lies
 /// in the place of a folder ("Not a directory", naming it), or one that a link leads outside
-/// `root` or to nowhere. A `root` that does not exist yet costs a look at its parents and at the
-/// importer's longest name; one that exists, a walk over its existing folders, each looked at
-/// once from its parent.
+/// `root` or to nowhere. A `root` that does not exist yet, or is empty, costs a look at it or its
+/// parents and at the importer's longest name; one that holds folders, a walk over the existing
+/// ones, each looked at once from its parent.
 void checkExportLocations(const AsyncImporter& importer, const std::filesystem::path& root);
 
 }  // namespace Pelmora_Zava::cli
