@@ -46,6 +46,17 @@ std::optional<std::string> readerCure(const RecordCSV::CSVReaderError& error, st
   return cures::checkDelimiters(row, parsed, expected);
 }
 
+// What a person would call the thing in a folder's place; a link is named for where it leads.
+const char* obstacleKind(std::filesystem::file_type type) {
+  switch (type) {
+    case std::filesystem::file_type::fifo: return "a FIFO";
+    case std::filesystem::file_type::socket: return "a socket";
+    case std::filesystem::file_type::character: return "a character device";
+    case std::filesystem::file_type::block: return "a block device";
+    default: return "a file";
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> cureFor(const std::exception& error, const std::optional<std::string>& datasource,
@@ -55,7 +66,8 @@ std::optional<std::string> cureFor(const std::exception& error, const std::optio
   if (const auto* folderError = dynamic_cast<const platform::FileSystemError*>(&error)) {
     // An export folder, not the datasource: the error names the folder, this line what is in its way.
     if (!folderError->obstacle()) return std::nullopt;
-    return "\xE2\x80\x9C" + folderError->obstacle()->string() + "\xE2\x80\x9D is a file, not a folder";
+    return "\xE2\x80\x9C" + folderError->obstacle()->string() + "\xE2\x80\x9D is " +
+           obstacleKind(folderError->obstacleType()) + ", not a folder";
   }
   // The file's error names its last component only; a path mistyped higher up needs the whole of it.
   if (const auto* platformError = dynamic_cast<const platform::Error*>(&error);

@@ -7,9 +7,8 @@
 #include <limits>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
-#include <utility>
+#include <system_error>
 #include <vector>
 
 #include "platform/io/FileSystem.hpp"
@@ -20,8 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using Components = std::span<const std::string_view>;
 
-// Every file system takes names this long, so a shorter one needs no question.
-constexpr std::size_t portableLength = _POSIX_NAME_MAX;
 constexpr std::size_t noLimit = std::numeric_limits<std::size_t>::max();
 
 /// The longest name, in bytes, that the folder at `path` takes; nothing when it cannot be asked.
@@ -33,103 +30,67 @@ std::optional<std::size_t> nameLimit(const fs::path& path) {
   return std::nullopt;
 }
 
-/// The folders above the last location looked at, the root first, each known to exist or not
-/// and with the limit of the file system its names would be made on once a name needed it: a
-/// folder's own when it exists, else the one above it. Consecutive locations share most of
-/// their folders, so each existing folder is looked at once, and nothing below a missing one.
-class Locations {
- public:
-  explicit Locations(fs::path root) : root_(std::move(root)) {}
+fs::path locationOf(const fs::path& root, Components components) {
+  fs::path location = root;
+  for (const std::string_view component : components) location /= component;
+  return location;
+}
 
-  /// Throws the export's error when it could not make the location of `components`.
-  void check(Components components) {
-    if (chain_.empty()) openRoot(components);
-    std::size_t kept = 0;  // components already looked at, as the folders of the chain
-    while (kept + 1 < components.size() && kept + 1 < chain_.size() && chain_[kept + 1].name == components[kept])
-      ++kept;
-    chain_.resize(kept + 1);
-    for (std::size_t level = kept; level < components.size(); ++level) {
-      const std::size_t length = components[level].size();
-      if (length > portableLength && length > limitOf(level)) fail(ENAMETOOLONG, components);
-      fs::path path = chain_[level].path / components[level];
-      const bool exists = chain_[level].exists && isFolder(path, components, level + 1);
-      if (level + 1 < components.size())
-        chain_.push_back({std::string(components[level]), std::move(path), exists, std::nullopt});
-    }
-  }
+// The error of a root the export cannot make is its first location's; with no location, the
+// export makes nothing, and nothing fails.
+void failAtFirst(const AsyncImporter& importer, const fs::path& root, int errorNumber,
+                 std::optional<platform::Obstacle> obstacle = std::nullopt) {
+  importer.forEachFolderLocation([&](Components components) {
+    platform::throwFolderNotCreated(errorNumber, locationOf(root, components), std::move(obstacle));
+  });
+}
 
- private:
-  struct Folder {
-    std::string name;
-    fs::path path;
-    bool exists = false;
-    std::optional<std::size_t> limit;
-  };
-
-  // The export makes the missing folders of the root with the first location, and stops there
-  // at a file in their way.
-  void openRoot(Components components) {
-    const fs::path root = root_.empty() ? fs::path(".") : root_;
-    struct stat status {};
-    const bool found = ::stat(root.c_str(), &status) == 0;
-    if (found ? !S_ISDIR(status.st_mode) : errno == ENOTDIR)
-      fail(ENOTDIR, components, platform::fileInTheWay(root));
-    std::vector<std::size_t> missing;
-    fs::path at = root;
-    std::optional<std::size_t> limit;
-    while (!(limit = nameLimit(at))) {
-      missing.push_back(at.filename().native().size());
-      const fs::path up = at.parent_path();
-      if (up == at) break;
-      if (up.empty()) {
-        limit = nameLimit(".");
-        break;
-      }
-      at = up;
-    }
-    chain_.push_back({std::string(), root, found, limit.value_or(noLimit)});
-    for (const std::size_t length : missing)
-      if (length > *chain_.front().limit) fail(ENAMETOOLONG, components);
-  }
-
-  // As the export meets it: a link is followed, so one to a folder serves as the folder. What
-  // cannot be looked at is taken as missing, and the export gives its own reason.
-  bool isFolder(const fs::path& path, Components components, std::size_t depth) const {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) return false;
-    if (!S_ISDIR(status.st_mode)) fail(ENOTDIR, components, locationOf(components.first(depth)));
-    return true;
-  }
-
-  std::size_t limitOf(std::size_t level) {
-    Folder& folder = chain_[level];
-    if (!folder.limit) {
-      const std::optional<std::size_t> own = folder.exists ? nameLimit(folder.path) : std::nullopt;
-      folder.limit = own ? *own : limitOf(level - 1);
-    }
-    return *folder.limit;
-  }
-
-  fs::path locationOf(Components components) const {
-    fs::path location = root_;
-    for (const std::string_view component : components) location /= component;
-    return location;
-  }
-
-  [[noreturn]] void fail(int errorNumber, Components components,
-                         std::optional<fs::path> obstacle = std::nullopt) const {
-    platform::throwFolderNotCreated(errorNumber, locationOf(components), std::move(obstacle));
-  }
-
-  fs::path root_;
-  std::vector<Folder> chain_;
-};
+// Every folder of every location is still to be made, on a file system whose names may be
+// `limit` bytes long. The import measured every name: only a list that holds one too long, or one
+// the export refuses, is gone through to find the first.
+void checkNewLocations(const AsyncImporter& importer, const fs::path& root, std::size_t limit) {
+  const std::optional<std::size_t> longest = importer.longestFolderName();
+  if (longest && *longest <= limit) return;
+  importer.forEachFolderLocation([&](Components components) {
+    for (const std::string_view component : components)
+      if (component.size() > limit) platform::throwFolderNotCreated(ENAMETOOLONG, locationOf(root, components));
+  });
+}
 
 }  // namespace
 
 void checkExportLocations(const AsyncImporter& importer, const fs::path& root) {
-  Locations locations(root);
-  importer.forEachFolderLocation([&](Components components) { locations.check(components); });
+  const fs::path at = root.empty() ? fs::path(".") : root;
+  struct stat status {};
+  if (::stat(at.c_str(), &status) == 0) {
+    // An empty root holds nothing to look up, no more than a new one.
+    std::error_code unread;
+    if (S_ISDIR(status.st_mode) && fs::is_empty(at, unread) && !unread)
+      return checkNewLocations(importer, root, nameLimit(at).value_or(noLimit));
+    if (S_ISDIR(status.st_mode)) return importer.checkFolderLocations(root);
+    return failAtFirst(importer, root, ENOTDIR, platform::fileInTheWay(at));
+  }
+  if (errno == ENOTDIR) return failAtFirst(importer, root, ENOTDIR, platform::fileInTheWay(at));
+
+  // The export makes the missing folders of the root with the first location, and every folder
+  // below on the file system of the nearest existing one, so one limit holds for every name.
+  std::vector<std::size_t> missing;
+  fs::path existing = at;
+  std::optional<std::size_t> limit;
+  while (!(limit = nameLimit(existing))) {
+    missing.push_back(existing.filename().native().size());
+    const fs::path up = existing.parent_path();
+    if (up == existing) break;
+    if (up.empty()) {
+      limit = nameLimit(".");
+      break;
+    }
+    existing = up;
+  }
+  const std::size_t longestAllowed = limit.value_or(noLimit);
+  for (const std::size_t length : missing)
+    if (length > longestAllowed) return failAtFirst(importer, root, ENAMETOOLONG);
+  checkNewLocations(importer, root, longestAllowed);
 }
 
 }  // namespace Pelmora_Zava::cli

@@ -178,14 +178,15 @@ int run(const Options& options, const platform::TextEncoding* encoding,
     return 0;
   }
   const std::filesystem::path root(*options.exportRoot);
-  // A name too long or a file in a folder's place stops the export only after the folders before
-  // it: found first, it leaves none, and the dry run answers as the export would.
+  // A name too long, a file in a folder's place or a link out of the root stops the export only
+  // after the folders before it: found first, it leaves none, and the dry run answers as the
+  // export would. The export then walks the folders once more, to make them, not twice.
   cli::checkExportLocations(importer, root);
   if (options.dryRun) {
     importer.forEachFolderURL(root, [](const auto& location) { std::cout << location.string() << '\n'; });
     return 0;
   }
-  const std::size_t created = importer.exportFolders(root);
+  const std::size_t created = importer.exportCheckedFolders(root);
   std::cout << "Exported " << created << " directories\n";
   return 0;
 }

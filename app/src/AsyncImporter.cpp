@@ -130,6 +130,7 @@ void AsyncImporter::setError(std::exception_ptr error) {
 void AsyncImporter::setFileNames(FilenameList names) {
   willChange();
   fileNames_ = std::move(names);
+  longestFolderName_.reset();
 }
 
 void AsyncImporter::setDatasourceFilenames(FilenameList names) {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <limits>
 #include <utility>
 
 #include "platform/io/CheckedFile.hpp"
@@ -19,10 +21,27 @@ namespace fs = std::filesystem;
 // A descriptor that only names a folder: it needs no read permission and serves the *at calls.
 constexpr int levelFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
+// Every file system takes names this long, so a shorter one needs no question.
+constexpr std::size_t portableNameLength = _POSIX_NAME_MAX;
+
 // What is at `name` in `parent`, links not followed; 0 when nothing is there.
 mode_t kindAt(int parent, const std::string& name) {
   struct stat status {};
   return ::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+// What a link in a folder's place leads to, which the error names.
+fs::file_type targetType(int parent, const std::string& name) {
+  struct stat status {};
+  return ::fstatat(parent, name.c_str(), &status, 0) == 0 ? platform::fileTypeOf(status.st_mode)
+                                                            : fs::file_type::regular;
+}
+
+// The longest name, in bytes, that the file system of `folder` takes; what cannot be asked sets
+// no limit, and the making gives its own reason.
+std::size_t nameLimitOf(int folder) {
+  const long limit = ::fpathconf(folder, _PC_NAME_MAX);
+  return limit >= 0 ? static_cast<std::size_t>(limit) : std::numeric_limits<std::size_t>::max();
 }
 
 }  // namespace
@@ -62,7 +81,7 @@ bool FolderChain::openRoot(Components components) {
   }
   root_ = Descriptor(::open(root.c_str(), levelFlags));
   if (!root_ || ::fstat(root_.get(), &rootStatus_) != 0) {
-    if (mode_ == Mode::check) {
+    if (mode_ != Mode::make) {
       // Nothing exists below a root that cannot be opened; the making reports why.
       rootMissing_ = true;
       return false;
@@ -72,8 +91,9 @@ bool FolderChain::openRoot(Components components) {
   return true;
 }
 
-// Opens one level above the location's folder, made first in make mode. Absent in check mode
-// when the level is missing or not a folder.
+// Opens one level above the location's folder, made first in make mode. Absent in the check
+// modes when the level is missing, or cannot be looked at (the making gives the reason), and in
+// checkLinks mode when it is no folder.
 std::optional<FolderChain::Level> FolderChain::enter(int parent, std::string name, Components components) {
   const std::size_t depth = chain_.size() + 1;
   if (mode_ == Mode::make) {
@@ -86,17 +106,20 @@ std::optional<FolderChain::Level> FolderChain::enter(int parent, std::string nam
   Descriptor opened(::openat(parent, name.c_str(), levelFlags | O_NOFOLLOW));
   if (opened) return Level{std::move(name), std::move(opened)};
   const int error = errno;
-  if (error == ENOENT && mode_ == Mode::check) return std::nullopt;
+  if ((error == ENOENT || error == ENAMETOOLONG) && mode_ != Mode::make) {
+    if (mode_ == Mode::check) checkNewNames(components, depth - 1);
+    return std::nullopt;
+  }
   const mode_t kind = kindAt(parent, name);
   if (kind == S_IFLNK) {
     Descriptor target = follow(parent, name, false, components, depth);
     if (!target) return std::nullopt;
     return Level{std::move(name), std::move(target), true};
   }
+  if (mode_ == Mode::checkLinks) return std::nullopt;
+  if (kind != 0 && kind != S_IFDIR) fail(ENOTDIR, components, depth, platform::fileTypeOf(kind));
   if (mode_ == Mode::check) return std::nullopt;
-  if (kind == 0) fail(ENOENT, components);
-  if (kind != S_IFDIR) fail(ENOTDIR, components, depth);
-  fail(error, components);
+  fail(kind == 0 ? ENOENT : error, components);
 }
 
 void FolderChain::push(Level level) {
@@ -133,9 +156,23 @@ void FolderChain::finish(int parent, const std::string& name, Components compone
   if (kind == S_IFLNK) {
     // A link in the folder's own place that leads to the root itself still names no folder below it.
     follow(parent, name, true, components, components.size());
-  } else if (mode_ == Mode::make && kind != S_IFDIR) {
+  } else if (kind == 0 && mode_ == Mode::check) {
+    checkNewNames(components, components.size() - 1);
+  } else if (mode_ != Mode::checkLinks && kind != S_IFDIR) {
     if (kind == 0) fail(ENOENT, components);
-    fail(ENOTDIR, components, components.size());
+    fail(ENOTDIR, components, components.size(), platform::fileTypeOf(kind));
+  }
+}
+
+// The folders from level `from` on are missing: all would be made on the file system of the
+// deepest folder held, whose limit is asked once.
+void FolderChain::checkNewNames(Components components, std::size_t from) {
+  for (std::size_t level = from; level < components.size(); ++level) {
+    const std::size_t length = components[level].size();
+    if (length <= portableNameLength) continue;
+    std::optional<std::size_t>& limit = chain_.empty() ? rootNameLimit_ : chain_.back().nameLimit;
+    if (!limit) limit = nameLimitOf(chain_.empty() ? root_.get() : chain_.back().descriptor.get());
+    if (length > *limit) fail(ENAMETOOLONG, components);
   }
 }
 
@@ -145,8 +182,8 @@ FolderChain::Descriptor FolderChain::follow(int parent, const std::string& name,
   if (!target) {
     if (errno != ENOTDIR) refuseLink(components);  // to nowhere, or a loop
     // A link to a file is a file in the way, wherever the file is.
-    if (mode_ == Mode::check) return Descriptor();
-    fail(ENOTDIR, components, depth);
+    if (mode_ == Mode::checkLinks) return Descriptor();
+    fail(ENOTDIR, components, depth, targetType(parent, name));
   }
   if (!liesBelowRoot(target.get(), strictlyBelow)) refuseLink(components);
   return target;
@@ -208,9 +245,10 @@ std::optional<std::size_t> FolderChain::levelOutOfPlace() {
   return std::nullopt;
 }
 
-void FolderChain::fail(int errorNumber, Components components, std::optional<std::size_t> obstacleDepth) const {
-  std::optional<fs::path> obstacle;
-  if (obstacleDepth) obstacle = locationBelow(rootPath_, components.first(*obstacleDepth));
+void FolderChain::fail(int errorNumber, Components components, std::optional<std::size_t> obstacleDepth,
+                       fs::file_type obstacleType) const {
+  std::optional<platform::Obstacle> obstacle;
+  if (obstacleDepth) obstacle = {locationBelow(rootPath_, components.first(*obstacleDepth)), obstacleType};
   platform::throwFolderNotCreated(errorNumber, locationBelow(rootPath_, components), std::move(obstacle));
 }
 

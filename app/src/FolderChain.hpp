@@ -38,8 +38,9 @@ class FolderChain {
  public:
   using Components = std::span<const std::string_view>;
 
-  /// `check` only looks at what exists; `make` creates what is missing.
-  enum class Mode { check, make };
+  /// `checkLinks` only looks for links that lead out of the root; `check` looks, without making
+  /// anything, for everything `make` would stop at below the root; `make` creates what is missing.
+  enum class Mode { checkLinks, check, make };
 
   FolderChain(std::filesystem::path root, Mode mode);
 
@@ -48,7 +49,10 @@ class FolderChain {
   /// throws the outside-the-root error, and a held level found moved out of the root after a
   /// folder was made in it throws the moved-out error. In make mode a folder that cannot be
   /// made throws the file system's error naming the location, and the file in the way when
-  /// there is one; the root is made with the first location.
+  /// there is one; the root is made with the first location. Check mode throws the same for a
+  /// file in the way, and "File name too long" for a name from the first missing level on that
+  /// is longer than the deepest existing folder's file system takes; nothing below a root that
+  /// cannot be opened is checked.
   void visit(Components components);
 
   /// Called with each folder's location right after it is made, before it is checked.
@@ -65,6 +69,7 @@ class FolderChain {
     struct stat status {};     // of the folder held, once a folder has been made in it or below
     bool statusKnown = false;
     std::size_t pathEnd = 0;   // the length of `heldPath_` up to this level's name
+    std::optional<std::size_t> nameLimit{};  // of its file system, once a name needed it
   };
   bool openRoot(Components components);
   std::optional<Level> enter(int parent, std::string name, Components components);
@@ -74,11 +79,12 @@ class FolderChain {
   bool deepestResolvesBeneathRoot();
   std::optional<std::size_t> levelOutOfPlace();
   void finish(int parent, const std::string& name, Components components);
+  void checkNewNames(Components components, std::size_t from);
   Descriptor follow(int parent, const std::string& name, bool strictlyBelow, Components components,
                     std::size_t depth);
   bool liesBelowRoot(int folder, bool strictlyBelow) const;
-  [[noreturn]] void fail(int errorNumber, Components components,
-                         std::optional<std::size_t> obstacleDepth = std::nullopt) const;
+  [[noreturn]] void fail(int errorNumber, Components components, std::optional<std::size_t> obstacleDepth = std::nullopt,
+                         std::filesystem::file_type obstacleType = std::filesystem::file_type::regular) const;
   [[noreturn]] void refuseLink(Components components) const;
 
   std::filesystem::path rootPath_;
@@ -86,6 +92,7 @@ class FolderChain {
   Descriptor root_;
   struct stat rootStatus_ {};
   bool rootMissing_ = false;
+  std::optional<std::size_t> rootNameLimit_;
   std::vector<Level> chain_;  // the opened levels above the last location's folder
   std::string heldPath_;      // their names from the root, joined by slashes
   bool resolveBeneath_ = true;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "FolderChain.hpp"
+#include "FolderNames.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
 #include "platform/core/Log.hpp"
@@ -64,16 +66,10 @@ using Components = FolderChain::Components;
 // A name may hold slashes (when illegal characters are kept): each piece becomes one
 // nested folder. Pieces that would leave the folder they are appended to are refused.
 void appendComponents(std::vector<std::string_view>& components, std::string_view name) {
-  if (name.find('\0') != std::string_view::npos) refuse(std::string(name));
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find('/', start);
-    if (end == std::string_view::npos) end = name.size();
-    const std::string_view component = name.substr(start, end - start);
-    if (component == "." || component == "..") refuse(std::string(name));
+  const bool taken = splitFolderName(name, [&](std::string_view component) {
     if (!component.empty()) components.push_back(component);
-    start = end + 1;
-  }
+  });
+  if (!taken) refuse(std::string(name));
 }
 
 // The locations of one record as components below the root, one at a time; the views point
@@ -130,22 +126,49 @@ void AsyncImporter::forEachFolderLocation(const std::function<void(std::span<con
   forEachLocation(fileNames_, false, visit);
 }
 
-std::size_t AsyncImporter::exportFolders(const fs::path& root) {
-  platform::log("Exporting " + std::to_string(fileNames_.size()) + " directories");
-  // Every location is checked before the first folder is made, and made from the root's
-  // descriptor; neither pass keeps the locations, which would outweigh the names.
-  {
-    FolderChain check(root, FolderChain::Mode::check);
-    forEachLocation(fileNames_, true, [&](Components location) { check.visit(location); });
-  }
+void AsyncImporter::checkFolderLocations(const fs::path& root) const {
+  FolderChain check(root, FolderChain::Mode::check);
+  forEachLocation(fileNames_, false, [&](Components location) { check.visit(location); });
+}
+
+namespace {
+
+// Every location made from the root's descriptor, none of them kept: they would outweigh the names.
+std::size_t makeFolders(const AsyncImporter::FilenameList& records, const fs::path& root, bool logSkipped) {
   FolderChain maker(root, FolderChain::Mode::make);
   std::size_t made = 0;
-  forEachLocation(fileNames_, false, [&](Components location) {
+  forEachLocation(records, logSkipped, [&](Components location) {
     maker.visit(location);
     ++made;
   });
   platform::log("Exported " + std::to_string(made) + " directories");
   return made;
+}
+
+}  // namespace
+
+std::size_t AsyncImporter::exportFolders(const fs::path& root) {
+  platform::log("Exporting " + std::to_string(fileNames_.size()) + " directories");
+  // A link leading out of the root stops the export before the first folder is made.
+  {
+    FolderChain check(root, FolderChain::Mode::checkLinks);
+    forEachLocation(fileNames_, true, [&](Components location) { check.visit(location); });
+  }
+  return makeFolders(fileNames_, root, false);
+}
+
+std::size_t AsyncImporter::exportCheckedFolders(const fs::path& root) {
+  platform::log("Exporting " + std::to_string(fileNames_.size()) + " directories");
+  return makeFolders(fileNames_, root, true);
+}
+
+std::size_t longestFolderNameOf(const Filename& record) {
+  std::size_t longest = 0;
+  auto measure = [&](std::string_view component) { longest = std::max(longest, component.size()); };
+  if (!splitFolderName(record.processedName(), measure)) return refusedFolderName;
+  for (const std::string& subfolder : record.processedSubDirs())
+    if (!splitFolderName(subfolder, measure)) return refusedFolderName;
+  return longest;
 }
 
 }  // namespace Pelmora_Zava

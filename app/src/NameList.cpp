@@ -1,5 +1,8 @@
+#include <atomic>
+
 #include "AddedFilenames.hpp"
 #include "DatasourceContext.hpp"
+#include "FolderNames.hpp"
 #include "Pelmora_Zava/AsyncImporter.hpp"
 #include "Pelmora_Zava/ControlCharacters.hpp"
 #include "QVExtensions/NaturalOrder.hpp"
@@ -60,15 +63,25 @@ void AsyncImporter::combineFilenames() {
     return i < datasourceCount ? datasourceFilenames_[i] : manualFilenames_[i - datasourceCount];
   };
   const std::size_t count = datasourceCount + manualFilenames_.size();
-  // Each record is processed just before its name is keyed, while it is at hand.
+  // Each record is processed just before its name is keyed, while it is at hand, and measured
+  // then for the export's check. The longest only grows, so few records write it.
+  std::atomic<std::size_t> longest{0};
   const std::vector<std::size_t> kept = QVExtensions::naturallySortedUniquePositions(
       count, [&](std::size_t i) -> std::string_view { return record(i)->processedName(); },
-      [&](std::size_t i) { processFilename(*record(i)); });
+      [&](std::size_t i) {
+        Filename& name = *record(i);
+        processFilename(name);
+        const std::size_t length = longestFolderNameOf(name);
+        for (std::size_t seen = longest.load(std::memory_order_relaxed);
+             length > seen && !longest.compare_exchange_weak(seen, length, std::memory_order_relaxed);) {
+        }
+      });
   FilenameList names(kept.size());
   QVExtensions::parallelRanges(kept.size(), [&](std::size_t begin, std::size_t end) {
     for (std::size_t k = begin; k < end; ++k) names[k] = record(kept[k]);
   });
   setFileNames(std::move(names));
+  longestFolderName_ = longest.load(std::memory_order_relaxed);
   platform::log("There are now " + std::to_string(fileNames_.size()) + " total filenames");
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "FolderChain.hpp"
@@ -61,6 +63,7 @@ TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
     std::function<void()> prepare;
     fs::path root;
     fs::path obstacle;  // the file in the way, which the error names too
+    fs::file_type type = fs::file_type::regular;
   };
   const Case cases[] = {
       {"a file in a sub-folder's place",
@@ -81,6 +84,12 @@ TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
          fs::create_symlink(write("root/file", ""), base / "root/A");
        },
        base / "root", base / "root/A"},
+      {"a FIFO in the name folder's place",
+       [&] {
+         fs::create_directory(base / "root");
+         ASSERT_EQ(::mkfifo((base / "root/A").c_str(), 0600), 0);
+       },
+       base / "root", base / "root/A", fs::file_type::fifo},
       {"a file in the root's place", [&] { write("root", ""); }, base / "root", base / "root"},
       {"a file above the root", [&] { write("root", ""); }, base / "root/below", base / "root"},
   };
@@ -100,8 +109,103 @@ TEST_F(ImporterTest, ExportFailuresNameTheFolderBeingMade) {
       EXPECT_EQ(error.path(), c.root / "A/S1");
       EXPECT_EQ(error.code(), ENOTDIR);
       EXPECT_EQ(error.obstacle(), std::optional<fs::path>(c.obstacle));
+      EXPECT_EQ(error.obstacleType(), c.type);
     }
   }
+}
+
+// The check before an export finds, without making anything, the first location that the making
+// would stop at: the file in the way, named for what it is, or a name too long for the file system
+// of the deepest folder that exists; nothing below a missing folder is looked at.
+TEST_F(ImporterTest, CheckingLocationsFindsWhatTheMakingWouldStopAt) {
+  const fs::path root = folder_.path() / "root";
+  const std::string tooLong(300, 'z');
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;
+    std::vector<std::string> subfolders;
+    std::string failing;  // below the root; empty when every location passes
+    int code = 0;
+    std::string obstacle = "";  // below the root
+    fs::file_type type = fs::file_type::regular;
+  };
+  const Case cases[] = {
+      {"folders that exist or can be made", [&] { fs::create_directories(root / "A/S1"); }, {"S1", "S2/deeper"}, ""},
+      {"a file in a sub-folder's place", [&] { write("root/A", ""); }, {"S1"}, "A/S1", ENOTDIR, "A"},
+      {"a FIFO in a sub-folder's place",
+       [&] {
+         fs::create_directories(root / "A");
+         ASSERT_EQ(::mkfifo((root / "A/S2").c_str(), 0600), 0);
+       },
+       {"S1", "S2"}, "A/S2", ENOTDIR, "A/S2", fs::file_type::fifo},
+      {"a link to a FIFO",
+       [&] {
+         ASSERT_EQ(::mkfifo((root / "fifo").c_str(), 0600), 0);
+         fs::create_symlink("fifo", root / "A");
+       },
+       {"S1"}, "A/S1", ENOTDIR, "A", fs::file_type::fifo},
+      {"a device", [&] { fs::create_symlink("/dev/null", root / "A"); }, {}, "A", ENOTDIR, "A", fs::file_type::character},
+      {"a name too long below an existing folder", [&] { fs::create_directories(root / "A"); }, {"S1", tooLong},
+       "A/" + tooLong, ENAMETOOLONG},
+      {"a name too long below a missing folder", [] {}, {"S1", "x/" + tooLong}, "A/x/" + tooLong, ENAMETOOLONG},
+      {"a name too long below a file", [&] { write("root/A", ""); }, {tooLong}, "A/" + tooLong, ENOTDIR, "A"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(root);
+    fs::create_directories(root);
+    c.prepare();
+    importer_.reset();
+    importer().updateExportConfig([](Ravelin::CSVExportConfig& config) {
+      config.replaceIllegalChars = Ravelin::TextReplacement::none;
+    });
+    importer().addFilename("A", 0, false);
+    TokenValueProvider provider = importer().tokenProvider();
+    provider.subfolders = c.subfolders;
+    importer().setTokenProvider(provider);
+    const auto before = std::distance(fs::recursive_directory_iterator(root), fs::recursive_directory_iterator());
+    try {
+      importer().checkFolderLocations(root);
+      EXPECT_EQ(c.failing, "") << "the check passed";
+    } catch (const platform::FileSystemError& error) {
+      EXPECT_EQ(error.path(), root / c.failing);
+      EXPECT_EQ(error.code(), c.code);
+      EXPECT_EQ(error.obstacle(), c.obstacle.empty() ? std::nullopt : std::optional<fs::path>(root / c.obstacle));
+      EXPECT_EQ(error.obstacleType(), c.type);
+    }
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(root), fs::recursive_directory_iterator()), before);
+  }
+}
+
+// The import keeps the longest piece of any folder name, so that a check against one limit needs
+// no walk: pieces between slashes count, not whole names, and a refused name is longer than any.
+TEST_F(ImporterTest, TheLongestFolderNameIsKeptAsTheListIsCombined) {
+  struct Case {
+    std::vector<std::string> names;
+    std::vector<std::string> subfolders;
+    std::size_t longest;
+  };
+  const Case cases[] = {
+      {{"Al", "Bo"}, {}, 2},
+      {{"ab/cdef", "xyz"}, {}, 4},
+      {{"Al"}, {"RAW", "x/longer/y"}, 6},
+      {{"Al", "a/../b"}, {}, std::numeric_limits<std::size_t>::max()},
+      {{"Al"}, {"."}, std::numeric_limits<std::size_t>::max()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.names.back());
+    importer_.reset();
+    importer().updateExportConfig([](Ravelin::CSVExportConfig& config) {
+      config.replaceIllegalChars = Ravelin::TextReplacement::none;
+    });
+    for (const std::string& name : c.names) importer().addFilename(name, 0, false);
+    TokenValueProvider provider = importer().tokenProvider();
+    provider.subfolders = c.subfolders;
+    importer().setTokenProvider(provider);
+    EXPECT_EQ(importer().longestFolderName(), std::optional<std::size_t>(c.longest));
+  }
+  importer().setFileNames(importer().fileNames());
+  EXPECT_EQ(importer().longestFolderName(), std::nullopt);
 }
 
 // Each folder is reached from its parent's descriptor; a descriptor kept per folder would run

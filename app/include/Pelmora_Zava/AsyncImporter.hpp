@@ -132,6 +132,22 @@ class AsyncImporter {
   /// with the same error. The first folder that cannot be created stops the export with its
   /// error; earlier folders stay.
   std::size_t exportFolders(const std::filesystem::path& root);
+  /// Throws, without making anything, the error of the first location (in order) that an export
+  /// into `root` would stop at below it: a link that leads outside the root or to nowhere, as
+  /// `exportFolders` refuses; anything but a folder (or a link to one) in a folder's place
+  /// ("Not a directory", naming it and what it is); a name longer than the file system of the
+  /// deepest existing folder above it takes ("File name too long"). Looks at each existing
+  /// folder from its parent's descriptor and at nothing below a missing one; checks nothing
+  /// where `root` cannot be opened as a folder.
+  void checkFolderLocations(const std::filesystem::path& root) const;
+  /// As `exportFolders`, without its look at every location first, for a caller that has just
+  /// checked them (`checkFolderLocations`): the folders are walked once. A link met that leads
+  /// out of the root still stops the export, after the folders made before it.
+  std::size_t exportCheckedFolders(const std::filesystem::path& root);
+  /// At least the longest folder name, in bytes, of the locations of `fileNames`, kept as the
+  /// list is combined, so that a check against one limit needs no walk; SIZE_MAX when a name is
+  /// one the export refuses. Absent after `setFileNames`, until the list is combined again.
+  std::optional<std::size_t> longestFolderName() const noexcept { return longestFolderName_; }
 
   std::shared_ptr<Filename> makeDatasourceFilename(std::size_t position, const RecordCSV::CSVReader::Record& record,
                                                    const std::vector<std::string>& headers) const;
@@ -164,6 +180,7 @@ class AsyncImporter {
   FilenameList fileNames_;
   FilenameList datasourceFilenames_;
   FilenameList manualFilenames_;
+  std::optional<std::size_t> longestFolderName_;
 
   unsigned pendingSteps_ = 0;
   int batchDepth_ = 0;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <fstream>
@@ -28,16 +29,25 @@ TEST_F(FileSystem, FileInTheWayNamesTheFolderAndTheReason) {
   std::filesystem::create_directories(root_);
   std::ofstream(root_ / "file") << "x";
   std::filesystem::create_symlink("file", root_ / "link");
+  ASSERT_EQ(::mkfifo((root_ / "fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink("fifo", root_ / "fifolink");
+  using Type = std::filesystem::file_type;
   struct Case {
     std::filesystem::path folder;
     int errorNumber;
     std::filesystem::path obstacle;
+    Type type = Type::regular;  // a link's is where it leads
   };
   const Case cases[] = {{root_ / "file", ENOTDIR, root_ / "file"},
                         {root_ / "file" / "inner" / "deeper", ENOTDIR, root_ / "file"},
-                        {root_ / "link" / "inner", ENOTDIR, root_ / "link"}};
+                        {root_ / "link" / "inner", ENOTDIR, root_ / "link"},
+                        {root_ / "fifo" / "inner", ENOTDIR, root_ / "fifo", Type::fifo},
+                        {root_ / "fifolink" / "inner", ENOTDIR, root_ / "fifolink", Type::fifo}};
   for (const Case& c : cases) {
-    EXPECT_EQ(fileInTheWay(c.folder), c.obstacle);
+    const std::optional<Obstacle> found = fileInTheWay(c.folder);
+    ASSERT_TRUE(found) << c.folder;
+    EXPECT_EQ(found->path, c.obstacle);
+    EXPECT_EQ(found->type, c.type) << c.folder;
     try {
       createDirectory(c.folder);
       ADD_FAILURE() << c.folder;
@@ -49,8 +59,8 @@ TEST_F(FileSystem, FileInTheWayNamesTheFolderAndTheReason) {
     }
   }
   // Parts that are missing hide nothing: the folder can still be made.
-  EXPECT_EQ(fileInTheWay(root_ / "missing" / "file"), std::nullopt);
-  EXPECT_EQ(fileInTheWay(root_), std::nullopt);
+  EXPECT_FALSE(fileInTheWay(root_ / "missing" / "file"));
+  EXPECT_FALSE(fileInTheWay(root_));
 }
 
 }  // namespace
