@@ -93,7 +93,7 @@ std::optional<std::string> foldedLinesCure(DatasourceText& text) {
   if (!text.bytes() || !RowDialect(text.configuration()).mayLeaveBreaksIn(text.bytes()->view())) return std::nullopt;
   const TextDiagnosis* diagnosis = text.diagnosis();
   if (!diagnosis || diagnosis->breaks().empty()) return std::nullopt;
-  const auto cure = lineBreakCure(*diagnosis, text.names(), diagnosis->breaks().front().lineBreak.kind, true);
+  const auto cure = lineBreakCure(*diagnosis, text.names(), diagnosis->breaks().front().lineBreak.kind);
   return cure ? "; " + *cure : std::string();
 }
 

@@ -14,18 +14,35 @@ using Reason = CSVReader::Reason;
 constexpr Ravelin::RowDelimiter candidates[] = {Ravelin::RowDelimiter::standard, Ravelin::RowDelimiter::standardPlus,
                                                 Ravelin::RowDelimiter::mixed};
 
-/// Calls `judge` with each candidate other than the row delimiter in force and the trial of its
-/// configuration, until it returns a cure.
+/// How well a candidate cures, best first.
+enum class Cure { readsRecords, readsAll, leavesHeaderFields, reachesAnotherFault };
+
+struct Judged {
+  Cure how;
+  std::string text;
+};
+
+/// The best of the cures that `judge` finds among the candidates other than the row delimiter in
+/// force, each given the trial of its configuration; the first of equals.
 template <class Judge>
-std::optional<std::string> firstCure(const TextDiagnosis& diagnosis, const NameFields& names, Judge judge) {
+std::optional<std::string> bestCure(const TextDiagnosis& diagnosis, const NameFields& names, Judge judge) {
+  std::optional<Judged> best;
   for (const Ravelin::RowDelimiter option : candidates) {
     CSVReader::Configuration configuration = diagnosis.configuration();
     configuration.delimiters.row = Ravelin::rowDelimiters(option);
     if (configuration.delimiters.row == diagnosis.configuration().delimiters.row) continue;
     const Trial trial = tryReading(diagnosis.text(), configuration, names);
-    if (auto cure = judge(option, configuration, trial)) return cure;
+    std::optional<Judged> judged = judge(option, configuration, trial);
+    if (judged && (!best || judged->how < best->how)) best = std::move(judged);
+    if (best && best->how == Cure::readsRecords) break;
   }
-  return std::nullopt;
+  if (!best) return std::nullopt;
+  return std::move(best->text);
+}
+
+std::optional<Judged> whetherItReads(const Trial& trial, std::string text) {
+  if (!trial.reads()) return std::nullopt;
+  return Judged{trial.records > 0 ? Cure::readsRecords : Cure::readsAll, std::move(text)};
 }
 
 /// The first line break of the row at `row`, if it holds one.
@@ -37,19 +54,11 @@ std::optional<LineBreak> firstBreakOfRow(const TextDiagnosis& diagnosis, std::si
 
 }  // namespace
 
-std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind,
-                                         bool preferRecords) {
-  std::optional<std::string> withoutRecords;
-  std::optional<std::string> cure = firstCure(
-      diagnosis, names,
-      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&,
-          const Trial& trial) -> std::optional<std::string> {
-        if (!trial.reads()) return std::nullopt;
-        if (!preferRecords || trial.records > 0) return cures::rowDelimiter(option, kind);
-        if (!withoutRecords) withoutRecords = cures::rowDelimiter(option, kind);
-        return std::nullopt;
-      });
-  return cure ? cure : withoutRecords;
+std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind) {
+  return bestCure(diagnosis, names,
+                  [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&, const Trial& trial) {
+                    return whetherItReads(trial, cures::rowDelimiter(option, kind));
+                  });
 }
 
 std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& error, const TextDiagnosis& diagnosis,
@@ -61,12 +70,12 @@ std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& err
   const std::optional<LineBreak> misread = firstBreakOfRow(diagnosis, *failing);
   if (!misread) return std::nullopt;
   const std::int64_t failingLine = diagnosis.lineOfRow(*failing);
-  return firstCure(
+  return bestCure(
       diagnosis, names,
       [&](Ravelin::RowDelimiter option, const CSVReader::Configuration& configuration,
-          const Trial& trial) -> std::optional<std::string> {
-        const std::string cure = cures::rowDelimiter(option, misread->kind);
-        if (trial.reads()) return cure;
+          const Trial& trial) -> std::optional<Judged> {
+        std::string cure = cures::rowDelimiter(option, misread->kind);
+        if (trial.reads()) return whetherItReads(trial, std::move(cure));
         if (trial.breakInNames || !trial.fault) return std::nullopt;
         const CSVReader::Fault& met = trial.fault->fault();
         // The rows now read, and the header's own fault is what is left: both, as one.
@@ -74,12 +83,15 @@ std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& err
           const TextDiagnosis cured(diagnosis.text(), configuration);
           const HeaderReading header = headerReading(*trial.fault, cured, names);
           if (!header.replacesCure || !header.text) return std::nullopt;
-          return cure + "; then " + *header.text;
+          return Judged{Cure::leavesHeaderFields, cure + "; then " + *header.text};
         }
-        // A fault further down is one of its own, which the cure lets the reader reach.
+        // A fault further down, in a row whose line ends the cure reads, is one of its own, which
+        // the cure lets the reader reach.
         if (!met.concernsRow() || !met.rowStart) return std::nullopt;
-        if (RowDialect(configuration).lineOfRow(diagnosis.text(), *met.rowStart) <= failingLine) return std::nullopt;
-        return cure;
+        const RowDialect cured(configuration);
+        if (cured.lineOfRow(diagnosis.text(), *met.rowStart) <= failingLine) return std::nullopt;
+        if (firstBreakIn(diagnosis.text(), *met.rowStart, cured, std::nullopt)) return std::nullopt;
+        return Judged{Cure::reachesAnotherFault, std::move(cure)};
       });
 }
 

@@ -14,13 +14,13 @@ namespace Pelmora_Zava::cli {
 
 /// The cure for line breaks of `kind` that the rows of `diagnosis` did not cut at: the first of
 /// --row-delimiter standard, standard-plus and crlf under which the whole text reads with no such
-/// break in a name or the header; with `preferRecords`, the first that also gives a record, if any does.
-std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind,
-                                         bool preferRecords = false);
+/// break in a name or the header, and gives a record if any does.
+std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind);
 
 /// For `error`, the reader's fault in a row of the text of `diagnosis`, when that row holds a line
-/// break it did not cut at: the cure that reads past it; where the cure's rows then fail on a
-/// header of empty fields, the cure and the header's readings as one line.
+/// break it did not cut at: the cure that reads the text, records first; else one whose rows then
+/// fail on a header of empty fields, with the header's readings as one line; else one that reads
+/// past the row to a fault of another row whose line ends it reads.
 std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& error, const TextDiagnosis& diagnosis,
                                             const NameFields& names);
 

@@ -24,6 +24,9 @@ const std::string carriageReturnAfterQuote =
     "The targeted field parsed successfully. However, the character right after it was not a field nor row "
     "delimiter.\n"
     "If your CSV is CRLF, change the row delimiter to \"\\r\\n\" or add a trim strategy for \"\\r\".\n";
+const std::string fieldCount =
+    "The number of fields is not constant between rows.\n"
+    "Make sure the CSV file has always the same amount of fields per row (including the header row).\n";
 const std::string loneCR = "its lines may end in CR alone; try --row-delimiter standard-plus";
 const std::string loneLF = "its lines end in LF; try --row-delimiter standard";
 const std::string pairedToStandard = "its lines end in CR LF; try --row-delimiter standard";
@@ -106,6 +109,7 @@ TEST_F(Command, AHeaderOfEmptyFieldsGetsTheReadingsThatKeepEveryRecord) {
       {"title-crlf.csv", "T\r\nName\r\nA\r\n"},
       {"junk-cr.csv", "junk,x\r\n\rName,G\nA,1\n"},
       {"junk-lf.csv", "junk,x\r\n\nName,G\nA,1\n"},
+      {"every-line-end.csv", "Name,G\r\nA,1\nB,2\r\nC,3\rD,4\r\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -147,6 +151,10 @@ TEST_F(Command, AHeaderOfEmptyFieldsGetsTheReadingsThatKeepEveryRecord) {
       {{"junk-lf.csv", "--row-delimiter", "standard-plus", "--starting-row", "2"}, 1, "",
        "pelmora-zava: Line 1: " + emptyHeaderLine + said("the header is on line 3; try --starting-row 4")},
       {{"junk-lf.csv", "--row-delimiter", "standard-plus", "--starting-row", "4"}, 0, "A\n", ""},
+      // The row delimiter that reads every line end, not one that only reaches the next it misreads.
+      {{"every-line-end.csv", "--row-delimiter", "crlf"}, 1, "",
+       "pelmora-zava: Line 2: " + fieldCount + said(loneCR)},
+      {{"every-line-end.csv", "--row-delimiter", "standard-plus"}, 0, "A\nB\nC\nD\n", ""},
   };
   expectAnswers(cases);
 }
