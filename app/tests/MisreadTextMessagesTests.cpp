@@ -57,6 +57,7 @@ TEST_F(Command, NoLineBreakTheRowsDidNotCutAtReachesANameOrTheHeader) {
       {"cell-breaks.csv", "Name,Note\r\nAna,a\nb\r\nBo,x\r\n"},
       {"quoted.csv", "Name\r\n\"A\rna\"\r\n\"B\no\"\r\n"},
       {"header-only.csv", "Name,G\r\n"},
+      {"every-line-end.csv", "Name,G\r\nA,1\nB,2\r\nC,3\rD,4\r\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -91,6 +92,10 @@ TEST_F(Command, NoLineBreakTheRowsDidNotCutAtReachesANameOrTheHeader) {
       {{"cell-breaks.csv", "--row-delimiter", "crlf", "--header", "none"}, 1, "", said(inName("LF", 2))},
       // In quotes, a line break is data, and the clean-up decides.
       {{"quoted.csv", "--whitespace", "underscore"}, 0, "A_na\nB_o\n", ""},
+      // The row delimiter that reads every line end, not one that only reaches the next it misreads.
+      {{"every-line-end.csv", "--row-delimiter", "crlf"}, 1, "",
+       "pelmora-zava: Line 2: " + fieldCount + said(loneCR)},
+      {{"every-line-end.csv", "--row-delimiter", "standard-plus"}, 0, "A\nB\nC\nD\n", ""},
   };
   expectAnswers(cases);
   EXPECT_TRUE(tree(folder_ / "out").empty());
@@ -109,7 +114,6 @@ TEST_F(Command, AHeaderOfEmptyFieldsGetsTheReadingsThatKeepEveryRecord) {
       {"title-crlf.csv", "T\r\nName\r\nA\r\n"},
       {"junk-cr.csv", "junk,x\r\n\rName,G\nA,1\n"},
       {"junk-lf.csv", "junk,x\r\n\nName,G\nA,1\n"},
-      {"every-line-end.csv", "Name,G\r\nA,1\nB,2\r\nC,3\rD,4\r\n"},
   };
   for (const auto& [name, content] : files) write(name, content);
 
@@ -151,10 +155,6 @@ TEST_F(Command, AHeaderOfEmptyFieldsGetsTheReadingsThatKeepEveryRecord) {
       {{"junk-lf.csv", "--row-delimiter", "standard-plus", "--starting-row", "2"}, 1, "",
        "pelmora-zava: Line 1: " + emptyHeaderLine + said("the header is on line 3; try --starting-row 4")},
       {{"junk-lf.csv", "--row-delimiter", "standard-plus", "--starting-row", "4"}, 0, "A\n", ""},
-      // The row delimiter that reads every line end, not one that only reaches the next it misreads.
-      {{"every-line-end.csv", "--row-delimiter", "crlf"}, 1, "",
-       "pelmora-zava: Line 2: " + fieldCount + said(loneCR)},
-      {{"every-line-end.csv", "--row-delimiter", "standard-plus"}, 0, "A\nB\nC\nD\n", ""},
   };
   expectAnswers(cases);
 }
