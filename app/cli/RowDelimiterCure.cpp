@@ -23,7 +23,8 @@ struct Judged {
 };
 
 /// The best of the cures that `judge` finds among the candidates other than the row delimiter in
-/// force, each given the trial of its configuration; the first of equals.
+/// force, each given the trial of its configuration and how well the best so far cures; the first
+/// of equals.
 template <class Judge>
 std::optional<std::string> bestCure(const TextDiagnosis& diagnosis, const NameFields& names, Judge judge) {
   std::optional<Judged> best;
@@ -32,7 +33,7 @@ std::optional<std::string> bestCure(const TextDiagnosis& diagnosis, const NameFi
     configuration.delimiters.row = Ravelin::rowDelimiters(option);
     if (configuration.delimiters.row == diagnosis.configuration().delimiters.row) continue;
     const Trial trial = tryReading(diagnosis.text(), configuration, names);
-    std::optional<Judged> judged = judge(option, configuration, trial);
+    std::optional<Judged> judged = judge(option, configuration, trial, best ? std::optional(best->how) : std::nullopt);
     if (judged && (!best || judged->how < best->how)) best = std::move(judged);
     if (best && best->how == Cure::readsRecords) break;
   }
@@ -56,7 +57,8 @@ std::optional<LineBreak> firstBreakOfRow(const TextDiagnosis& diagnosis, std::si
 
 std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const NameFields& names, BreakKind kind) {
   return bestCure(diagnosis, names,
-                  [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&, const Trial& trial) {
+                  [&](Ravelin::RowDelimiter option, const CSVReader::Configuration&, const Trial& trial,
+                      std::optional<Cure>) {
                     return whetherItReads(trial, cures::rowDelimiter(option, kind));
                   });
 }
@@ -72,14 +74,15 @@ std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& err
   const std::int64_t failingLine = diagnosis.lineOfRow(*failing);
   return bestCure(
       diagnosis, names,
-      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration& configuration,
-          const Trial& trial) -> std::optional<Judged> {
+      [&](Ravelin::RowDelimiter option, const CSVReader::Configuration& configuration, const Trial& trial,
+          std::optional<Cure> toBeat) -> std::optional<Judged> {
         std::string cure = cures::rowDelimiter(option, misread->kind);
         if (trial.reads()) return whetherItReads(trial, std::move(cure));
         if (trial.breakInNames || !trial.fault) return std::nullopt;
         const CSVReader::Fault& met = trial.fault->fault();
         // The rows now read, and the header's own fault is what is left: both, as one.
         if (met.reason == Reason::duplicateHeaders) {
+          if (toBeat && *toBeat <= Cure::leavesHeaderFields) return std::nullopt;
           const TextDiagnosis cured(diagnosis.text(), configuration);
           const HeaderReading header = headerReading(*trial.fault, cured, names);
           if (!header.replacesCure || !header.text) return std::nullopt;
