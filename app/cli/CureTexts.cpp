@@ -57,8 +57,8 @@ std::string nameNotHeader(std::int64_t line) {
   return "if line " + n(line) + " is a name, not a header, try --header none";
 }
 
-std::string fieldCountAt(std::int64_t line, std::int64_t fields, std::int64_t expected) {
-  return "line " + n(line) + " has " + n(fields) + (fields == 1 ? " field" : " fields") + " instead of " + n(expected);
+std::string fieldCount(const std::string& row, std::int64_t fields, std::int64_t expected) {
+  return row + " has " + n(fields) + (fields == 1 ? " field" : " fields") + " instead of " + n(expected);
 }
 
 std::string failureAt(std::int64_t line, const std::string& reason) {
@@ -79,8 +79,7 @@ std::string moreFields(std::int64_t line, std::int64_t fields, std::int64_t expe
 }
 
 std::string checkDelimiters(const std::string& row, std::int64_t fields, std::int64_t expected) {
-  return row + " has " + n(fields) + (fields == 1 ? " field" : " fields") + " instead of " + n(expected) +
-         "; check --delimiter and --qualifier";
+  return fieldCount(row, fields, expected) + "; check --delimiter and --qualifier";
 }
 
 std::string wideWithoutMark(int width, bool littleEndian) {

@@ -26,8 +26,8 @@ std::string emptyHeaderFields(std::int64_t line, std::size_t empty);
 /// As `headerOn`, for a header line that may be a title.
 std::string titleAbove(std::int64_t line, std::int64_t row, const std::optional<std::string>& fault = std::nullopt);
 std::string nameNotHeader(std::int64_t line);
-/// A row that fails to read: its width, or the reader's reason.
-std::string fieldCountAt(std::int64_t line, std::int64_t fields, std::int64_t expected);
+/// A row that fails to read: its width (`row` is "line N", "Line N" or "A row"), or the reader's reason.
+std::string fieldCount(const std::string& row, std::int64_t fields, std::int64_t expected);
 std::string failureAt(std::int64_t line, const std::string& reason);
 constexpr std::string_view differentHeaders =
     "Give the columns different headers, or read the datasource without a header row: --header none";

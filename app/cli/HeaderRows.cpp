@@ -33,7 +33,7 @@ std::string faultText(const RecordCSV::CSVReaderError& fault, const TextDiagnosi
   const auto fields = fault.userInfo().get<std::int64_t>("Number of parsed fields");
   const auto expected = fault.userInfo().get<std::int64_t>("Number of expected fields");
   if (fault.fault().reason == Reason::fieldCount && fields && expected)
-    return cures::fieldCountAt(line, *fields, *expected);
+    return cures::fieldCount("line " + std::to_string(line), *fields, *expected);
   return cures::failureAt(line, fault.failureReason().value_or(fault.description()));
 }
 

@@ -17,9 +17,4 @@ namespace Pelmora_Zava::cli {
 /// records is left to the report of its missing records.
 bool refuseUnholdableNames(std::ostream& out, const AsyncImporter& importer, DatasourceText& text);
 
-/// For a datasource the reader gave no records, whose rows hold line breaks that no row delimiter
-/// cut at: the cure that reads them, after "; ", or an empty text where none does; nothing when
-/// its rows hold none.
-std::optional<std::string> foldedLinesCure(DatasourceText& text);
-
 }  // namespace Pelmora_Zava::cli

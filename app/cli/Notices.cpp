@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "HeaderRows.hpp"
-#include "NameCharacters.hpp"
+#include "RowDelimiterCure.hpp"
 #include "platform/text/CanonicalText.hpp"
 #include "platform/text/CaseMapping.hpp"
 

@@ -98,4 +98,12 @@ std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& err
       });
 }
 
+std::optional<std::string> foldedLinesCure(DatasourceText& text) {
+  if (!text.bytes() || !RowDialect(text.configuration()).mayLeaveBreaksIn(text.bytes()->view())) return std::nullopt;
+  const TextDiagnosis* diagnosis = text.diagnosis();
+  if (!diagnosis || diagnosis->breaks().empty()) return std::nullopt;
+  const auto cure = lineBreakCure(*diagnosis, text.names(), diagnosis->breaks().front().lineBreak.kind);
+  return cure ? "; " + *cure : std::string();
+}
+
 }  // namespace Pelmora_Zava::cli

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "DatasourceText.hpp"
 #include "ImportTrial.hpp"
 #include "RecordCSV/CSVReader.hpp"
 #include "TextDiagnosis.hpp"
@@ -23,5 +24,10 @@ std::optional<std::string> lineBreakCure(const TextDiagnosis& diagnosis, const N
 /// past the row to a fault of another row whose line ends it reads.
 std::optional<std::string> rowDelimiterCure(const RecordCSV::CSVReaderError& error, const TextDiagnosis& diagnosis,
                                             const NameFields& names);
+
+/// For a datasource the reader gave no records, whose rows hold line breaks that no row delimiter
+/// cut at: the cure that reads them, after "; ", or an empty text where none does; nothing when
+/// its rows hold none.
+std::optional<std::string> foldedLinesCure(DatasourceText& text);
 
 }  // namespace Pelmora_Zava::cli
